@@ -1,0 +1,12 @@
+// Refuses a second instance: counts the running processes with this program's name.
+#pragma once
+
+#include <QString>
+
+// True when another process of this program's name (the application name, cut to the
+// 15 characters the process table keeps) is already running. The scratch file is
+// temp/pslist.<time> for the print service, tool/pslist.tmp for the tray monitor.
+bool CheckIsRunning();
+
+// The counting itself, on a process listing in "ps -A" layout.
+int CountProcessLines(const QString& strListing, const QString& strName);

@@ -1,0 +1,3 @@
+#include "printerstate.h"
+
+void InitStPrinterState(stPrinterState& state) { state = stPrinterState(); }

@@ -1,0 +1,102 @@
+// The single-instance check against the real process table. The binary's name is
+// longer than the 15 characters the kernel keeps, so the cut is exercised too.
+#include "checkisrunning.h"
+#include "ovrapaths.h"
+#include "ovraprogram.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestCheckIsRunning : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_root;
+
+    // Another process of this very program, doing nothing for a while.
+    void StartTwin(QProcess& twin)
+    {
+        twin.start(QCoreApplication::applicationFilePath(), QStringList() << "--idle");
+        QVERIFY(twin.waitForStarted());
+        QTest::qWait(200);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_root.isValid());
+        qputenv("OVRA_INSTALL_ROOT", m_root.path().toLocal8Bit());
+        QVERIFY(QCoreApplication::applicationName().size() > 15);
+    }
+
+    void countsProcessLines()
+    {
+        const QString listing =
+            "    PID TTY          TIME CMD\n"
+            "      1 ?        00:00:01 systemd\n"
+            "    812 ?        00:00:00 OvraPrintServic\n"
+            "    813 pts/0    00:00:00 OvraPrintServic\n"
+            "    900 pts/0    00:00:00 ovraprintservic\n"   // filtered out before the compare
+            "    901 pts/0    00:00:00 xOvraPrintServic\n"
+            "    902 pts/0    00:00:00 OvraPrintServic-x\n"
+            "OvraPrintServic\n";
+        QCOMPARE(CountProcessLines(listing, "OvraPrintServic"), 2);
+        QCOMPARE(CountProcessLines(QString(), "OvraPrintServic"), 0);
+    }
+
+    void aloneIsNotRunning_data()
+    {
+        QTest::addColumn<int>("program");
+        QTest::newRow("service") << int(en_Program_PrintService);
+        QTest::newRow("tray") << int(en_Program_PrinterTool);
+    }
+    void aloneIsNotRunning()
+    {
+        QFETCH(int, program);
+        SetOvraProgram(enOvraProgram(program));
+        QVERIFY(!CheckIsRunning());
+        // The scratch files are gone afterwards.
+        QVERIFY(!QFile::exists(OvraPaths::ToolDir() + "pslist.tmp"));
+        QCOMPARE(QDir(OvraPaths::TempDir()).entryList(QDir::Files).size(), 0);
+    }
+
+    void aSecondProcessIsSeen_data() { aloneIsNotRunning_data(); }
+    void aSecondProcessIsSeen()
+    {
+        QFETCH(int, program);
+        SetOvraProgram(enOvraProgram(program));
+        QProcess twin;
+        StartTwin(twin);
+        QVERIFY(CheckIsRunning());
+        twin.kill();
+        twin.waitForFinished();
+        QVERIFY(!CheckIsRunning());
+    }
+
+    void nameCaseMatters()
+    {
+        // "ps -A | grep name" keeps only lines holding the name as it is written.
+        SetOvraProgram(en_Program_PrintService);
+        const QString name = QCoreApplication::applicationName();
+        QProcess twin;
+        StartTwin(twin);
+        QCoreApplication::setApplicationName(name.toUpper());
+        const bool bRunning = CheckIsRunning();
+        QCoreApplication::setApplicationName(name);
+        twin.kill();
+        twin.waitForFinished();
+        QVERIFY(!bRunning);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    if (argc > 1 && QByteArray(argv[1]) == "--idle") {
+        QThread::sleep(20);
+        return 0;
+    }
+    QCoreApplication app(argc, argv);
+    TestCheckIsRunning test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_checkisrunning_second_instance.moc"

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Configures and builds the tree into a build folder.
+#   scripts/build.sh [BUILD_DIR] [extra cmake arguments...]
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$top/build}
+shift || true
+cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+cmake --build "$build" -j"$(nproc)"

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs the Debian packages of scripts/packages.txt that are missing. Safe to run again.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+
+missing=()
+while read -r pkg; do
+  [[ -z "$pkg" || "$pkg" == \#* ]] && continue
+  status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$pkg")
+done < "$here/packages.txt"
+
+if [[ ${#missing[@]} -eq 0 ]]; then
+  echo "install-deps: all packages present"
+  exit 0
+fi
+
+sudo=""
+[[ $(id -u) -eq 0 ]] || sudo="sudo"
+echo "install-deps: installing ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
