@@ -1,5 +1,6 @@
 #include "checkisrunning.h"
 
+#include "commandrunner.h"
 #include "ovrapaths.h"
 #include "ovraprogram.h"
 #include "utilthreadbase.h"
@@ -7,7 +8,6 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
-#include <QProcess>
 #include <QStringList>
 
 namespace {
@@ -19,17 +19,6 @@ QString ScratchFile()
     if (GetOvraProgram() == en_Program_PrinterTool)
         return OvraPaths::ToolDir() + "pslist.tmp";
     return OvraPaths::TempDir() + "pslist." + QDateTime::currentDateTime().toString("yyyyMMddhhmmss");
-}
-
-// "ps -A" into the scratch file, without a shell: nothing of the name or the path is
-// ever parsed as a command line.
-void ListProcesses(const QString& strScratch)
-{
-    QProcess ps;
-    ps.setStandardOutputFile(strScratch, QIODevice::Truncate);
-    ps.setStandardErrorFile(QProcess::nullDevice());
-    ps.start("ps", QStringList() << "-A");
-    ps.waitForFinished(10000);
 }
 
 } // namespace
@@ -53,7 +42,7 @@ bool CheckIsRunning()
     MakePathExist(strScratch.left(strScratch.lastIndexOf('/') + 1));
     const QString strName = QCoreApplication::applicationName().left(c_iProcessNameLength);
 
-    ListProcesses(strScratch);
+    RunCommandToFile("ps", QStringList() << "-A", strScratch, 10000);
     QFile file(strScratch);
     QString strListing;
     if (file.open(QIODevice::ReadOnly | QIODevice::Text))

@@ -1,0 +1,27 @@
+// OvraPrintService: finds the Ovra queues in CUPS, polls every printer, keeps the
+// status files and cancels a printer's own job when CUPS cancels it.
+#include "checkisrunning.h"
+#include "ovralog.h"
+#include "ovraprogram.h"
+#include "sharedprinterlist.h"
+#include "trddevicemanage.h"
+
+#include <QCoreApplication>
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    SetOvraProgram(en_Program_PrintService);
+    if (CheckIsRunning())
+        return 0;
+    OVRA_LOG("Start service, enable log");
+
+    SharedPrinterList listPrinter;
+    TrdDeviceManage* pDeviceManage = new TrdDeviceManage;
+    pDeviceManage->Init(&listPrinter);
+    pDeviceManage->SlotTaskStart();
+
+    const int iResult = app.exec();
+    delete pDeviceManage;
+    return iResult;
+}

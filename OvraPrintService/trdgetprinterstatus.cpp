@@ -1,0 +1,313 @@
+#include "trdgetprinterstatus.h"
+
+#include "commandrunner.h"
+#include "joblisting.h"
+#include "modelinfo.h"
+#include "ovralog.h"
+#include "ovrapaths.h"
+#include "sharedprinterlist.h"
+#include "udpchannel.h"
+#include "usbprintersession.h"
+#include "utilprinterstatus.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTextCodec>
+#include <QThread>
+
+#include <libusb-1.0/libusb.h>
+
+#include <cstring>
+#include <exception>
+
+namespace {
+
+const int c_iUsbHeader = 7;
+const int c_iUsbStatusLength = 1024;
+const int c_iUsbCancelLength = 1017;
+const unsigned int c_uUsbTimeoutMs = 2000;
+const unsigned char c_byClassIn = 0xA1;
+const unsigned char c_byGetStatus = 0x33;
+const unsigned char c_byCancelJob = 0x34;
+const int c_iJobChecksPerCycle = 5;
+const int c_iJobListRetries = 10;
+
+QStringList ReadLines(const QString& path, QTextCodec* pCodec, int iMaxLines = -1)
+{
+    QStringList lines;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return lines;
+    while (!file.atEnd() && (iMaxLines < 0 || lines.size() < iMaxLines)) {
+        QByteArray raw = file.readLine();
+        if (raw.endsWith('\n'))
+            raw.chop(1);
+        lines << pCodec->toUnicode(raw);
+    }
+    return lines;
+}
+
+QString UserName() { return QDir::homePath().section('/', -1); }
+
+} // namespace
+
+TrdGetPrinterStatus::TrdGetPrinterStatus(QObject* parent)
+    : UtilThreadBase(parent), pCodec(QTextCodec::codecForName("utf-8"))
+{
+}
+
+void TrdGetPrinterStatus::Init(int iIndex, SharedPrinterList* pList)
+{
+    iPrinterIndex = iIndex;
+    pPrinterList = pList;
+}
+
+void TrdGetPrinterStatus::SlotThreadQuit() { bQuit = true; }
+
+void TrdGetPrinterStatus::SlotTaskStart()
+{
+    if (bRunning)
+        return;
+    bRunning = true;
+    while (!bQuit) {
+        if (!RunCycle() && WaitForSleep(1000))
+            break;
+    }
+}
+
+bool TrdGetPrinterStatus::RunCycle()
+{
+    int iPeriod = 1000;
+    if (iPrinterIndex < 0 || iPrinterIndex >= pPrinterList->Size())
+        return false;
+    if (!CheckNeedStatus(iPeriod)) {
+        WaitForSleep(iPeriod);
+        return true;
+    }
+    if (!pPrinterList->CopyEntry(iPrinterIndex, stCurrent))
+        return false;
+    if (stCurrent.bReady) {
+        const stPrinterInfo& info = stCurrent.stInfo;
+        OVRA_LOG("try to connect %s", qPrintable(info.strName));
+        const int iResult = info.iConnectType == en_Connect_USB ? GetPrinterStatusUSB(info.strPort)
+                                                                 : GetPrinterStatusUDP(info.strPort);
+        if (iResult < 0) {
+            OVRA_LOG("connect %s fail, ret = %d", qPrintable(info.strName), iResult);
+            ApplyFailureRule(iResult);
+        }
+    }
+    for (int i = 0; i < c_iJobChecksPerCycle; ++i) {
+        CheckJobStatus();
+        WaitForSleep(iPeriod / 10);
+    }
+    pPrinterList->WriteBack(iPrinterIndex, stCurrent);
+    return true;
+}
+
+void TrdGetPrinterStatus::ApplyFailureRule(int iResult)
+{
+    stPrinterState& state = stCurrent.stState;
+    if (stCurrent.stInfo.iConnectType == en_Connect_USB) {
+        if (iResult != en_Usb_NoDevice)
+            return;
+    } else if (++state.iConnectFailCount <= c_iFailuresBeforeOffline) {
+        return;
+    }
+    QFile::remove(OvraPaths::StatusFile(stCurrent.stInfo.strName));
+    state.enCurrentStatus = en_Status_Offline;
+    state.iNumberOfError = 0;
+    state.iNumberOfWarning = 0;
+    state.listErrorStatus.clear();
+    state.listWarningStatus.clear();
+    state.iConnectFailCount = 0;
+}
+
+QString TrdGetPrinterStatus::ScratchFile(const char* szPattern) const
+{
+    return OvraPaths::CfgDir() + QString::asprintf(szPattern, iPrinterIndex);
+}
+
+bool TrdGetPrinterStatus::CheckNeedStatus(int& iPeriod)
+{
+    stPrinterManager entry;
+    if (!pPrinterList->CopyEntry(iPrinterIndex, entry))
+        return false;
+    if (entry.stInfo.iConnectType == en_Connect_USB) {
+        iPeriod = 1500;
+        return true;
+    }
+    iPeriod = 100;
+    switch (entry.stState.enCurrentStatus) {
+    case en_Status_Offline:
+        iPeriod = 10000;
+        return true;
+    case en_Status_Ready:
+        if (!PrinterIsPrinting())
+            return false;
+        OVRA_LOG("dev: printing");
+        iPeriod = 1000;
+        return true;
+    default:
+        iPeriod = 1000;
+        return true;
+    }
+}
+
+// Asks CUPS whether the queue of this index is printing ("lpstat -p" first line).
+bool TrdGetPrinterStatus::PrinterIsPrinting()
+{
+    stPrinterManager entry;
+    if (!pPrinterList->CopyEntry(iPrinterIndex, entry))
+        return false;
+    const QString strScratch = ScratchFile("printer_%d.tmp");
+    QDir().mkpath(OvraPaths::CfgDir());
+    RunCommandToFile("lpstat", QStringList() << "-p" << entry.stInfo.strName, strScratch);
+    const QStringList lines = ReadLines(strScratch, pCodec, 1);
+    QFile::remove(strScratch);
+    if (lines.isEmpty())
+        return false;
+    const QString& first = lines.first();
+    return first.contains("printing", Qt::CaseInsensitive)
+           || first.contains(QString::fromUtf8("正在打印"), Qt::CaseInsensitive)
+           || first.contains(QString::fromUtf8("сейчас печатает"), Qt::CaseInsensitive);
+}
+
+bool TrdGetPrinterStatus::GetPrinterVidPid(const QString& strURI, int& iVendorId, int& iProductId)
+{
+    const stModelInfo* pModel = FindModelByDeviceURI(strURI);
+    if (!pModel)
+        return false;
+    iVendorId = pModel->iVendorId;
+    iProductId = pModel->iProductId;
+    return true;
+}
+
+int TrdGetPrinterStatus::GetPrinterStatusUSB(const QString& strPort)
+{
+    unsigned char byBuffer[c_iUsbHeader + c_iUsbStatusLength] = {0};
+    unsigned int uTransferred = 0;
+    const int iResult = GetUSBStatus(strPort, c_byClassIn, c_byGetStatus, 0, 0, c_iUsbStatusLength,
+                                     byBuffer + c_iUsbHeader, uTransferred);
+    if (iResult != 0)
+        return iResult;
+    return CheckPrinterStatus(byBuffer, int(uTransferred) + c_iUsbHeader);
+}
+
+int TrdGetPrinterStatus::GetUSBStatus(const QString& strPort, unsigned char bRequestType, unsigned char bRequest,
+                                      unsigned short wValue, unsigned short wIndex, unsigned short wLength,
+                                      unsigned char* pBuffer, unsigned int& uTransferred)
+{
+    try {
+        UsbPrinterSession session;
+        const int iOpen = session.Open(strPort);
+        if (session.bKernelDriverDetached)
+            OVRA_LOG("1");
+        if (iOpen != en_Usb_OK) {
+            if (iOpen != en_Usb_NoModel)
+                OVRA_LOG("*** error=%s \n", libusb_error_name(session.iLibusbError));
+            return iOpen;
+        }
+        const int iMoved = session.ControlIn(bRequestType, bRequest, wValue, wIndex, pBuffer, wLength, c_uUsbTimeoutMs);
+        uTransferred = static_cast<unsigned int>(iMoved);
+        if (iMoved < 0) {
+            OVRA_LOG("*** error=%s \n", libusb_error_name(iMoved));
+            return iMoved;
+        }
+        return 0;
+    } catch (const std::exception&) {
+        return en_Usb_Exception;
+    }
+}
+
+int TrdGetPrinterStatus::GetPrinterStatusUDP(const QString& strAddress)
+{
+    return UDPGetPrinterStatus(strAddress, [this](const unsigned char* pReply, int iLength) {
+        return CheckPrinterStatus(pReply, iLength);
+    });
+}
+
+int TrdGetPrinterStatus::CheckPrinterStatus(const unsigned char* pBuffer, int iLength)
+{
+    QDir().mkpath(OvraPaths::CfgDir());
+    const QString strFile = OvraPaths::StatusFile(stCurrent.stInfo.strName);
+    const bool bChanged = QFile::exists(strFile) ? CheckRecvBufChange(pBuffer, iLength) : true;
+    if (bChanged) {
+        // Written aside and renamed into place: a reader never sees half a response.
+        QSaveFile file(strFile);
+        if (file.open(QIODevice::WriteOnly)) {
+            file.write(reinterpret_cast<const char*>(pBuffer), iLength);
+            file.commit();
+        }
+    }
+    stPrinterState state;
+    if (!DecodePrinterStatus(pBuffer, static_cast<unsigned long>(iLength), state))
+        return -1;
+    stCurrent.stState = state;
+    return 0;
+}
+
+bool TrdGetPrinterStatus::CheckRecvBufChange(const unsigned char* pBuffer, int iLength)
+{
+    if (iLength == iLastRecvLen && (iLength == 0 || std::memcmp(pBuffer, byLastRecvBuf, size_t(iLength)) == 0))
+        return false;
+    iLastRecvLen = iLength;
+    std::memcpy(byLastRecvBuf, pBuffer, size_t(qBound(0, iLength, c_iRecvBufferSize)));
+    return true;
+}
+
+void TrdGetPrinterStatus::CheckJobStatus()
+{
+    const QString strScratch = ScratchFile("printjob_%d.tmp");
+    const QStringList arguments = QStringList() << "-u" << UserName() << "-W" << "all" << "-l" << "-o"
+                                                << stCurrent.stInfo.strName;
+    QDir().mkpath(OvraPaths::CfgDir());
+    RunCommandToFile("lpstat", arguments, strScratch);
+    for (int i = 0; i < c_iJobListRetries && QFileInfo(strScratch).size() == 0; ++i) {
+        QThread::msleep(100);
+        RunCommandToFile("lpstat", arguments, strScratch);
+    }
+    const QStringList lines = ReadLines(strScratch, pCodec);
+    QFile::remove(strScratch);
+
+    const QList<stJobState> listJobs =
+        ParseJobListing(lines, stCurrent.listJobState, [this](const stJobState&) {
+            OVRA_LOG("Cancel printer job:%s", qPrintable(stCurrent.stInfo.strName));
+            CancelPrinterJob(stCurrent.stInfo.strPort);
+        });
+    for (int i = 0; i < listJobs.size(); ++i)
+        OVRA_LOG("job[%d] status: %d", i, listJobs.at(i).iJobStatus);
+    stCurrent.listJobState = listJobs;
+}
+
+int TrdGetPrinterStatus::CancelPrinterJob(const QString& strPort)
+{
+    try {
+        UsbPrinterSession session;
+        const int iOpen = session.Open(strPort);
+        switch (iOpen) {
+        case en_Usb_InitFailed: OVRA_LOG("Init Error"); break;
+        case en_Usb_ListFailed: OVRA_LOG("Get Device Error"); break;
+        case en_Usb_WalkFailed:
+            if (session.iFailedDescriptor > 0)
+                OVRA_LOG("*** libusb_get_device_descriptor failed! i:%d", session.iFailedDescriptor);
+            OVRA_LOG("*** get_device_descriptor failed!");
+            break;
+        case en_Usb_NoDevice: OVRA_LOG("Cannot open device"); break;
+        case en_Usb_ClaimFailed: OVRA_LOG("Cannot Claim Interface"); break;
+        default: break;
+        }
+        if (session.bKernelDriverActive)
+            OVRA_LOG("Kernel Driver Active");
+        if (session.bKernelDriverDetached)
+            OVRA_LOG("Kernel Driver Detached!");
+        if (iOpen != en_Usb_OK)
+            return iOpen;
+        unsigned char byReply[c_iUsbCancelLength] = {0};
+        return session.ControlIn(c_byClassIn, c_byCancelJob, 0, 0, byReply, c_iUsbCancelLength, c_uUsbTimeoutMs);
+    } catch (const std::exception&) {
+        OVRA_LOG("throw error");
+        return en_Usb_Exception;
+    }
+}

@@ -1,0 +1,54 @@
+// The status worker of one printer index: polls the printer at that index over USB or
+// UDP, keeps its status file, decodes its state and watches its CUPS jobs.
+#pragma once
+
+#include "printerstate.h"
+#include "utilthreadbase.h"
+
+class QTextCodec;
+class SharedPrinterList;
+
+class TrdGetPrinterStatus : public UtilThreadBase
+{
+    Q_OBJECT
+public:
+    static const int c_iRecvBufferSize = 2048;
+    static const int c_iFailuresBeforeOffline = 5;
+
+    explicit TrdGetPrinterStatus(QObject* parent = nullptr);
+
+    void Init(int iIndex, SharedPrinterList* pList);
+
+    bool CheckNeedStatus(int& iPeriod);
+    int GetPrinterStatusUSB(const QString& strPort);
+    int GetPrinterStatusUDP(const QString& strAddress);
+    int GetUSBStatus(const QString& strPort, unsigned char bRequestType, unsigned char bRequest, unsigned short wValue,
+                     unsigned short wIndex, unsigned short wLength, unsigned char* pBuffer, unsigned int& uTransferred);
+    static bool GetPrinterVidPid(const QString& strURI, int& iVendorId, int& iProductId);
+    int CheckPrinterStatus(const unsigned char* pBuffer, int iLength);
+    bool CheckRecvBufChange(const unsigned char* pBuffer, int iLength);
+    void CheckJobStatus();
+    int CancelPrinterJob(const QString& strPort);
+
+    // One pass of the loop below (poll, five job checks); false when the index is idle.
+    bool RunCycle();
+
+    int iPrinterIndex = -1;
+    SharedPrinterList* pPrinterList = nullptr;
+    stPrinterManager stCurrent;
+    int iLastRecvLen = 0;
+    unsigned char byLastRecvBuf[c_iRecvBufferSize] = {0};
+    QTextCodec* pCodec = nullptr;
+
+signals:
+    void SgnUpdatePrinterStatus(int iIndex);
+
+public slots:
+    void SlotTaskStart();
+    void SlotThreadQuit();
+
+private:
+    void ApplyFailureRule(int iResult);
+    bool PrinterIsPrinting();
+    QString ScratchFile(const char* szPattern) const;
+};

@@ -1,0 +1,35 @@
+#include "commandrunner.h"
+
+#include <QProcess>
+
+namespace {
+
+int Run(QProcess& process, const QString& program, const QStringList& arguments, int timeoutMs)
+{
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(program, arguments);
+    if (!process.waitForStarted(timeoutMs))
+        return -1;
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished(1000);
+        return -1;
+    }
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+} // namespace
+
+int RunCommandToFile(const QString& program, const QStringList& arguments, const QString& outputFile, int timeoutMs)
+{
+    QProcess process;
+    process.setStandardOutputFile(outputFile, QIODevice::Truncate);
+    return Run(process, program, arguments, timeoutMs);
+}
+
+int RunCommand(const QString& program, const QStringList& arguments, int timeoutMs)
+{
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    return Run(process, program, arguments, timeoutMs);
+}

@@ -1,0 +1,33 @@
+// The printer list a program's threads share: the device manager replaces it whole,
+// each status worker copies its own entry out and writes it back. One mutex guards it;
+// nothing slow ever runs while it is held.
+#pragma once
+
+#include "printerstate.h"
+
+#include <QList>
+#include <QMutex>
+
+class SharedPrinterList
+{
+public:
+    int Size() const;
+    QList<stPrinterManager> Snapshot() const;
+
+    // Copies entry i out; false when i lies beyond the list.
+    bool CopyEntry(int i, stPrinterManager& entry) const;
+
+    // Writes a worker's copy back into entry i if that entry still is the same printer
+    // (same queue name and URI); the entry keeps its own bReady. False when dropped.
+    bool WriteBack(int i, const stPrinterManager& entry);
+
+    void Replace(const QList<stPrinterManager>& list);
+    void SetAllReady();
+
+    // The printers' info in list order, for comparing with a new inventory.
+    QList<stPrinterInfo> Infos() const;
+
+private:
+    mutable QMutex m_mutex;
+    QList<stPrinterManager> m_list;
+};
