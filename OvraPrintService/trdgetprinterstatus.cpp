@@ -88,22 +88,28 @@ bool TrdGetPrinterStatus::RunCycle()
     }
     if (!pPrinterList->CopyEntry(iPrinterIndex, stCurrent))
         return false;
-    if (stCurrent.bReady) {
-        const stPrinterInfo& info = stCurrent.stInfo;
-        OVRA_LOG("try to connect %s", qPrintable(info.strName));
-        const int iResult = info.iConnectType == en_Connect_USB ? GetPrinterStatusUSB(info.strPort)
-                                                                 : GetPrinterStatusUDP(info.strPort);
-        if (iResult < 0) {
-            OVRA_LOG("connect %s fail, ret = %d", qPrintable(info.strName), iResult);
-            ApplyFailureRule(iResult);
-        }
-    }
+    PollPrinter();
     for (int i = 0; i < c_iJobChecksPerCycle; ++i) {
         CheckJobStatus();
         WaitForSleep(iPeriod / 10);
     }
     pPrinterList->WriteBack(iPrinterIndex, stCurrent);
     return true;
+}
+
+int TrdGetPrinterStatus::PollPrinter()
+{
+    if (!stCurrent.bReady)
+        return 0;
+    const stPrinterInfo& info = stCurrent.stInfo;
+    OVRA_LOG("try to connect %s", qPrintable(info.strName));
+    const int iResult = info.iConnectType == en_Connect_USB ? GetPrinterStatusUSB(info.strPort)
+                                                             : GetPrinterStatusUDP(info.strPort);
+    if (iResult < 0) {
+        OVRA_LOG("connect %s fail, ret = %d", qPrintable(info.strName), iResult);
+        ApplyFailureRule(iResult);
+    }
+    return iResult;
 }
 
 void TrdGetPrinterStatus::ApplyFailureRule(int iResult)

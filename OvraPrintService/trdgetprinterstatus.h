@@ -32,6 +32,8 @@ public:
 
     // One pass of the loop below (poll, five job checks); false when the index is idle.
     bool RunCycle();
+    // The poll of one pass on stCurrent, with the failure rule; the poll's result.
+    int PollPrinter();
 
     int iPrinterIndex = -1;
     SharedPrinterList* pPrinterList = nullptr;

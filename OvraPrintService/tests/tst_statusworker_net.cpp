@@ -1,0 +1,228 @@
+// A status worker polling emulated network printers (UDP on loopback addresses).
+#include "ovraemu/netprinter.h"
+#include "ovrapaths.h"
+#include "sharedprinterlist.h"
+#include "trdgetprinterstatus.h"
+#include "utilprinterstatus.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using ovraemu::EmuPrinterState;
+using ovraemu::NetPrinter;
+using ovraemu::NetReplyMode;
+
+namespace {
+
+EmuPrinterState PrintingState()
+{
+    EmuPrinterState state;
+    state.product = "Ovra MK246";
+    state.serial = "NET001";
+    state.statusCode = 0x10;
+    state.warnings = {0x110D};
+    state.SetCounter(0x1000, 4200);
+    return state;
+}
+
+QByteArray FileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray Bytes(const std::vector<uint8_t>& v) { return QByteArray(reinterpret_cast<const char*>(v.data()), int(v.size())); }
+
+} // namespace
+
+class TestStatusWorkerNet : public QObject
+{
+    Q_OBJECT
+    QScopedPointer<QTemporaryDir> m_root;
+    SharedPrinterList m_list;
+
+    // A worker for index 0 holding a ready-to-poll copy of the network printer at address.
+    void MakeWorker(TrdGetPrinterStatus& worker, const QString& address)
+    {
+        stPrinterManager entry;
+        entry.stInfo.strName = "net-" + address.section('.', -1);
+        entry.stInfo.iConnectType = en_Connect_Network;
+        entry.stInfo.strPort = address;
+        entry.stInfo.strURI = "socket://" + address + ":9100";
+        entry.bReady = true;
+        m_list.Replace({entry});
+        worker.Init(0, &m_list);
+        QVERIFY(m_list.CopyEntry(0, worker.stCurrent));
+    }
+
+    QString StatusFile(const TrdGetPrinterStatus& worker) { return OvraPaths::StatusFile(worker.stCurrent.stInfo.strName); }
+
+private slots:
+    void init()
+    {
+        m_root.reset(new QTemporaryDir);
+        qputenv("OVRA_INSTALL_ROOT", m_root->path().toLocal8Bit());
+        qputenv("CUPS_SERVER", (m_root->path() + "/no-cupsd.sock").toLocal8Bit());
+    }
+
+    void replyIsStoredAndDecoded()
+    {
+        NetPrinter printer("127.0.0.51", PrintingState());
+        QVERIFY(printer.Start());
+        TrdGetPrinterStatus worker;
+        MakeWorker(worker, "127.0.0.51");
+        worker.stCurrent.stState.iConnectFailCount = 3;
+        QCOMPARE(worker.PollPrinter(), 0);
+        QCOMPARE(FileBytes(StatusFile(worker)), Bytes(ovraemu::BuildUdpStatusReply(PrintingState())));
+        const stPrinterState& state = worker.stCurrent.stState;
+        QCOMPARE(state.enCurrentStatus, int(en_Status_Printing));
+        QCOMPARE(state.listWarningStatus, QList<int>{en_Error_TonerLow});
+        QCOMPARE(state.dwRemainingToner, quint64(4200));
+        QCOMPARE(state.strPrinterSerialNumber, QString("NET001"));
+        QCOMPARE(state.iConnectFailCount, 0);
+        QCOMPARE(printer.StatusRequests(), 1);
+        QCOMPARE(Bytes(printer.Received().at(0)), QByteArray::fromHex("A5000C50E074080300000000000000"));
+    }
+
+    void statusFileRewrittenOnlyOnChange()
+    {
+        NetPrinter printer("127.0.0.52", PrintingState());
+        QVERIFY(printer.Start());
+        TrdGetPrinterStatus worker;
+        MakeWorker(worker, "127.0.0.52");
+        QCOMPARE(worker.PollPrinter(), 0);   // file missing: written, the worker's copy not yet taken
+        QCOMPARE(worker.PollPrinter(), 0);   // taken now (one more write)
+        const QString path = StatusFile(worker);
+        const QDateTime old = QDateTime::currentDateTime().addSecs(-3600);
+        auto backdate = [&] {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(old, QFileDevice::FileModificationTime));
+        };
+        backdate();
+        QCOMPARE(worker.PollPrinter(), 0);
+        QCOMPARE(QFileInfo(path).lastModified(), old);
+
+        EmuPrinterState changed = PrintingState();
+        changed.SetCounter(0x1000, 4199);   // one byte differs
+        printer.SetState(changed);
+        QCOMPARE(worker.PollPrinter(), 0);
+        QVERIFY(QFileInfo(path).lastModified() > old);
+        QCOMPARE(FileBytes(path), Bytes(ovraemu::BuildUdpStatusReply(changed)));
+
+        // A missing file is written again even though the reply is the same.
+        QVERIFY(QFile::remove(path));
+        QCOMPARE(worker.PollPrinter(), 0);
+        QCOMPARE(FileBytes(path), Bytes(ovraemu::BuildUdpStatusReply(changed)));
+    }
+
+    void silentPrinterGoesOfflineAtTheSixthFailure()
+    {
+        NetPrinter printer("127.0.0.53", PrintingState());
+        QVERIFY(printer.Start());
+        TrdGetPrinterStatus worker;
+        MakeWorker(worker, "127.0.0.53");
+        QCOMPARE(worker.PollPrinter(), 0);
+        printer.SetReplyMode(NetReplyMode::Silent);
+        for (int i = 1; i <= 5; ++i) {
+            QCOMPARE(worker.PollPrinter(), -5);
+            QCOMPARE(worker.stCurrent.stState.iConnectFailCount, i);
+            QCOMPARE(worker.stCurrent.stState.enCurrentStatus, int(en_Status_Printing));
+            QVERIFY(QFile::exists(StatusFile(worker)));
+        }
+        QCOMPARE(worker.PollPrinter(), -5);
+        const stPrinterState& state = worker.stCurrent.stState;
+        QCOMPARE(state.enCurrentStatus, int(en_Status_Offline));
+        QVERIFY(state.listWarningStatus.isEmpty() && state.listErrorStatus.isEmpty());
+        QCOMPARE(state.iNumberOfWarning, 0);
+        QCOMPARE(state.iConnectFailCount, 0);
+        QCOMPARE(state.dwRemainingToner, quint64(4200));   // counters keep their last values
+        QVERIFY(!QFile::exists(StatusFile(worker)));
+    }
+
+    void aGoodReplyResetsTheCount()
+    {
+        NetPrinter printer("127.0.0.54", PrintingState());
+        QVERIFY(printer.Start());
+        TrdGetPrinterStatus worker;
+        MakeWorker(worker, "127.0.0.54");
+        printer.SetReplyMode(NetReplyMode::Short);   // 1-7 bytes count as no reply
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(worker.PollPrinter(), -5);
+        printer.SetReplyMode(NetReplyMode::Normal);
+        QCOMPARE(worker.PollPrinter(), 0);
+        QCOMPARE(worker.stCurrent.stState.iConnectFailCount, 0);
+        printer.SetReplyMode(NetReplyMode::Short);
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(worker.PollPrinter(), -5);
+        QCOMPARE(worker.stCurrent.stState.enCurrentStatus, int(en_Status_Printing));
+    }
+
+    void replyThatDoesNotParse()
+    {
+        NetPrinter printer("127.0.0.55", PrintingState());
+        QVERIFY(printer.Start());
+        TrdGetPrinterStatus worker;
+        MakeWorker(worker, "127.0.0.55");
+        QCOMPARE(worker.PollPrinter(), 0);
+        printer.SetReplyMode(NetReplyMode::Garbage);
+        QCOMPARE(worker.PollPrinter(), -1);
+        // Written all the same; the decoded state stays.
+        QVERIFY(FileBytes(StatusFile(worker)) != Bytes(ovraemu::BuildUdpStatusReply(PrintingState())));
+        QCOMPARE(worker.stCurrent.stState.enCurrentStatus, int(en_Status_Printing));
+        QCOMPARE(worker.stCurrent.stState.iConnectFailCount, 1);
+    }
+
+    void notPolledBeforeTheListWasSaved()
+    {
+        NetPrinter printer("127.0.0.56", PrintingState());
+        QVERIFY(printer.Start());
+        TrdGetPrinterStatus worker;
+        MakeWorker(worker, "127.0.0.56");
+        worker.stCurrent.bReady = false;
+        QCOMPARE(worker.PollPrinter(), 0);
+        QCOMPARE(printer.StatusRequests(), 0);
+    }
+
+    void pollCadence()
+    {
+        TrdGetPrinterStatus worker;
+        MakeWorker(worker, "127.0.0.57");
+        int iPeriod = 0;
+        QVERIFY(worker.CheckNeedStatus(iPeriod));   // Offline
+        QCOMPARE(iPeriod, 10000);
+        stPrinterManager entry = worker.stCurrent;
+        entry.stState.enCurrentStatus = en_Status_Printing;
+        QVERIFY(m_list.WriteBack(0, entry));
+        QVERIFY(worker.CheckNeedStatus(iPeriod));
+        QCOMPARE(iPeriod, 1000);
+        entry.stState.enCurrentStatus = en_Status_Ready;   // and CUPS does not say "printing"
+        QVERIFY(m_list.WriteBack(0, entry));
+        QVERIFY(!worker.CheckNeedStatus(iPeriod));
+        QCOMPARE(iPeriod, 100);
+        QVERIFY(!QFile::exists(OvraPaths::CfgDir() + "printer_0.tmp"));
+        entry.stInfo.iConnectType = en_Connect_USB;
+        m_list.Replace({entry});
+        QVERIFY(worker.CheckNeedStatus(iPeriod));
+        QCOMPARE(iPeriod, 1500);
+    }
+
+    void writeBackOnlyToTheSamePrinter()
+    {
+        TrdGetPrinterStatus worker;
+        MakeWorker(worker, "127.0.0.58");
+        worker.stCurrent.stState.enCurrentStatus = en_Status_Copying;
+        worker.stCurrent.bReady = false;
+        QVERIFY(m_list.WriteBack(0, worker.stCurrent));
+        stPrinterManager entry;
+        QVERIFY(m_list.CopyEntry(0, entry));
+        QCOMPARE(entry.stState.enCurrentStatus, int(en_Status_Copying));
+        QVERIFY(entry.bReady);   // the list's own flag stays
+        worker.stCurrent.stInfo.strURI = "socket://127.0.0.59";
+        QVERIFY(!m_list.WriteBack(0, worker.stCurrent));
+        QVERIFY(!m_list.WriteBack(1, worker.stCurrent));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStatusWorkerNet)
+#include "tst_statusworker_net.moc"
