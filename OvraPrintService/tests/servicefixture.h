@@ -1,0 +1,42 @@
+// Runs the real OvraPrintService binary in a temporary install root against a private
+// cupsd, and reads back what it publishes.
+#pragma once
+
+#include "printerstate.h"
+#include "privatecups.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+class ServiceFixture
+{
+public:
+    ServiceFixture();
+    ~ServiceFixture();
+
+    bool StartCups(QString* error);
+    bool AddQueue(const QString& name, const QString& uri, const QString& ppd);
+    // Starts the service with the environment of this fixture (plus extra variables).
+    bool StartService(const QProcessEnvironment& extra = QProcessEnvironment());
+    void StopService();
+
+    // Runs a second service process; its exit code, or -1 when it did not end within ms.
+    int RunSecondInstance(int ms);
+
+    QList<stPrinterInfo> PublishedPrinters() const;
+    bool StatusFileExists(const QString& queue) const;
+    // The decoded status file; false when it is missing or does not parse.
+    bool ReadState(const QString& queue, stPrinterState& state) const;
+    QByteArray StatusFileBytes(const QString& queue) const;
+
+    PrivateCups& Cups() { return m_cups; }
+    QString Root() const { return m_root.path(); }
+    QProcess& Service() { return m_service; }
+
+private:
+    QProcessEnvironment Environment() const;
+
+    QTemporaryDir m_root;
+    PrivateCups m_cups;
+    QProcess m_service;
+};
