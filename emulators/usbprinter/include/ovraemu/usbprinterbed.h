@@ -1,0 +1,99 @@
+// Emulated USB printers for tests: a umockdev testbed whose usbfs device
+// nodes answer libusb like Ovra laser printers do.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ovraemu {
+
+struct UsbPrinterConfig {
+    uint16_t vendorId = 0;
+    uint16_t productId = 0;
+    std::string serial;
+    bool hasSerial = true;   // false: the device descriptor names no serial string
+    std::string manufacturer = "Ovra";
+    std::string product = "Ovra Laser Printer";
+};
+
+// One control request as the printer saw it (the setup packet).
+struct ControlRequest {
+    uint8_t requestType = 0;
+    uint8_t request = 0;
+    uint16_t value = 0;
+    uint16_t index = 0;
+    uint16_t length = 0;
+
+    bool operator==(const ControlRequest& other) const
+    {
+        return requestType == other.requestType && request == other.request &&
+               value == other.value && index == other.index && length == other.length;
+    }
+};
+
+enum class UsbFault {
+    None,
+    RefuseOpen,          // opening the device node fails
+    FailClaim,           // claiming any interface fails with "busy"
+    KernelDriverActive,  // a kernel driver holds interface 0 until it is detached
+    StallControl         // class and vendor control requests are stalled
+};
+
+// Reply of the printer to a bulk OUT request. No value: the printer sends
+// nothing and the bulk IN read times out. An empty vector: a zero-length packet.
+using BulkReply = std::optional<std::vector<uint8_t>>;
+using BulkHandler = std::function<BulkReply(const std::vector<uint8_t>& request)>;
+
+// Class requests of the printer protocol.
+constexpr uint8_t kStatusRequest = 0x33;
+constexpr uint8_t kCancelJobRequest = 0x34;
+
+// One umockdev testbed holding any number of emulated printers.
+// Creating it points UMOCKDEV_DIR of this process at the testbed; libusb in
+// this process sees the printers only when it runs under libumockdev-preload.
+// Other processes see them with UMOCKDEV_DIR set to RootDir(). Only one bed
+// may exist in a process at a time. All methods are thread-safe; an unknown
+// printer id throws std::out_of_range.
+class UsbPrinterBed {
+public:
+    UsbPrinterBed();
+    ~UsbPrinterBed();
+    UsbPrinterBed(const UsbPrinterBed&) = delete;
+    UsbPrinterBed& operator=(const UsbPrinterBed&) = delete;
+
+    std::string RootDir() const;
+
+    // Plugs in a printer (bus and device numbers are chosen here); returns its id.
+    int AddPrinter(const UsbPrinterConfig& config);
+    // "/dev/bus/usb/BBB/DDD" of the printer.
+    std::string DevNode(int id) const;
+
+    // Bytes answered to the status request (cut to the request's wLength).
+    void SetStatusReply(int id, std::vector<uint8_t> reply);
+    // Bytes answered to any device-to-host class request (0x33 and 0x34 by default).
+    void SetControlReply(int id, uint8_t request, std::vector<uint8_t> reply);
+    // Every class and vendor control request received, in order.
+    std::vector<ControlRequest> ControlRequests(int id) const;
+    int CountRequests(int id, uint8_t request) const;
+
+    void SetFault(int id, UsbFault fault);
+    // The printer leaves the bus: later enumerations miss it, open handles fail.
+    void Unplug(int id);
+
+    // Called with the bytes sent over bulk OUT since the last call when a bulk IN
+    // read finds no reply waiting; its reply is served to that read.
+    void SetBulkHandler(int id, BulkHandler handler);
+    // All bytes received over bulk OUT, in order.
+    std::vector<uint8_t> BulkOutData(int id) const;
+    bool KernelDriverDetached(int id) const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+}  // namespace ovraemu

@@ -1,0 +1,173 @@
+#include "printerdevice.h"
+
+#include "usbdescriptors.h"
+
+#include <algorithm>
+
+namespace ovraemu {
+namespace {
+
+constexpr uint8_t kDirectionIn = 0x80;
+constexpr uint8_t kTypeMask = 0x60;
+constexpr uint8_t kTypeStandard = 0x00;
+constexpr uint8_t kRequestGetStatus = 0;
+constexpr uint8_t kRequestGetDescriptor = 6;
+
+std::vector<uint8_t> CutTo(std::vector<uint8_t> data, size_t length)
+{
+    if (data.size() > length)
+        data.resize(length);
+    return data;
+}
+
+}  // namespace
+
+PrinterDevice::PrinterDevice(const UsbPrinterConfig& config) : config_(config)
+{
+    classReplies_[kStatusRequest] = {};
+    classReplies_[kCancelJobRequest] = {};
+}
+
+ControlOutcome PrinterDevice::Control(const ControlRequest& setup, const std::vector<uint8_t>&)
+{
+    if ((setup.requestType & kTypeMask) == kTypeStandard)
+        return StandardRequest(setup);
+    return ClassOrVendorRequest(setup);
+}
+
+ControlOutcome PrinterDevice::StandardRequest(const ControlRequest& setup) const
+{
+    if (!(setup.requestType & kDirectionIn))
+        return {};  // SET_CONFIGURATION, SET_INTERFACE, CLEAR_FEATURE and the like are accepted
+    if (setup.request == kRequestGetDescriptor)
+        return DescriptorRequest(setup);
+    if (setup.request == kRequestGetStatus)
+        return {false, CutTo({0, 0}, setup.length)};
+    return {true, {}};
+}
+
+ControlOutcome PrinterDevice::DescriptorRequest(const ControlRequest& setup) const
+{
+    const uint8_t type = setup.value >> 8;
+    const uint8_t index = setup.value & 0xFF;
+    std::vector<uint8_t> descriptor;
+    if (type == kDescriptorTypeDevice && index == 0) {
+        descriptor = DeviceDescriptor(config_);
+    } else if (type == kDescriptorTypeConfiguration && index == 0) {
+        descriptor = ConfigurationDescriptor();
+    } else if (type == kDescriptorTypeString && index == 0) {
+        descriptor = LanguageTable();
+    } else if (type == kDescriptorTypeString && index == kManufacturerStringIndex) {
+        descriptor = StringDescriptor(config_.manufacturer);
+    } else if (type == kDescriptorTypeString && index == kProductStringIndex) {
+        descriptor = StringDescriptor(config_.product);
+    } else if (type == kDescriptorTypeString && index == kSerialStringIndex && config_.hasSerial) {
+        descriptor = StringDescriptor(config_.serial);
+    } else {
+        return {true, {}};
+    }
+    return {false, CutTo(std::move(descriptor), setup.length)};
+}
+
+ControlOutcome PrinterDevice::ClassOrVendorRequest(const ControlRequest& setup)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    classRequests_.push_back(setup);
+    if (stallClassRequests_)
+        return {true, {}};
+    const auto reply = classReplies_.find(setup.request);
+    if (!(setup.requestType & kDirectionIn) || reply == classReplies_.end())
+        return {true, {}};
+    return {false, CutTo(reply->second, setup.length)};
+}
+
+bool PrinterDevice::HasInterface(unsigned number) const
+{
+    return number == 0;
+}
+
+bool PrinterDevice::HasBulkEndpoint(uint8_t address) const
+{
+    return address == kBulkOutEndpoint || address == kBulkInEndpoint;
+}
+
+void PrinterDevice::BulkOut(uint8_t, const std::vector<uint8_t>& data)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    bulkOutData_.insert(bulkOutData_.end(), data.begin(), data.end());
+    unansweredOut_.insert(unansweredOut_.end(), data.begin(), data.end());
+}
+
+std::optional<std::vector<uint8_t>> PrinterDevice::BulkIn(uint8_t, size_t maxLength)
+{
+    if (auto reply = TakeReply(maxLength))
+        return reply;
+    RunBulkHandler();
+    return TakeReply(maxLength);
+}
+
+// The handler runs without the lock so that it may call back into the bed.
+void PrinterDevice::RunBulkHandler()
+{
+    std::vector<uint8_t> request;
+    BulkHandler handler;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!bulkHandler_ || unansweredOut_.empty())
+            return;
+        request.swap(unansweredOut_);
+        handler = bulkHandler_;
+    }
+    BulkReply reply = handler(request);
+    if (!reply)
+        return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    replies_.push_back(std::move(*reply));
+}
+
+// A reply longer than the read stays queued and is read on.
+std::optional<std::vector<uint8_t>> PrinterDevice::TakeReply(size_t maxLength)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (replies_.empty())
+        return std::nullopt;
+    std::vector<uint8_t>& front = replies_.front();
+    const size_t count = std::min(front.size(), maxLength);
+    std::vector<uint8_t> chunk(front.begin(), front.begin() + count);
+    front.erase(front.begin(), front.begin() + count);
+    if (front.empty())
+        replies_.pop_front();
+    return chunk;
+}
+
+void PrinterDevice::SetClassReply(uint8_t request, std::vector<uint8_t> reply)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    classReplies_[request] = std::move(reply);
+}
+
+void PrinterDevice::SetStallClassRequests(bool stall)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    stallClassRequests_ = stall;
+}
+
+void PrinterDevice::SetBulkHandler(BulkHandler handler)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    bulkHandler_ = std::move(handler);
+}
+
+std::vector<ControlRequest> PrinterDevice::ClassRequests() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return classRequests_;
+}
+
+std::vector<uint8_t> PrinterDevice::BulkOutData() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return bulkOutData_;
+}
+
+}  // namespace ovraemu

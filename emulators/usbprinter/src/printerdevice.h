@@ -1,0 +1,47 @@
+// The printer behind the USB cable: descriptors, class requests and the bulk
+// pipe, with a record of what it received. Thread-safe.
+#pragma once
+
+#include "usbdevicemodel.h"
+
+#include <deque>
+#include <map>
+#include <mutex>
+
+namespace ovraemu {
+
+class PrinterDevice : public UsbDeviceModel {
+public:
+    explicit PrinterDevice(const UsbPrinterConfig& config);
+
+    ControlOutcome Control(const ControlRequest& setup, const std::vector<uint8_t>& outData) override;
+    bool HasInterface(unsigned number) const override;
+    bool HasBulkEndpoint(uint8_t address) const override;
+    void BulkOut(uint8_t endpoint, const std::vector<uint8_t>& data) override;
+    std::optional<std::vector<uint8_t>> BulkIn(uint8_t endpoint, size_t maxLength) override;
+
+    void SetClassReply(uint8_t request, std::vector<uint8_t> reply);
+    void SetStallClassRequests(bool stall);
+    void SetBulkHandler(BulkHandler handler);
+    std::vector<ControlRequest> ClassRequests() const;
+    std::vector<uint8_t> BulkOutData() const;
+
+private:
+    ControlOutcome StandardRequest(const ControlRequest& setup) const;
+    ControlOutcome DescriptorRequest(const ControlRequest& setup) const;
+    ControlOutcome ClassOrVendorRequest(const ControlRequest& setup);
+    void RunBulkHandler();
+    std::optional<std::vector<uint8_t>> TakeReply(size_t maxLength);
+
+    const UsbPrinterConfig config_;
+    mutable std::mutex mutex_;
+    std::map<uint8_t, std::vector<uint8_t>> classReplies_;
+    std::vector<ControlRequest> classRequests_;
+    bool stallClassRequests_ = false;
+    std::vector<uint8_t> bulkOutData_;
+    std::vector<uint8_t> unansweredOut_;           // bulk OUT bytes not yet handed to the handler
+    std::deque<std::vector<uint8_t>> replies_;     // bulk IN packets waiting to be read
+    BulkHandler bulkHandler_;
+};
+
+}  // namespace ovraemu

@@ -1,0 +1,37 @@
+// The line commands that steer a running emulator (see README.md). Every
+// command gets a one-line reply that starts with "ok" or "error".
+#pragma once
+
+#include "ovraemu/usbprinterbed.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ovraemu {
+
+class CommandInterpreter {
+public:
+    explicit CommandInterpreter(UsbPrinterBed& bed) : bed_(bed) {}
+
+    std::string Execute(const std::string& line);
+    bool QuitRequested() const { return quit_; }
+
+private:
+    std::string Run(const std::vector<std::string>& words);
+    std::string Add(const std::vector<std::string>& words);
+    std::string SetReply(int id, const std::string& request, const std::string& hex);
+    std::string SetBulkReply(int id, const std::string& reply);
+    std::string SetFault(int id, const std::string& name);
+    std::string Requests(int id) const;
+
+    UsbPrinterBed& bed_;
+    bool quit_ = false;
+};
+
+// "VID:PID" or "VID:PID:SERIAL", IDs in hexadecimal; no serial means the
+// device has no serial number string.
+std::optional<UsbPrinterConfig> ParsePrinterArgument(const std::string& text);
+std::optional<UsbFault> ParseFault(const std::string& name);
+
+}  // namespace ovraemu

@@ -1,0 +1,377 @@
+// Emulated printers seen through real libusb in this process (run under
+// libumockdev-preload).
+#include "libusbcalls.h"
+#include "ovraemu/usbprinterbed.h"
+
+#include <QtTest>
+
+#include <atomic>
+#include <thread>
+
+using namespace ovraemu;
+using namespace ovraemu::test;
+
+namespace {
+
+constexpr uint16_t kVendor = 0x2D8A;
+constexpr uint16_t kProduct = 0x0B19;
+
+UsbPrinterConfig Printer(const std::string& serial)
+{
+    UsbPrinterConfig config;
+    config.vendorId = kVendor;
+    config.productId = kProduct;
+    config.serial = serial;
+    return config;
+}
+
+std::vector<uint8_t> Pattern(size_t size)
+{
+    std::vector<uint8_t> bytes(size);
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<uint8_t>(i * 31 + i / 251);
+    return bytes;
+}
+
+// An open and claimed printer, released and closed at the end of the scope.
+struct ClaimedPrinter {
+    UsbContext usb;
+    libusb_device_handle* handle = nullptr;
+    int claim = LIBUSB_ERROR_OTHER;
+
+    explicit ClaimedPrinter(const std::string& serial)
+        : handle(OpenBySerial(usb.Get(), kVendor, kProduct, serial))
+    {
+        if (handle)
+            claim = libusb_claim_interface(handle, 0);
+    }
+    ~ClaimedPrinter()
+    {
+        if (handle && claim == 0)
+            libusb_release_interface(handle, 0);
+        if (handle)
+            libusb_close(handle);
+    }
+    int BulkOut(std::vector<uint8_t> data, int* sent)
+    {
+        return libusb_bulk_transfer(handle, 0x01, data.data(), static_cast<int>(data.size()), sent, 3000);
+    }
+    int BulkIn(std::vector<uint8_t>& data, int timeoutMs)
+    {
+        int received = 0;
+        const int result = libusb_bulk_transfer(handle, 0x81, data.data(), static_cast<int>(data.size()),
+                                                &received, timeoutMs);
+        data.resize(static_cast<size_t>(received));
+        return result;
+    }
+};
+
+}  // namespace
+
+class UsbPrinterBedTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void twoPrintersOfOneModelAreToldApartBySerial()
+    {
+        UsbPrinterBed bed;
+        bed.AddPrinter(Printer("K246A0001"));
+        bed.AddPrinter(Printer("K246B0002"));
+        UsbPrinterConfig other = Printer("X");
+        other.productId = 0x0001;
+        bed.AddPrinter(other);
+
+        UsbContext usb;
+        QCOMPARE(CountDevices(usb.Get(), kVendor, kProduct), 2);
+        std::vector<std::string> serials = SerialsOf(usb.Get(), kVendor, kProduct);
+        std::sort(serials.begin(), serials.end());
+        QCOMPARE(serials, (std::vector<std::string>{"K246A0001", "K246B0002"}));
+        libusb_device_handle* handle = OpenBySerial(usb.Get(), kVendor, kProduct, "K246B");
+        QVERIFY(handle);
+        QCOMPARE(libusb_get_device_address(libusb_get_device(handle)), uint8_t(3));
+        libusb_close(handle);
+    }
+
+    void printerWithoutSerialOffersNoSerialString()
+    {
+        UsbPrinterBed bed;
+        UsbPrinterConfig config = Printer("");
+        config.hasSerial = false;
+        bed.AddPrinter(config);
+        UsbContext usb;
+        QCOMPARE(SerialsOf(usb.Get(), kVendor, kProduct), std::vector<std::string>{"<none>"});
+    }
+
+    void configurationWalkFindsPrinterClassWithBulkPair()
+    {
+        UsbPrinterBed bed;
+        bed.AddPrinter(Printer("SN1"));
+        ClaimedPrinter printer("SN1");
+        QVERIFY(printer.handle);
+        const PrinterInterface found = FindPrinterInterface(libusb_get_device(printer.handle));
+        QCOMPARE(found.interfaceNumber, 0);
+        QCOMPARE(found.outEndpoint, uint8_t(0x01));
+        QCOMPARE(found.inEndpoint, uint8_t(0x81));
+    }
+
+    void statusRequestGetsConfiguredBytesCutToLength()
+    {
+        UsbPrinterBed bed;
+        const int id = bed.AddPrinter(Printer("SN1"));
+        const std::vector<uint8_t> status = Pattern(40);
+        bed.SetStatusReply(id, status);
+        ClaimedPrinter printer("SN1");
+        QCOMPARE(printer.claim, 0);
+
+        std::vector<uint8_t> reply;
+        QCOMPARE(ClassRequestIn(printer.handle, 0x33, 1024, reply), 40);
+        QCOMPARE(reply, status);
+        QCOMPARE(ClassRequestIn(printer.handle, 0x33, 16, reply), 16);
+        QCOMPARE(reply, std::vector<uint8_t>(status.begin(), status.begin() + 16));
+
+        const ControlRequest expected{0xA1, 0x33, 0, 0, 1024};
+        QCOMPARE(bed.ControlRequests(id).front(), expected);
+        QCOMPARE(bed.CountRequests(id, 0x33), 2);
+    }
+
+    void cancelRequestIsRecordedInOrder()
+    {
+        UsbPrinterBed bed;
+        const int id = bed.AddPrinter(Printer("SN1"));
+        ClaimedPrinter printer("SN1");
+        std::vector<uint8_t> reply;
+        QVERIFY(ClassRequestIn(printer.handle, 0x33, 1024, reply) >= 0);
+        QCOMPARE(ClassRequestIn(printer.handle, 0x34, 1017, reply), 0);
+
+        const std::vector<ControlRequest> requests = bed.ControlRequests(id);
+        QCOMPARE(requests.size(), size_t(2));
+        QCOMPARE(requests[1], (ControlRequest{0xA1, 0x34, 0, 0, 1017}));
+        QCOMPARE(bed.CountRequests(id, 0x34), 1);
+        QCOMPARE(bed.CountRequests(id, 0x35), 0);
+    }
+
+    void unknownClassRequestIsStalledButRecorded()
+    {
+        UsbPrinterBed bed;
+        const int id = bed.AddPrinter(Printer("SN1"));
+        ClaimedPrinter printer("SN1");
+        std::vector<uint8_t> reply;
+        QCOMPARE(ClassRequestIn(printer.handle, 0x40, 8, reply), int(LIBUSB_ERROR_PIPE));
+        QCOMPARE(bed.CountRequests(id, 0x40), 1);
+    }
+
+    void unpluggedPrinterLeavesEnumerationAndFailsOpenHandles()
+    {
+        UsbPrinterBed bed;
+        const int gone = bed.AddPrinter(Printer("GONE"));
+        bed.AddPrinter(Printer("STAYS"));
+        ClaimedPrinter printer("GONE");
+        QCOMPARE(printer.claim, 0);
+
+        bed.Unplug(gone);
+        std::vector<uint8_t> reply;
+        QVERIFY(ClassRequestIn(printer.handle, 0x33, 1024, reply) < 0);
+        UsbContext usb;
+        QCOMPARE(CountDevices(usb.Get(), kVendor, kProduct), 1);
+        QCOMPARE(SerialsOf(usb.Get(), kVendor, kProduct), std::vector<std::string>{"STAYS"});
+    }
+
+    void unplugEndsWaitingRead()
+    {
+        UsbPrinterBed bed;
+        const int id = bed.AddPrinter(Printer("SN1"));
+        ClaimedPrinter printer("SN1");
+        std::vector<uint8_t> reply(1024);
+        int result = 0;
+        QElapsedTimer timer;
+        timer.start();
+        std::thread reader([&] { result = printer.BulkIn(reply, 10000); });
+        QThread::msleep(200);
+        bed.Unplug(id);
+        reader.join();
+        QCOMPARE(result, int(LIBUSB_ERROR_NO_DEVICE));
+        QVERIFY(timer.elapsed() < 5000);
+    }
+
+    void refuseOpenMakesOpenFailUntilCleared()
+    {
+        UsbPrinterBed bed;
+        const int id = bed.AddPrinter(Printer("SN1"));
+        bed.SetFault(id, UsbFault::RefuseOpen);
+        {
+            UsbContext usb;
+            QCOMPARE(OpenResult(usb.Get(), kVendor, kProduct), int(LIBUSB_ERROR_IO));
+        }
+        bed.SetFault(id, UsbFault::None);
+        UsbContext usb;
+        QCOMPARE(OpenResult(usb.Get(), kVendor, kProduct), 0);
+    }
+
+    void failClaimMakesClaimBusy()
+    {
+        UsbPrinterBed bed;
+        const int id = bed.AddPrinter(Printer("SN1"));
+        bed.SetFault(id, UsbFault::FailClaim);
+        ClaimedPrinter printer("SN1");
+        QVERIFY(printer.handle);
+        QCOMPARE(printer.claim, int(LIBUSB_ERROR_BUSY));
+        QCOMPARE(bed.CountRequests(id, 0x33), 0);
+    }
+
+    void interfaceClaimedElsewhereIsBusy()
+    {
+        UsbPrinterBed bed;
+        bed.AddPrinter(Printer("SN1"));
+        ClaimedPrinter first("SN1");
+        QCOMPARE(first.claim, 0);
+        ClaimedPrinter second("SN1");
+        QCOMPARE(second.claim, int(LIBUSB_ERROR_BUSY));
+    }
+
+    void kernelDriverIsReportedAndDetached()
+    {
+        UsbPrinterBed bed;
+        const int id = bed.AddPrinter(Printer("SN1"));
+        bed.SetFault(id, UsbFault::KernelDriverActive);
+        ClaimedPrinter printer("SN1");
+        QCOMPARE(printer.claim, int(LIBUSB_ERROR_BUSY));
+        QCOMPARE(libusb_kernel_driver_active(printer.handle, 0), 1);
+        QVERIFY(!bed.KernelDriverDetached(id));
+
+        QCOMPARE(libusb_detach_kernel_driver(printer.handle, 0), 0);
+        QVERIFY(bed.KernelDriverDetached(id));
+        QCOMPARE(libusb_kernel_driver_active(printer.handle, 0), 0);
+        QCOMPARE(libusb_detach_kernel_driver(printer.handle, 0), int(LIBUSB_ERROR_NOT_FOUND));
+        printer.claim = libusb_claim_interface(printer.handle, 0);
+        QCOMPARE(printer.claim, 0);
+        // Now usbfs itself holds the interface, which libusb does not count as a kernel driver.
+        QCOMPARE(libusb_kernel_driver_active(printer.handle, 0), 0);
+    }
+
+    void stallControlFailsClassRequestsOnly()
+    {
+        UsbPrinterBed bed;
+        const int id = bed.AddPrinter(Printer("SN1"));
+        bed.SetStatusReply(id, {1, 2, 3});
+        bed.SetFault(id, UsbFault::StallControl);
+        ClaimedPrinter printer("SN1");
+        QVERIFY(printer.handle);  // the serial string was still read
+        std::vector<uint8_t> reply;
+        QCOMPARE(ClassRequestIn(printer.handle, 0x33, 1024, reply), int(LIBUSB_ERROR_PIPE));
+        QCOMPARE(bed.CountRequests(id, 0x33), 1);
+    }
+
+    void largeBulkOutArrivesByteForByte()
+    {
+        UsbPrinterBed bed;
+        const int id = bed.AddPrinter(Printer("SN1"));
+        const int other = bed.AddPrinter(Printer("SN2"));
+        const std::vector<uint8_t> image = Pattern(4 * 1024 * 1024 + 77);
+        ClaimedPrinter printer("SN1");
+        int sent = 0;
+        QCOMPARE(printer.BulkOut(image, &sent), 0);
+        QCOMPARE(sent, int(image.size()));
+        QVERIFY(bed.BulkOutData(id) == image);
+        QVERIFY(bed.BulkOutData(other).empty());
+    }
+
+    void bulkRequestIsAnsweredByHandler()
+    {
+        UsbPrinterBed bed;
+        const int id = bed.AddPrinter(Printer("SN1"));
+        std::vector<uint8_t> seen;
+        bed.SetBulkHandler(id, [&seen](const std::vector<uint8_t>& request) {
+            seen = request;
+            std::vector<uint8_t> reply(request.rbegin(), request.rend());
+            return BulkReply(reply);
+        });
+        ClaimedPrinter printer("SN1");
+        const std::vector<uint8_t> request{0xA5, 0x00, 0x04, 0x50, 0xE0, 0xB2, 0x01};
+        int sent = 0;
+        QCOMPARE(printer.BulkOut(request, &sent), 0);
+        std::vector<uint8_t> reply(1024);
+        QCOMPARE(printer.BulkIn(reply, 3000), 0);
+        QCOMPARE(seen, request);
+        QCOMPARE(reply, std::vector<uint8_t>(request.rbegin(), request.rend()));
+    }
+
+    void bulkReadTimesOutWithoutReplyAndGetsEmptyReply()
+    {
+        UsbPrinterBed bed;
+        const int id = bed.AddPrinter(Printer("SN1"));
+        std::atomic<int> calls{0};
+        bed.SetBulkHandler(id, [&calls](const std::vector<uint8_t>&) {
+            return ++calls == 1 ? BulkReply() : BulkReply(std::vector<uint8_t>{});
+        });
+        ClaimedPrinter printer("SN1");
+        int sent = 0;
+        std::vector<uint8_t> reply(1024);
+        QCOMPARE(printer.BulkOut({0x01}, &sent), 0);
+        QCOMPARE(printer.BulkIn(reply, 300), int(LIBUSB_ERROR_TIMEOUT));
+        QCOMPARE(bed.BulkOutData(id), std::vector<uint8_t>{0x01});
+
+        reply.resize(1024);
+        QCOMPARE(printer.BulkOut({0x02}, &sent), 0);
+        QCOMPARE(printer.BulkIn(reply, 3000), 0);
+        QVERIFY(reply.empty());
+        QCOMPARE(calls.load(), 2);
+    }
+
+    void replyLongerThanReadIsReadInPieces()
+    {
+        UsbPrinterBed bed;
+        const int id = bed.AddPrinter(Printer("SN1"));
+        const std::vector<uint8_t> answer = Pattern(1500);
+        bed.SetBulkHandler(id, [&answer](const std::vector<uint8_t>&) { return BulkReply(answer); });
+        ClaimedPrinter printer("SN1");
+        int sent = 0;
+        QCOMPARE(printer.BulkOut({0x10}, &sent), 0);
+        std::vector<uint8_t> first(1024);
+        std::vector<uint8_t> second(1024);
+        QCOMPARE(printer.BulkIn(first, 3000), 0);
+        QCOMPARE(printer.BulkIn(second, 3000), 0);
+        first.insert(first.end(), second.begin(), second.end());
+        QCOMPARE(first, answer);
+    }
+
+    void pollsFromWorkerThreadsRunBesideTestThreadChanges()
+    {
+        UsbPrinterBed bed;
+        const int a = bed.AddPrinter(Printer("A"));
+        const int b = bed.AddPrinter(Printer("B"));
+        constexpr int kPolls = 15;
+        bed.SetStatusReply(a, {0xFF});
+        bed.SetStatusReply(b, {0xFF});
+        std::atomic<int> failures{0};
+        auto poll = [&failures](const std::string& serial) {
+            for (int i = 0; i < kPolls; ++i) {
+                ClaimedPrinter printer(serial);
+                std::vector<uint8_t> reply;
+                if (printer.claim != 0 || ClassRequestIn(printer.handle, 0x33, 1024, reply) < 0 || reply.size() != 1)
+                    ++failures;
+            }
+        };
+        std::thread first(poll, "A");
+        std::thread second(poll, "B");
+        for (int i = 0; i < 50; ++i) {
+            bed.SetStatusReply(a, {static_cast<uint8_t>(i)});
+            bed.SetStatusReply(b, {static_cast<uint8_t>(i)});
+            bed.ControlRequests(a);
+        }
+        first.join();
+        second.join();
+        QCOMPARE(failures.load(), 0);
+        QCOMPARE(bed.CountRequests(a, 0x33), kPolls);
+        QCOMPARE(bed.CountRequests(b, 0x33), kPolls);
+    }
+
+    void unknownPrinterIdThrows()
+    {
+        UsbPrinterBed bed;
+        QVERIFY_EXCEPTION_THROWN(bed.SetStatusReply(99, {}), std::out_of_range);
+        QVERIFY_EXCEPTION_THROWN(bed.BulkOutData(99), std::out_of_range);
+    }
+};
+
+QTEST_GUILESS_MAIN(UsbPrinterBedTest)
+#include "tst_usbprinterbed.moc"
