@@ -123,7 +123,7 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("message");
         QTest::newRow("bad line") << QStringList{"--address", "127.0.0.39", "--scenario", "@"} << 2 << "@:3: unknown state 'flying'";
-        QTest::newRow("no address") << QStringList{} << 2 << "--address is required";
+        QTest::newRow("no address") << QStringList{} << 2 << "--address (or --usb-socket) is required";
         QTest::newRow("no value") << QStringList{"--address"} << 2 << "--address needs a value";
         QTest::newRow("unknown option") << QStringList{"--address", "127.0.0.39", "--colour", "red"} << 2
                                         << "unknown option '--colour'";
