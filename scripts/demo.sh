@@ -1,14 +1,65 @@
 #!/usr/bin/env bash
-# The suite at work without a printer: builds what is needed and runs it in a
-# temporary install root against emulated printers.
+# The suite at work without a printer: a private CUPS with two queues, an emulated
+# network printer and an emulated USB printer playing scenarios, the print service
+# polling both, and ovra-status following what the service publishes.
+#   scripts/demo.sh [SECONDS]     (default 90; Ctrl-C ends it earlier)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+seconds=${1:-90}
 "$top/scripts/install-deps.sh"
+echo "Building..."
 "$top/scripts/build.sh" "$top/build" >/dev/null
 
-root=$(mktemp -d /tmp/ovra-demo.XXXXXX)
-trap 'rm -rf "$root"' EXIT
-export OVRA_INSTALL_ROOT="$root"
+build="$top/build"
+cups="$top/testharness/cups/ovra-test-cups"
+ppd="$top/testharness/cups/ppd"
+work=$(mktemp -d /tmp/ovra-demo.XXXXXX)
+pids=()
+cleanup() {
+  trap - EXIT INT TERM
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  "$cups" stop "$work/cups" >/dev/null 2>&1 || true
+  rm -rf "$work"
+  echo "Demo finished; everything it started is stopped and $work is removed."
+}
+trap cleanup EXIT INT TERM
 
-echo "Status responses as printers of the family send them, decoded by the suite:"
-"$top/build/tools/ovra-decode/ovra-decode" --samples
+export OVRA_INSTALL_ROOT="$work/root"
+echo "Install root: $OVRA_INSTALL_ROOT"
+
+echo "Starting a private CUPS..."
+eval "$("$cups" start "$work/cups")"
+net_address=127.0.0.77
+"$cups" add-queue "$work/cups" ovra-office "socket://$net_address:9100" "$ppd/ovra-mk246.ppd" >/dev/null
+"$cups" add-queue "$work/cups" ovra-desk "usb://Ovra/P2200DN?serial=DEMO0001" "$ppd/ovra-p2200dn.ppd" >/dev/null
+"$cups" add-queue "$work/cups" acme-hall "socket://127.0.0.78:9100" "$ppd/acme-laserjet-100.ppd" >/dev/null
+
+echo "Starting the emulated printers..."
+"$build/emulators/netprinter/ovra-printer-emu" --address "$net_address" --product "Ovra MK246" \
+  --scenario "$top/scripts/demo/network-printer.scenario" --loop > "$work/network-printer.log" &
+pids+=($!)
+"$build/emulators/usbprinter/ovra-usbprinter-emu" --socket "$work/usb.sock" --env-file "$work/usb.env" \
+  --printer 3a53:0122:DEMO0001 > /dev/null &
+pids+=($!)
+for _ in $(seq 100); do [[ -e "$work/usb.env" ]] && break; sleep 0.1; done
+# shellcheck disable=SC1091
+. "$work/usb.env"
+"$build/emulators/netprinter/ovra-printer-emu" --usb-socket "$work/usb.sock" --usb-id 2 --product "Ovra P2200DN" \
+  --serial DEMO0001 --scenario "$top/scripts/demo/usb-printer.scenario" --loop > "$work/usb-printer.log" &
+pids+=($!)
+
+# A network printer that CUPS reports idle and "Ready" is not polled; a job held by the
+# private CUPS keeps the office queue printing for the whole demo.
+echo "demo page" > "$work/page.txt"
+"$cups" print "$work/cups" ovra-office "$work/page.txt" >/dev/null
+
+echo "Starting the print service (it sees the emulated USB bus through umockdev)..."
+LD_PRELOAD=libumockdev-preload.so.0 UMOCKDEV_DIR="$UMOCKDEV_DIR" "$build/OvraPrintService/OvraPrintService" &
+pids+=($!)
+
+echo "Following the printers for $seconds s (acme-hall is another maker's and is never listed):"
+timeout "$seconds" "$build/tools/ovra-status/ovra-status" --watch || true
+echo
+echo "What the tray monitor would read now:"
+"$build/tools/ovra-status/ovra-status"
