@@ -1,5 +1,6 @@
 // The device manager's passes over a CUPS configuration written by the test.
 #include "ovrapaths.h"
+#include "privatecups.h"
 #include "printerinfo.h"
 #include "sharedprinterlist.h"
 #include "trddevicemanage.h"
@@ -190,6 +191,49 @@ private slots:
         m_manager->RunPass(false);
         QCOMPARE(m_manager->listStatusWorker.size(), 3);
         QCOMPARE(m_manager->listStatusWorker.at(2)->iPrinterIndex, 2);
+    }
+
+    void inventoryFromARealCupsd()
+    {
+        PrivateCups cups(m_root->path() + "/cupsd");
+        QString error;
+        QVERIFY2(cups.Start(&error), qPrintable(error));   // points CUPS_SERVERROOT at its own folder
+        const QString p2200 = PrivateCups::PpdPath("ovra-p2200dn");
+        QVERIFY(cups.AddQueue("ovra-usb", usbQueue.uri, p2200, &error));
+        QVERIFY(cups.AddQueue("ovra-ipp", "ipp://127.0.0.46/ipp/print", p2200, &error));
+        QVERIFY(cups.AddQueue("acme", "socket://127.0.0.47:9100", PrivateCups::PpdPath("acme-laserjet-100"), &error));
+        QVERIFY(cups.AddQueue("ovra-net", "socket://127.0.0.48:9100", PrivateCups::PpdPath("ovra-mk246"), &error));
+        m_manager->RunPass(true);
+        // cupsd keeps its queues sorted by name.
+        QList<stPrinterInfo> published = GetPrinterInfo();
+        QCOMPARE(published.size(), 2);
+        QCOMPARE(published.at(0).strName, QString("ovra-net"));
+        QCOMPARE(published.at(0).iConnectType, int(en_Connect_Network));
+        QCOMPARE(published.at(0).strPort, QString("127.0.0.48"));
+        QCOMPARE(published.at(0).enType, QString("Ovra MK246"));
+        QCOMPARE(published.at(1).strName, QString("ovra-usb"));
+        QCOMPARE(published.at(1).iConnectType, int(en_Connect_USB));
+        QCOMPARE(published.at(1).strPort, QString("Ovra/P2200DN?serial=A1"));
+
+        // Another supported driver for the same queue: no change, nothing rewritten.
+        QVERIFY(cups.AddQueue("ovra-net", "socket://127.0.0.48:9100", p2200, &error));
+        m_manager->RunPass(false);
+        QCOMPARE(GetPrinterInfo().at(0).enType, QString("Ovra MK246"));
+
+        // A new device URI is a change.
+        QVERIFY(cups.AddQueue("ovra-net", "socket://127.0.0.49:9100", p2200, &error));
+        m_manager->RunPass(false);
+        QCOMPARE(GetPrinterInfo().at(0).strPort, QString("127.0.0.49"));
+        QCOMPARE(GetPrinterInfo().at(0).enType, QString("Ovra P2200DN"));
+
+        // CUPS renames by deleting and adding: the new name is listed, the old one gone.
+        QCOMPARE(cups.Run("lpadmin", {"-x", "ovra-usb"}), 0);
+        QVERIFY(cups.AddQueue("ovra-usb-2", usbQueue.uri, p2200, &error));
+        m_manager->RunPass(false);
+        published = GetPrinterInfo();
+        QCOMPARE(published.size(), 2);
+        QCOMPARE(published.at(1).strName, QString("ovra-usb-2"));
+        cups.Stop();
     }
 
     void unreadableConfiguration()
