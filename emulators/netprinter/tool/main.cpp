@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 namespace {
@@ -49,11 +50,11 @@ bool BuildScenario(const EmuOptions& options, const ovraemu::NamedState& start, 
     return true;
 }
 
-ovraemu::ScenarioPlayerHooks PlayerHooks(ovraemu::NetPrinter& printer, StopSignals& signals)
+// Waits until a time since now (seconds), or for good on infinity; false when stopped.
+std::function<bool(double)> WaitHook(StopSignals& signals)
 {
     const auto start = std::chrono::steady_clock::now();
-    ovraemu::ScenarioPlayerHooks hooks;
-    hooks.waitUntil = [&signals, start](double seconds) {
+    return [&signals, start](double seconds) {
         if (std::isinf(seconds)) {
             signals.WaitForStop();
             return false;
@@ -61,6 +62,12 @@ ovraemu::ScenarioPlayerHooks PlayerHooks(ovraemu::NetPrinter& printer, StopSigna
         const auto offset = std::chrono::duration<double>(seconds);
         return signals.WaitUntil(start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(offset));
     };
+}
+
+ovraemu::ScenarioPlayerHooks PlayerHooks(ovraemu::NetPrinter& printer, StopSignals& signals)
+{
+    ovraemu::ScenarioPlayerHooks hooks;
+    hooks.waitUntil = WaitHook(signals);
     hooks.apply = [&printer](const ovraemu::EmuPrinterState& state, ovraemu::NetReplyMode mode) {
         printer.SetState(state);
         printer.SetReplyMode(mode);
@@ -74,15 +81,7 @@ int PlayOnUsbPrinter(const EmuOptions& options, const ovraemu::Scenario& scenari
 {
     ovraemu::EmuPrinterState state = InitialPrinterState(options);
     ovraemu::ScenarioPlayerHooks hooks;
-    const auto start = std::chrono::steady_clock::now();
-    hooks.waitUntil = [&signals, start](double seconds) {
-        if (std::isinf(seconds)) {
-            signals.WaitForStop();
-            return false;
-        }
-        const auto offset = std::chrono::duration<double>(seconds);
-        return signals.WaitUntil(start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(offset));
-    };
+    hooks.waitUntil = WaitHook(signals);
     bool bReached = true;
     hooks.apply = [&](const ovraemu::EmuPrinterState& next, ovraemu::NetReplyMode) {
         static const char hex[] = "0123456789abcdef";
