@@ -1,0 +1,41 @@
+// OvraPrinterTool: the tray status monitor of the Ovra printers.
+#include "checkisrunning.h"
+#include "ovraprintertoolwidget.h"
+#include "ovraprogram.h"
+#include "translation.h"
+#include "trayoptions.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTranslator>
+
+namespace {
+
+void ShowAlreadyRunning()
+{
+    QMessageBox box(QMessageBox::Information, QObject::tr("Ovra_Helper"),
+                    QObject::tr("Ovra_Helper") + " " + QObject::tr("MainWindow.Message.Running"));
+    box.addButton(QObject::tr("MainWindow.Message.Confirm"), QMessageBox::AcceptRole);
+    box.exec();
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    InitTrayResources();
+    QTranslator translator;
+    SetOvraProgram(en_Program_PrinterTool);
+    InstallTranslation(app, translator);
+    if (CheckIsRunning()) {
+        ShowAlreadyRunning();
+        return 0;
+    }
+    // The window hides to the tray when closed; only Exit ends the program.
+    app.setQuitOnLastWindowClosed(false);
+    OvraPrinterToolWidget window;
+    window.setVisible(!CheckIsHide(argc, argv));
+    return app.exec();
+}

@@ -1,0 +1,48 @@
+// The tray's status reader of one printer index: looks at the printer's status file
+// every second, decodes it, keeps the shared entry current and tells the window when
+// something it shows has changed.
+#pragma once
+
+#include "printerstate.h"
+#include "statusfile.h"
+#include "utilthreadbase.h"
+
+#include <QDateTime>
+
+class SharedPrinterList;
+
+class TrdGetPrinterStatus : public UtilThreadBase
+{
+    Q_OBJECT
+public:
+    static const int c_iReadIntervalMs = 1000;
+    static const int c_iFailuresBeforeOffline = 10;
+
+    explicit TrdGetPrinterStatus(QObject* parent = nullptr);
+
+    void Init(int iIndex, SharedPrinterList* pList);
+
+    // One cycle of the loop (without its wait); false when the index is idle.
+    bool RunCycle();
+
+    int GetPrinterStatusFile(const QString& strName, bool bForce);
+    int CheckPrinterStatus(const unsigned char* pBuffer, unsigned long ulLength);
+    static bool CheckStatusChange(const stPrinterState& a, const stPrinterState& b);
+
+    int iPrinterIndex = -1;
+    SharedPrinterList* pPrinterList = nullptr;
+    stPrinterManager stCurrent;
+    unsigned char byRecvBuf[c_iStatusFileMaxBytes] = {0};
+    QDateTime dtLastModified;
+
+signals:
+    void SgnUpdatePrinterStatus(int iIndex);
+
+public slots:
+    void SlotTaskStart();
+    void SlotThreadQuit();
+
+private:
+    void CountFailure();
+    void CancelCurrentJob();
+};
