@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# The tray monitor on a real X server: Xvfb with a window manager and a tray host.
+#   tray-desktop.sh TRAY_BINARY STATUS_WRITER SCREENSHOT_DIR
+# Checks that the icon is embedded in the tray, "-hide" starts with the icon only, a click
+# shows the window at its scaled size (2560- and 3840-pixel screens), closing hides it, a
+# second start shows the running message and exits 0, Exit in the tray menu ends it.
+# Leaves screenshots of the window, a balloon and the message in SCREENSHOT_DIR.
+set -euo pipefail
+tray=$1 writer=$2 shots=$3
+for tool in Xvfb trayer openbox xdotool xwininfo wmctrl import; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+mkdir -p "$shots"
+work=$(mktemp -d /tmp/ovra-tray-desktop.XXXXXX)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+check() { echo "ok: $*"; }
+
+export OVRA_INSTALL_ROOT="$work/root" HOME="$work/home" LANG=C.UTF-8 LC_ALL=C.UTF-8
+mkdir -p "$OVRA_INSTALL_ROOT/cfg" "$HOME"
+cat > "$OVRA_INSTALL_ROOT/cfg/printerlist.ini" <<'LIST'
+[Main]
+Count=4
+[printer_0]
+Name=desk
+ConnectType=1
+Port=Ovra/P2200DN?serial=D1
+URI=usb://Ovra/P2200DN?serial=D1
+[printer_1]
+Name=office
+ConnectType=2
+Port=192.168.1.20
+URI=socket://192.168.1.20:9100
+[printer_2]
+Name=hall
+ConnectType=2
+Port=192.168.1.21
+URI=socket://192.168.1.21:9100
+[printer_3]
+Name=lab
+ConnectType=1
+Port=Ovra/MK246?serial=L1
+URI=usb://Ovra/MK246?serial=L1
+LIST
+status() { "$writer" "$OVRA_INSTALL_ROOT/cfg/$1.dat" "${@:2}"; }
+status desk 10 6200 w:110D
+status hall 00 8550
+
+window_ids() { xdotool search --onlyvisible --name "^Ovra Laser Printer Helper\$" 2>/dev/null || true; }
+wait_for() {  # wait_for SECONDS COMMAND...
+  local end=$((SECONDS + $1)); shift
+  until "$@"; do [[ $SECONDS -lt $end ]] || return 1; sleep 0.2; done
+}
+has_window() { [[ -n "$(window_ids)" ]]; }
+no_window() { [[ -z "$(window_ids)" ]]; }
+icon_geometry() { xwininfo -root -tree | awk '/"panel": \("panel" "trayer"\)/ {p=1} p && /"OvraPrinterTool": \("OvraPrinterTool"/ {print $(NF-1); exit}' || true; }
+icon_embedded() { [[ -n "$(icon_geometry)" ]]; }
+
+start_desktop() {  # start_desktop WIDTH HEIGHT
+  exec 5> "$work/display"
+  Xvfb -displayfd 5 -screen 0 "$1x$2x24" -nolisten tcp >/dev/null 2>&1 &
+  pids+=($!)
+  wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
+  export DISPLAY=":$(head -1 "$work/display")"
+  openbox >/dev/null 2>&1 &
+  pids+=($!)
+  trayer --edge bottom --align right --widthtype pixel --width 240 --heighttype pixel --height 32 \
+    --transparent false --tint 0x303840 >/dev/null 2>&1 &
+  pids+=($!)
+  sleep 1
+}
+
+# 2560 pixels: the window grows by 2560/1920.
+start_desktop 2560 1440
+"$tray" -hide > "$work/tray.log" 2>&1 &
+tray_pid=$!
+pids+=($tray_pid)
+wait_for 10 icon_embedded || fail "the tray icon is not embedded in the tray"
+check "icon embedded in the tray at $(icon_geometry)"
+sleep 1
+no_window || fail "-hide shows the window"
+check "-hide: only the icon"
+
+read -r x y < <(xwininfo -root -tree | awk '/"panel": \("panel" "trayer"\)/ {p=1} p && /"OvraPrinterTool": \("OvraPrinterTool"/ {split($NF, a, "+"); split($(NF-1), s, "[x+]"); print a[2] + s[1] / 2, a[3] + s[2] / 2; exit}')
+xdotool mousemove "$x" "$y" click 1
+wait_for 5 has_window || fail "a click on the icon does not show the window"
+size=$(xwininfo -id "$(window_ids | head -1)" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+[[ "$size" == "1426x533" ]] || fail "window is $size on 2560 pixels, not 1426x533"
+check "a click shows the window, 1426x533 on a 2560-pixel screen"
+
+sleep 2   # the status readers fill the rows
+import -window root "$shots/tray-window-2560.png"
+status office 00 3000 e:11B0 w:110D
+sleep 1.5
+import -window root "$shots/tray-balloon.png"
+
+wmctrl -c "Ovra Laser Printer Helper"
+wait_for 5 no_window || fail "closing does not hide the window"
+kill -0 "$tray_pid" || fail "closing ended the program"
+check "closing hides the window, the program runs on"
+
+"$tray" > "$work/second.log" 2>&1 &
+second=$!
+wait_for 10 has_window || fail "the second start shows no message"
+sleep 1
+import -window root "$shots/tray-second-instance.png"
+xdotool key --window "$(window_ids | head -1)" Return
+wait_for 10 bash -c "! kill -0 $second 2>/dev/null" || fail "the second instance does not end"
+wait "$second" && rc=0 || rc=$?
+[[ $rc -eq 0 ]] || fail "the second instance exits with $rc"
+check "a second start shows the message and exits 0"
+
+xdotool mousemove "$x" "$y" click 3
+sleep 1
+import -window root "$shots/tray-menu.png"
+xdotool key Up Return   # the last entry: Exit
+wait_for 10 bash -c "! kill -0 $tray_pid 2>/dev/null" || fail "Exit in the menu does not end the program"
+wait "$tray_pid" && rc=0 || rc=$?
+[[ $rc -eq 0 ]] || fail "Exit ends the program with $rc"
+check "Exit in the tray menu ends the program"
+for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+wait 2>/dev/null || true
+pids=()
+
+# 3840 pixels: twice the size.
+start_desktop 3840 2160
+"$tray" > "$work/tray.log" 2>&1 &
+pids+=($!)
+wait_for 10 has_window || fail "the window does not show on 3840 pixels"
+size=$(xwininfo -id "$(window_ids | head -1)" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+[[ "$size" == "2140x800" ]] || fail "window is $size on 3840 pixels, not 2140x800"
+sleep 2
+import -window root "$shots/tray-window-3840.png"
+check "2140x800 on a 3840-pixel screen"
+echo "screenshots in $shots"
