@@ -16,8 +16,6 @@ const int c_iProcessNameLength = 15;   // the kernel keeps this much of a comman
 
 QString ScratchFile()
 {
-    if (GetOvraProgram() == en_Program_PrinterTool)
-        return OvraPaths::ToolDir() + "pslist.tmp";
     return OvraPaths::TempDir() + "pslist." + QDateTime::currentDateTime().toString("yyyyMMddhhmmss");
 }
 
@@ -36,12 +34,15 @@ int CountProcessLines(const QString& strListing, const QString& strName)
     return iCount;
 }
 
-bool CheckIsRunning()
+// The tray runs as the desktop user and its folder is shared by every user of the
+// machine: it reads the listing through a pipe and never writes a file another user
+// could have put a link in its place. The service keeps its scratch file in temp/.
+static QString ProcessListing()
 {
+    if (GetOvraProgram() == en_Program_PrinterTool)
+        return QString::fromLocal8Bit(RunCommandOutput("ps", QStringList() << "-A", 10000));
     const QString strScratch = ScratchFile();
-    MakePathExist(strScratch.left(strScratch.lastIndexOf('/') + 1));
-    const QString strName = QCoreApplication::applicationName().left(c_iProcessNameLength);
-
+    MakePathExist(OvraPaths::TempDir());
     RunCommandToFile("ps", QStringList() << "-A", strScratch, 10000);
     QFile file(strScratch);
     QString strListing;
@@ -49,5 +50,11 @@ bool CheckIsRunning()
         strListing = QString::fromLocal8Bit(file.readAll());
     file.close();
     QFile::remove(strScratch);
-    return CountProcessLines(strListing, strName) > 1;
+    return strListing;
+}
+
+bool CheckIsRunning()
+{
+    const QString strName = QCoreApplication::applicationName().left(c_iProcessNameLength);
+    return CountProcessLines(ProcessListing(), strName) > 1;
 }

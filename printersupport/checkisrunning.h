@@ -4,8 +4,8 @@
 #include <QString>
 
 // True when another process of this program's name (the application name, cut to the
-// 15 characters the process table keeps) is already running. The scratch file is
-// temp/pslist.<time> for the print service, tool/pslist.tmp for the tray monitor.
+// 15 characters the process table keeps) is already running. The print service lists
+// the processes into temp/pslist.<time>; the tray monitor reads them through a pipe.
 bool CheckIsRunning();
 
 // The counting itself, on a process listing in "ps -A" layout.

@@ -27,6 +27,13 @@ int RunCommandToFile(const QString& program, const QStringList& arguments, const
     return Run(process, program, arguments, timeoutMs);
 }
 
+QByteArray RunCommandOutput(const QString& program, const QStringList& arguments, int timeoutMs)
+{
+    QProcess process;
+    process.setReadChannel(QProcess::StandardOutput);
+    return Run(process, program, arguments, timeoutMs) < 0 ? QByteArray() : process.readAllStandardOutput();
+}
+
 int RunCommand(const QString& program, const QStringList& arguments, int timeoutMs)
 {
     QProcess process;

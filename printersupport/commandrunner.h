@@ -2,6 +2,7 @@
 // a shell, so names read from files are only ever arguments.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -10,6 +11,9 @@
 // program could not be started or did not finish in time.
 int RunCommandToFile(const QString& program, const QStringList& arguments, const QString& outputFile,
                      int timeoutMs = 30000);
+
+// Runs the program and returns its standard output (empty when it could not run).
+QByteArray RunCommandOutput(const QString& program, const QStringList& arguments, int timeoutMs = 30000);
 
 // The same without keeping the output.
 int RunCommand(const QString& program, const QStringList& arguments, int timeoutMs = 30000);

@@ -5,6 +5,7 @@
 #include "statusfile.h"
 
 #include <QDir>
+#include <QThread>
 #include <QFile>
 
 ServiceFixture::ServiceFixture() : m_cups(m_root.path() + "/cups")
@@ -83,4 +84,53 @@ QByteArray ServiceFixture::StatusFileBytes(const QString& queue) const
     QByteArray bytes;
     ReadStatusFileBytes(queue, bytes);
     return bytes;
+}
+
+UsbEmulator::UsbEmulator(const QString& dir) : m_socket(dir + "/usb.sock"), m_envFile(dir + "/usb.env") {}
+
+UsbEmulator::~UsbEmulator()
+{
+    Command("quit");
+    m_process.waitForFinished(5000);
+}
+
+bool UsbEmulator::Start(const QString& printer)
+{
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start(OVRA_USB_EMULATOR, {"--socket", m_socket, "--env-file", m_envFile, "--printer", printer});
+    if (!m_process.waitForStarted(5000))
+        return false;
+    for (int i = 0; i < 100 && !QFile::exists(m_envFile); ++i)
+        QThread::msleep(50);
+    QFile env(m_envFile);
+    if (!env.open(QIODevice::ReadOnly))
+        return false;
+    m_umockdevDir = QString::fromLocal8Bit(env.readAll()).trimmed().section('=', 1);
+    return !m_umockdevDir.isEmpty();
+}
+
+QString UsbEmulator::Command(const QString& line)
+{
+    QProcess ctl;
+    ctl.start(OVRA_USB_EMULATOR, QStringList{"ctl", m_socket} + line.split(' '));
+    ctl.waitForFinished(5000);
+    return QString::fromLocal8Bit(ctl.readAllStandardOutput()).trimmed();
+}
+
+int UsbEmulator::Count(int id, const char* request)
+{
+    return Command(QString("count %1 %2").arg(id).arg(request)).section(' ', 1).toInt();
+}
+
+QProcessEnvironment UsbEmulator::PreloadEnvironment() const
+{
+    QProcessEnvironment env;
+    env.insert("LD_PRELOAD", "libumockdev-preload.so.0");
+    env.insert("UMOCKDEV_DIR", m_umockdevDir);
+    return env;
+}
+
+QString HexBytes(const std::vector<uint8_t>& bytes)
+{
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), int(bytes.size())).toHex();
 }

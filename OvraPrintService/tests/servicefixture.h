@@ -6,6 +6,7 @@
 #include "privatecups.h"
 
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 class ServiceFixture
@@ -40,3 +41,26 @@ private:
     PrivateCups m_cups;
     QProcess m_service;
 };
+
+// ovra-usbprinter-emu as a separate process, driven over its control socket.
+class UsbEmulator
+{
+public:
+    explicit UsbEmulator(const QString& dir);
+    ~UsbEmulator();
+
+    bool Start(const QString& printer);   // "VID:PID:SERIAL" in hex
+    QString Command(const QString& line);
+    int Count(int id, const char* request);
+    // The environment that shows a program this emulator's bus.
+    QProcessEnvironment PreloadEnvironment() const;
+
+private:
+    QString m_socket;
+    QString m_envFile;
+    QString m_umockdevDir;
+    QProcess m_process;
+};
+
+// Hex text of bytes, as the emulator's control commands take them.
+QString HexBytes(const std::vector<uint8_t>& bytes);

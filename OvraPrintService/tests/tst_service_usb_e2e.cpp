@@ -8,63 +8,6 @@
 
 namespace {
 
-// ovra-usbprinter-emu as a separate process, driven over its control socket.
-class UsbEmulator
-{
-public:
-    explicit UsbEmulator(const QString& dir) : m_socket(dir + "/usb.sock"), m_envFile(dir + "/usb.env") {}
-    ~UsbEmulator()
-    {
-        Command("quit");
-        m_process.waitForFinished(5000);
-    }
-
-    bool Start(const QString& printer)
-    {
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(OVRA_USB_EMULATOR, {"--socket", m_socket, "--env-file", m_envFile, "--printer", printer});
-        if (!m_process.waitForStarted(5000))
-            return false;
-        for (int i = 0; i < 100 && !QFile::exists(m_envFile); ++i)
-            QTest::qWait(50);
-        QFile env(m_envFile);
-        if (!env.open(QIODevice::ReadOnly))
-            return false;
-        m_umockdevDir = QString::fromLocal8Bit(env.readAll()).trimmed().section('=', 1);
-        return !m_umockdevDir.isEmpty();
-    }
-
-    QString Command(const QString& line)
-    {
-        QProcess ctl;
-        ctl.start(OVRA_USB_EMULATOR, QStringList{"ctl", m_socket} + line.split(' '));
-        ctl.waitForFinished(5000);
-        return QString::fromLocal8Bit(ctl.readAllStandardOutput()).trimmed();
-    }
-
-    int Count(int id, const char* request) { return Command(QString("count %1 %2").arg(id).arg(request)).section(' ', 1).toInt(); }
-
-    // The environment that shows a program this emulator's bus.
-    QProcessEnvironment PreloadEnvironment() const
-    {
-        QProcessEnvironment env;
-        env.insert("LD_PRELOAD", "libumockdev-preload.so.0");
-        env.insert("UMOCKDEV_DIR", m_umockdevDir);
-        return env;
-    }
-
-private:
-    QString m_socket;
-    QString m_envFile;
-    QString m_umockdevDir;
-    QProcess m_process;
-};
-
-QString Hex(const std::vector<uint8_t>& bytes)
-{
-    return QByteArray(reinterpret_cast<const char*>(bytes.data()), int(bytes.size())).toHex();
-}
-
 ovraemu::EmuPrinterState Printing()
 {
     ovraemu::EmuPrinterState state;
@@ -91,11 +34,11 @@ private slots:
         UsbEmulator usb(fixture.Root());
         QVERIFY(usb.Start("3a53:0122:USBE2E01"));
         const std::vector<uint8_t> body = ovraemu::BuildStatusBody(Printing());
-        QCOMPARE(usb.Command("status 2 " + Hex(body)), QString("ok"));
+        QCOMPARE(usb.Command("status 2 " + HexBytes(body)), QString("ok"));
         QVERIFY(fixture.StartService(usb.PreloadEnvironment()));
 
         // The status file: seven zero bytes, then the printer's reply.
-        const QByteArray expected = QByteArray(7, '\0') + QByteArray::fromHex(Hex(body).toLatin1());
+        const QByteArray expected = QByteArray(7, '\0') + QByteArray::fromHex(HexBytes(body).toLatin1());
         QTRY_COMPARE_WITH_TIMEOUT(fixture.StatusFileBytes("ovra-usb"), expected, 15000);
         QCOMPARE(fixture.PublishedPrinters().first().strPort, QString("Ovra/P2200DN?serial=USBE2E01"));
 

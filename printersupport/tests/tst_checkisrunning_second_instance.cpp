@@ -73,6 +73,27 @@ private slots:
         QVERIFY(!CheckIsRunning());
     }
 
+    void trayWritesNothingInItsSharedFolder()
+    {
+        // Another user plants a link where a fixed scratch file would be written.
+        SetOvraProgram(en_Program_PrinterTool);
+        QVERIFY(QDir().mkpath(OvraPaths::ToolDir()));
+        QFile victim(m_root.path() + "/victim");
+        QVERIFY(victim.open(QIODevice::WriteOnly));
+        victim.write("keep me");
+        victim.close();
+        QVERIFY(QFile::link(victim.fileName(), OvraPaths::ToolDir() + "pslist.tmp"));
+        QProcess twin;
+        StartTwin(twin);
+        QVERIFY(CheckIsRunning());
+        twin.kill();
+        twin.waitForFinished();
+        QVERIFY(victim.open(QIODevice::ReadOnly));
+        QCOMPARE(victim.readAll(), QByteArray("keep me"));
+        QVERIFY(QFileInfo(OvraPaths::ToolDir() + "pslist.tmp").isSymLink());
+        QCOMPARE(QDir(OvraPaths::ToolDir()).entryList(QDir::Files | QDir::System).size(), 1);
+    }
+
     void nameCaseMatters()
     {
         // "ps -A | grep name" keeps only lines holding the name as it is written.
