@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The suite at work without a printer: a private CUPS with two queues, an emulated
 # network printer and an emulated USB printer playing scenarios, the print service
-# polling both, and ovra-status following what the service publishes.
+# polling both, the tray monitor showing them (on your display, or on a virtual one
+# with screenshots when there is none), and ovra-status following what the service
+# publishes.
 #   scripts/demo.sh [SECONDS]     (default 90; Ctrl-C ends it earlier)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -58,8 +60,35 @@ echo "Starting the print service (it sees the emulated USB bus through umockdev)
 LD_PRELOAD=libumockdev-preload.so.0 UMOCKDEV_DIR="$UMOCKDEV_DIR" "$build/OvraPrintService/OvraPrintService" &
 pids+=($!)
 
+shots="$top/build/demo-screenshots"
+if [[ -n "${DISPLAY:-}" ]] && xdpyinfo >/dev/null 2>&1; then
+  echo "Starting the tray monitor on your display $DISPLAY..."
+  "$build/OvraPrinterTool/OvraPrinterTool" >/dev/null 2>&1 &
+  pids+=($!)
+  shots=""
+else
+  echo "No display: the tray monitor runs on a virtual one; screenshots go to $shots"
+  rm -rf "$shots" && mkdir -p "$shots"
+  exec 5> "$work/display"
+  Xvfb -displayfd 5 -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
+  pids+=($!)
+  for _ in $(seq 50); do [[ -s "$work/display" ]] && break; sleep 0.1; done
+  export DISPLAY=":$(head -1 "$work/display")"
+  openbox >/dev/null 2>&1 &
+  pids+=($!)
+  trayer --edge bottom --align right --widthtype pixel --width 200 --heighttype pixel --height 32 \
+    --transparent false --tint 0x303840 >/dev/null 2>&1 &
+  pids+=($!)
+  sleep 1
+  "$build/OvraPrinterTool/OvraPrinterTool" >/dev/null 2>&1 &
+  pids+=($!)
+  ( n=0; while sleep 10; do n=$((n + 1)); import -window root "$shots/tray-$(printf %02d $n).png" 2>/dev/null; done ) &
+  pids+=($!)
+fi
+
 echo "Following the printers for $seconds s (acme-hall is another maker's and is never listed):"
 timeout "$seconds" "$build/tools/ovra-status/ovra-status" --watch || true
 echo
 echo "What the tray monitor would read now:"
 "$build/tools/ovra-status/ovra-status"
+[[ -z "$shots" ]] || echo "Screenshots of the tray monitor: $shots"

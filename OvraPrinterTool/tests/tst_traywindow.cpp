@@ -1,5 +1,7 @@
 // The tray window fed by the files the print service writes (offscreen platform).
+#include "ovralog.h"
 #include "ovraprintertoolwidget.h"
+#include "ovraprogram.h"
 #include "trayfixture.h"
 #include "trdgetprinterstatus.h"
 #include "translation.h"
@@ -26,7 +28,11 @@ class TestTrayWindow : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase() { InitTrayResources(); }
+    void initTestCase()
+    {
+        InitTrayResources();
+        SetOvraProgram(en_Program_PrinterTool);
+    }
 
     void tableFollowsTheListFile()
     {
@@ -92,6 +98,29 @@ private slots:
         // The worker of index 2 now serves "d".
         files.WriteStatus("d", PrinterState(0x11, 100));
         QTRY_COMPARE_WITH_TIMEOUT(Cell(window, 2, 3), QString("Scanning"), 5000);
+    }
+
+    void debugDumpsWhenLoggingIsOn()
+    {
+        TrayFiles files;
+        files.WriteList({TrayFiles::Network("office", "10.1.2.3")});
+        OvraPrinterToolWidget window;   // turns logging off
+        QTRY_COMPARE_WITH_TIMEOUT(Rows(window), 1, 5000);
+        files.WriteStatus("office", PrinterState(0x10, 4200, {0x1106}, {0x110D, 0x1121}));
+        QTRY_COMPARE_WITH_TIMEOUT(Cell(window, 0, 3), QString("Front cover opened"), 5000);
+        SetLogEnable(true);
+        window.SlotUpdatePrinterList();
+        window.SlotUpdatePrinterStatus(0);
+        QFile log(CurrentLogFileName());
+        SetLogEnable(false);
+        QVERIFY(log.fileName().contains("/tool/log_tool_"));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QString text = QString::fromLocal8Bit(log.readAll());
+        for (const char* line : {") printer number=1\n", ") printer[0] office=10.1.2.3\n", ") office: iConnectType=2\n",
+                                 ") printer[0]=office\n", ") office: enCurrentStatus=8\n", ") office: iNumberOfError=1\n",
+                                 ") office: error code=6,\n", ") office: warning code=11,18,\n", ") office: 4200\n"})
+            QVERIFY2(text.contains(line), line);
+        emit window.SgnThreadQuit();
     }
 
     void balloonChoice()
