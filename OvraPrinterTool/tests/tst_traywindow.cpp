@@ -123,6 +123,26 @@ private slots:
         emit window.SgnThreadQuit();
     }
 
+    void firmwareHelperStartsDetached()
+    {
+        TrayFiles files;
+        QDir().mkpath(files.Root() + "/bin");
+        QFile helper(files.Root() + "/bin/ovraK246FW");
+        QVERIFY(helper.open(QIODevice::WriteOnly));
+        helper.write("#!/bin/sh\necho \"args:$#\" > \"$(dirname \"$0\")/started\"\n");
+        helper.close();
+        helper.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        OvraPrinterToolWidget window;
+        window.pActionUpdateFW->trigger();
+        QTRY_VERIFY(QFile::exists(files.Root() + "/bin/started"));
+        QFile started(files.Root() + "/bin/started");
+        QVERIFY(started.open(QIODevice::ReadOnly));
+        QCOMPARE(started.readAll(), QByteArray("args:0\n"));
+        QVERIFY(helper.remove());
+        window.pActionUpdateFW->trigger();   // missing: nothing happens, the tray goes on
+        QVERIFY(window.pTrayIcon->isVisible());
+    }
+
     void balloonChoice()
     {
         stPrinterManager entry;
