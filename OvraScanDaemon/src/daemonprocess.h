@@ -1,0 +1,30 @@
+// Start-up of the daemon process: detaching from the terminal, the stop
+// signal SIGQUIT and the keep-running flag it clears.
+#pragma once
+
+#include <csignal>
+
+// Keep-running flag, cleared by handler. The listener and every connection
+// process test it before each wait.
+extern volatile sig_atomic_t flag;
+
+// Detaches the process (double fork, new session); returns only in the final
+// daemon process. Failures end the program with status 1.
+void create_daemon();
+
+// The SIGQUIT handler: logs the signal and clears flag.
+void handler(int sig);
+
+// Installs handler for SIGQUIT without SA_RESTART, so that a blocking wait
+// returns when the signal arrives. Returns false when that fails.
+bool installQuitHandler();
+
+// SIGQUIT is kept blocked outside the daemon's waits and let through only
+// while a wait is in progress (see waitReadable), so that a signal arriving
+// just before a wait still ends it.
+void blockQuitSignal();
+void unblockQuitSignal();
+
+// Waits until fd is readable. Returns false when SIGQUIT (or another caught
+// signal) arrived before or during the wait, or the wait failed.
+bool waitReadable(int fd);

@@ -1,0 +1,11 @@
+// The data process of a scan: reads the scan record by record, writes each
+// page into a page file and sends the client one record reply per record.
+// Both functions return when the scan has ended; the caller ends the process.
+#pragma once
+
+#include "ovrascanprotocol.h"
+
+#include <string>
+
+void runUsbDataProcess(int clientFd, int devfd, const std::string& baseName);
+void runTcpDataProcess(int clientFd, OvraSocket socket, const std::string& baseName);

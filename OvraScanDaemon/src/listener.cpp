@@ -1,0 +1,102 @@
+#include "listener.h"
+
+#include "connection.h"
+#include "daemonconfig.h"
+#include "daemonprocess.h"
+#include "scanlog.h"
+#include "scanpaths.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+const int c_iListenBacklog = 20;
+
+// The client runs on the same computer: the daemon (possibly root) is reached
+// on the loopback address only.
+int openListeningSocket(uint16_t port)
+{
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        OvraLogErr("bind err");
+        exit(1);
+    }
+    // A restarted daemon must not be kept from its port by connections of
+    // the previous one that are still closing (TIME_WAIT); a second daemon
+    // on the same port is still refused.
+    int one = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof(one));
+    struct sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int bound = bind(fd, reinterpret_cast<struct sockaddr*>(&address), sizeof(address));
+    OvraLogErr("bind port:%d", port);
+    if (bound < 0) {
+        OvraLogErr("bind err");
+        exit(1);
+    }
+    if (listen(fd, c_iListenBacklog) < 0) {
+        OvraLogErr("listen err");
+        exit(1);
+    }
+    return fd;
+}
+
+void makeBlocking(int fd)
+{
+    int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+}
+
+int acceptClient(int listenFd)
+{
+    if (!waitReadable(listenFd))
+        return -1;
+    return accept(listenFd, nullptr, nullptr);
+}
+
+void startConnectionProcess(int listenFd, int clientFd)
+{
+    pid_t pid = fork();
+    if (pid < 0) {
+        OvraLogErr("fork pro err");
+    } else if (pid == 0) {
+        close(listenFd);
+        runConnectionProcess(clientFd);
+        _exit(0);
+    } else {
+        OvraLogInfo("new conn pid:%d", pid);
+    }
+    close(clientFd);
+}
+
+} // namespace
+
+long mainProc()
+{
+    blockQuitSignal();
+    ensureScanDir();
+    OvraInitDbg();
+    int listenFd = openListeningSocket(daemonListenPort());
+    while (flag) {
+        int clientFd = acceptClient(listenFd);
+        if (clientFd < 0) {
+            OvraLogErr("accept err");
+            continue;
+        }
+        makeBlocking(clientFd);
+        startConnectionProcess(listenFd, clientFd);
+    }
+    OvraLogInfo("parent pro exit");
+    close(listenFd);
+    return 0;
+}

@@ -1,0 +1,28 @@
+// OvraScanDaemon: serves a scan client on the same computer over TCP and
+// drives the scanners of USB and network multifunction printers for it.
+#include "daemonconfig.h"
+#include "daemonprocess.h"
+#include "listener.h"
+#include "scanlog.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+int main(int argc, char* argv[])
+{
+    (void)argc;
+    (void)argv;
+    printf("run scanDaemon main");
+    fflush(stdout);
+    if (!daemonStaysInForeground())
+        create_daemon();
+    else
+        signal(SIGCHLD, SIG_IGN);
+    if (!installQuitHandler()) {
+        // The logs are not open yet: open them for this one line.
+        OvraReopenDbg();
+        OvraLogErr("sigaction error.");
+        exit(0);
+    }
+    return static_cast<int>(mainProc());
+}

@@ -1,0 +1,30 @@
+// The daemon's two logs in the scan directory: the info log for progress and
+// results, the error log for failures. Every line starts with "[OvraScanSDK] "
+// and is flushed at once, so that the lines of the listener, the connection
+// processes and the data processes interleave whole in the shared files.
+#pragma once
+
+#include <cstdio>
+
+extern FILE* outFile;   // info log
+extern FILE* errFile;   // error log
+
+// Opens both logs afresh (truncating them). Called once by the listener.
+bool OvraInitDbg();
+// Closes both logs if open and reopens them for appending. Called right after
+// each fork of a connection process or a data process.
+bool OvraReopenDbg();
+// Closes both logs.
+void OvraCloseDbg();
+
+// One line each: "[OvraScanSDK] " + the formatted text + line end. A log that
+// could not be opened swallows its lines.
+void OvraLogInfo(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void OvraLogErr(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The same without the line end.
+void OvraLogInfoNoEol(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void OvraLogErrNoEol(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Writes the signal handler's two lines to the info log using only
+// async-signal-safe calls.
+void OvraLogSignal(int sig);

@@ -1,0 +1,50 @@
+// Helpers the daemon's tests share: a private install root, files, logs and
+// a client side for the scan client protocol.
+#pragma once
+
+#include "ovrascanprotocol.h"
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+// Makes a fresh folder under /tmp and points OVRA_INSTALL_ROOT at it; the
+// scan directory is created unless withScanDir is false.
+std::string makeInstallRoot(const char* tag, bool withScanDir = true);
+void removeTree(const std::string& path);
+
+bool fileExists(const std::string& path);
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& content);
+std::vector<std::string> listDir(const std::string& path);
+bool logContains(const std::string& logPath, const std::string& text);
+
+// Client side of the protocol over a connected socket. Receives time out after
+// timeoutMs and report false.
+bool sendBytes(int fd, const void* data, size_t size);
+template <typename T>
+bool sendCommand(int fd, int32_t command, const T& request)
+{
+    std::vector<char> bytes(sizeof(command) + sizeof(request));
+    memcpy(bytes.data(), &command, sizeof(command));
+    memcpy(bytes.data() + sizeof(command), &request, sizeof(request));
+    return sendBytes(fd, bytes.data(), bytes.size());
+}
+bool recvExact(int fd, void* data, size_t size, int timeoutMs = 5000);
+// True when nothing arrives within waitMs.
+bool nothingArrives(int fd, int waitMs);
+
+// Connects to 127.0.0.1:port, retrying for up to 5 s.
+int connectLoopback(uint16_t port, const char* address = "127.0.0.1");
+
+// Sends sig to one process started by the test. A pid that is not a single
+// process (-1, 0, 1) is refused, never passed to kill().
+bool signalProcess(int pid, int sig);
+
+// True when the daemon process just started is still running after a short
+// while (a daemon that could not bind its port ends at once).
+bool daemonStillRunning(int pid);
+
+// The image bytes of page `page` as the fake scanners send them.
+std::vector<unsigned char> pageImage(int seed, int page, size_t size);
