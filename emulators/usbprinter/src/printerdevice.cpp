@@ -1,6 +1,7 @@
 #include "printerdevice.h"
 
-#include "usbdescriptors.h"
+#include "ovraemu/usbcore/standardrequests.h"
+#include "printerlayout.h"
 
 #include <algorithm>
 
@@ -8,10 +9,6 @@ namespace ovraemu {
 namespace {
 
 constexpr uint8_t kDirectionIn = 0x80;
-constexpr uint8_t kTypeMask = 0x60;
-constexpr uint8_t kTypeStandard = 0x00;
-constexpr uint8_t kRequestGetStatus = 0;
-constexpr uint8_t kRequestGetDescriptor = 6;
 
 std::vector<uint8_t> CutTo(std::vector<uint8_t> data, size_t length)
 {
@@ -22,7 +19,7 @@ std::vector<uint8_t> CutTo(std::vector<uint8_t> data, size_t length)
 
 }  // namespace
 
-PrinterDevice::PrinterDevice(const UsbPrinterConfig& config) : config_(config)
+PrinterDevice::PrinterDevice(const UsbPrinterConfig& config) : description_(PrinterDescription(config))
 {
     classReplies_[kStatusRequest] = {};
     classReplies_[kCancelJobRequest] = {};
@@ -30,43 +27,9 @@ PrinterDevice::PrinterDevice(const UsbPrinterConfig& config) : config_(config)
 
 ControlOutcome PrinterDevice::Control(const ControlRequest& setup, const std::vector<uint8_t>&)
 {
-    if ((setup.requestType & kTypeMask) == kTypeStandard)
-        return StandardRequest(setup);
+    if (IsStandardRequest(setup))
+        return AnswerStandardRequest(description_, setup);
     return ClassOrVendorRequest(setup);
-}
-
-ControlOutcome PrinterDevice::StandardRequest(const ControlRequest& setup) const
-{
-    if (!(setup.requestType & kDirectionIn))
-        return {};  // SET_CONFIGURATION, SET_INTERFACE, CLEAR_FEATURE and the like are accepted
-    if (setup.request == kRequestGetDescriptor)
-        return DescriptorRequest(setup);
-    if (setup.request == kRequestGetStatus)
-        return {false, CutTo({0, 0}, setup.length)};
-    return {true, {}};
-}
-
-ControlOutcome PrinterDevice::DescriptorRequest(const ControlRequest& setup) const
-{
-    const uint8_t type = setup.value >> 8;
-    const uint8_t index = setup.value & 0xFF;
-    std::vector<uint8_t> descriptor;
-    if (type == kDescriptorTypeDevice && index == 0) {
-        descriptor = DeviceDescriptor(config_);
-    } else if (type == kDescriptorTypeConfiguration && index == 0) {
-        descriptor = ConfigurationDescriptor();
-    } else if (type == kDescriptorTypeString && index == 0) {
-        descriptor = LanguageTable();
-    } else if (type == kDescriptorTypeString && index == kManufacturerStringIndex) {
-        descriptor = StringDescriptor(config_.manufacturer);
-    } else if (type == kDescriptorTypeString && index == kProductStringIndex) {
-        descriptor = StringDescriptor(config_.product);
-    } else if (type == kDescriptorTypeString && index == kSerialStringIndex && config_.hasSerial) {
-        descriptor = StringDescriptor(config_.serial);
-    } else {
-        return {true, {}};
-    }
-    return {false, CutTo(std::move(descriptor), setup.length)};
 }
 
 ControlOutcome PrinterDevice::ClassOrVendorRequest(const ControlRequest& setup)
@@ -91,11 +54,12 @@ bool PrinterDevice::HasBulkEndpoint(uint8_t address) const
     return address == kBulkOutEndpoint || address == kBulkInEndpoint;
 }
 
-void PrinterDevice::BulkOut(uint8_t, const std::vector<uint8_t>& data)
+bool PrinterDevice::BulkOut(uint8_t, const std::vector<uint8_t>& data)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     bulkOutData_.insert(bulkOutData_.end(), data.begin(), data.end());
     unansweredOut_.insert(unansweredOut_.end(), data.begin(), data.end());
+    return true;
 }
 
 std::optional<std::vector<uint8_t>> PrinterDevice::BulkIn(uint8_t, size_t maxLength)

@@ -2,7 +2,9 @@
 // pipe, with a record of what it received. Thread-safe.
 #pragma once
 
-#include "usbdevicemodel.h"
+#include "ovraemu/usbcore/usbdevicedescription.h"
+#include "ovraemu/usbcore/usbdevicemodel.h"
+#include "ovraemu/usbprinterbed.h"
 
 #include <deque>
 #include <map>
@@ -17,7 +19,7 @@ public:
     ControlOutcome Control(const ControlRequest& setup, const std::vector<uint8_t>& outData) override;
     bool HasInterface(unsigned number) const override;
     bool HasBulkEndpoint(uint8_t address) const override;
-    void BulkOut(uint8_t endpoint, const std::vector<uint8_t>& data) override;
+    bool BulkOut(uint8_t endpoint, const std::vector<uint8_t>& data) override;
     std::optional<std::vector<uint8_t>> BulkIn(uint8_t endpoint, size_t maxLength) override;
 
     void SetClassReply(uint8_t request, std::vector<uint8_t> reply);
@@ -27,13 +29,11 @@ public:
     std::vector<uint8_t> BulkOutData() const;
 
 private:
-    ControlOutcome StandardRequest(const ControlRequest& setup) const;
-    ControlOutcome DescriptorRequest(const ControlRequest& setup) const;
     ControlOutcome ClassOrVendorRequest(const ControlRequest& setup);
     void RunBulkHandler();
     std::optional<std::vector<uint8_t>> TakeReply(size_t maxLength);
 
-    const UsbPrinterConfig config_;
+    const UsbDeviceDescription description_;
     mutable std::mutex mutex_;
     std::map<uint8_t, std::vector<uint8_t>> classReplies_;
     std::vector<ControlRequest> classRequests_;

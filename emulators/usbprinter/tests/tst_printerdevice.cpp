@@ -1,7 +1,8 @@
 // The printer's descriptors, control answers and bulk pipe, without usbfs.
+#include "ovraemu/usbcore/sysfsrecord.h"
+#include "ovraemu/usbcore/usbdescriptors.h"
 #include "printerdevice.h"
-#include "sysfsrecord.h"
-#include "usbdescriptors.h"
+#include "printerlayout.h"
 
 #include <QtTest>
 
@@ -18,6 +19,11 @@ UsbPrinterConfig Config()
     return config;
 }
 
+UsbDeviceIdentity Identity(const UsbPrinterConfig& config)
+{
+    return PrinterDescription(config).identity;
+}
+
 ControlRequest GetDescriptor(uint8_t type, uint8_t index, uint16_t length)
 {
     return {0x80, 6, static_cast<uint16_t>(type << 8 | index), 0, length};
@@ -31,7 +37,7 @@ class PrinterDeviceTest : public QObject {
 private slots:
     void deviceDescriptorCarriesIdsAndStringIndexes()
     {
-        const std::vector<uint8_t> d = DeviceDescriptor(Config());
+        const std::vector<uint8_t> d = DeviceDescriptor(Identity(Config()));
         QCOMPARE(d.size(), size_t(18));
         QCOMPARE(d[0], uint8_t(18));
         QCOMPARE(d[1], uint8_t(1));
@@ -42,12 +48,12 @@ private slots:
 
         UsbPrinterConfig noSerial = Config();
         noSerial.hasSerial = false;
-        QCOMPARE(DeviceDescriptor(noSerial)[16], uint8_t(0));
+        QCOMPARE(DeviceDescriptor(Identity(noSerial))[16], uint8_t(0));
     }
 
     void configurationHasPrinterInterfaceWithBulkPair()
     {
-        const std::vector<uint8_t> c = ConfigurationDescriptor();
+        const std::vector<uint8_t> c = ConfigurationDescriptor(PrinterDescription(Config()).layout);
         QCOMPARE(size_t(c[2] | c[3] << 8), c.size());
         QCOMPARE(c[4], uint8_t(1));                 // interfaces
         QCOMPARE(c[9 + 5], kPrinterInterfaceClass);  // bInterfaceClass
@@ -68,7 +74,7 @@ private slots:
     void descriptorRequestsAreAnsweredAndCut()
     {
         PrinterDevice device(Config());
-        QCOMPARE(device.Control(GetDescriptor(1, 0, 64), {}).data, DeviceDescriptor(Config()));
+        QCOMPARE(device.Control(GetDescriptor(1, 0, 64), {}).data, DeviceDescriptor(Identity(Config())));
         QCOMPARE(device.Control(GetDescriptor(2, 0, 9), {}).data.size(), size_t(9));
         QCOMPARE(device.Control(GetDescriptor(3, 0, 255), {}).data, LanguageTable());
         QCOMPARE(device.Control(GetDescriptor(3, kSerialStringIndex, 255), {}).data, StringDescriptor("SN42"));
@@ -127,7 +133,7 @@ private slots:
         address.device = 5;
         QCOMPARE(address.DevNode(), std::string("/dev/bus/usb/001/005"));
         QCOMPARE(address.SysName(), std::string("1-4"));
-        const QString record = QString::fromStdString(SysfsRecord(address, Config()));
+        const QString record = QString::fromStdString(SysfsRecord(address, PrinterDescription(Config())));
         QVERIFY(record.contains("\nN: bus/usb/001/005\n"));
         QVERIFY(record.contains("\nE: DEVNAME=/dev/bus/usb/001/005\n"));
         QVERIFY(record.contains("\nA: busnum=1\n"));

@@ -2,6 +2,9 @@
 // nodes answer libusb like Ovra laser printers do.
 #pragma once
 
+#include "ovraemu/usbcore/controlrequest.h"
+#include "ovraemu/usbcore/usbfault.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -18,29 +21,6 @@ struct UsbPrinterConfig {
     bool hasSerial = true;   // false: the device descriptor names no serial string
     std::string manufacturer = "Ovra";
     std::string product = "Ovra Laser Printer";
-};
-
-// One control request as the printer saw it (the setup packet).
-struct ControlRequest {
-    uint8_t requestType = 0;
-    uint8_t request = 0;
-    uint16_t value = 0;
-    uint16_t index = 0;
-    uint16_t length = 0;
-
-    bool operator==(const ControlRequest& other) const
-    {
-        return requestType == other.requestType && request == other.request &&
-               value == other.value && index == other.index && length == other.length;
-    }
-};
-
-enum class UsbFault {
-    None,
-    RefuseOpen,          // opening the device node fails
-    FailClaim,           // claiming any interface fails with "busy"
-    KernelDriverActive,  // a kernel driver holds interface 0 until it is detached
-    StallControl         // class and vendor control requests are stalled
 };
 
 // Reply of the printer to a bulk OUT request. No value: the printer sends

@@ -1,8 +1,8 @@
-// Where an emulated printer sits on the bus, and the umockdev device record
-// (sysfs attributes, udev properties, device node) that makes libusb find it.
+// Where an emulated device sits on the bus, and the umockdev device record
+// (sysfs attributes, udev properties, device node) that makes programs find it.
 #pragma once
 
-#include "ovraemu/usbprinterbed.h"
+#include "ovraemu/usbcore/usbdevicedescription.h"
 
 #include <string>
 
@@ -18,6 +18,6 @@ struct UsbAddress {
 };
 
 // The record in umockdev's text format (umockdev_testbed_add_from_string).
-std::string SysfsRecord(const UsbAddress& address, const UsbPrinterConfig& config);
+std::string SysfsRecord(const UsbAddress& address, const UsbDeviceDescription& description);
 
 }  // namespace ovraemu

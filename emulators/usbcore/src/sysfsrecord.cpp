@@ -1,6 +1,6 @@
-#include "sysfsrecord.h"
+#include "ovraemu/usbcore/sysfsrecord.h"
 
-#include "usbdescriptors.h"
+#include "ovraemu/usbcore/usbdescriptors.h"
 
 #include <cstdio>
 #include <sstream>
@@ -56,8 +56,9 @@ std::string UsbAddress::DevNode() const
     return Format("/dev/bus/usb/%03d/%03d", bus, device);
 }
 
-std::string SysfsRecord(const UsbAddress& address, const UsbPrinterConfig& config)
+std::string SysfsRecord(const UsbAddress& address, const UsbDeviceDescription& description)
 {
+    const UsbDeviceIdentity& identity = description.identity;
     const int minor = (address.bus - 1) * 128 + (address.device - 1);
     const std::string devNode = address.DevNode();
     std::ostringstream out;
@@ -67,7 +68,7 @@ std::string SysfsRecord(const UsbAddress& address, const UsbPrinterConfig& confi
         << "E: DEVTYPE=usb_device\n"
         << "E: DRIVER=usb\n"
         << "E: SUBSYSTEM=usb\n"
-        << "E: PRODUCT=" << std::hex << config.vendorId << "/" << config.productId << "/100" << std::dec << "\n"
+        << "E: PRODUCT=" << std::hex << identity.vendorId << "/" << identity.productId << "/100" << std::dec << "\n"
         << "E: BUSNUM=" << Format("%03d", address.bus, 0) << "\n"
         << "E: DEVNUM=" << Format("%03d", address.device, 0) << "\n"
         << "E: MAJOR=" << kUsbDeviceMajor << "\n"
@@ -79,17 +80,14 @@ std::string SysfsRecord(const UsbAddress& address, const UsbPrinterConfig& confi
         << "A: bConfigurationValue=1\n"
         << "A: bNumConfigurations=1\n"
         << "A: bNumInterfaces= 1\n"
-        << "A: idVendor=" << Format("%04x", config.vendorId, 0) << "\n"
-        << "A: idProduct=" << Format("%04x", config.productId, 0) << "\n"
+        << "A: idVendor=" << Format("%04x", identity.vendorId, 0) << "\n"
+        << "A: idProduct=" << Format("%04x", identity.productId, 0) << "\n"
         << "A: bcdDevice=0100\n"
-        << "A: manufacturer=" << OneLine(config.manufacturer) << "\n"
-        << "A: product=" << OneLine(config.product) << "\n";
-    if (config.hasSerial)
-        out << "A: serial=" << OneLine(config.serial) << "\n";
-    std::vector<uint8_t> descriptors = DeviceDescriptor(config);
-    const std::vector<uint8_t> configuration = ConfigurationDescriptor();
-    descriptors.insert(descriptors.end(), configuration.begin(), configuration.end());
-    out << "H: descriptors=" << Hex(descriptors) << "\n";
+        << "A: manufacturer=" << OneLine(identity.manufacturer) << "\n"
+        << "A: product=" << OneLine(identity.product) << "\n";
+    if (identity.hasSerial)
+        out << "A: serial=" << OneLine(identity.serial) << "\n";
+    out << "H: descriptors=" << Hex(NodeDescriptors(description)) << "\n";
     return out.str();
 }
 

@@ -1,0 +1,91 @@
+// The open files of a usbfs node coming and going.
+#include "usbfsnode.h"
+
+#include <algorithm>
+
+namespace ovraemu {
+
+void UsbfsNode::OnClientConnected(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self)
+{
+    auto* node = static_cast<UsbfsNode*>(self);
+    std::lock_guard<std::mutex> reads(node->readMutex_);
+    std::lock_guard<std::mutex> lock(node->mutex_);
+    if (node->shutDown_)
+        return;
+    {
+        std::lock_guard<std::mutex> watch(node->droppedMutex_);
+        g_object_weak_ref(G_OBJECT(client), &UsbfsNode::OnClientDropped, node);
+        node->watched_.push_back(client);
+    }
+    node->ForgetDroppedClients();
+    node->ForgetClient(client);  // a new file starts afresh
+}
+
+void UsbfsNode::OnClientVanished(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self)
+{
+    auto* node = static_cast<UsbfsNode*>(self);
+    std::lock_guard<std::mutex> reads(node->readMutex_);
+    std::lock_guard<std::mutex> lock(node->mutex_);
+    node->ForgetClient(client);
+}
+
+// Runs on whichever thread drops the last reference; only notes the address,
+// which stays unused until the note is taken (a new client at the same
+// address is announced through OnClientConnected, which takes it first).
+void UsbfsNode::OnClientDropped(gpointer self, GObject* client)
+{
+    auto* node = static_cast<UsbfsNode*>(self);
+    auto* dropped = reinterpret_cast<UMockdevIoctlClient*>(client);
+    std::lock_guard<std::mutex> lock(node->droppedMutex_);
+    node->watched_.erase(std::remove(node->watched_.begin(), node->watched_.end(), dropped), node->watched_.end());
+    node->dropped_.push_back(dropped);
+}
+
+void UsbfsNode::StopWatchingClients()
+{
+    std::lock_guard<std::mutex> lock(droppedMutex_);
+    for (UMockdevIoctlClient* client : watched_)
+        g_object_weak_unref(G_OBJECT(client), &UsbfsNode::OnClientDropped, this);
+    watched_.clear();
+}
+
+// Also forgets the files closed while a synchronous transfer of theirs waited
+// (the transfer holds the client object, so it is not dropped before).
+void UsbfsNode::ForgetDroppedClients()
+{
+    std::vector<UMockdevIoctlClient*> gone;
+    {
+        std::lock_guard<std::mutex> lock(droppedMutex_);
+        gone.swap(dropped_);
+    }
+    for (const WaitingRead& read : waiting_) {
+        if (read.sync && !umockdev_ioctl_client_get_connected(read.client))
+            gone.push_back(read.client);
+    }
+    for (const auto& write : stalledWrites_) {
+        if (!umockdev_ioctl_client_get_connected(write->client.get()))
+            gone.push_back(write->client.get());
+    }
+    for (UMockdevIoctlClient* client : gone)
+        ForgetClient(client);
+}
+
+// Drops the claims, URBs and waiting requests of one file; nothing is
+// completed. The waiting requests of a file hold its client object, so they
+// never belong to a dropped one.
+void UsbfsNode::ForgetClient(UMockdevIoctlClient* client)
+{
+    files_.erase(client);
+    for (auto it = claims_.begin(); it != claims_.end();)
+        it = it->second == client ? claims_.erase(it) : std::next(it);
+    waiting_.erase(std::remove_if(waiting_.begin(), waiting_.end(),
+                                  [client](const WaitingRead& read) { return read.client == client; }),
+                   waiting_.end());
+    stalledWrites_.erase(std::remove_if(stalledWrites_.begin(), stalledWrites_.end(),
+                                        [client](const std::unique_ptr<SyncTransfer>& write) {
+                                            return write->client.get() == client;
+                                        }),
+                         stalledWrites_.end());
+}
+
+}  // namespace ovraemu

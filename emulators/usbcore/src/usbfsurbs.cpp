@@ -1,0 +1,171 @@
+// URBs of a usbfs node: SUBMITURB, REAPURB (blocking or not) and DISCARDURB.
+#include "transferhelpers.h"
+#include "usbfsnode.h"
+
+#include <cerrno>
+#include <utility>
+
+namespace ovraemu {
+
+void UsbfsNode::Urb::Finish(int status, int actualLength) const
+{
+    Fields()->status = status;
+    Fields()->actual_length = actualLength;
+}
+
+UsbfsNode::Outcome UsbfsNode::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg)
+{
+    auto urb = std::make_unique<Urb>();
+    urb->address = ArgumentValue(arg);
+    urb->fields = Resolve(arg, 0, sizeof(usbdevfs_urb));
+    if (!urb->fields)
+        return {-1, EFAULT};
+    const int length = urb->Fields()->buffer_length;
+    if (length < 0)
+        return {-1, EINVAL};
+    if (length > 0) {
+        urb->buffer = Resolve(urb->fields.get(), offsetof(usbdevfs_urb, buffer), static_cast<size_t>(length));
+        if (!urb->buffer)
+            return {-1, EFAULT};
+    }
+    switch (urb->Fields()->type) {
+    case USBDEVFS_URB_TYPE_CONTROL:
+        return SubmitControl(client, std::move(urb));
+    case USBDEVFS_URB_TYPE_BULK:
+        return SubmitBulk(client, std::move(urb));
+    default:
+        return {-1, EINVAL};
+    }
+}
+
+// A control URB carries the setup packet followed by the data stage.
+UsbfsNode::Outcome UsbfsNode::SubmitControl(UMockdevIoctlClient* client, std::unique_ptr<Urb> urb)
+{
+    const size_t length = static_cast<size_t>(urb->Fields()->buffer_length);
+    if (urb->Fields()->endpoint != 0 || length < kSetupSize)
+        return {-1, EINVAL};
+    uint8_t* buffer = urb->Data();
+    const ControlRequest setup = ParseSetup(buffer);
+    if (kSetupSize + setup.length > length)
+        return {-1, EINVAL};
+    Outcome check = CheckControlRecipient(client, setup);
+    if (check.error)
+        return check;
+
+    uint8_t* stage = buffer + kSetupSize;
+    const bool in = setup.requestType & kDirectionIn;
+    const std::vector<uint8_t> outData = in ? std::vector<uint8_t>{} : std::vector<uint8_t>(stage, stage + setup.length);
+    const ControlOutcome answer = model_->Control(setup, outData);
+    if (answer.stall)
+        urb->Finish(-EPIPE, 0);
+    else if (in)
+        urb->Finish(0, static_cast<int>(CopyReply(answer.data, stage, setup.length)));
+    else
+        urb->Finish(0, setup.length);
+    Complete(client, std::move(urb));
+    return {};
+}
+
+// A bulk IN URB waits until the device has data; a bulk OUT URB that the
+// device refuses ends as a stall.
+UsbfsNode::Outcome UsbfsNode::SubmitBulk(UMockdevIoctlClient* client, std::unique_ptr<Urb> urb)
+{
+    const uint8_t endpoint = urb->Fields()->endpoint;
+    if (!model_->HasBulkEndpoint(endpoint))
+        return {-1, ENOENT};
+    Outcome check = CheckInterface(client, kBulkInterface);
+    if (check.error)
+        return check;
+
+    if (endpoint & kDirectionIn) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        waiting_.push_back({client, std::move(urb), nullptr});
+    } else {
+        const int length = urb->Fields()->buffer_length;
+        const bool accepted = model_->BulkOut(endpoint, std::vector<uint8_t>(urb->Data(), urb->Data() + length));
+        urb->Finish(accepted ? 0 : -EPIPE, accepted ? length : 0);
+        Complete(client, std::move(urb));
+    }
+    Serve();
+    WakeTimer();
+    return {};
+}
+
+UsbfsNode::Outcome UsbfsNode::CheckControlRecipient(UMockdevIoctlClient* client, const ControlRequest& setup)
+{
+    if ((setup.requestType & kTypeMask) == kTypeVendor ||
+        (setup.requestType & kRecipientMask) != kRecipientInterface)
+        return {};
+    return CheckInterface(client, setup.index & 0xFF);
+}
+
+// A reaped URB is handed back by pointing the client's argument at it; its
+// status, length and buffer reach the client when the ioctl completes. A
+// blocking reap with nothing to reap waits for the next finished URB.
+UsbfsNode::Outcome UsbfsNode::Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg, bool block)
+{
+    ClientMemory slot = Resolve(arg, 0, sizeof(void*));
+    if (!slot)
+        return {-1, EFAULT};
+    std::unique_ptr<Urb> urb;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        OpenFile& file = files_[client];
+        if (file.done.empty()) {
+            if (disconnected_ || shutDown_)
+                return {-1, ENODEV};
+            if (!block)
+                return {-1, EAGAIN};
+            file.reaps.push_back({ClientRef(static_cast<UMockdevIoctlClient*>(g_object_ref(client))), std::move(slot)});
+            return Outcome::Later();
+        }
+        urb = std::move(file.done.front());
+        file.done.pop_front();
+    }
+    if (!umockdev_ioctl_data_set_ptr(slot.get(), 0, urb->fields.get())) {
+        Complete(client, std::move(urb));
+        return {-1, EFAULT};
+    }
+    return Outcome::Reaped(std::move(urb));
+}
+
+// Only a read still waiting for data can be discarded; it ends with ENOENT.
+UsbfsNode::Outcome UsbfsNode::Discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg)
+{
+    const unsigned long address = ArgumentValue(arg);
+    std::unique_ptr<Urb> discarded;
+    {
+        std::lock_guard<std::mutex> reads(readMutex_);
+        std::lock_guard<std::mutex> lock(mutex_);
+        const auto found = std::find_if(waiting_.begin(), waiting_.end(), [client, address](const WaitingRead& read) {
+            return read.client == client && read.urb && read.urb->address == address;
+        });
+        if (found == waiting_.end())
+            return {-1, EINVAL};
+        discarded = std::move(found->urb);
+        waiting_.erase(found);
+    }
+    discarded->Finish(-ENOENT, 0);
+    Complete(client, std::move(discarded));
+    return {};
+}
+
+void UsbfsNode::Complete(UMockdevIoctlClient* client, std::unique_ptr<Urb> urb)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    OpenFile& file = files_[client];
+    if (file.reaps.empty()) {
+        file.done.push_back(std::move(urb));
+        return;
+    }
+    WaitingReap reap = std::move(file.reaps.front());
+    file.reaps.pop_front();
+    if (!umockdev_ioctl_data_set_ptr(reap.slot.get(), 0, urb->fields.get())) {
+        completions_.push_back({std::move(reap.client), -1, EFAULT, nullptr, nullptr});
+        file.done.push_back(std::move(urb));
+        return;
+    }
+    completions_.push_back({std::move(reap.client), 0, 0, std::move(urb), nullptr});
+}
+
+}  // namespace ovraemu

@@ -1,0 +1,301 @@
+// usbfs requests on an emulated node (run under libumockdev-preload): reads
+// that wait for the device, blocking and non-blocking reaps, discards, claims
+// of closed files and the node file itself.
+#include "ovraemu/usbcore/usbfsprivate.h"
+#include "ovraemu/usbcore/usbtestbed.h"
+
+#include <QtTest>
+
+#include <fcntl.h>
+#include <linux/usbdevice_fs.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+using namespace ovraemu;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A device whose bulk IN data is whatever the test queued.
+class QueueDevice : public UsbDeviceModel {
+public:
+    ControlOutcome Control(const ControlRequest&, const std::vector<uint8_t>&) override { return {true, {}}; }
+    bool HasInterface(unsigned number) const override { return number == 0; }
+    bool HasBulkEndpoint(uint8_t address) const override { return address == 0x02 || address == 0x82; }
+    bool BulkOut(uint8_t, const std::vector<uint8_t>&) override { return true; }
+    std::optional<std::vector<uint8_t>> BulkIn(uint8_t, size_t maxLength) override
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (queue_.empty())
+            return std::nullopt;
+        std::vector<uint8_t> data = std::move(queue_.front());
+        queue_.pop_front();
+        if (data.size() > maxLength)
+            data.resize(maxLength);
+        return data;
+    }
+    void Push(std::vector<uint8_t> data)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        queue_.push_back(std::move(data));
+    }
+
+private:
+    std::mutex mutex_;
+    std::deque<std::vector<uint8_t>> queue_;
+};
+
+UsbDeviceDescription Description()
+{
+    UsbDeviceDescription description;
+    description.identity = {0x1234, 0x5678, "Maker", "Thing", "S", true};
+    description.layout.bulkOutEndpoint = 0x02;
+    description.layout.bulkInEndpoint = 0x82;
+    return description;
+}
+
+long ElapsedMs(Clock::time_point since)
+{
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
+}
+
+// Queues data for the device after `delayMs` and offers it to the waiting reads.
+std::thread PushLater(UsbTestbed& testbed, int id, QueueDevice& device, std::vector<uint8_t> data, int delayMs)
+{
+    return std::thread([&testbed, id, &device, data, delayMs] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        device.Push(data);
+        testbed.ServeWaitingReads(id);
+    });
+}
+
+struct Node {
+    int fd;
+    explicit Node(const std::string& path) : fd(::open(path.c_str(), O_RDWR)) {}
+    ~Node()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+usbdevfs_urb BulkInUrb(uint8_t* buffer, int length)
+{
+    usbdevfs_urb urb{};
+    urb.type = USBDEVFS_URB_TYPE_BULK;
+    urb.endpoint = 0x82;
+    urb.buffer = buffer;
+    urb.buffer_length = length;
+    return urb;
+}
+
+}  // namespace
+
+class UsbfsNodeTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void readWithoutTimeOutWaitsUntilTheDeviceHasData()
+    {
+        UsbTestbed testbed;
+        auto device = std::make_shared<QueueDevice>();
+        const int id = testbed.AddDevice(Description(), device);
+        Node node(testbed.DevNode(id));
+        uint8_t buffer[64] = {};
+        usbdevfs_bulktransfer transfer{0x82, sizeof buffer, 0, buffer};
+        std::thread push = PushLater(testbed, id, *device, {7, 8, 9}, 150);
+        const auto start = Clock::now();
+        QCOMPARE(::ioctl(node.fd, USBDEVFS_BULK, &transfer), 3);
+        push.join();
+        QVERIFY(ElapsedMs(start) >= 140);
+        QCOMPARE(buffer[2], uint8_t(9));
+    }
+
+    void drainEndsAWaitingReadAndKeepsLaterOnesFromWaiting()
+    {
+        UsbTestbed testbed;
+        const int id = testbed.AddDevice(Description(), std::make_shared<QueueDevice>());
+        const std::string path = testbed.DevNode(id);
+        // Another process drains the node while this one waits in a read.
+        const pid_t drainer = fork();
+        if (drainer == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            const int fd = ::open(path.c_str(), O_RDWR);
+            _exit(::ioctl(fd, OVRA_USBFS_DRAIN, nullptr) == 0 ? 0 : 1);
+        }
+        Node node(path);
+        uint8_t buffer[8];
+        usbdevfs_bulktransfer transfer{0x82, sizeof buffer, 5000, buffer};
+        const auto start = Clock::now();
+        QCOMPARE(::ioctl(node.fd, USBDEVFS_BULK, &transfer), -1);
+        QCOMPARE(errno, ETIMEDOUT);
+        QVERIFY(ElapsedMs(start) < 2000);
+        int status = 0;
+        waitpid(drainer, &status, 0);
+        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        const auto again = Clock::now();
+        QCOMPARE(::ioctl(node.fd, USBDEVFS_BULK, &transfer), -1);  // still draining: no wait
+        QVERIFY(ElapsedMs(again) < 1000);
+        QCOMPARE(::ioctl(node.fd, OVRA_USBFS_DRAIN_END, nullptr), 0);
+        transfer.timeout = 100;
+        const auto after = Clock::now();
+        QCOMPARE(::ioctl(node.fd, USBDEVFS_BULK, &transfer), -1);
+        QVERIFY(ElapsedMs(after) >= 90);  // waits for its time-out again
+    }
+
+    void blockingReapWaitsForTheNextFinishedUrb()
+    {
+        UsbTestbed testbed;
+        auto device = std::make_shared<QueueDevice>();
+        const int id = testbed.AddDevice(Description(), device);
+        Node node(testbed.DevNode(id));
+        uint8_t buffer[16] = {};
+        usbdevfs_urb urb = BulkInUrb(buffer, sizeof buffer);
+        QCOMPARE(::ioctl(node.fd, USBDEVFS_SUBMITURB, &urb), 0);
+        void* reaped = nullptr;
+        QCOMPARE(::ioctl(node.fd, USBDEVFS_REAPURBNDELAY, &reaped), -1);
+        QCOMPARE(errno, EAGAIN);
+
+        std::thread push = PushLater(testbed, id, *device, {1, 2, 3, 4, 5}, 150);
+        const auto start = Clock::now();
+        QCOMPARE(::ioctl(node.fd, USBDEVFS_REAPURB, &reaped), 0);
+        push.join();
+        QVERIFY(ElapsedMs(start) >= 140);
+        QCOMPARE(reaped, static_cast<void*>(&urb));
+        QCOMPARE(urb.status, 0);
+        QCOMPARE(urb.actual_length, 5);
+        QCOMPARE(buffer[4], uint8_t(5));
+    }
+
+    void discardedReadIsReapedWithEnoent()
+    {
+        UsbTestbed testbed;
+        const int id = testbed.AddDevice(Description(), std::make_shared<QueueDevice>());
+        Node node(testbed.DevNode(id));
+        uint8_t buffer[16] = {};
+        usbdevfs_urb urb = BulkInUrb(buffer, sizeof buffer);
+        QCOMPARE(::ioctl(node.fd, USBDEVFS_SUBMITURB, &urb), 0);
+        QCOMPARE(::ioctl(node.fd, USBDEVFS_DISCARDURB, &urb), 0);
+        void* reaped = nullptr;
+        QCOMPARE(::ioctl(node.fd, USBDEVFS_REAPURB, &reaped), 0);
+        QCOMPARE(urb.status, -ENOENT);
+        QCOMPARE(::ioctl(node.fd, USBDEVFS_DISCARDURB, &urb), -1);
+        QCOMPARE(errno, EINVAL);
+    }
+
+    void unplugEndsWaitingReadsAndLaterRequests()
+    {
+        UsbTestbed testbed;
+        const int id = testbed.AddDevice(Description(), std::make_shared<QueueDevice>());
+        Node node(testbed.DevNode(id));
+        uint8_t buffer[16] = {};
+        usbdevfs_urb urb = BulkInUrb(buffer, sizeof buffer);
+        QCOMPARE(::ioctl(node.fd, USBDEVFS_SUBMITURB, &urb), 0);
+        testbed.Unplug(id);
+        void* reaped = nullptr;
+        QCOMPARE(::ioctl(node.fd, USBDEVFS_REAPURB, &reaped), 0);
+        QCOMPARE(urb.status, -ESHUTDOWN);
+        QCOMPARE(::ioctl(node.fd, USBDEVFS_REAPURB, &reaped), -1);
+        QCOMPARE(errno, ENODEV);
+        unsigned interface = 0;
+        QCOMPARE(::ioctl(node.fd, USBDEVFS_CLAIMINTERFACE, &interface), -1);
+        QCOMPARE(errno, ENODEV);
+        QVERIFY(testbed.IsUnplugged(id));
+    }
+
+    void claimOfAClosedFileIsGone()
+    {
+        UsbTestbed testbed;
+        const int id = testbed.AddDevice(Description(), std::make_shared<QueueDevice>());
+        unsigned interface = 0;
+        auto first = std::make_unique<Node>(testbed.DevNode(id));
+        Node second(testbed.DevNode(id));
+        QCOMPARE(::ioctl(first->fd, USBDEVFS_CLAIMINTERFACE, &interface), 0);
+        QCOMPARE(::ioctl(second.fd, USBDEVFS_CLAIMINTERFACE, &interface), -1);
+        first.reset();  // closed without a release
+        QElapsedTimer timer;
+        timer.start();
+        int result = -1;
+        while ((result = ::ioctl(second.fd, USBDEVFS_CLAIMINTERFACE, &interface)) != 0 && timer.elapsed() < 2000)
+            QThread::msleep(10);
+        QCOMPARE(result, 0);
+    }
+
+    void processEndingWithAWaitingUrbLeavesNoClaimBehind()
+    {
+        UsbTestbed testbed;
+        const int id = testbed.AddDevice(Description(), std::make_shared<QueueDevice>());
+        const std::string path = testbed.DevNode(id);
+        const pid_t child = fork();
+        if (child == 0) {
+            const int fd = ::open(path.c_str(), O_RDWR);
+            static uint8_t buffer[16];
+            usbdevfs_urb urb = BulkInUrb(buffer, sizeof buffer);
+            _exit(::ioctl(fd, USBDEVFS_SUBMITURB, &urb) == 0 ? 0 : 1);  // claims on the way, then waits
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        Node node(path);
+        unsigned interface = 0;
+        QElapsedTimer timer;
+        timer.start();
+        int result = -1;
+        while ((result = ::ioctl(node.fd, USBDEVFS_CLAIMINTERFACE, &interface)) != 0 && timer.elapsed() < 2000)
+            QThread::msleep(10);
+        QCOMPARE(result, 0);
+    }
+
+    void processKilledInAWaitingReadLeavesNoClaimOnceTheReadEnds()
+    {
+        UsbTestbed testbed;
+        const int id = testbed.AddDevice(Description(), std::make_shared<QueueDevice>());
+        const std::string path = testbed.DevNode(id);
+        const pid_t child = fork();
+        if (child == 0) {
+            const int fd = ::open(path.c_str(), O_RDWR);
+            uint8_t buffer[8];
+            usbdevfs_bulktransfer transfer{0x82, sizeof buffer, 400, buffer};
+            ::ioctl(fd, USBDEVFS_BULK, &transfer);
+            _exit(0);
+        }
+        QThread::msleep(150);
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        Node node(path);
+        unsigned interface = 0;
+        QElapsedTimer timer;
+        timer.start();
+        int result = -1;
+        while ((result = ::ioctl(node.fd, USBDEVFS_CLAIMINTERFACE, &interface)) != 0 && timer.elapsed() < 3000)
+            QThread::msleep(20);
+        QCOMPARE(result, 0);
+    }
+
+    void nodeReadsTheDescriptorsFromTheStartOfEveryOpenFile()
+    {
+        UsbTestbed testbed;
+        const int id = testbed.AddDevice(Description(), std::make_shared<QueueDevice>());
+        for (int round = 0; round < 2; ++round) {
+            Node node(testbed.DevNode(id));
+            uint8_t bytes[64] = {};
+            QCOMPARE(::read(node.fd, bytes, 18), ssize_t(18));
+            QCOMPARE(bytes[8] | bytes[9] << 8, 0x1234);
+            QCOMPARE(::read(node.fd, bytes, sizeof bytes), ssize_t(32));
+            QCOMPARE(::read(node.fd, bytes, sizeof bytes), ssize_t(0));
+            QCOMPARE(::write(node.fd, bytes, 4), ssize_t(-1));
+            QCOMPARE(errno, EINVAL);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(UsbfsNodeTest)
+#include "tst_usbfsnode.moc"

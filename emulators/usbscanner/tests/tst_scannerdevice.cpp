@@ -1,0 +1,368 @@
+// The scanner behind the cable without usbfs: command assembly, answers and
+// their flags, the record stream, pacing, resets and the wire layouts.
+#include "commandassembler.h"
+#include "ovraemu/usbcore/usbdescriptors.h"
+#include "scannerdevice.h"
+#include "scannerlayout.h"
+
+#include <QtTest>
+
+#include <thread>
+
+using namespace ovraemu;
+
+namespace {
+
+std::vector<uint8_t> Command(ScannerCommand command, const std::vector<uint8_t>& payload = {})
+{
+    ScanHeader header;
+    header.commandClass = static_cast<uint8_t>(static_cast<uint16_t>(command) >> 8);
+    header.code = static_cast<uint8_t>(static_cast<uint16_t>(command) & 0xFF);
+    header.dataSize = static_cast<uint16_t>(payload.size());
+    header.flags = flag::kSuccess;
+    std::vector<uint8_t> bytes = EncodeHeader(header);
+    bytes.insert(bytes.end(), payload.begin(), payload.end());
+    return bytes;
+}
+
+std::vector<uint8_t> LockBytes(uint8_t source = 1)
+{
+    std::vector<uint8_t> payload(kLockSettingsSize, 0);
+    payload[0] = 2;
+    payload[24] = source;
+    return Command(ScannerCommand::Lock, payload);
+}
+
+UsbScannerConfig Config()
+{
+    UsbScannerConfig config;
+    config.vendorId = 0x2D8A;
+    config.productId = 0x1F07;
+    config.serial = "S1";
+    return config;
+}
+
+// Sends a command and returns the next transfer the scanner has for a 200-byte read.
+std::vector<uint8_t> Ask(ScannerDevice& device, const std::vector<uint8_t>& command)
+{
+    device.BulkOut(kScannerBulkOut, command);
+    return device.BulkIn(kScannerBulkIn, 200).value_or(std::vector<uint8_t>{0xEE});
+}
+
+uint8_t Flag(const std::vector<uint8_t>& answer)
+{
+    return answer.size() >= 8 ? answer[6] : 0;
+}
+
+}  // namespace
+
+class ScannerDeviceTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void commandsAreCutFromPiecesAndBatches()
+    {
+        CommandAssembler assembler;
+        const std::vector<uint8_t> lock = LockBytes();
+        QVERIFY(assembler.Feed({lock.begin(), lock.begin() + 3}).empty());
+        QVERIFY(assembler.Feed({lock.begin() + 3, lock.begin() + 30}).empty());
+        const auto first = assembler.Feed({lock.begin() + 30, lock.end()});
+        QCOMPARE(first.size(), size_t(1));
+        QVERIFY(first[0].Is(ScannerCommand::Lock));
+        QCOMPARE(first[0].payload.size(), kLockSettingsSize);
+        QCOMPARE(assembler.PendingBytes(), size_t(0));
+
+        std::vector<uint8_t> two = Command(ScannerCommand::Start);
+        const std::vector<uint8_t> unlock = Command(ScannerCommand::Unlock);
+        two.insert(two.end(), unlock.begin(), unlock.end());
+        const auto batch = assembler.Feed(two);
+        QCOMPARE(batch.size(), size_t(2));
+        QVERIFY(batch[0].Is(ScannerCommand::Start));
+        QVERIFY(batch[1].Is(ScannerCommand::Unlock));
+
+        const auto garbage = assembler.Feed({0x00, 0x53, 0x01});
+        QCOMPARE(garbage.size(), size_t(1));
+        QVERIFY(!garbage[0].valid);
+        QCOMPARE(garbage[0].payload, (std::vector<uint8_t>{0x00, 0x53, 0x01}));
+    }
+
+    void recordHeaderIsPackedLittleEndian()
+    {
+        const std::vector<uint8_t> header = EncodeRecordHeader(9, 23 + 1000, 640, 480);
+        QCOMPARE(header.size(), size_t(31));
+        QCOMPARE(std::vector<uint8_t>(header.begin(), header.begin() + 8),
+                 (std::vector<uint8_t>{0x1B, 0x53, 0x02, 0x00, 0xFF, 0x03, 0x80, 0x00}));
+        QCOMPARE(header[8], uint8_t(9));
+        QCOMPARE(header[11] | header[12] << 8, 640);
+        QCOMPARE(header[15] | header[16] << 8, 480);
+        QCOMPARE(EncodeDeviceAbort(), (std::vector<uint8_t>{0x1B, 0x53, 0x0F, 0, 0, 0, 0x80, 0}));
+    }
+
+    void lockSettingsAreReadAtTheirOffsets()
+    {
+        std::vector<uint8_t> payload(kLockSettingsSize);
+        for (size_t i = 0; i < payload.size(); ++i)
+            payload[i] = static_cast<uint8_t>(i + 1);
+        const auto s = DecodeLockSettings(payload);
+        QVERIFY(s);
+        QCOMPARE(s->depth, uint8_t(1));
+        QCOMPARE(s->compressionMode, uint8_t(2));
+        QCOMPARE(s->compressionLevel, uint8_t(3));
+        QCOMPARE(s->filter, uint8_t(4));
+        QCOMPARE(s->width, 0x08070605u);
+        QCOMPARE(s->yOffset, 0x14131211u);
+        QCOMPARE(s->xResolution, uint16_t(0x1615));
+        QCOMPARE(s->yResolution, uint16_t(0x1817));
+        QCOMPARE(s->scanSource, uint8_t(25));
+        QCOMPARE(s->duplex, uint8_t(26));
+        QCOMPARE(s->backgroundRemoval, uint8_t(34));
+        QCOMPARE(s->backgroundRemovalParam, uint8_t(35));
+        QCOMPARE(s->brightness, uint8_t(38));
+        QCOMPARE(s->contrast, uint8_t(39));
+        payload.pop_back();
+        QVERIFY(!DecodeLockSettings(payload));
+    }
+
+    void scanStreamsRecordsInSeparateTransfersAfterTheStartAnswer()
+    {
+        ScannerDevice device(Config());
+        JobShape shape;
+        shape.recordBytes = 1000;
+        shape.chunk = 400;
+        device.SetJob(MakeScanJob({std::vector<uint8_t>(1500, 7)}, shape));
+        QCOMPARE(Flag(Ask(device, LockBytes())), flag::kSuccess);
+        QCOMPARE(Ask(device, Command(ScannerCommand::Start)),
+                 (std::vector<uint8_t>{0x1B, 0x53, 0x01, 0, 0, 0, 0x80, 0}));
+        std::vector<size_t> sizes;
+        std::vector<uint8_t> statuses;
+        while (auto transfer = device.BulkIn(kScannerBulkIn, 512)) {
+            sizes.push_back(transfer->size());
+            if (transfer->size() == 31)
+                statuses.push_back((*transfer)[8]);
+        }
+        // begin of scan, begin of page, 1000 bytes in 400 + 400 + 200, 500 in 400 + 100, end of page, end of data
+        QCOMPARE(sizes, (std::vector<size_t>{31, 31, 31, 400, 400, 200, 31, 400, 100, 31, 31}));
+        QCOMPARE(statuses, (std::vector<uint8_t>{8, 9, 0, 0, 7, 1}));
+        QVERIFY(!device.Progress().running);
+        QCOMPARE(device.Progress().stepsSent, size_t(6));
+    }
+
+    void readsShorterThanATransferReadItOnWithoutCrossingIntoTheNext()
+    {
+        ScannerDevice device(Config());
+        device.SetJob(MakeScanJob({std::vector<uint8_t>(700, 1)}));
+        Ask(device, LockBytes());
+        Ask(device, Command(ScannerCommand::Start));
+        QCOMPARE(device.BulkIn(kScannerBulkIn, 20)->size(), size_t(20));
+        QCOMPARE(device.BulkIn(kScannerBulkIn, 200)->size(), size_t(11));  // the rest of the 31 bytes
+        QCOMPARE(device.BulkIn(kScannerBulkIn, 200)->size(), size_t(31));
+        QCOMPARE(device.BulkIn(kScannerBulkIn, 200)->size(), size_t(31));  // record header
+        QCOMPARE(device.BulkIn(kScannerBulkIn, 512)->size(), size_t(512));
+        QCOMPARE(device.BulkIn(kScannerBulkIn, 512)->size(), size_t(188));
+    }
+
+    void answerToACommandDuringTheScanWaitsForTheCurrentRecord()
+    {
+        ScannerDevice device(Config());
+        JobShape shape;
+        shape.chunk = 100;
+        device.SetJob(MakeScanJob({std::vector<uint8_t>(200, 3)}, shape));
+        Ask(device, LockBytes());
+        Ask(device, Command(ScannerCommand::Start));
+        device.BulkIn(kScannerBulkIn, 200);                           // begin of scan
+        device.BulkIn(kScannerBulkIn, 200);                           // begin of page
+        QCOMPARE(device.BulkIn(kScannerBulkIn, 200)->size(), size_t(31));  // image record header
+        device.BulkOut(kScannerBulkOut, Command(ScannerCommand::AdfStatus));
+        QCOMPARE(device.BulkIn(kScannerBulkIn, 200)->size(), size_t(100));
+        QCOMPARE(device.BulkIn(kScannerBulkIn, 200)->size(), size_t(100));
+        const std::vector<uint8_t> answer = *device.BulkIn(kScannerBulkIn, 200);
+        QCOMPARE(answer[2], uint8_t(0x04));
+        QCOMPARE(answer[7], uint8_t(AdfStatus::Loaded));
+        QCOMPARE((*device.BulkIn(kScannerBulkIn, 200))[8], uint8_t(7));
+    }
+
+    void flagsFollowTheScannerState()
+    {
+        ScannerDevice device(Config());
+        QCOMPARE(Flag(Ask(device, Command(ScannerCommand::Start))), flag::kLockRequired);
+        QCOMPARE(Flag(Ask(device, LockBytes(3))), flag::kSuccess);
+        QCOMPARE(Flag(Ask(device, LockBytes(3))), flag::kBusyOrBadRequest);  // held already
+        device.SetFeeder(AdfStatus::PaperJam);
+        QCOMPARE(Flag(Ask(device, Command(ScannerCommand::Start))), flag::kFailed);
+        device.SetFeeder(AdfStatus::Loaded);
+        QCOMPARE(Flag(Ask(device, Command(ScannerCommand::Start))), flag::kSuccess);
+        QCOMPARE(Flag(Ask(device, Command(ScannerCommand::Start))), flag::kFailed);  // a scan runs already
+        QCOMPARE((*device.BulkIn(kScannerBulkIn, 200))[8], uint8_t(8));
+    }
+
+    void scriptsAnswerInTurnAndRunOut()
+    {
+        ScannerDevice device(Config());
+        ScriptedResponse noMemory;
+        noMemory.flag = flag::kNoMemory;
+        ScriptedResponse catastrophic;
+        catastrophic.flag = flag::kCatastrophic;
+        device.Script(ScannerCommand::Lock, noMemory, 2);
+        device.Script(ScannerCommand::Lock, catastrophic, 1);
+        QCOMPARE(Flag(Ask(device, LockBytes())), flag::kNoMemory);
+        QCOMPARE(Flag(Ask(device, LockBytes())), flag::kNoMemory);
+        QCOMPARE(Flag(Ask(device, LockBytes())), flag::kCatastrophic);
+        QVERIFY(!device.IsLocked());
+        QCOMPARE(Flag(Ask(device, LockBytes())), flag::kSuccess);
+        QVERIFY(device.IsLocked());
+
+        ScriptedResponse always;
+        always.flag = flag::kCommunication;
+        device.Script(ScannerCommand::Properties, always, 0);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(Flag(Ask(device, Command(ScannerCommand::Properties))), flag::kCommunication);
+        device.ClearScripts();
+        QCOMPARE(Ask(device, Command(ScannerCommand::Properties)).size(), size_t(24));
+    }
+
+    void silentScriptRecordsTheCommandButSendsNothing()
+    {
+        ScannerDevice device(Config());
+        ScriptedResponse silent;
+        silent.silent = true;
+        device.Script(ScannerCommand::PowerOn, silent, 1);
+        device.BulkOut(kScannerBulkOut, Command(ScannerCommand::PowerOn));
+        QVERIFY(!device.BulkIn(kScannerBulkIn, 200));
+        QCOMPARE(device.Commands().size(), size_t(1));
+    }
+
+    void abortIsAnsweredOnlyWhenTheScannerDoesSo()
+    {
+        ScannerDevice device(Config());
+        device.BulkOut(kScannerBulkOut, Command(ScannerCommand::Abort));
+        QCOMPARE(*device.BulkIn(kScannerBulkIn, 200), EncodeDeviceAbort());
+        device.SetAnswerAbort(false);
+        device.BulkOut(kScannerBulkOut, Command(ScannerCommand::Abort));
+        QVERIFY(!device.BulkIn(kScannerBulkIn, 200));
+    }
+
+    void resetEndsTheScanAndDropsItsTransfersOnly()
+    {
+        ScannerDevice device(Config());
+        device.SetJob(MakeScanJob({std::vector<uint8_t>(100, 9)}));
+        Ask(device, LockBytes());
+        Ask(device, Command(ScannerCommand::Start));
+        device.BulkIn(kScannerBulkIn, 10);  // part of the begin-of-scan record
+        device.BulkOut(kScannerBulkOut, Command(ScannerCommand::GetScanSizes));
+        device.BulkOut(kScannerBulkOut, {0x1B, 0x53});  // part of a command
+        device.OnReset();
+        const std::vector<uint8_t> sizes = *device.BulkIn(kScannerBulkIn, 200);
+        QCOMPARE(sizes.size(), size_t(10));
+        QCOMPARE(sizes[2], uint8_t(0x0A));
+        QVERIFY(!device.BulkIn(kScannerBulkIn, 200));  // nothing of the scan, not even the record begun
+        QVERIFY(device.IsLocked());
+        QCOMPARE(device.Events().back(), std::string("job ended by reset"));
+        QCOMPARE(Flag(Ask(device, Command(ScannerCommand::Unlock))), flag::kSuccess);  // nothing half-read is left
+    }
+
+    void abortLetsTheImageOfARecordBegunFollowItsHeader()
+    {
+        ScannerDevice device(Config());
+        JobShape shape;
+        shape.chunk = 50;
+        device.SetJob(MakeScanJob({std::vector<uint8_t>(150, 4), std::vector<uint8_t>(150, 5)}, shape));
+        Ask(device, LockBytes());
+        Ask(device, Command(ScannerCommand::Start));
+        device.BulkIn(kScannerBulkIn, 200);                                  // begin of scan
+        device.BulkIn(kScannerBulkIn, 200);                                  // begin of page
+        QCOMPARE(device.BulkIn(kScannerBulkIn, 200)->size(), size_t(31));  // image record header
+        device.BulkOut(kScannerBulkOut, Command(ScannerCommand::Abort));
+        for (int chunk = 0; chunk < 3; ++chunk)
+            QCOMPARE(*device.BulkIn(kScannerBulkIn, 200), std::vector<uint8_t>(50, 4));
+        QCOMPARE(*device.BulkIn(kScannerBulkIn, 200), EncodeDeviceAbort());
+        QVERIFY(!device.BulkIn(kScannerBulkIn, 200));
+        QVERIFY(!device.Progress().running);
+    }
+
+    void pacedStepsWaitForTheirTime()
+    {
+        ScannerDevice device(Config());
+        JobShape shape;
+        shape.delayMs = 80;
+        device.SetJob(MakeScanJob({}, shape));
+        Ask(device, LockBytes());
+        Ask(device, Command(ScannerCommand::Start));
+        QVERIFY(!device.BulkIn(kScannerBulkIn, 200));
+        const auto due = device.NextDataTime();
+        QVERIFY(due);
+        QVERIFY(*due > UsbDeviceModel::Clock::now());
+        std::this_thread::sleep_until(*due);
+        QCOMPARE((*device.BulkIn(kScannerBulkIn, 200))[8], uint8_t(8));
+        QVERIFY(!device.BulkIn(kScannerBulkIn, 200));
+        std::this_thread::sleep_until(*device.NextDataTime());
+        QCOMPARE((*device.BulkIn(kScannerBulkIn, 200))[8], uint8_t(1));
+        QVERIFY(!device.NextDataTime());
+    }
+
+    void unplugStepLeavesTheBusAfterEverythingBeforeWasRead()
+    {
+        ScannerDevice device(Config());
+        ScanJob job;
+        job.steps = {JobStep::Record(ScanStatus::BeginOfScan), JobStep::Unplug(), JobStep::Record(ScanStatus::EndOfData)};
+        device.SetJob(job);
+        Ask(device, LockBytes());
+        Ask(device, Command(ScannerCommand::Start));
+        QVERIFY(device.BulkIn(kScannerBulkIn, 200));
+        QVERIFY(!device.HasLeftBus());
+        QVERIFY(!device.BulkIn(kScannerBulkIn, 200));
+        QVERIFY(device.HasLeftBus());
+        QVERIFY(!device.BulkIn(kScannerBulkIn, 200));
+    }
+
+    void refusedWritesAreNotTaken()
+    {
+        ScannerDevice device(Config());
+        device.SetRefuseWrites(true);
+        QVERIFY(!device.BulkOut(kScannerBulkOut, Command(ScannerCommand::Properties)));
+        QVERIFY(device.Commands().empty());
+        device.SetRefuseWrites(false);
+        QVERIFY(device.BulkOut(kScannerBulkOut, Command(ScannerCommand::Properties)));
+        QCOMPARE(device.Commands().size(), size_t(1));
+    }
+
+    void descriptorsAndStringsAreStandard()
+    {
+        UsbScannerConfig config = Config();
+        config.product = "Сканер";
+        ScannerDevice device(config);
+        const ControlOutcome product = device.Control({0x80, 6, 0x0302, 0x0409, 255}, {});
+        QVERIFY(!product.stall);
+        QCOMPARE(product.data, StringDescriptor("Сканер"));
+        QCOMPARE(product.data.size(), size_t(14));
+        QCOMPARE(product.data[2] | product.data[3] << 8, 0x0421);
+        const ControlOutcome configuration = device.Control({0x80, 6, 0x0200, 0, 255}, {});
+        QCOMPARE(configuration.data, ConfigurationDescriptor(device.Description().layout));
+        QVERIFY(device.Control({0xC0, 0x01, 0, 0, 4}, {}).stall);  // no vendor requests
+        QCOMPARE(device.Events(), std::vector<std::string>{"control C0:01:0000:0000:0004"});
+        QVERIFY(device.HasBulkEndpoint(0x02));
+        QVERIFY(device.HasBulkEndpoint(0x82));
+        QVERIFY(!device.HasBulkEndpoint(0x81));
+    }
+
+    void patternJobsAreDeterministicAndCutIntoRecords()
+    {
+        const PageGeometry color{10, 4, PixelMode::Color};
+        QCOMPARE(PatternPage(1, color).size(), size_t(120));
+        QCOMPARE(PatternPage(1, color), PatternPage(1, color));
+        QVERIFY(PatternPage(0, color) != PatternPage(1, color));
+        JobShape shape;
+        shape.recordBytes = 50;
+        const ScanJob job = MakePatternJob(2, color, shape);
+        std::vector<std::string> steps;
+        for (const JobStep& step : job.steps)
+            steps.push_back(step.Describe());
+        QCOMPARE(steps, (std::vector<std::string>{"8", "9", "0:50", "0:50", "0:20", "7", "9", "0:50", "0:50", "0:20",
+                                                  "7", "1"}));
+        QCOMPARE(job.width, 10u);
+        shape.recordBytes = 65513;
+        QVERIFY_EXCEPTION_THROWN(MakeScanJob({}, shape), std::invalid_argument);
+    }
+};
+
+QTEST_GUILESS_MAIN(ScannerDeviceTest)
+#include "tst_scannerdevice.moc"
