@@ -63,7 +63,7 @@ pids+=($!)
 shots="$top/build/demo-screenshots"
 if [[ -n "${DISPLAY:-}" ]] && xdpyinfo >/dev/null 2>&1; then
   echo "Starting the tray monitor on your display $DISPLAY..."
-  "$build/OvraPrinterTool/OvraPrinterTool" >/dev/null 2>&1 &
+  QT_QPA_PLATFORM=xcb "$build/OvraPrinterTool/OvraPrinterTool" >/dev/null 2>&1 &
   pids+=($!)
   shots=""
 else
@@ -80,7 +80,7 @@ else
     --transparent false --tint 0x303840 >/dev/null 2>&1 &
   pids+=($!)
   sleep 1
-  "$build/OvraPrinterTool/OvraPrinterTool" >/dev/null 2>&1 &
+  QT_QPA_PLATFORM=xcb "$build/OvraPrinterTool/OvraPrinterTool" >/dev/null 2>&1 &
   pids+=($!)
   ( n=0; while sleep 10; do n=$((n + 1)); import -window root "$shots/tray-$(printf %02d $n).png" 2>/dev/null; done ) &
   pids+=($!)

@@ -19,10 +19,16 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*"; exit 1; }
+fail() {
+  echo "FAIL: $*"
+  [[ -s "$work/tray.log" ]] && sed 's/^/tray: /' "$work/tray.log"
+  xwininfo -root -tree 2>/dev/null | grep -E 'OvraPrinterTool|panel|trayer' | sed 's/^/x: /' || true
+  exit 1
+}
 check() { echo "ok: $*"; }
 
 export OVRA_INSTALL_ROOT="$work/root" HOME="$work/home" LANG=C.UTF-8 LC_ALL=C.UTF-8
+export QT_QPA_PLATFORM=xcb   # the test suite runs offscreen; this one needs the X server
 mkdir -p "$OVRA_INSTALL_ROOT/cfg" "$HOME"
 cat > "$OVRA_INSTALL_ROOT/cfg/printerlist.ini" <<'LIST'
 [Main]
