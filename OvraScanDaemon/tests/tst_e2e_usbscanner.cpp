@@ -3,12 +3,15 @@
 // scan into page files. (An abort while the data process reads is not run
 // here: under the preload, two processes using one inherited device
 // descriptor at the same time share one emulator connection.)
+#include "ovraemu/usbcore/testbedpreload.h"
 #include "ovraemu/usbscannerbed.h"
 #include "scanpaths.h"
 #include "testcheck.h"
 #include "testsupport.h"
 
 #include <csignal>
+#include <poll.h>
+#include <sys/socket.h>
 #include <cstring>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -29,6 +32,8 @@ pid_t startDaemon()
 {
     setenv("OVRA_SCAN_DAEMON_PORT", std::to_string(c_port).c_str(), 1);
     setenv("OVRA_SCAN_DAEMON_FOREGROUND", "1", 1);
+    // The daemon's connection and data processes share one open device node.
+    setenv("LD_PRELOAD", ovraemu::ForkSafePreload().c_str(), 1);
     pid_t pid = -1;
     char* argv[] = {const_cast<char*>(OVRA_SCAN_DAEMON_PATH), nullptr};
     posix_spawn(&pid, OVRA_SCAN_DAEMON_PATH, nullptr, nullptr, argv, environ);
@@ -211,6 +216,66 @@ void threePageScan(ovraemu::UsbScannerBed& bed, int id)
     CHECK_EQ(simple(fd, USB_SCAN_UNLOCK, g_first), 0);
 }
 
+// An abort while pages stream: the data process ends, this scan's page files go,
+// a page file of another scan stays.
+void abortMidScan(ovraemu::UsbScannerBed& bed, int id)
+{
+    ovraemu::PageGeometry geometry;
+    geometry.width = 400;
+    geometry.height = 400;
+    ovraemu::JobShape shape;
+    shape.recordBytes = 4000;
+    shape.delayMs = 40;   // about 2 s per page
+    bed.SetJob(id, ovraemu::MakePatternJob(3, geometry, shape));
+    int fd = g_fd;
+    CHECK_EQ(lockScanner(fd, g_first), 0);
+    USBCommonReq req = {g_first};
+    sendCommand(fd, USB_SCAN_START, req);
+    USBScanStartRes start;
+    if (!CHECK(recvExact(fd, &start, sizeof(start), 20000)) || !CHECK_EQ(start.result, 0))
+        return;
+    USBScanRecordRes record = {};
+    for (int i = 0; i < 5; ++i)
+        CHECK(recvExact(fd, &record, sizeof(record), 20000));
+    const std::string page0 = pageFileName(start.fileName, 0);
+    CHECK(fileExists(page0));
+    const std::string other = pageFileName(std::string(start.fileName) + "0", 0);   // scan 10 of the same process
+    writeFile(other, "x");
+
+    USBScanAbortReq abort;
+    memset(&abort, 0, sizeof(abort));
+    abort.devfd = g_first;
+    memcpy(abort.fileName, start.fileName, sizeof(abort.fileName));
+    sendCommand(fd, USB_SCAN_ABORT, abort);
+    // Record replies (16 bytes) already on the way come first; the data process is gone
+    // before the abort's own 4-byte reply, so that reply ends the stream.
+    std::string tail;
+    char buf[4096];
+    for (;;) {
+        pollfd pfd = {fd, POLLIN, 0};
+        if (poll(&pfd, 1, 1500) <= 0)
+            break;
+        ssize_t n = recv(fd, buf, sizeof(buf), 0);
+        if (n <= 0)
+            break;
+        tail.append(buf, static_cast<size_t>(n));
+    }
+    CHECK_EQ(tail.size() % sizeof(USBScanRecordRes), size_t(4));
+    int32_t result = -99;
+    if (tail.size() >= 4)
+        memcpy(&result, tail.data() + tail.size() - 4, 4);
+    CHECK_EQ(result, 0);
+    const std::string log = scanInfoLogPath();
+    CHECK(!fileExists(page0));
+    CHECK(fileExists(other));
+    std::string text = readFile(log);
+    size_t at = text.rfind("[OvraScanSDK] kill -9 ");
+    pid_t dataPid = at == std::string::npos ? -1 : atoi(text.c_str() + at + 22);
+    CHECK(dataPid > 1 && !signalProcess(dataPid, 0));
+    unlink(other.c_str());
+    CHECK_EQ(simple(fd, USB_SCAN_UNLOCK, g_first), 0);
+}
+
 } // namespace
 
 int main()
@@ -231,6 +296,7 @@ int main()
         {"devicesStringsAndReopen", [&] { devicesStringsAndReopen(bed); }},
         {"lockRefusalsAndFeeder", [&] { lockRefusalsAndFeeder(bed, first); }},
         {"threePageScan", [&] { threePageScan(bed, first); }},
+        {"abortMidScan", [&] { abortMidScan(bed, first); }},
     });
     close(g_fd);
     signalProcess(daemon, SIGQUIT);
