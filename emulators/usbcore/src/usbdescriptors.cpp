@@ -19,6 +19,15 @@ void AppendBulkEndpoint(std::vector<uint8_t>& out, uint8_t address)
     out.push_back(0);  // bInterval
 }
 
+// Interface 0 in one alternate setting, with its two bulk endpoints, no string.
+void AppendSetting(std::vector<uint8_t>& out, uint8_t alternate, const UsbAlternateSetting& setting)
+{
+    out.insert(out.end(), {9, kDescriptorTypeInterface, 0, alternate, 2, setting.interfaceClass,
+                           setting.interfaceSubClass, setting.interfaceProtocol, 0});
+    AppendBulkEndpoint(out, setting.bulkOutEndpoint);
+    AppendBulkEndpoint(out, setting.bulkInEndpoint);
+}
+
 // Decodes one UTF-8 sequence at text[pos] and advances pos past it; a
 // malformed or cut sequence yields its first byte as a Latin-1 character.
 char32_t NextCodePoint(const std::string& text, size_t& pos)
@@ -86,16 +95,29 @@ std::vector<uint8_t> DeviceDescriptor(const UsbDeviceIdentity& identity)
 
 std::vector<uint8_t> ConfigurationDescriptor(const UsbInterfaceLayout& layout)
 {
-    constexpr uint16_t totalLength = 9 + 9 + 7 + 7;
+    constexpr size_t settingLength = 9 + 7 + 7;
+    const auto totalLength = static_cast<uint16_t>(9 + settingLength * (1 + layout.alternateSettings.size()));
     std::vector<uint8_t> out{9, kDescriptorTypeConfiguration};
     AppendLe16(out, totalLength);
     out.insert(out.end(), {1, 1, 0, 0xC0, 1});  // 1 interface, value 1, no string, self powered, 2 mA
-    // Interface 0, alternate setting 0, two endpoints, no string.
-    out.insert(out.end(), {9, kDescriptorTypeInterface, 0, 0, 2, layout.interfaceClass, layout.interfaceSubClass,
-                           layout.interfaceProtocol, 0});
-    AppendBulkEndpoint(out, layout.bulkOutEndpoint);
-    AppendBulkEndpoint(out, layout.bulkInEndpoint);
+    UsbAlternateSetting first;
+    first.interfaceClass = layout.interfaceClass;
+    first.interfaceSubClass = layout.interfaceSubClass;
+    first.interfaceProtocol = layout.interfaceProtocol;
+    first.bulkOutEndpoint = layout.bulkOutEndpoint;
+    first.bulkInEndpoint = layout.bulkInEndpoint;
+    AppendSetting(out, 0, first);
+    for (size_t i = 0; i < layout.alternateSettings.size(); ++i)
+        AppendSetting(out, static_cast<uint8_t>(i + 1), layout.alternateSettings[i]);
     return out;
+}
+
+std::vector<std::vector<uint8_t>> SettingEndpoints(const UsbInterfaceLayout& layout)
+{
+    std::vector<std::vector<uint8_t>> endpoints{{layout.bulkOutEndpoint, layout.bulkInEndpoint}};
+    for (const UsbAlternateSetting& setting : layout.alternateSettings)
+        endpoints.push_back({setting.bulkOutEndpoint, setting.bulkInEndpoint});
+    return endpoints;
 }
 
 std::vector<uint8_t> NodeDescriptors(const UsbDeviceDescription& description)

@@ -2,6 +2,7 @@
 // requests of a usbfs node.
 #include "usbfsnode.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -121,13 +122,42 @@ UsbfsNode::Outcome UsbfsNode::EndpointIoctl(UMockdevIoctlClient* client, Endpoin
     const auto endpoint = ReadPointee<unsigned>(arg);
     if (!endpoint)
         return {-1, EFAULT};
-    if (*endpoint > 0xFF || !model_->HasBulkEndpoint(static_cast<uint8_t>(*endpoint)))
+    if (*endpoint > 0xFF || !HasCurrentBulkEndpoint(static_cast<uint8_t>(*endpoint)))
         return {-1, ENOENT};
     Outcome check = CheckInterface(client, 0);
     if (check.error)
         return check;
     model_->OnEndpointRequest(kind, static_cast<uint8_t>(*endpoint));
     return {};
+}
+
+// Selects an alternate setting of interface 0 (a setting the device lacks:
+// EINVAL). Devices described without settings take any.
+UsbfsNode::Outcome UsbfsNode::SetInterface(UMockdevIoctlData* arg)
+{
+    const auto request = ReadPointee<usbdevfs_setinterface>(arg);
+    if (!request)
+        return {-1, EFAULT};
+    if (!model_->HasInterface(request->interface))
+        return {-1, EINVAL};
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (setup_.settingEndpoints.empty())
+        return {};
+    if (request->interface != 0 || request->altsetting >= setup_.settingEndpoints.size())
+        return {-1, EINVAL};
+    currentSetting_ = request->altsetting;
+    return {};
+}
+
+bool UsbfsNode::HasCurrentBulkEndpoint(uint8_t address) const
+{
+    if (!model_->HasBulkEndpoint(address))
+        return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (setup_.settingEndpoints.empty())
+        return true;
+    const std::vector<uint8_t>& endpoints = setup_.settingEndpoints.at(currentSetting_);
+    return std::find(endpoints.begin(), endpoints.end(), address) != endpoints.end();
 }
 
 void UsbfsNode::SetKernelDriverBound(bool bound)

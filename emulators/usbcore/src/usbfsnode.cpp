@@ -67,6 +67,7 @@ void UsbfsNode::SetLeftBusListener(std::function<void()> listener)
 gboolean UsbfsNode::OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self)
 {
     auto* node = static_cast<UsbfsNode*>(self);
+    ++node->requestCount_;
     const unsigned long request = umockdev_ioctl_client_get_request(client);
     Outcome outcome = node->Dispatch(client, request, umockdev_ioctl_client_get_arg(client));
     TraceRequest(umockdev_ioctl_client_get_devnode(client), request, outcome.result, outcome.error,
@@ -81,6 +82,7 @@ gboolean UsbfsNode::OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpo
 gboolean UsbfsNode::OnRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self)
 {
     auto* node = static_cast<UsbfsNode*>(self);
+    ++node->requestCount_;
     const Outcome outcome = node->ReadDescriptors(client, umockdev_ioctl_client_get_arg(client));
     umockdev_ioctl_client_complete(client, outcome.result, outcome.error);
     return TRUE;
@@ -150,6 +152,7 @@ UsbfsNode::Outcome UsbfsNode::Dispatch(UMockdevIoctlClient* client, unsigned lon
         model_->OnReset();
         return {};
     case USBDEVFS_SETINTERFACE:
+        return SetInterface(arg);
     case USBDEVFS_SETCONFIGURATION:
         return {};
     case OVRA_USBFS_DRAIN:

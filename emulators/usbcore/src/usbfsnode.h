@@ -16,12 +16,14 @@
 #include <linux/usbdevice_fs.h>
 #include <sys/ioctl.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -38,6 +40,9 @@ struct UsbfsNodeSetup {
     uint8_t deviceNumber = 2;
     std::vector<uint8_t> descriptors;  // what reading the node yields
     std::string kernelDriver;          // reported for interface 0 while bound
+    // The bulk endpoints of each alternate setting of interface 0; transfers
+    // reach only those of the current setting. Empty: every endpoint the model has.
+    std::vector<std::vector<uint8_t>> settingEndpoints;
 };
 
 class UsbfsNode {
@@ -56,6 +61,8 @@ public:
     void SetKernelDriverBound(bool bound);
     void SetClaimRefused(bool refused);
     bool KernelDriverDetached() const;
+    // How many usbfs requests (ioctls and reads) reached the node.
+    unsigned long RequestCount() const { return requestCount_; }
     // The device left the bus: waiting requests end, later ones fail with ENODEV.
     void Disconnect();
     // Offers the bulk IN reads that wait for data to the device again.
@@ -106,6 +113,9 @@ private:
         std::deque<std::unique_ptr<Urb>> done;  // ready to be reaped
         std::deque<WaitingReap> reaps;
         size_t readOffset = 0;  // position of read() in the descriptors
+        // Bulk OUT endpoints whose transfer ended early (failed or short): the
+        // rest of that transfer's URBs are cancelled, as the kernel does.
+        std::set<uint8_t> stoppedBulkOut;
     };
     struct Outcome {
         long result = 0;
@@ -159,11 +169,19 @@ private:
     Outcome DetachDriver(unsigned interface);
     Outcome ConnectInfo(UMockdevIoctlData* arg) const;
     Outcome EndpointIoctl(UMockdevIoctlClient* client, EndpointRequest kind, UMockdevIoctlData* arg);
+    Outcome SetInterface(UMockdevIoctlData* arg);
+    // The model has the endpoint and it belongs to the current alternate setting.
+    bool HasCurrentBulkEndpoint(uint8_t address) const;
 
     // URBs (usbfsurbs.cpp).
     Outcome Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     Outcome SubmitControl(UMockdevIoctlClient* client, std::unique_ptr<Urb> urb);
     Outcome SubmitBulk(UMockdevIoctlClient* client, std::unique_ptr<Urb> urb);
+    Outcome SubmitBulkOut(UMockdevIoctlClient* client, std::unique_ptr<Urb> urb);
+    // False when the URB continues a transfer that ended early; a URB that
+    // starts a transfer (no continuation flag) lifts that state.
+    bool BulkOutGoesOn(UMockdevIoctlClient* client, uint8_t endpoint, bool continuation);
+    void StopBulkOut(UMockdevIoctlClient* client, uint8_t endpoint);
     Outcome Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg, bool block);
     Outcome Discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     Outcome CheckControlRecipient(UMockdevIoctlClient* client, const ControlRequest& setup);
@@ -209,9 +227,11 @@ private:
     bool kernelDriverBound_ = false;
     bool kernelDriverDetached_ = false;
     bool claimRefused_ = false;
+    unsigned currentSetting_ = 0;
     bool disconnected_ = false;
     bool shutDown_ = false;
     std::optional<Clock::time_point> drainUntil_;
+    std::atomic<unsigned long> requestCount_{0};
 
     std::mutex droppedMutex_;  // taken last
     std::vector<UMockdevIoctlClient*> watched_;

@@ -1,10 +1,12 @@
 // The synchronous CONTROL and BULK requests of a usbfs node. A bulk read waits
 // for the device's data until its time-out (ETIMEDOUT), as in the kernel; a
 // time-out of 0 waits without limit. A bulk write that the device refuses
-// fails with ETIMEDOUT after its time-out.
+// fails with ETIMEDOUT after its time-out; one that it stalls fails with
+// EPIPE at once; one that it takes in part returns the count taken.
 #include "transferhelpers.h"
 #include "usbfsnode.h"
 
+#include <algorithm>
 #include <cerrno>
 
 namespace ovraemu {
@@ -47,7 +49,7 @@ UsbfsNode::Outcome UsbfsNode::SyncBulk(UMockdevIoctlClient* client, UMockdevIoct
     transfer->endpoint = static_cast<uint8_t>(fields->ep);
     transfer->length = fields->len;
     transfer->deadline = DeadlineAfter(fields->timeout);
-    if (fields->ep > 0xFF || !model_->HasBulkEndpoint(transfer->endpoint))
+    if (fields->ep > 0xFF || !HasCurrentBulkEndpoint(transfer->endpoint))
         return {-1, ENOENT};
     Outcome check = CheckInterface(client, kBulkInterface);
     if (check.error)
@@ -67,10 +69,20 @@ UsbfsNode::Outcome UsbfsNode::SyncBulkOut(std::unique_ptr<SyncTransfer> transfer
 {
     const uint8_t* data = transfer->buffer ? transfer->buffer->data : nullptr;
     const std::vector<uint8_t> bytes = data ? std::vector<uint8_t>(data, data + transfer->length) : std::vector<uint8_t>{};
-    if (model_->BulkOut(transfer->endpoint, bytes)) {
+    const BulkOutOutcome outcome = model_->TakeBulkOut(transfer->endpoint, bytes, false);
+    switch (outcome.ending) {
+    case BulkOutOutcome::Ending::Whole:
+    case BulkOutOutcome::Ending::Short: {
+        const size_t taken = outcome.ending == BulkOutOutcome::Ending::Whole ? transfer->length
+                                                                             : std::min(outcome.taken, transfer->length);
         Serve();
         WakeTimer();
-        return {static_cast<long>(transfer->length), 0};
+        return {static_cast<long>(taken), 0};
+    }
+    case BulkOutOutcome::Ending::Stall:
+        return {-1, EPIPE};
+    case BulkOutOutcome::Ending::Refuse:
+        break;
     }
     {
         std::lock_guard<std::mutex> lock(mutex_);

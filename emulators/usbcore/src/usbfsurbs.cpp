@@ -2,6 +2,7 @@
 #include "transferhelpers.h"
 #include "usbfsnode.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -66,12 +67,12 @@ UsbfsNode::Outcome UsbfsNode::SubmitControl(UMockdevIoctlClient* client, std::un
     return {};
 }
 
-// A bulk IN URB waits until the device has data; a bulk OUT URB that the
-// device refuses ends as a stall.
+// A bulk IN URB waits until the device has data; a bulk OUT URB ends as the
+// device takes it.
 UsbfsNode::Outcome UsbfsNode::SubmitBulk(UMockdevIoctlClient* client, std::unique_ptr<Urb> urb)
 {
     const uint8_t endpoint = urb->Fields()->endpoint;
-    if (!model_->HasBulkEndpoint(endpoint))
+    if (!HasCurrentBulkEndpoint(endpoint))
         return {-1, ENOENT};
     Outcome check = CheckInterface(client, kBulkInterface);
     if (check.error)
@@ -81,14 +82,66 @@ UsbfsNode::Outcome UsbfsNode::SubmitBulk(UMockdevIoctlClient* client, std::uniqu
         std::lock_guard<std::mutex> lock(mutex_);
         waiting_.push_back({client, std::move(urb), nullptr});
     } else {
-        const int length = urb->Fields()->buffer_length;
-        const bool accepted = model_->BulkOut(endpoint, std::vector<uint8_t>(urb->Data(), urb->Data() + length));
-        urb->Finish(accepted ? 0 : -EPIPE, accepted ? length : 0);
-        Complete(client, std::move(urb));
+        Outcome submitted = SubmitBulkOut(client, std::move(urb));
+        if (submitted.error)
+            return submitted;
     }
     Serve();
     WakeTimer();
     return {};
+}
+
+// A URB that the device refuses or stalls ends with EPIPE; one that it takes
+// only in part ends short. Either way the transfer it belongs to is over: its
+// later URBs (marked as continuations) never reach the device and end as
+// cancelled (ECONNRESET, nothing moved), as when the kernel unlinks the queued
+// URBs of a bulk transfer after one of them failed. libusb then reports the
+// stall, or success with the bytes moved before the short URB.
+UsbfsNode::Outcome UsbfsNode::SubmitBulkOut(UMockdevIoctlClient* client, std::unique_ptr<Urb> urb)
+{
+    const uint8_t endpoint = urb->Fields()->endpoint;
+    const bool continuation = urb->Fields()->flags & USBDEVFS_URB_BULK_CONTINUATION;
+    if (!BulkOutGoesOn(client, endpoint, continuation)) {
+        urb->Finish(-ECONNRESET, 0);
+        Complete(client, std::move(urb));
+        return {};
+    }
+    const int length = urb->Fields()->buffer_length;
+    const uint8_t* data = urb->Data();
+    const BulkOutOutcome outcome = model_->TakeBulkOut(
+        endpoint, data ? std::vector<uint8_t>(data, data + length) : std::vector<uint8_t>{}, continuation);
+    const int taken = static_cast<int>(std::min(outcome.taken, static_cast<size_t>(length)));
+    switch (outcome.ending) {
+    case BulkOutOutcome::Ending::Whole:
+        urb->Finish(0, length);
+        break;
+    case BulkOutOutcome::Ending::Short:
+        urb->Finish(0, taken);
+        break;
+    case BulkOutOutcome::Ending::Stall:
+    case BulkOutOutcome::Ending::Refuse:
+        urb->Finish(-EPIPE, taken);
+        break;
+    }
+    if (outcome.ending != BulkOutOutcome::Ending::Whole)
+        StopBulkOut(client, endpoint);
+    Complete(client, std::move(urb));
+    return {};
+}
+
+bool UsbfsNode::BulkOutGoesOn(UMockdevIoctlClient* client, uint8_t endpoint, bool continuation)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::set<uint8_t>& stopped = files_[client].stoppedBulkOut;
+    if (!continuation)
+        stopped.erase(endpoint);
+    return stopped.count(endpoint) == 0;
+}
+
+void UsbfsNode::StopBulkOut(UMockdevIoctlClient* client, uint8_t endpoint)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    files_[client].stoppedBulkOut.insert(endpoint);
 }
 
 UsbfsNode::Outcome UsbfsNode::CheckControlRecipient(UMockdevIoctlClient* client, const ControlRequest& setup)

@@ -107,6 +107,7 @@ int UsbTestbed::AddDevice(const UsbDeviceDescription& description, std::shared_p
     setup.deviceNumber = static_cast<uint8_t>(id);
     setup.descriptors = NodeDescriptors(description);
     setup.kernelDriver = description.layout.kernelDriver;
+    setup.settingEndpoints = SettingEndpoints(description.layout);
     device.node = std::make_shared<UsbfsNode>(std::move(model), std::move(setup));
     Impl* impl = d.get();
     device.node->SetLeftBusListener([impl, id] { impl->RemoveFromBus(id); });
@@ -166,6 +167,11 @@ void UsbTestbed::ServeWaitingReads(int id)
 bool UsbTestbed::KernelDriverDetached(int id) const
 {
     return d->Get(id).node->KernelDriverDetached();
+}
+
+unsigned long UsbTestbed::RequestCount(int id) const
+{
+    return d->Get(id).node->RequestCount();
 }
 
 }  // namespace ovraemu

@@ -63,6 +63,27 @@ private slots:
         QCOMPARE(node[18 + 18 + 4] | node[18 + 18 + 5] << 8, 512);
     }
 
+    void alternateSettingsFollowSettingZero()
+    {
+        UsbDeviceDescription description = Description();
+        UsbAlternateSetting second;
+        second.interfaceClass = 7;
+        second.interfaceProtocol = 2;
+        second.bulkOutEndpoint = 0x01;
+        second.bulkInEndpoint = 0x81;
+        description.layout.alternateSettings = {second};
+        const std::vector<uint8_t> c = ConfigurationDescriptor(description.layout);
+        QCOMPARE(c.size(), size_t(9 + 23 + 23));
+        QCOMPARE(size_t(c[2] | c[3] << 8), c.size());
+        QCOMPARE(c[4], uint8_t(1));  // alternate settings are no interfaces of their own
+        const std::vector<uint8_t> setting(c.begin() + 32, c.begin() + 41);
+        QCOMPARE(setting, (std::vector<uint8_t>{9, 4, 0, 1, 2, 7, 0, 2, 0}));
+        QCOMPARE(c[41 + 2], uint8_t(0x01));
+        QCOMPARE(c[48 + 2], uint8_t(0x81));
+        QCOMPARE(SettingEndpoints(description.layout),
+                 (std::vector<std::vector<uint8_t>>{{0x02, 0x82}, {0x01, 0x81}}));
+    }
+
     void standardRequestsAreAnswered()
     {
         const UsbDeviceDescription description = Description();

@@ -53,6 +53,55 @@ private:
     std::deque<std::vector<uint8_t>> queue_;
 };
 
+// A device that takes at most `limit` bytes of each bulk OUT request and ends it
+// short, or stalls every request once told to.
+class PartTakingDevice : public QueueDevice {
+public:
+    BulkOutOutcome TakeBulkOut(uint8_t, const std::vector<uint8_t>& data, bool continuation) override
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        continuations_.push_back(continuation);
+        if (stall_)
+            return BulkOutOutcome::Stall(0);
+        const size_t taken = std::min(limit_, data.size());
+        taken_.insert(taken_.end(), data.begin(), data.begin() + static_cast<long>(taken));
+        return taken < data.size() ? BulkOutOutcome::Short(taken) : BulkOutOutcome::Whole(taken);
+    }
+    void SetStall(bool stall)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stall_ = stall;
+    }
+    std::vector<uint8_t> Taken()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return taken_;
+    }
+    std::vector<bool> Continuations()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return continuations_;
+    }
+
+private:
+    std::mutex mutex_;
+    size_t limit_ = 3;
+    bool stall_ = false;
+    std::vector<uint8_t> taken_;
+    std::vector<bool> continuations_;
+};
+
+usbdevfs_urb BulkOutUrb(uint8_t* buffer, int length, unsigned flags)
+{
+    usbdevfs_urb urb{};
+    urb.type = USBDEVFS_URB_TYPE_BULK;
+    urb.endpoint = 0x02;
+    urb.buffer = buffer;
+    urb.buffer_length = length;
+    urb.flags = flags;
+    return urb;
+}
+
 UsbDeviceDescription Description()
 {
     UsbDeviceDescription description;
@@ -278,6 +327,53 @@ private slots:
         while ((result = ::ioctl(node.fd, USBDEVFS_CLAIMINTERFACE, &interface)) != 0 && timer.elapsed() < 3000)
             QThread::msleep(20);
         QCOMPARE(result, 0);
+    }
+
+    void synchronousWriteEndsShortOrStalls()
+    {
+        UsbTestbed testbed;
+        auto device = std::make_shared<PartTakingDevice>();
+        const int id = testbed.AddDevice(Description(), device);
+        Node node(testbed.DevNode(id));
+        uint8_t bytes[5] = {1, 2, 3, 4, 5};
+        usbdevfs_bulktransfer transfer{0x02, sizeof bytes, 1000, bytes};
+        QCOMPARE(::ioctl(node.fd, USBDEVFS_BULK, &transfer), 3);
+        device->SetStall(true);
+        const auto start = Clock::now();
+        QCOMPARE(::ioctl(node.fd, USBDEVFS_BULK, &transfer), -1);
+        QCOMPARE(errno, EPIPE);
+        QVERIFY(ElapsedMs(start) < 500);  // a stall does not wait for the time-out
+        QCOMPARE(device->Taken(), (std::vector<uint8_t>{1, 2, 3}));
+    }
+
+    // URBs after one that ended short belong to a transfer that is over: they are
+    // cancelled without reaching the device, until a URB starts the next transfer.
+    void urbsContinuingAnEndedTransferAreCancelled()
+    {
+        UsbTestbed testbed;
+        auto device = std::make_shared<PartTakingDevice>();
+        const int id = testbed.AddDevice(Description(), device);
+        Node node(testbed.DevNode(id));
+        uint8_t first[4] = {1, 2, 3, 4};
+        uint8_t second[4] = {5, 6, 7, 8};
+        uint8_t next[2] = {9, 10};
+        usbdevfs_urb urbs[3] = {BulkOutUrb(first, 4, 0), BulkOutUrb(second, 4, USBDEVFS_URB_BULK_CONTINUATION),
+                                BulkOutUrb(next, 2, 0)};
+        for (usbdevfs_urb& urb : urbs)
+            QCOMPARE(::ioctl(node.fd, USBDEVFS_SUBMITURB, &urb), 0);
+        for (usbdevfs_urb& urb : urbs) {
+            usbdevfs_urb* reaped = nullptr;
+            QCOMPARE(::ioctl(node.fd, USBDEVFS_REAPURB, &reaped), 0);
+            QCOMPARE(reaped, &urb);
+        }
+        QCOMPARE(urbs[0].status, 0);
+        QCOMPARE(urbs[0].actual_length, 3);
+        QCOMPARE(urbs[1].status, -ECONNRESET);
+        QCOMPARE(urbs[1].actual_length, 0);
+        QCOMPARE(urbs[2].status, 0);
+        QCOMPARE(urbs[2].actual_length, 2);
+        QCOMPARE(device->Taken(), (std::vector<uint8_t>{1, 2, 3, 9, 10}));
+        QCOMPARE(device->Continuations(), (std::vector<bool>{false, false}));
     }
 
     void nodeReadsTheDescriptorsFromTheStartOfEveryOpenFile()

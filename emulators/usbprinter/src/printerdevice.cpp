@@ -49,17 +49,31 @@ bool PrinterDevice::HasInterface(unsigned number) const
     return number == 0;
 }
 
+// The endpoints of every alternate setting; usbfs keeps to the current one.
 bool PrinterDevice::HasBulkEndpoint(uint8_t address) const
 {
-    return address == kBulkOutEndpoint || address == kBulkInEndpoint;
+    const UsbInterfaceLayout& layout = description_.layout;
+    if (address == layout.bulkOutEndpoint || address == layout.bulkInEndpoint)
+        return true;
+    return std::any_of(layout.alternateSettings.begin(), layout.alternateSettings.end(),
+                       [address](const UsbAlternateSetting& setting) {
+                           return address == setting.bulkOutEndpoint || address == setting.bulkInEndpoint;
+                       });
 }
 
-bool PrinterDevice::BulkOut(uint8_t, const std::vector<uint8_t>& data)
+bool PrinterDevice::BulkOut(uint8_t endpoint, const std::vector<uint8_t>& data)
+{
+    return TakeBulkOut(endpoint, data, false).ending != BulkOutOutcome::Ending::Refuse;
+}
+
+BulkOutOutcome PrinterDevice::TakeBulkOut(uint8_t, const std::vector<uint8_t>& data, bool continuation)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    bulkOutData_.insert(bulkOutData_.end(), data.begin(), data.end());
-    unansweredOut_.insert(unansweredOut_.end(), data.begin(), data.end());
-    return true;
+    const BulkOutOutcome outcome = intake_.Take(data, continuation);
+    const auto end = data.begin() + static_cast<long>(outcome.taken);
+    bulkOutData_.insert(bulkOutData_.end(), data.begin(), end);
+    unansweredOut_.insert(unansweredOut_.end(), data.begin(), end);
+    return outcome;
 }
 
 std::optional<std::vector<uint8_t>> PrinterDevice::BulkIn(uint8_t, size_t maxLength)
@@ -132,6 +146,24 @@ std::vector<uint8_t> PrinterDevice::BulkOutData() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     return bulkOutData_;
+}
+
+std::vector<std::vector<uint8_t>> PrinterDevice::BulkOutTransfers() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return intake_.Transfers();
+}
+
+void PrinterDevice::FailBulkOut(int count, size_t afterBytes)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    intake_.FailNext(count, afterBytes);
+}
+
+void PrinterDevice::ShortenBulkOut(std::optional<size_t> bytes)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    intake_.Shorten(bytes);
 }
 
 }  // namespace ovraemu

@@ -14,8 +14,9 @@ UsbDeviceDescription PrinterDescription(const UsbPrinterConfig& config)
     description.layout.interfaceClass = kPrinterInterfaceClass;
     description.layout.interfaceSubClass = 1;
     description.layout.interfaceProtocol = 2;
-    description.layout.bulkOutEndpoint = kBulkOutEndpoint;
-    description.layout.bulkInEndpoint = kBulkInEndpoint;
+    description.layout.bulkOutEndpoint = config.bulkOutEndpoint;
+    description.layout.bulkInEndpoint = config.bulkInEndpoint;
+    description.layout.alternateSettings = config.alternateSettings;
     description.layout.kernelDriver = "usblp";
     return description;
 }

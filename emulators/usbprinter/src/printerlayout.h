@@ -1,6 +1,7 @@
 // How an emulated printer presents itself on USB: one printer-class interface
-// (bidirectional protocol) with a bulk OUT endpoint 0x01 and a bulk IN
-// endpoint 0x81, bound to usblp until a program detaches it.
+// (bidirectional protocol) with a bulk OUT endpoint (0x01 unless configured
+// otherwise) and a bulk IN endpoint (0x81), any further alternate settings the
+// configuration names, bound to usblp until a program detaches it.
 #pragma once
 
 #include "ovraemu/usbcore/usbdevicedescription.h"

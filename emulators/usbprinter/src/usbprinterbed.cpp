@@ -97,10 +97,31 @@ std::vector<uint8_t> UsbPrinterBed::BulkOutData(int id) const
     return d->Device(id)->BulkOutData();
 }
 
+std::vector<std::vector<uint8_t>> UsbPrinterBed::BulkOutTransfers(int id) const
+{
+    return d->Device(id)->BulkOutTransfers();
+}
+
+void UsbPrinterBed::FailBulkOut(int id, int count, size_t afterBytes)
+{
+    d->Device(id)->FailBulkOut(count, afterBytes);
+}
+
+void UsbPrinterBed::ShortenBulkOut(int id, std::optional<size_t> bytes)
+{
+    d->Device(id)->ShortenBulkOut(bytes);
+}
+
 bool UsbPrinterBed::KernelDriverDetached(int id) const
 {
     d->Device(id);
     return d->testbed.KernelDriverDetached(id);
+}
+
+unsigned long UsbPrinterBed::UsbfsRequestCount(int id) const
+{
+    d->Device(id);
+    return d->testbed.RequestCount(id);
 }
 
 }  // namespace ovraemu

@@ -37,6 +37,14 @@ std::optional<int> ParseId(const std::string& text)
     return std::nullopt;
 }
 
+// A decimal count of bytes or transfers.
+std::optional<size_t> ParseCount(const std::string& text)
+{
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 12)
+        return std::nullopt;
+    return static_cast<size_t>(std::stoull(text));
+}
+
 std::string FormatRequest(const ControlRequest& r)
 {
     char text[32];
@@ -53,6 +61,7 @@ struct PrinterCommand {
 const PrinterCommand kPrinterCommands[] = {
     {"status", 1}, {"reply", 2},    {"bulkreply", 1}, {"fault", 1},    {"unplug", 0},  {"requests", 0},
     {"count", 1},  {"bulkout", 0},  {"bulksize", 0},  {"detached", 0}, {"devnode", 0},
+    {"failout", 2}, {"shortout", 1}, {"transfers", 0},
 };
 
 const PrinterCommand* FindPrinterCommand(const std::string& name)
@@ -158,6 +167,12 @@ std::string CommandInterpreter::Run(const std::vector<std::string>& words)
         return kOk + " " + std::to_string(bed_.BulkOutData(*id).size());
     if (name == "detached")
         return kOk + (bed_.KernelDriverDetached(*id) ? " 1" : " 0");
+    if (name == "failout")
+        return FailBulkOut(*id, words[2], words[3]);
+    if (name == "shortout")
+        return ShortenBulkOut(*id, words[2]);
+    if (name == "transfers")
+        return Transfers(*id);
     return kOk + " " + bed_.DevNode(*id);  // devnode
 }
 
@@ -204,6 +219,39 @@ std::string CommandInterpreter::SetFault(int id, const std::string& name)
         return Error("unknown fault " + name);
     bed_.SetFault(id, *fault);
     return kOk;
+}
+
+// "always" or a number of transfers, then the bytes taken before each stalls.
+std::string CommandInterpreter::FailBulkOut(int id, const std::string& count, const std::string& after)
+{
+    const auto transfers = count == "always" ? std::optional<size_t>(0) : ParseCount(count);
+    const auto bytes = ParseCount(after);
+    if (!transfers || !bytes || *transfers > 1000000)
+        return Error("usage: failout ID COUNT|always AFTER_BYTES");
+    bed_.FailBulkOut(id, count == "always" ? kEveryTransfer : static_cast<int>(*transfers), *bytes);
+    return kOk;
+}
+
+// A byte limit per transfer, or "none".
+std::string CommandInterpreter::ShortenBulkOut(int id, const std::string& limit)
+{
+    if (limit == "none") {
+        bed_.ShortenBulkOut(id, std::nullopt);
+        return kOk;
+    }
+    const auto bytes = ParseCount(limit);
+    if (!bytes)
+        return Error("usage: shortout ID BYTES|none");
+    bed_.ShortenBulkOut(id, *bytes);
+    return kOk;
+}
+
+std::string CommandInterpreter::Transfers(int id) const
+{
+    std::string reply = kOk;
+    for (const std::vector<uint8_t>& transfer : bed_.BulkOutTransfers(id))
+        reply += " " + std::to_string(transfer.size());
+    return reply;
 }
 
 std::string CommandInterpreter::Requests(int id) const

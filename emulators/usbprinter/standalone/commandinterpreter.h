@@ -23,6 +23,9 @@ private:
     std::string SetReply(int id, const std::string& request, const std::string& hex);
     std::string SetBulkReply(int id, const std::string& reply);
     std::string SetFault(int id, const std::string& name);
+    std::string FailBulkOut(int id, const std::string& count, const std::string& after);
+    std::string ShortenBulkOut(int id, const std::string& limit);
+    std::string Transfers(int id) const;
     std::string Requests(int id) const;
 
     UsbPrinterBed& bed_;

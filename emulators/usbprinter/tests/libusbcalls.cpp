@@ -127,7 +127,11 @@ int OpenResult(libusb_context* context, uint16_t vendor, uint16_t product)
     return 1;
 }
 
-PrinterInterface FindPrinterInterface(libusb_device* device)
+namespace {
+
+// The first printer-class setting with a bulk pair, walking every configuration,
+// interface and alternate setting; with `wantOut01` only one whose OUT is 0x01.
+PrinterInterface WalkPrinterSettings(libusb_device* device, bool wantOut01)
 {
     libusb_device_descriptor descriptor;
     if (libusb_get_device_descriptor(device, &descriptor) != 0)
@@ -141,7 +145,7 @@ PrinterInterface FindPrinterInterface(libusb_device* device)
                 const libusb_interface_descriptor& setting = config->interface[i].altsetting[a];
                 PrinterInterface found;
                 if (setting.bInterfaceClass == kPrinterClass && MatchBulkEndpoints(setting, found) &&
-                    found.outEndpoint == 0x01) {
+                    (!wantOut01 || found.outEndpoint == 0x01)) {
                     found.interfaceNumber = setting.bInterfaceNumber;
                     libusb_free_config_descriptor(config);
                     return found;
@@ -151,6 +155,18 @@ PrinterInterface FindPrinterInterface(libusb_device* device)
         libusb_free_config_descriptor(config);
     }
     return {};
+}
+
+}  // namespace
+
+PrinterInterface FindPrinterInterface(libusb_device* device)
+{
+    return WalkPrinterSettings(device, true);
+}
+
+PrinterInterface FirstPrinterSetting(libusb_device* device)
+{
+    return WalkPrinterSettings(device, false);
 }
 
 int ClassRequestIn(libusb_device_handle* handle, uint8_t request, uint16_t length, std::vector<uint8_t>& reply)

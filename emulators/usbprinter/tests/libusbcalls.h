@@ -44,6 +44,8 @@ struct PrinterInterface {
     uint8_t inEndpoint = 0;
 };
 PrinterInterface FindPrinterInterface(libusb_device* device);
+// The first printer-class setting with a bulk pair, whatever its OUT endpoint.
+PrinterInterface FirstPrinterSetting(libusb_device* device);
 
 // One control transfer; returns libusb's result and fills `reply`.
 int ClassRequestIn(libusb_device_handle* handle, uint8_t request, uint16_t length, std::vector<uint8_t>& reply);

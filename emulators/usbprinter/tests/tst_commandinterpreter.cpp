@@ -56,6 +56,23 @@ private slots:
         QVERIFY(interpreter.QuitRequested());
     }
 
+    void bulkOutFaultCommands()
+    {
+        UsbPrinterBed bed;
+        CommandInterpreter interpreter(bed);
+        QCOMPARE(interpreter.Execute("add 3a53 0122 SN1"), std::string("ok 2"));
+        QCOMPARE(interpreter.Execute("transfers 2"), std::string("ok"));
+        QCOMPARE(interpreter.Execute("failout 2 always 0"), std::string("ok"));
+        QCOMPARE(interpreter.Execute("failout 2 1 4096"), std::string("ok"));
+        QCOMPARE(interpreter.Execute("shortout 2 6"), std::string("ok"));
+        QCOMPARE(interpreter.Execute("shortout 2 none"), std::string("ok"));
+        for (const char* line : {"failout 2 1", "failout 2 x 0", "failout 2 -1 0", "shortout 2 -3", "shortout 2",
+                                 "transfers 2 1"}) {
+            const std::string reply = interpreter.Execute(line);
+            QVERIFY2(reply.rfind("error ", 0) == 0, line);
+        }
+    }
+
     void badCommandsGetErrors()
     {
         UsbPrinterBed bed;

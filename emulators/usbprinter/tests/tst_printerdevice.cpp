@@ -127,6 +127,63 @@ private slots:
         QCOMPARE(device.BulkOutData(), (std::vector<uint8_t>{1, 2, 3, 4}));
     }
 
+    void bulkOutFaultsCutTransfersWhereTheyBegin()
+    {
+        PrinterDevice device(Config());
+        using Ending = BulkOutOutcome::Ending;
+        device.FailBulkOut(1, 5);
+        BulkOutOutcome outcome = device.TakeBulkOut(kBulkOutEndpoint, {1, 2, 3}, false);
+        QCOMPARE(int(outcome.ending), int(Ending::Whole));
+        outcome = device.TakeBulkOut(kBulkOutEndpoint, {4, 5, 6}, true);  // the same transfer reaches 5 bytes
+        QCOMPARE(int(outcome.ending), int(Ending::Stall));
+        QCOMPARE(outcome.taken, size_t(2));
+        outcome = device.TakeBulkOut(kBulkOutEndpoint, {7, 8}, false);  // the one failure is used up
+        QCOMPARE(int(outcome.ending), int(Ending::Whole));
+
+        device.ShortenBulkOut(4);
+        outcome = device.TakeBulkOut(kBulkOutEndpoint, {9, 10, 11}, false);
+        QCOMPARE(int(outcome.ending), int(Ending::Whole));
+        outcome = device.TakeBulkOut(kBulkOutEndpoint, {12, 13}, true);
+        QCOMPARE(int(outcome.ending), int(Ending::Short));
+        QCOMPARE(outcome.taken, size_t(1));
+        QCOMPARE(int(device.TakeBulkOut(kBulkOutEndpoint, {}, false).ending), int(Ending::Whole));
+
+        QCOMPARE(device.BulkOutTransfers(),
+                 (std::vector<std::vector<uint8_t>>{{1, 2, 3, 4, 5}, {7, 8}, {9, 10, 11, 12}, {}}));
+        QCOMPARE(device.BulkOutData(), (std::vector<uint8_t>{1, 2, 3, 4, 5, 7, 8, 9, 10, 11, 12}));
+
+        device.ShortenBulkOut(std::nullopt);
+        device.FailBulkOut(kEveryTransfer, 0);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(int(device.TakeBulkOut(kBulkOutEndpoint, {1}, false).ending), int(Ending::Stall));
+        QCOMPARE(device.BulkOutData().size(), size_t(11));
+    }
+
+    void configuredEndpointsAndSettingsAreDescribed()
+    {
+        UsbPrinterConfig config = Config();
+        config.bulkOutEndpoint = 0x02;
+        UsbAlternateSetting second;
+        second.interfaceClass = kPrinterInterfaceClass;
+        second.bulkOutEndpoint = 0x01;
+        second.bulkInEndpoint = 0x82;
+        config.alternateSettings = {second};
+        const std::vector<uint8_t> c = ConfigurationDescriptor(PrinterDescription(config).layout);
+        QCOMPARE(size_t(c[2] | c[3] << 8), c.size());
+        QCOMPARE(c.size(), size_t(9 + 2 * 23));
+        QCOMPARE(c[4], uint8_t(1));  // still one interface
+        QCOMPARE(c[18 + 2], uint8_t(0x02));
+        QCOMPARE(c[32 + 2], uint8_t(0));     // interface 0 ...
+        QCOMPARE(c[32 + 3], uint8_t(1));     // ... in setting 1
+        QCOMPARE(c[32 + 9 + 2], uint8_t(0x01));
+        QCOMPARE(c[32 + 16 + 2], uint8_t(0x82));
+
+        PrinterDevice device(config);
+        for (uint8_t address : {0x02, 0x81, 0x01, 0x82})
+            QVERIFY(device.HasBulkEndpoint(address));
+        QVERIFY(!device.HasBulkEndpoint(0x03));
+    }
+
     void sysfsRecordNamesNodeAndDescriptors()
     {
         UsbAddress address;

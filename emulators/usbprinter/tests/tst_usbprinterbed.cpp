@@ -52,9 +52,9 @@ struct ClaimedPrinter {
         if (handle)
             libusb_close(handle);
     }
-    int BulkOut(std::vector<uint8_t> data, int* sent)
+    int BulkOut(std::vector<uint8_t> data, int* sent, uint8_t endpoint = 0x01, unsigned timeoutMs = 3000)
     {
-        return libusb_bulk_transfer(handle, 0x01, data.data(), static_cast<int>(data.size()), sent, 3000);
+        return libusb_bulk_transfer(handle, endpoint, data.data(), static_cast<int>(data.size()), sent, timeoutMs);
     }
     int BulkIn(std::vector<uint8_t>& data, int timeoutMs)
     {
@@ -273,6 +273,168 @@ private slots:
         QCOMPARE(sent, int(image.size()));
         QVERIFY(bed.BulkOutData(id) == image);
         QVERIFY(bed.BulkOutData(other).empty());
+    }
+
+    void firmwareImageArrivesWholeAsOneTransferWithoutTimeLimit()
+    {
+        UsbPrinterBed bed;
+        const int id = bed.AddPrinter(Printer("SN1"));
+        const std::vector<uint8_t> image = Pattern(6 * 1024 * 1024 + 4093);
+        ClaimedPrinter printer("SN1");
+        QElapsedTimer timer;
+        timer.start();
+        int sent = 0;
+        QCOMPARE(printer.BulkOut(image, &sent, 0x01, 0), 0);
+        const qint64 elapsedMs = timer.elapsed();
+        QCOMPARE(sent, int(image.size()));
+        QVERIFY(bed.BulkOutData(id) == image);
+        const std::vector<std::vector<uint8_t>> transfers = bed.BulkOutTransfers(id);
+        QCOMPARE(transfers.size(), size_t(1));
+        QVERIFY(transfers.front() == image);
+        // 390 URBs of 16 KiB; a firmware test sends several images.
+        QVERIFY2(elapsedMs < 15000, qPrintable(QString("6 MiB took %1 ms").arg(elapsedMs)));
+        qInfo("6 MiB over bulk OUT: %lld ms", static_cast<long long>(elapsedMs));
+    }
+
+    void zeroLengthTransferIsOneEmptyTransfer()
+    {
+        UsbPrinterBed bed;
+        const int id = bed.AddPrinter(Printer("SN1"));
+        ClaimedPrinter printer("SN1");
+        int sent = -1;
+        QCOMPARE(printer.BulkOut({}, &sent, 0x01, 0), 0);
+        QCOMPARE(sent, 0);
+        QCOMPARE(bed.BulkOutTransfers(id), std::vector<std::vector<uint8_t>>{{}});
+    }
+
+    void bulkOutFailsOnceAfterTakingPartThenWhole()
+    {
+        UsbPrinterBed bed;
+        const int id = bed.AddPrinter(Printer("SN1"));
+        bed.FailBulkOut(id, 1, 40000);
+        const std::vector<uint8_t> image = Pattern(200000);
+        ClaimedPrinter printer("SN1");
+        int sent = 0;
+        QCOMPARE(printer.BulkOut(image, &sent, 0x01, 0), int(LIBUSB_ERROR_PIPE));
+        QVERIFY(sent < int(image.size()));
+        QCOMPARE(printer.BulkOut(image, &sent, 0x01, 0), 0);
+        QCOMPARE(sent, int(image.size()));
+
+        const std::vector<std::vector<uint8_t>> transfers = bed.BulkOutTransfers(id);
+        QCOMPARE(transfers.size(), size_t(2));
+        // The failed transfer stopped where the printer stalled: nothing of its later URBs arrived.
+        QVERIFY(transfers[0] == std::vector<uint8_t>(image.begin(), image.begin() + 40000));
+        QVERIFY(transfers[1] == image);
+        QCOMPARE(bed.BulkOutData(id).size(), size_t(40000 + 200000));
+    }
+
+    void bulkOutFailsAlwaysUntilLifted()
+    {
+        UsbPrinterBed bed;
+        const int id = bed.AddPrinter(Printer("SN1"));
+        bed.FailBulkOut(id, kEveryTransfer);
+        ClaimedPrinter printer("SN1");
+        int sent = 0;
+        for (int attempt = 0; attempt < 3; ++attempt)
+            QCOMPARE(printer.BulkOut(Pattern(70000), &sent, 0x01, 0), int(LIBUSB_ERROR_PIPE));
+        QCOMPARE(printer.BulkOut({}, &sent), int(LIBUSB_ERROR_PIPE));  // a zero-length packet is stalled too
+        QVERIFY(bed.BulkOutData(id).empty());
+        QCOMPARE(bed.BulkOutTransfers(id).size(), size_t(4));
+
+        bed.FailBulkOut(id, 0);
+        QCOMPARE(printer.BulkOut({1, 2, 3}, &sent), 0);
+        QCOMPARE(bed.BulkOutData(id), (std::vector<uint8_t>{1, 2, 3}));
+    }
+
+    void shortWriteReportsFewerBytesWithoutError()
+    {
+        UsbPrinterBed bed;
+        const int id = bed.AddPrinter(Printer("SN1"));
+        bed.ShortenBulkOut(id, 6);
+        ClaimedPrinter printer("SN1");
+        const std::vector<uint8_t> request{0xA5, 0x00, 0x07, 0x50, 0xE0, 0x2E, 0x02, 0x01, 0x01, 0x01};
+        int sent = 0;
+        QCOMPARE(printer.BulkOut(request, &sent), 0);
+        QCOMPARE(sent, 6);
+
+        // A transfer of many URBs ends after the limit; its later URBs do not reach the printer.
+        bed.ShortenBulkOut(id, 50000);
+        const std::vector<uint8_t> image = Pattern(300000);
+        QCOMPARE(printer.BulkOut(image, &sent, 0x01, 0), 0);
+        QCOMPARE(sent, 50000);
+
+        bed.ShortenBulkOut(id, std::nullopt);
+        QCOMPARE(printer.BulkOut(request, &sent), 0);
+        QCOMPARE(sent, int(request.size()));
+
+        const std::vector<std::vector<uint8_t>> transfers = bed.BulkOutTransfers(id);
+        QCOMPARE(transfers.size(), size_t(3));
+        QCOMPARE(transfers[0], std::vector<uint8_t>(request.begin(), request.begin() + 6));
+        QVERIFY(transfers[1] == std::vector<uint8_t>(image.begin(), image.begin() + 50000));
+        QCOMPARE(transfers[2], request);
+    }
+
+    void bulkOutEndpointOtherThan0x01()
+    {
+        UsbPrinterBed bed;
+        UsbPrinterConfig config = Printer("SN1");
+        config.bulkOutEndpoint = 0x02;
+        const int id = bed.AddPrinter(config);
+        ClaimedPrinter printer("SN1");
+        QVERIFY(printer.handle);
+        // The channel's walk wants OUT 0x01 and finds none.
+        QCOMPARE(FindPrinterInterface(libusb_get_device(printer.handle)).interfaceNumber, -1);
+        const PrinterInterface seen = FirstPrinterSetting(libusb_get_device(printer.handle));
+        QCOMPARE(seen.outEndpoint, uint8_t(0x02));
+        QCOMPARE(seen.inEndpoint, uint8_t(0x81));
+
+        int sent = 0;
+        QCOMPARE(printer.BulkOut({7, 8}, &sent, 0x02), 0);
+        QVERIFY(printer.BulkOut({9}, &sent, 0x01) < 0);  // no such endpoint
+        QCOMPARE(bed.BulkOutData(id), (std::vector<uint8_t>{7, 8}));
+    }
+
+    void secondSettingCarriesItsOwnEndpoints()
+    {
+        UsbPrinterBed bed;
+        UsbPrinterConfig config = Printer("SN1");
+        config.bulkOutEndpoint = 0x03;
+        config.bulkInEndpoint = 0x83;
+        UsbAlternateSetting second;
+        second.interfaceClass = 7;
+        second.interfaceSubClass = 1;
+        second.interfaceProtocol = 2;
+        config.alternateSettings = {second};
+        const int id = bed.AddPrinter(config);
+        ClaimedPrinter printer("SN1");
+        QCOMPARE(printer.claim, 0);
+        // The walk accepts setting 1 of interface 0.
+        const PrinterInterface found = FindPrinterInterface(libusb_get_device(printer.handle));
+        QCOMPARE(found.interfaceNumber, 0);
+        QCOMPARE(found.outEndpoint, uint8_t(0x01));
+
+        // Only the endpoints of the selected setting carry transfers.
+        int sent = 0;
+        QVERIFY(printer.BulkOut({1}, &sent, 0x01) < 0);
+        QCOMPARE(printer.BulkOut({2}, &sent, 0x03), 0);
+        QCOMPARE(libusb_set_interface_alt_setting(printer.handle, 0, 1), 0);
+        QCOMPARE(printer.BulkOut({3}, &sent, 0x01), 0);
+        QVERIFY(printer.BulkOut({4}, &sent, 0x03) < 0);
+        QVERIFY(libusb_set_interface_alt_setting(printer.handle, 0, 2) < 0);
+        QCOMPARE(bed.BulkOutData(id), (std::vector<uint8_t>{2, 3}));
+    }
+
+    void requestsReachingTheNodeAreCounted()
+    {
+        UsbPrinterBed bed;
+        const int id = bed.AddPrinter(Printer("SN1"));
+        {
+            UsbContext usb;
+            QCOMPARE(CountDevices(usb.Get(), kVendor, kProduct), 1);  // enumeration reads sysfs only
+        }
+        QCOMPARE(bed.UsbfsRequestCount(id), 0ul);
+        ClaimedPrinter printer("SN1");
+        QVERIFY(bed.UsbfsRequestCount(id) > 0);
     }
 
     void bulkRequestIsAnsweredByHandler()

@@ -3,8 +3,10 @@
 #pragma once
 
 #include "ovraemu/usbcore/controlrequest.h"
+#include "ovraemu/usbcore/usbdevicedescription.h"
 #include "ovraemu/usbcore/usbfault.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -21,12 +23,20 @@ struct UsbPrinterConfig {
     bool hasSerial = true;   // false: the device descriptor names no serial string
     std::string manufacturer = "Ovra";
     std::string product = "Ovra Laser Printer";
+    // The bulk endpoints of the printer-class interface (interface 0, setting 0).
+    uint8_t bulkOutEndpoint = 0x01;
+    uint8_t bulkInEndpoint = 0x81;
+    // Further alternate settings of interface 0, listed after setting 0.
+    std::vector<UsbAlternateSetting> alternateSettings;
 };
 
 // Reply of the printer to a bulk OUT request. No value: the printer sends
 // nothing and the bulk IN read times out. An empty vector: a zero-length packet.
 using BulkReply = std::optional<std::vector<uint8_t>>;
 using BulkHandler = std::function<BulkReply(const std::vector<uint8_t>& request)>;
+
+// FailBulkOut: every bulk OUT transfer from now on fails.
+constexpr int kEveryTransfer = -1;
 
 // Class requests of the printer protocol.
 constexpr uint8_t kStatusRequest = 0x33;
@@ -69,7 +79,25 @@ public:
     void SetBulkHandler(int id, BulkHandler handler);
     // All bytes received over bulk OUT, in order.
     std::vector<uint8_t> BulkOutData(int id) const;
+    // The bytes the printer took, one entry per bulk OUT transfer (a libusb
+    // transfer of any size, cut into URBs, is one transfer; a zero-length
+    // transfer is an empty entry).
+    std::vector<std::vector<uint8_t>> BulkOutTransfers(int id) const;
+
+    // The next `count` bulk OUT transfers (kEveryTransfer: every one from now
+    // on; 0: none) fail: the printer takes `afterBytes` bytes of each and then
+    // stalls the endpoint, so libusb reports LIBUSB_ERROR_PIPE. A transfer
+    // shorter than `afterBytes` is taken whole.
+    void FailBulkOut(int id, int count, size_t afterBytes = 0);
+    // Every later bulk OUT transfer is taken only up to `bytes` bytes; the
+    // transfer then ends short without an error (libusb reports success with
+    // fewer bytes transferred). No value: transfers are taken whole again.
+    void ShortenBulkOut(int id, std::optional<size_t> bytes);
+
     bool KernelDriverDetached(int id) const;
+    // How many usbfs requests (ioctls and reads of the node) reached the
+    // printer: 0 while no program has opened it.
+    unsigned long UsbfsRequestCount(int id) const;
 
 private:
     struct Impl;

@@ -1,5 +1,6 @@
 // Standard USB descriptors of an emulated device: one configuration with one
-// interface carrying a bulk OUT and a bulk IN endpoint, and its strings.
+// interface carrying a bulk OUT and a bulk IN endpoint (in each of its
+// alternate settings), and its strings.
 #pragma once
 
 #include "ovraemu/usbcore/usbdevicedescription.h"
@@ -24,8 +25,11 @@ constexpr uint8_t kSerialStringIndex = 3;
 constexpr uint16_t kLanguageEnglishUs = 0x0409;
 
 std::vector<uint8_t> DeviceDescriptor(const UsbDeviceIdentity& identity);
-// The whole configuration: configuration, interface and endpoint descriptors.
+// The whole configuration: configuration, interface and endpoint descriptors,
+// interface 0 in each of its alternate settings.
 std::vector<uint8_t> ConfigurationDescriptor(const UsbInterfaceLayout& layout);
+// The bulk endpoint addresses of each alternate setting of interface 0, by setting.
+std::vector<std::vector<uint8_t>> SettingEndpoints(const UsbInterfaceLayout& layout);
 // What reading a usbfs device node yields: the device descriptor followed by
 // the configuration.
 std::vector<uint8_t> NodeDescriptors(const UsbDeviceDescription& description);

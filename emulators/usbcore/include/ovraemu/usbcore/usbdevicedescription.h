@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace ovraemu {
 
@@ -16,7 +17,18 @@ struct UsbDeviceIdentity {
     bool hasSerial = true;     // false: the device descriptor names no serial string
 };
 
-// Interface 0 of configuration 1 with one bulk OUT and one bulk IN endpoint.
+// A further alternate setting of interface 0, listed after setting 0: its
+// class and its pair of bulk endpoints.
+struct UsbAlternateSetting {
+    uint8_t interfaceClass = 0xFF;
+    uint8_t interfaceSubClass = 0;
+    uint8_t interfaceProtocol = 0;
+    uint8_t bulkOutEndpoint = 0x01;
+    uint8_t bulkInEndpoint = 0x81;
+};
+
+// Interface 0 of configuration 1 with one bulk OUT and one bulk IN endpoint in
+// its default setting, and any further alternate settings.
 struct UsbInterfaceLayout {
     uint8_t interfaceClass = 0xFF;
     uint8_t interfaceSubClass = 0;
@@ -25,6 +37,8 @@ struct UsbInterfaceLayout {
     uint8_t bulkInEndpoint = 0x81;
     // The kernel driver reported for interface 0 while one is bound.
     std::string kernelDriver = "usbfs-test";
+    // Settings 1, 2, ... of interface 0; a program selects one with SET_INTERFACE.
+    std::vector<UsbAlternateSetting> alternateSettings;
 };
 
 struct UsbDeviceDescription {

@@ -21,6 +21,25 @@ struct ControlOutcome {
 
 enum class EndpointRequest { ClearHalt, ResetEndpoint };
 
+// What the device made of the bytes of one bulk OUT request (a URB or a
+// synchronous transfer).
+struct BulkOutOutcome {
+    enum class Ending {
+        Whole,   // every byte taken
+        Short,   // `taken` bytes taken, the rest not: the request ends short without an error
+        Stall,   // `taken` bytes taken, then the endpoint stalls (EPIPE)
+        Refuse   // nothing taken and the device keeps NAKing: a URB stalls, a
+                 // synchronous transfer runs into its time-out
+    };
+    Ending ending = Ending::Whole;
+    size_t taken = 0;
+
+    static BulkOutOutcome Whole(size_t count) { return {Ending::Whole, count}; }
+    static BulkOutOutcome Short(size_t count) { return {Ending::Short, count}; }
+    static BulkOutOutcome Stall(size_t count) { return {Ending::Stall, count}; }
+    static BulkOutOutcome Refuse() { return {Ending::Refuse, 0}; }
+};
+
 class UsbDeviceModel {
 public:
     using Clock = std::chrono::steady_clock;
@@ -33,6 +52,15 @@ public:
     // Bytes sent by the host; false when the device does not take them (the
     // transfer then times out on the host side).
     virtual bool BulkOut(uint8_t endpoint, const std::vector<uint8_t>& data) = 0;
+    // The same with the whole range of outcomes. `continuation` is true for the
+    // second and later URBs of one libusb transfer (USBDEVFS_URB_BULK_CONTINUATION),
+    // false for the first one and for every synchronous transfer, so a device can
+    // tell where a transfer begins. By default: BulkOut(), taken whole or refused.
+    virtual BulkOutOutcome TakeBulkOut(uint8_t endpoint, const std::vector<uint8_t>& data, bool continuation)
+    {
+        (void)continuation;
+        return BulkOut(endpoint, data) ? BulkOutOutcome::Whole(data.size()) : BulkOutOutcome::Refuse();
+    }
     // What a bulk IN read of up to maxLength bytes gets now; fewer bytes than
     // asked end the device's message (a short packet). No value while the
     // device has nothing to send (the host keeps the read pending).

@@ -40,6 +40,9 @@ public:
     // changed outside of usbfs traffic.
     void ServeWaitingReads(int id);
     bool KernelDriverDetached(int id) const;
+    // How many usbfs requests (ioctls and reads of the node) reached the
+    // device: 0 while no program has opened it.
+    unsigned long RequestCount(int id) const;
 
 private:
     struct Impl;

@@ -1,0 +1,20 @@
+// OvraFWUpdate (installed as bin/ovraK246FW): sends a firmware file to a USB printer
+// of the Ovra family.
+#include "ovraprogram.h"
+#include "translation.h"
+#include "widget.h"
+
+#include <QApplication>
+#include <QTranslator>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    SetOvraProgram(en_Program_FWUpdate);
+    InitFWUpdateResources();
+    QTranslator translator;
+    InstallTranslation(app, translator);
+    Widget window;
+    window.show();
+    return app.exec();
+}

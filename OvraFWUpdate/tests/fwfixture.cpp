@@ -1,0 +1,68 @@
+#include "fwfixture.h"
+
+#include "modelinfo.h"
+#include "ovrapaths.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+
+void WriteStatusFile(const QString& queueName)
+{
+    QDir().mkpath(OvraPaths::CfgDir());
+    QFile file(OvraPaths::StatusFile(queueName));
+    if (file.open(QIODevice::WriteOnly))
+        file.write(QByteArray(12, '\0'));
+}
+
+std::vector<uint8_t> FirmwareImage(size_t size)
+{
+    std::vector<uint8_t> bytes(size);
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = uint8_t(i * 131 + i / 509);
+    return bytes;
+}
+
+bool WriteFile(const QString& path, const std::vector<uint8_t>& bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size())) == qint64(bytes.size());
+}
+
+ovraemu::UsbPrinterConfig PrinterOfModel(const QString& displayName, const std::string& serial)
+{
+    const stModelInfo* pModel = FindModelByDisplayName(displayName);
+    ovraemu::UsbPrinterConfig config;
+    config.vendorId = pModel ? uint16_t(pModel->iVendorId) : 0;
+    config.productId = pModel ? uint16_t(pModel->iProductId) : 0;
+    config.serial = serial;
+    return config;
+}
+
+FileDialogDriver::FileDialogDriver()
+{
+    connect(&m_timer, &QTimer::timeout, this, &FileDialogDriver::SlotPoll);
+    m_timer.start(20);
+}
+
+void FileDialogDriver::SlotPoll()
+{
+    QFileDialog* pDialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!pDialog || !pDialog->isVisible() || pDialog->property("answered").toBool())
+        return;
+    pDialog->setProperty("answered", true);
+    stShown shown;
+    shown.strCaption = pDialog->windowTitle();
+    shown.strDirectory = pDialog->directory().absolutePath();
+    shown.listFilters = pDialog->nameFilters();
+    shown.enMode = pDialog->fileMode();
+    m_listShown << shown;
+    if (m_listChoices.isEmpty()) {
+        pDialog->reject();
+        return;
+    }
+    pDialog->selectFile(m_listChoices.takeFirst());
+    static_cast<QDialog*>(pDialog)->accept();   // QFileDialog::accept, public through QDialog
+}
