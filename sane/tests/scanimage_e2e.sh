@@ -1,0 +1,306 @@
+#!/bin/bash
+# scanimage through SANE's dll loader, libsane-ovra, the scan daemon and the emulated
+# network scanner. Usage: scanimage_e2e.sh CASE BACKEND_DIR DAEMON SCANNER_EMU ADDRESS PORT
+# Needs root (the emulated scanner listens on port 80); exits 77 (skipped) otherwise.
+set -u
+CASE=$1 BACKEND_DIR=$2 DAEMON=$3 EMU=$4 ADDRESS=$5 PORT=$6
+
+if [ "$(id -u)" != 0 ]; then
+    echo "skipped: the emulated network scanner listens on port 80, which needs root"
+    exit 77
+fi
+command -v scanimage >/dev/null || { echo "skipped: scanimage (sane-utils) is missing"; exit 77; }
+
+WORK=$(mktemp -d /tmp/ovra-sane-test.XXXXXX)
+DAEMON_PID=0 EMU_PID=0
+cleanup() {
+    for pid in $EMU_PID $DAEMON_PID; do
+        if [ "$pid" -gt 1 ] && kill -0 "$pid" 2>/dev/null; then
+            kill -TERM "$pid" 2>/dev/null
+            for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+            kill -0 "$pid" 2>/dev/null && kill -KILL "$pid" 2>/dev/null
+        fi
+    done
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+mkdir -p "$WORK/root" "$WORK/config" "$WORK/out"
+echo ovra > "$WORK/config/dll.conf"
+printf '# test scanner\nnet %s\n' "$ADDRESS" > "$WORK/config/ovra.conf"
+export SANE_CONFIG_DIR="$WORK/config"
+export LD_LIBRARY_PATH="$BACKEND_DIR${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
+export OVRA_SCAN_DAEMON_PORT=$PORT
+export OVRA_INSTALL_ROOT="$WORK/root/"
+SCANDIR="$WORK/root/scan"
+
+accepts() { (exec 3<>"/dev/tcp/$1/$2") 2>/dev/null; }
+
+# Starts the daemon; when its port is still held (an earlier case's connections), it
+# exits at once and is started again.
+start_daemon() {
+    for _ in $(seq 30); do
+        if [ -n "${1:-}" ]; then
+            ( set -a; . "$WORK/usb.env"; set +a; OVRA_SCAN_DAEMON_FOREGROUND=1 exec "$DAEMON" ) >"$WORK/daemon.log" 2>&1 &
+        else
+            OVRA_SCAN_DAEMON_FOREGROUND=1 "$DAEMON" >"$WORK/daemon.log" 2>&1 &
+        fi
+        DAEMON_PID=$!
+        for _ in $(seq 100); do
+            accepts 127.0.0.1 "$PORT" && return 0
+            kill -0 "$DAEMON_PID" 2>/dev/null || break
+            sleep 0.05
+        done
+        kill -0 "$DAEMON_PID" 2>/dev/null && break
+        sleep 1
+    done
+    cat "$WORK/daemon.log"
+    fail "the scan daemon does not listen on $PORT"
+}
+
+start_scanner() {
+    "$EMU" --address "$ADDRESS" "$@" >"$WORK/emu.log" 2>&1 &
+    EMU_PID=$!
+    for _ in $(seq 200); do accepts "$ADDRESS" 80 && return 0; sleep 0.05; done
+    cat "$WORK/emu.log"
+    fail "the emulated scanner does not listen on $ADDRESS:80"
+}
+
+# N bytes of a pattern unlike its neighbours, seeded.
+pattern() {
+    python3 -c "import sys; n,s=int(sys.argv[1]),int(sys.argv[2]); sys.stdout.buffer.write(bytes(((i*37+s*101)^(i>>7))&255 for i in range(n)))" "$1" "$2"
+}
+
+# PGM/PPM files as scanimage writes them (comment lines in the header): "header"
+# prints the magic, width, height and maximum value; "pixels" the pixel bytes.
+pnm() {
+    python3 - "$1" "$2" <<'PY'
+import sys
+data = open(sys.argv[2], 'rb').read()
+fields, pos = [], 0
+while len(fields) < 4:
+    while data[pos:pos+1].isspace(): pos += 1
+    if data[pos:pos+1] == b'#':
+        pos = data.index(b'\n', pos) + 1; continue
+    start = pos
+    while not data[pos:pos+1].isspace(): pos += 1
+    fields.append(data[start:pos])
+if sys.argv[1] == 'header':
+    print(b' '.join(fields).decode())
+else:
+    sys.stdout.buffer.write(data[pos+1:])
+PY
+}
+pixels() { pnm pixels "$1"; }
+header() { pnm header "$1"; }
+
+page_files_left() { ls "$SCANDIR" 2>/dev/null | grep -c '^ovrascandata_'; }
+
+# The emulated USB scanner (in its own process); the daemon then runs with its
+# UMOCKDEV_DIR and LD_PRELOAD. USB_EMU is the emulator program (7th argument).
+USB_EMU=${7:-}
+USB_SOCKET="$WORK/usb.sock"
+start_usb_scanner() {
+    [ -n "$USB_EMU" ] || fail "no USB scanner emulator given"
+    "$USB_EMU" --socket "$USB_SOCKET" --env-file "$WORK/usb.env" \
+        --scanner "3a53:0131:K246S0001:Ovra:Ovra K246 MFP" --job "$1" >"$WORK/usbemu.log" 2>&1 &
+    EMU_PID=$!
+    for _ in $(seq 200); do [ -e "$WORK/usb.env" ] && return 0; sleep 0.05; done
+    cat "$WORK/usbemu.log"
+    fail "the emulated USB scanner did not start"
+}
+start_daemon_with_usb() { start_daemon usb; }
+
+DEVICE="ovra:net:$ADDRESS"
+USB_DEVICE="ovra:usb:3a53:0131:K246S0001"
+case "$CASE" in
+usb*) ;;
+*) start_daemon ;;
+esac
+
+case "$CASE" in
+list)
+    start_scanner
+    out=$(scanimage -L 2>&1)
+    echo "$out"
+    echo "$out" | grep -q "device \`$DEVICE' is a Ovra network scanner $ADDRESS" || fail "the network scanner is not listed"
+    ;;
+rawgray)
+    # 100 dpi, 25.4 x 12.7 mm: 100 pixels by 50 lines of 8-bit grey, sent raw.
+    pattern 5000 7 > "$WORK/page.raw"
+    start_scanner --image "$WORK/page.raw" --block-size 1234
+    scanimage -d "$DEVICE" --mode Gray --resolution 100 -l 0 -t 0 -x 25.4 -y 12.7 --format=pnm \
+        > "$WORK/out/page.pnm" 2> "$WORK/scan.err" || { cat "$WORK/scan.err"; fail "scanimage failed"; }
+    [ "$(header "$WORK/out/page.pnm")" = "P5 100 50 255" ] || fail "header: $(header "$WORK/out/page.pnm")"
+    pixels "$WORK/out/page.pnm" > "$WORK/out/page.pixels"
+    cmp "$WORK/page.raw" "$WORK/out/page.pixels" || fail "the pixels differ from the emulated page"
+    for _ in $(seq 50); do [ "$(page_files_left)" = 0 ] && break; sleep 0.1; done
+    [ "$(page_files_left)" = 0 ] || fail "page files left in the scan directory: $(ls "$SCANDIR")"
+    ;;
+rawcolor)
+    # 75 dpi, 25.4 x 25.4 mm: 75 x 75 RGB pixels.
+    pattern 16875 3 > "$WORK/page.raw"
+    start_scanner --image "$WORK/page.raw" --block-size 4096
+    scanimage -d "$DEVICE" --mode Color --resolution 75 -l 0 -t 0 -x 25.4 -y 25.4 --format=pnm \
+        > "$WORK/out/page.pnm" 2> "$WORK/scan.err" || { cat "$WORK/scan.err"; fail "scanimage failed"; }
+    [ "$(header "$WORK/out/page.pnm")" = "P6 75 75 255" ] || fail "not a 75x75 colour image: $(header "$WORK/out/page.pnm")"
+    pixels "$WORK/out/page.pnm" > "$WORK/out/page.pixels"
+    cmp "$WORK/page.raw" "$WORK/out/page.pixels" || fail "the pixels differ from the emulated page"
+    ;;
+netjpeg)
+    # A JPEG colour page (made with cjpeg): the frames are what libjpeg's djpeg decodes.
+    command -v cjpeg >/dev/null && command -v djpeg >/dev/null \
+        || { echo "skipped: cjpeg/djpeg (libjpeg-turbo-progs) are missing"; exit 77; }
+    python3 -c "import sys; w,h=120,80; sys.stdout.buffer.write(b'P6\n%d %d\n255\n' % (w,h) + bytes(((x*2+y)&255 if c==0 else (y*3)&255 if c==1 else (x^y)&255) for y in range(h) for x in range(w) for c in range(3)))" > "$WORK/page.ppm"
+    cjpeg -quality 90 "$WORK/page.ppm" > "$WORK/page.jpg"
+    djpeg -pnm "$WORK/page.jpg" > "$WORK/expected.ppm"
+    start_scanner --image "$WORK/page.jpg" --block-size 700
+    scanimage -d "$DEVICE" --mode Color --resolution 300 --format=pnm \
+        > "$WORK/out/page.pnm" 2> "$WORK/scan.err" || { cat "$WORK/scan.err"; fail "scanimage failed"; }
+    [ "$(header "$WORK/out/page.pnm")" = "P6 120 80 255" ] || fail "header: $(header "$WORK/out/page.pnm")"
+    pixels "$WORK/out/page.pnm" > "$WORK/out/page.pixels"
+    pixels "$WORK/expected.ppm" > "$WORK/expected.pixels"
+    cmp "$WORK/expected.pixels" "$WORK/out/page.pixels" || fail "the pixels differ from the decoded JPEG page"
+    ;;
+batch)
+    for p in 1 2 3; do pattern 5000 $p > "$WORK/page$p.raw"; done
+    start_scanner --image "$WORK/page1.raw" "$WORK/page2.raw" "$WORK/page3.raw" --block-size 3000
+    scanimage -d "$DEVICE" --source "ADF multi page" --mode Gray --resolution 100 -l 0 -t 0 -x 25.4 -y 12.7 \
+        --format=pnm --batch="$WORK/out/p%d.pnm" 2> "$WORK/scan.err"
+    cat "$WORK/scan.err"
+    [ "$(ls "$WORK/out" | wc -l)" = 3 ] || fail "expected 3 pages, got: $(ls "$WORK/out")"
+    for p in 1 2 3; do
+        pixels "$WORK/out/p$p.pnm" > "$WORK/out/p$p.pixels"
+        cmp "$WORK/page$p.raw" "$WORK/out/p$p.pixels" || fail "page $p differs"
+    done
+    for _ in $(seq 50); do [ "$(page_files_left)" = 0 ] && break; sleep 0.1; done
+    [ "$(page_files_left)" = 0 ] || fail "page files left in the scan directory: $(ls "$SCANDIR")"
+    ;;
+midjam)
+    # The feeder jams before the second page: the data stream breaks off, the feeder
+    # then reads jammed. The unfinished page is dropped.
+    start_scanner --pages 3 --page-bytes 5000 --block-size 2500 --fault feeder-jam --fault-page 2
+    scanimage -d "$DEVICE" --source "ADF multi page" --mode Gray --resolution 100 -l 0 -t 0 -x 25.4 -y 12.7 \
+        --format=pnm --batch="$WORK/out/p%d.pnm" 2> "$WORK/scan.err"
+    cat "$WORK/scan.err"
+    grep -q "Document feeder jammed" "$WORK/scan.err" || fail "no \"Document feeder jammed\""
+    for _ in $(seq 50); do [ "$(page_files_left)" = 0 ] && break; sleep 0.1; done
+    [ "$(page_files_left)" = 0 ] || fail "page files left in the scan directory: $(ls "$SCANDIR")"
+    ;;
+cancel)
+    # The scanner sends part of a block and then nothing: the scan hangs until cancelled.
+    start_scanner --pages 2 --page-bytes 20000 --block-size 4000 --fault short-block --fault-page 1 --fault-block 3 --fault-bytes 100
+    scanimage -d "$DEVICE" --mode Gray --resolution 100 --format=pnm > "$WORK/out/page.pnm" 2> "$WORK/scan.err" &
+    SCAN_PID=$!
+    for _ in $(seq 100); do [ "$(page_files_left)" != 0 ] && break; sleep 0.1; done
+    [ "$(page_files_left)" != 0 ] || { kill -KILL $SCAN_PID; fail "the scan never wrote a page file"; }
+    sleep 0.5
+    [ "$SCAN_PID" -gt 1 ] && kill -INT "$SCAN_PID"
+    for _ in $(seq 150); do kill -0 "$SCAN_PID" 2>/dev/null || break; sleep 0.1; done
+    if kill -0 "$SCAN_PID" 2>/dev/null; then kill -KILL "$SCAN_PID"; fail "scanimage did not stop on cancel"; fi
+    wait "$SCAN_PID"; rc=$?
+    cat "$WORK/scan.err"
+    [ "$rc" != 0 ] || fail "a cancelled scan reported success"
+    [ "$(page_files_left)" = 0 ] || fail "page files left after cancel: $(ls "$SCANDIR")"
+    grep -q "recv scanCommandType 15" "$SCANDIR/ovra_scan_info.log" || fail "the daemon got no abort command"
+    ;;
+busy)
+    start_scanner --busy
+    scanimage -d "$DEVICE" --format=pnm > "$WORK/out/page.pnm" 2> "$WORK/scan.err" && fail "a busy scanner scanned"
+    cat "$WORK/scan.err"
+    grep -q "Device busy" "$WORK/scan.err" || fail "no \"Device busy\""
+    ;;
+nodocs)
+    start_scanner --feeder empty
+    scanimage -d "$DEVICE" --source "ADF single page" --format=pnm > "$WORK/out/page.pnm" 2> "$WORK/scan.err" \
+        && fail "an empty feeder scanned"
+    cat "$WORK/scan.err"
+    grep -q "Document feeder out of documents" "$WORK/scan.err" || fail "no \"Document feeder out of documents\""
+    ;;
+jammed)
+    start_scanner --feeder jammed
+    scanimage -d "$DEVICE" --source "ADF single page" --format=pnm > "$WORK/out/page.pnm" 2> "$WORK/scan.err" \
+        && fail "a jammed feeder scanned"
+    cat "$WORK/scan.err"
+    grep -q "Document feeder jammed" "$WORK/scan.err" || fail "no \"Document feeder jammed\""
+    ;;
+usblist)
+    start_usb_scanner "pages=1,width=100,height=50,mode=gray"
+    start_daemon_with_usb
+    out=$(scanimage -L 2>&1)
+    echo "$out"
+    echo "$out" | grep -q "device \`$USB_DEVICE' is a Ovra Ovra K246 MFP" || fail "the USB scanner is not listed"
+    echo "$out" | grep -q "device \`$DEVICE' is a Ovra network scanner" || fail "the network scanner is not listed"
+    ;;
+usbgray)
+    # The USB scanner's job: one 100 x 50 grey page; the scan area asks for the same.
+    start_usb_scanner "pages=1,width=100,height=50,mode=gray,record=1000,chunk=512"
+    start_daemon_with_usb
+    "$USB_EMU" ctl "$USB_SOCKET" pagefile 2 0 "$WORK/expected.raw" || fail "no expected page"
+    scanimage -d "$USB_DEVICE" --mode Gray --resolution 100 -l 0 -t 0 -x 25.4 -y 12.7 --format=pnm \
+        > "$WORK/out/page.pnm" 2> "$WORK/scan.err" || { cat "$WORK/scan.err"; fail "scanimage failed"; }
+    [ "$(header "$WORK/out/page.pnm")" = "P5 100 50 255" ] || fail "header: $(header "$WORK/out/page.pnm")"
+    pixels "$WORK/out/page.pnm" > "$WORK/out/page.pixels"
+    cmp "$WORK/expected.raw" "$WORK/out/page.pixels" || fail "the pixels differ from the emulated page"
+    for _ in $(seq 50); do [ "$(page_files_left)" = 0 ] && break; sleep 0.1; done
+    [ "$(page_files_left)" = 0 ] || fail "page files left in the scan directory: $(ls "$SCANDIR")"
+    [ "$("$USB_EMU" ctl "$USB_SOCKET" locked 2)" = "ok 0" ] || fail "the scanner stays locked"
+    ;;
+usbbatch)
+    start_usb_scanner "pages=3,width=100,height=50,mode=gray,record=2000,chunk=512"
+    start_daemon_with_usb
+    for p in 0 1 2; do "$USB_EMU" ctl "$USB_SOCKET" pagefile 2 $p "$WORK/expected$p.raw" >/dev/null || fail "no page $p"; done
+    scanimage -d "$USB_DEVICE" --source "ADF multi page" --mode Gray --resolution 100 -l 0 -t 0 -x 25.4 -y 12.7 \
+        --format=pnm --batch="$WORK/out/p%d.pnm" --batch-start=0 2> "$WORK/scan.err"
+    cat "$WORK/scan.err"
+    [ "$(ls "$WORK/out" | wc -l)" = 3 ] || fail "expected 3 pages, got: $(ls "$WORK/out")"
+    for p in 0 1 2; do
+        pixels "$WORK/out/p$p.pnm" > "$WORK/out/p$p.pixels"
+        cmp "$WORK/expected$p.raw" "$WORK/out/p$p.pixels" || fail "page $p differs"
+    done
+    [ "$("$USB_EMU" ctl "$USB_SOCKET" locked 2)" = "ok 0" ] || fail "the scanner stays locked"
+    ;;
+usbcancel)
+    # A slow scanner: 200 ms before every step.
+    start_usb_scanner "pages=1,width=100,height=400,mode=gray,record=1000,chunk=500,delay=200"
+    start_daemon_with_usb
+    scanimage -d "$USB_DEVICE" --mode Gray --resolution 100 --format=pnm > "$WORK/out/page.pnm" 2> "$WORK/scan.err" &
+    SCAN_PID=$!
+    for _ in $(seq 100); do [ "$(page_files_left)" != 0 ] && break; sleep 0.1; done
+    [ "$(page_files_left)" != 0 ] || { kill -KILL $SCAN_PID; fail "the scan never wrote a page file"; }
+    sleep 0.5
+    [ "$SCAN_PID" -gt 1 ] && kill -INT "$SCAN_PID"
+    for _ in $(seq 150); do kill -0 "$SCAN_PID" 2>/dev/null || break; sleep 0.1; done
+    if kill -0 "$SCAN_PID" 2>/dev/null; then kill -KILL "$SCAN_PID"; fail "scanimage did not stop on cancel"; fi
+    wait "$SCAN_PID"; rc=$?
+    cat "$WORK/scan.err"
+    [ "$rc" != 0 ] || fail "a cancelled scan reported success"
+    [ "$(page_files_left)" = 0 ] || fail "page files left after cancel: $(ls "$SCANDIR")"
+    "$USB_EMU" ctl "$USB_SOCKET" events 2 | grep -q "job aborted" || fail "the scanner saw no abort"
+    [ "$("$USB_EMU" ctl "$USB_SOCKET" locked 2)" = "ok 0" ] || fail "the scanner stays locked"
+    ;;
+usbnodocs)
+    start_usb_scanner "pages=1,width=100,height=50,mode=gray"
+    start_daemon_with_usb
+    "$USB_EMU" ctl "$USB_SOCKET" feeder 2 empty >/dev/null || fail "cannot empty the feeder"
+    scanimage -d "$USB_DEVICE" --source "ADF single page" --format=pnm > "$WORK/out/page.pnm" 2> "$WORK/scan.err" \
+        && fail "an empty feeder scanned"
+    cat "$WORK/scan.err"
+    grep -q "Document feeder out of documents" "$WORK/scan.err" || fail "no \"Document feeder out of documents\""
+    [ "$("$USB_EMU" ctl "$USB_SOCKET" locked 2)" = "ok 0" ] || fail "the scanner stays locked"
+    ;;
+usbbusy)
+    start_usb_scanner "pages=1,width=100,height=50,mode=gray"
+    start_daemon_with_usb
+    "$USB_EMU" ctl "$USB_SOCKET" busy 2 1 >/dev/null || fail "cannot make the scanner busy"
+    scanimage -d "$USB_DEVICE" --mode Gray --format=pnm > "$WORK/out/page.pnm" 2> "$WORK/scan.err" \
+        && fail "a busy scanner scanned"
+    cat "$WORK/scan.err"
+    grep -q "Device busy" "$WORK/scan.err" || fail "no \"Device busy\""
+    ;;
+*)
+    fail "unknown case $CASE"
+    ;;
+esac
+echo "PASS: $CASE"
