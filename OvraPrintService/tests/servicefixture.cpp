@@ -49,7 +49,14 @@ bool ServiceFixture::StartService(const QProcessEnvironment& extra)
     m_service.setProcessEnvironment(env);
     m_service.setProcessChannelMode(QProcess::ForwardedChannels);
     m_service.start(OVRA_SERVICE_BINARY, QStringList());
-    return m_service.waitForStarted(5000);
+    if (!m_service.waitForStarted(5000))
+        return false;
+    // The single-instance check is machine-wide: a service that ends at once found another.
+    if (m_service.waitForFinished(1500)) {
+        qWarning("the print service ended at once: another OvraPrintService runs on this machine");
+        return false;
+    }
+    return true;
 }
 
 void ServiceFixture::StopService()
