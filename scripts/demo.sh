@@ -2,17 +2,19 @@
 # The suite at work without a printer: a private CUPS with two queues, an emulated
 # network printer and an emulated USB printer playing scenarios, the print service
 # polling both, the tray monitor showing them (on your display, or on a virtual one
-# with screenshots when there is none), and ovra-status following what the service
-# publishes.
+# with screenshots when there is none), ovra-status following what the service
+# publishes, and (as root) the scan daemon with an emulated network scanner from which
+# ovra-scan fetches a two-page feeder job.
 #   scripts/demo.sh [SECONDS]     (default 90; Ctrl-C ends it earlier)
+# OVRA_DEMO_BUILD_DIR names the build folder to (re)build and run (default build/).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-90}
 "$top/scripts/install-deps.sh"
 echo "Building..."
-"$top/scripts/build.sh" "$top/build" >/dev/null
+build=${OVRA_DEMO_BUILD_DIR:-$top/build}
+"$top/scripts/build.sh" "$build" >/dev/null
 
-build="$top/build"
 cups="$top/testharness/cups/ovra-test-cups"
 ppd="$top/testharness/cups/ppd"
 work=$(mktemp -d /tmp/ovra-demo.XXXXXX)
@@ -60,7 +62,7 @@ echo "Starting the print service (it sees the emulated USB bus through umockdev)
 LD_PRELOAD=libumockdev-preload.so.0 UMOCKDEV_DIR="$UMOCKDEV_DIR" "$build/OvraPrintService/OvraPrintService" &
 pids+=($!)
 
-shots="$top/build/demo-screenshots"
+shots="$build/demo-screenshots"
 if [[ -n "${DISPLAY:-}" ]] && xdpyinfo >/dev/null 2>&1; then
   echo "Starting the tray monitor on your display $DISPLAY..."
   QT_QPA_PLATFORM=xcb "$build/OvraPrinterTool/OvraPrinterTool" >/dev/null 2>&1 &
@@ -86,9 +88,37 @@ else
   pids+=($!)
 fi
 
+# The scan part: the scan daemon in the demo's install root on a port of its own, an
+# emulated network scanner with two pages in its feeder, and the reference scan client.
+# The scanner's scan service is on port 80, which only root may bind.
+pages=""
+if [[ $(id -u) -eq 0 ]]; then
+  pages="$build/demo-scan-pages"
+  rm -rf "$pages" && mkdir -p "$pages" "$OVRA_INSTALL_ROOT/scan"
+  scanner_address=127.0.0.79
+  export OVRA_SCAN_DAEMON_PORT=$((20000 + RANDOM % 20000))
+  echo "Starting the scan daemon on 127.0.0.1:$OVRA_SCAN_DAEMON_PORT and an emulated network scanner on $scanner_address..."
+  OVRA_SCAN_DAEMON_FOREGROUND=1 "$build/OvraScanDaemon/OvraScanDaemon" >"$work/scan-daemon.log" 2>&1 &
+  pids+=($!)
+  "$build/emulators/netscanner/ovra-scanner-emu" --address "$scanner_address" --pages 2 >"$work/scanner.log" 2>&1 &
+  pids+=($!)
+  for _ in $(seq 50); do
+    (exec 3<>"/dev/tcp/$scanner_address/80") 2>/dev/null &&
+      (exec 3<>"/dev/tcp/127.0.0.1/$OVRA_SCAN_DAEMON_PORT") 2>/dev/null && break
+    sleep 0.1
+  done
+  echo "Scanning a two-page feeder job into $pages..."
+  "$build/tools/ovra-scan/ovra-scan" --device "net:$scanner_address" --source adf-multi --resolution 300 \
+    --out "$pages" --timeout 60 ||
+    { echo "The scan failed; the scan daemon's error log says:"; cat "$OVRA_INSTALL_ROOT/scan/ovra_scan_err.log" || true; }
+else
+  echo "Not root: the scan part is skipped (the emulated network scanner needs port 80)."
+fi
+
 echo "Following the printers for $seconds s (acme-hall is another maker's and is never listed):"
 timeout "$seconds" "$build/tools/ovra-status/ovra-status" --watch || true
 echo
 echo "What the tray monitor would read now:"
 "$build/tools/ovra-status/ovra-status"
 [[ -z "$shots" ]] || echo "Screenshots of the tray monitor: $shots"
+[[ -z "$pages" ]] || echo "Scanned pages: $pages"

@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# The Debian package built by CPack: its file list with modes and owners, its control
+# fields (name, dependencies from the programs' libraries and the tools they run) and its
+# maintainer scripts.
+#   check-package.sh BUILD_DIR INSTALL_ROOT
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/common.sh"
+build=$1 root=${2%/}
+out=$(mktemp -d /tmp/ovra-package-test.XXXXXX)
+trap 'rm -rf "$out"' EXIT
+( umask 077; cpack --config "$build/CPackConfig.cmake" -B "$out" >"$out/cpack.log" 2>&1 ) ||
+  { cat "$out/cpack.log" >&2; echo "FAIL: cpack failed" >&2; exit 1; }
+debs=("$out"/ovra-printer-k246_*.deb)
+[[ ${#debs[@]} -eq 1 && -f ${debs[0]} ]] || { echo "FAIL: no single package in $out" >&2; exit 1; }
+deb=${debs[0]}
+arch=$(dpkg --print-architecture)
+[[ $(basename "$deb") == "ovra-printer-k246_1.0.0_$arch.deb" ]] || fail "package file name $(basename "$deb")"
+
+# "drwxrwxrwt root/root 0 2026-... ./opt/.../tool/" -> "drwxrwxrwt root/root /opt/.../tool"
+listing=$(dpkg-deb -c "$deb" | awk '{ p = $6; sub(/^\./, "", p); sub(/\/$/, "", p); print $1, $2, p }')
+expect() {   # PERMISSIONS PATH
+  grep -qxF -- "$1 root/root $2" <<<"$listing" || fail "package lacks '$1 root/root $2' (has: $(grep -F -- " $2" <<<"$listing" | head -1))"
+}
+expect drwxr-xr-x "$root"
+expect drwxr-xr-x "$root/bin"
+expect drwxr-xr-x "$root/cfg"
+expect drwxr-xr-x "$root/log"
+expect drwx------ "$root/temp"
+expect drwxr-xr-x "$root/scan"
+expect drwxrwxrwt "$root/tool"
+for program in OvraPrintService OvraPrinterTool OvraPrintSetting ovraK246FW OvraScanDaemon; do
+  expect -rwxr-xr-x "$root/bin/$program"
+done
+expect -rw-r--r-- "$root/bin/ovra-k246-tool-autostart.desktop"
+expect -rw-r--r-- /lib/systemd/system/ovra-k246-printservice.service
+expect -rw-r--r-- /lib/systemd/system/ovra-k246-scandaemon.service
+expect -rw-r--r-- /lib/udev/rules.d/70-ovra-k246.rules
+expect -rw-r--r-- /usr/share/applications/ovra-k246-printertool.desktop
+expect -rw-r--r-- /usr/share/applications/ovra-k246-printsetting.desktop
+expect -rw-r--r-- /usr/share/applications/ovra-k246-fwupdate.desktop
+expect -rw-r--r-- /usr/share/icons/hicolor/128x128/apps/ovra-printer-tool.png
+expect -rw-r--r-- /usr/share/icons/hicolor/64x64/apps/ovra-print-setting.png
+expect -rw-r--r-- /usr/share/icons/hicolor/128x128/apps/ovra-fw-update.png
+expect -rw-r--r-- /etc/sane.d/ovra.conf
+expect -rw-r--r-- /etc/sane.d/dll.d/ovra
+grep -qE '^-rw-r--r-- root/root /usr/lib/([^/]+/)?sane/libsane-ovra\.so\.1\.0\.0$' <<<"$listing" || fail "package lacks the SANE backend"
+# Files only where they belong; no build or staging paths leaked in.
+stray=$(awk '$1 !~ /^d/ { print $3 }' <<<"$listing" |
+  grep -v -e "^$root/bin/" -e '^/lib/systemd/system/ovra-k246-' -e '^/lib/udev/rules.d/70-ovra-k246.rules$' \
+          -e '^/usr/share/applications/ovra-k246-' -e '^/usr/share/icons/hicolor/.*/apps/ovra-' \
+          -e '^/etc/sane.d/ovra.conf$' -e '^/etc/sane.d/dll.d/ovra$' -e '^/usr/lib/\([^/]*/\)\?sane/libsane-ovra\.so\.1' || true)
+[[ -z $stray ]] || fail "unexpected files: $stray"
+owners=$(awk '$2 != "root/root"' <<<"$listing")
+[[ -z $owners ]] || fail "entries not owned by root: $owners"
+
+field() { dpkg-deb -f "$deb" "$1"; }
+[[ $(field Package) == ovra-printer-k246 ]] || fail "Package: $(field Package)"
+[[ $(field Architecture) == "$arch" ]] || fail "Architecture: $(field Architecture)"
+[[ $(field Version) == 1.0.0 ]] || fail "Version: $(field Version)"
+depends=$(field Depends)
+# One package name a line, versions and alternatives taken apart.
+depnames=$(sed 's/ *([^)]*)//g; s/ *| */\n/g; s/, */\n/g' <<<"$depends")
+for dep in libqt5core5a libqt5gui5 libqt5widgets5 'libusb-1.0-0' libc6 'libstdc++6' cups-client procps init-system-helpers; do
+  grep -qxF -- "$dep" <<<"$depnames" || fail "Depends lacks $dep: $depends"
+done
+
+control="$out/control"
+dpkg-deb -e "$deb" "$control"
+for script in postinst prerm postrm; do
+  if [[ ! -f $control/$script ]]; then fail "no $script"; continue; fi
+  [[ $(mode_of "$control/$script") == 755 ]] || fail "$script has mode $(mode_of "$control/$script")"
+  sh -n "$control/$script" || fail "$script is not valid sh"
+  grep -q "ovra-k246-scandaemon.service" "$control/$script" || fail "$script does not name the scan daemon unit"
+done
+# The configuration files are the SANE backend's two; nothing under the install root,
+# where the programs write runtime files.
+conffiles=$(sort -u "$control/conffiles" 2>/dev/null | tr '\n' ' ')
+[[ $conffiles == "/etc/sane.d/dll.d/ovra /etc/sane.d/ovra.conf " ]] || fail "conffiles: $conffiles"
+[[ $(wc -l <"$control/conffiles") -eq 2 ]] || fail "conffiles lists a file twice"
+finish
