@@ -13,7 +13,7 @@ struct Fault {
     JobStep step;
 };
 
-struct Spec {
+struct JobPlan {
     unsigned pages = 1;
     PageGeometry geometry;
     JobShape shape;
@@ -58,12 +58,12 @@ std::optional<JobStep> FaultStep(const std::string& key, unsigned long value)
 }
 
 // Applies one key=value word; returns an error text or an empty string.
-std::string Apply(Spec& spec, const std::string& key, const std::string& value)
+std::string Apply(JobPlan& plan, const std::string& key, const std::string& value)
 {
     if (key == "mode") {
         if (value != "gray" && value != "color")
             return "mode must be gray or color";
-        spec.geometry.mode = value == "gray" ? PixelMode::Gray : PixelMode::Color;
+        plan.geometry.mode = value == "gray" ? PixelMode::Gray : PixelMode::Color;
         return {};
     }
     const bool fault = key == "unplug" || key == "device-abort" || key == "status" || key == "datasize";
@@ -72,24 +72,24 @@ std::string Apply(Spec& spec, const std::string& key, const std::string& value)
         const auto step = position ? FaultStep(key, position->second) : std::nullopt;
         if (!step)
             return "bad value for " + key + ": " + value;
-        spec.faults.push_back({position->first, *step});
+        plan.faults.push_back({position->first, *step});
         return {};
     }
     const auto number = Number(value);
     if (!number)
         return "bad number for " + key + ": " + value;
     if (key == "pages")
-        spec.pages = static_cast<unsigned>(*number);
+        plan.pages = static_cast<unsigned>(*number);
     else if (key == "width")
-        spec.geometry.width = static_cast<unsigned>(*number);
+        plan.geometry.width = static_cast<unsigned>(*number);
     else if (key == "height")
-        spec.geometry.height = static_cast<unsigned>(*number);
+        plan.geometry.height = static_cast<unsigned>(*number);
     else if (key == "record")
-        spec.shape.recordBytes = *number;
+        plan.shape.recordBytes = *number;
     else if (key == "chunk")
-        spec.shape.chunk = *number;
+        plan.shape.chunk = *number;
     else if (key == "delay")
-        spec.shape.delayMs = static_cast<int>(*number);
+        plan.shape.delayMs = static_cast<int>(*number);
     else
         return "unknown job word " + key;
     return {};
@@ -99,27 +99,27 @@ std::string Apply(Spec& spec, const std::string& key, const std::string& value)
 
 std::variant<ScanJob, std::string> ParseJobSpec(const std::vector<std::string>& words)
 {
-    Spec spec;
+    JobPlan plan;
     for (const std::string& word : words) {
         const size_t equals = word.find('=');
         if (equals == std::string::npos)
             return "job words are key=value: " + word;
-        const std::string error = Apply(spec, word.substr(0, equals), word.substr(equals + 1));
+        const std::string error = Apply(plan, word.substr(0, equals), word.substr(equals + 1));
         if (!error.empty())
             return error;
     }
     ScanJob job;
     try {
-        job = MakePatternJob(spec.pages, spec.geometry, spec.shape);
+        job = MakePatternJob(plan.pages, plan.geometry, plan.shape);
     } catch (const std::exception& e) {
         return std::string(e.what());
     }
     // Every K names a step of the generated job; faults at one K keep their order.
-    std::stable_sort(spec.faults.begin(), spec.faults.end(),
+    std::stable_sort(plan.faults.begin(), plan.faults.end(),
                      [](const Fault& a, const Fault& b) { return a.position < b.position; });
     const size_t generated = job.steps.size();
     size_t inserted = 0;
-    for (const Fault& fault : spec.faults) {
+    for (const Fault& fault : plan.faults) {
         if (fault.position > generated)
             return "fault position " + std::to_string(fault.position) + " beyond the job's " +
                    std::to_string(generated) + " steps";
