@@ -220,10 +220,13 @@ private slots:
         // Stop while a job prints on the network queue: nothing of the fixture stays behind.
         const QString netJob = cups.Print("qnet", "network job", &error);
         QVERIFY2(netJob.startsWith("qnet-"), qPrintable(error));
-        QTRY_VERIFY_WITH_TIMEOUT(
-            !ProcessesMentioning(cups.Dir() + "/bin/backend/socket").isEmpty(), 10000);
-        backends = ProcessesMentioning(cups.Dir() + "/bin/backend/") +
+        // The backend, then the process it holds the job with: both show up, a moment apart.
+        auto fixtureProcesses = [&] {
+            return ProcessesMentioning(cups.Dir() + "/bin/backend/") +
                    ProcessesMentioning("ovra-test-cups-hold " + cups.Dir());
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(fixtureProcesses().size(), 2, 10000);
+        backends = fixtureProcesses();
         QCOMPARE(backends.size(), 2);
         cups.Stop();
         QVERIFY(!cups.IsRunning());
