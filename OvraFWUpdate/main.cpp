@@ -1,5 +1,6 @@
 // OvraFWUpdate (installed as bin/ovraK246FW): sends a firmware file to a USB printer
 // of the Ovra family.
+#include "ovralog.h"
 #include "ovraprogram.h"
 #include "translation.h"
 #include "widget.h"
@@ -11,6 +12,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     SetOvraProgram(en_Program_FWUpdate);
+    EnableLogOnRequest();
     InitFWUpdateResources();
     QTranslator translator;
     InstallTranslation(app, translator);

@@ -12,6 +12,7 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     SetOvraProgram(en_Program_PrintService);
+    EnableLogOnRequest();
     if (CheckIsRunning())
         return 0;
     OVRA_LOG("Start service, enable log");

@@ -1,4 +1,5 @@
 // OvraPrintSetting: the printer settings tool of the Ovra printers.
+#include "ovralog.h"
 #include "ovraprogram.h"
 #include "translation.h"
 #include "widget.h"
@@ -10,6 +11,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     SetOvraProgram(en_Program_PrintSetting);
+    EnableLogOnRequest();
     InitSettingResources();
     QTranslator translator;
     InstallTranslation(app, translator);

@@ -75,6 +75,7 @@ void OvraPrinterToolWidget::StopThread(QThread* pThread, QObject* pWorker)
 void OvraPrinterToolWidget::InitLog()
 {
     SetLogEnable(false);
+    EnableLogOnRequest();
     OVRA_LOG("desktop = %d, %d", QApplication::desktop()->width(), QApplication::desktop()->height());
 }
 

@@ -62,6 +62,14 @@ void SetLogEnable(bool bEnable)
 
 bool IsLogEnabled() { return g_bLogEnabled; }
 
+bool EnableLogOnRequest()
+{
+    if (qgetenv("OVRA_DEBUG_LOG") != "1")
+        return false;
+    SetLogEnable(true);
+    return true;
+}
+
 QString CurrentLogFileName()
 {
     QMutexLocker locker(&g_logMutex);

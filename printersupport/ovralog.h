@@ -9,6 +9,11 @@
 void SetLogEnable(bool bEnable);
 bool IsLogEnabled();
 
+// The programs keep the log off. A user collecting a log for a bug report starts a program
+// with OVRA_DEBUG_LOG=1 in its environment: this switches the log on for that run only.
+// Returns whether it did.
+bool EnableLogOnRequest();
+
 // The current log file (null while logging is off).
 QString CurrentLogFileName();
 

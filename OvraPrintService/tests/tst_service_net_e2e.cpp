@@ -47,7 +47,10 @@ private slots:
         NetPrinter printer(c_szAddress, Ready());
         std::string bindError;
         QVERIFY2(printer.Start(&bindError), bindError.c_str());
-        QVERIFY(fixture.StartService());
+        // Started as a user collecting a log for a bug report would start it.
+        QProcessEnvironment debugLog;
+        debugLog.insert("OVRA_DEBUG_LOG", "1");
+        QVERIFY(fixture.StartService(debugLog));
 
         // Inventory: only the supported socket queue.
         QTRY_COMPARE_WITH_TIMEOUT(fixture.PublishedPrinters().size(), 1, 10000);
@@ -96,6 +99,12 @@ private slots:
         for (const std::vector<uint8_t>& datagram : printer.Received())
             QCOMPARE(datagram.size(), size_t(15));
         QCOMPARE(fixture.Service().state(), QProcess::Running);
+
+        const QStringList logs = QDir(fixture.Root() + "/root/log").entryList({"log_srv_*_0.log"}, QDir::Files);
+        QCOMPARE(logs.size(), 1);
+        QFile log(fixture.Root() + "/root/log/" + logs.first());
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(log.readAll().contains("Start service, enable log"));
     }
 };
 

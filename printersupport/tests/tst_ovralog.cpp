@@ -44,6 +44,19 @@ private slots:
         QVERIFY(QDir(m_root->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
     }
 
+    void switchedOnOnlyByTheDebugVariable()
+    {
+        for (const char* value : {"", "0", "yes"}) {
+            qputenv("OVRA_DEBUG_LOG", value);
+            QVERIFY2(!EnableLogOnRequest() && !IsLogEnabled(), value);
+        }
+        qputenv("OVRA_DEBUG_LOG", "1");
+        QVERIFY(EnableLogOnRequest());
+        qunsetenv("OVRA_DEBUG_LOG");
+        OVRA_LOG("Start service, enable log");
+        QCOMPARE(FilesIn(OvraPaths::LogDir()).size(), 1);
+    }
+
     void lineLayout()
     {
         const QDateTime before = QDateTime::currentDateTime();
