@@ -37,5 +37,7 @@ set(OVRA_DEBIAN_SCRIPTS "${CMAKE_BINARY_DIR}/packaging/generated/debian")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     "${OVRA_DEBIAN_SCRIPTS}/postinst;${OVRA_DEBIAN_SCRIPTS}/prerm;${OVRA_DEBIAN_SCRIPTS}/postrm;${OVRA_DEBIAN_SCRIPTS}/conffiles")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
+# The folders on the way to the files are readable by everyone, whatever the umask.
+set(CPACK_PRE_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/packaging/folder-modes.cmake")
 
 include(CPack)

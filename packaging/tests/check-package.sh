@@ -9,16 +9,11 @@ here=$(cd "$(dirname "$0")" && pwd)
 build=$1 root=${2%/}
 out=$(mktemp -d /tmp/ovra-package-test.XXXXXX)
 trap 'rm -rf "$out"' EXIT
-( umask 077; cpack --config "$build/CPackConfig.cmake" -B "$out" >"$out/cpack.log" 2>&1 ) ||
-  { cat "$out/cpack.log" >&2; echo "FAIL: cpack failed" >&2; exit 1; }
-debs=("$out"/ovra-printer-k246_*.deb)
-[[ ${#debs[@]} -eq 1 && -f ${debs[0]} ]] || { echo "FAIL: no single package in $out" >&2; exit 1; }
-deb=${debs[0]}
+deb=$(build_package "$out" "$build") || exit 1
 arch=$(dpkg --print-architecture)
 [[ $(basename "$deb") == "ovra-printer-k246_1.0.0_$arch.deb" ]] || fail "package file name $(basename "$deb")"
 
-# "drwxrwxrwt root/root 0 2026-... ./opt/.../tool/" -> "drwxrwxrwt root/root /opt/.../tool"
-listing=$(dpkg-deb -c "$deb" | awk '{ p = $6; sub(/^\./, "", p); sub(/\/$/, "", p); print $1, $2, p }')
+listing=$(package_entries "$deb")
 expect() {   # PERMISSIONS PATH
   grep -qxF -- "$1 root/root $2" <<<"$listing" || fail "package lacks '$1 root/root $2' (has: $(grep -F -- " $2" <<<"$listing" | head -1))"
 }
@@ -45,6 +40,10 @@ expect -rw-r--r-- /usr/share/icons/hicolor/128x128/apps/ovra-fw-update.png
 expect -rw-r--r-- /etc/sane.d/ovra.conf
 expect -rw-r--r-- /etc/sane.d/dll.d/ovra
 grep -qE '^-rw-r--r-- root/root /usr/lib/([^/]+/)?sane/libsane-ovra\.so\.1\.0\.0$' <<<"$listing" || fail "package lacks the SANE backend"
+# dpkg creates the folders a system lacks with the package's modes: those on the way to
+# the files are open to everyone, whatever the umask the package was built under.
+private=$(awk -v r="$root" '$1 ~ /^d/ && $1 != "drwxr-xr-x" && index($3 "/", r "/") != 1 { print $3 }' <<<"$listing")
+[[ -z $private ]] || fail "folders outside the install root that are not drwxr-xr-x: $private"
 # Files only where they belong; no build or staging paths leaked in.
 stray=$(awk '$1 !~ /^d/ { print $3 }' <<<"$listing" |
   grep -v -e "^$root/bin/" -e '^/lib/systemd/system/ovra-k246-' -e '^/lib/udev/rules.d/70-ovra-k246.rules$' \
