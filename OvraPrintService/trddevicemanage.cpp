@@ -1,6 +1,7 @@
 #include "trddevicemanage.h"
 
 #include "cupsconfig.h"
+#include "filemodes.h"
 #include "ovralog.h"
 #include "ovrapaths.h"
 #include "sharedprinterlist.h"
@@ -73,10 +74,10 @@ void TrdDeviceManage::StartWorkers(int iFrom, int iTo)
 {
     for (int j = iFrom; j < iTo; ++j) {
         TrdGetPrinterStatus* pWorker = new TrdGetPrinterStatus;
+        pWorker->Init(j, pPrinterList);   // before its thread starts, which then sees it
         QThread* pThread = new QThread;
         pWorker->moveToThread(pThread);
         pThread->start(QThread::InheritPriority);
-        pWorker->Init(j, pPrinterList);
         connect(this, &TrdDeviceManage::SgnStatusThreadStart, pWorker, &TrdGetPrinterStatus::SlotTaskStart);
         connect(this, &TrdDeviceManage::SgnThreadQuit, pWorker, &TrdGetPrinterStatus::SlotThreadQuit);
         listStatusWorker.append(pWorker);
@@ -103,8 +104,10 @@ void TrdDeviceManage::WriteHeartbeat()
 {
     QDir().mkpath(OvraPaths::CfgDir());
     QFile file(OvraPaths::HeartbeatFile());
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
-        file.write(QDateTime::currentDateTime().toString("[yyyy-MM-dd hh:mm:ss.zzz]").toLocal8Bit());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+        return;
+    file.setPermissions(c_publicFilePermissions);
+    file.write(QDateTime::currentDateTime().toString("[yyyy-MM-dd hh:mm:ss.zzz]").toLocal8Bit());
 }
 
 QList<stPrinterInfo> TrdDeviceManage::GetPrinterInfo(bool bCheckDriver) { return ReadCupsPrinters(bCheckDriver); }

@@ -1,6 +1,7 @@
 #include "trdgetprinterstatus.h"
 
 #include "commandrunner.h"
+#include "filemodes.h"
 #include "joblisting.h"
 #include "modelinfo.h"
 #include "ovralog.h"
@@ -243,6 +244,7 @@ int TrdGetPrinterStatus::CheckPrinterStatus(const unsigned char* pBuffer, int iL
         // Written aside and renamed into place: a reader never sees half a response.
         QSaveFile file(strFile);
         if (file.open(QIODevice::WriteOnly)) {
+            file.setPermissions(c_publicFilePermissions);
             file.write(reinterpret_cast<const char*>(pBuffer), iLength);
             file.commit();
         }
@@ -256,7 +258,11 @@ int TrdGetPrinterStatus::CheckPrinterStatus(const unsigned char* pBuffer, int iL
 
 bool TrdGetPrinterStatus::CheckRecvBufChange(const unsigned char* pBuffer, int iLength)
 {
-    if (iLength == iLastRecvLen && (iLength == 0 || std::memcmp(pBuffer, byLastRecvBuf, size_t(iLength)) == 0))
+    // A response longer than the remembered copy cannot be compared whole: it always
+    // counts as changed (and the comparison never reads past the copy).
+    const bool bComparable = iLength >= 0 && iLength <= c_iRecvBufferSize;
+    if (bComparable && iLength == iLastRecvLen
+        && (iLength == 0 || std::memcmp(pBuffer, byLastRecvBuf, size_t(iLength)) == 0))
         return false;
     iLastRecvLen = iLength;
     std::memcpy(byLastRecvBuf, pBuffer, size_t(qBound(0, iLength, c_iRecvBufferSize)));

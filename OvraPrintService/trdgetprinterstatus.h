@@ -12,8 +12,8 @@ class TrdGetPrinterStatus : public UtilThreadBase
 {
     Q_OBJECT
 public:
-    static const int c_iRecvBufferSize = 2048;
-    static const int c_iFailuresBeforeOffline = 5;
+    static constexpr int c_iRecvBufferSize = 2048;
+    static constexpr int c_iFailuresBeforeOffline = 5;
 
     explicit TrdGetPrinterStatus(QObject* parent = nullptr);
 

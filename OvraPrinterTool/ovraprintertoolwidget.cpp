@@ -133,10 +133,10 @@ void OvraPrinterToolWidget::InitTrayIcon()
 void OvraPrinterToolWidget::InitThread()
 {
     pDeviceManage = new TrdDeviceManage;
+    pDeviceManage->Init(&listPrinter);   // before its thread starts, which then sees it
     pManageThread = new QThread;
     pDeviceManage->moveToThread(pManageThread);
     pManageThread->start(QThread::InheritPriority);
-    pDeviceManage->Init(&listPrinter);
     connect(this, &OvraPrinterToolWidget::SgnManageThreadStart, pDeviceManage, &TrdDeviceManage::SlotTaskStart);
     // Direct: the worker's loop never returns to its event loop, the flag is atomic.
     connect(this, &OvraPrinterToolWidget::SgnThreadQuit, pDeviceManage, &TrdDeviceManage::SlotThreadQuit,
@@ -148,10 +148,10 @@ void OvraPrinterToolWidget::InitThread()
 void OvraPrinterToolWidget::StartStatusWorker(int iIndex)
 {
     TrdGetPrinterStatus* pWorker = new TrdGetPrinterStatus;
+    pWorker->Init(iIndex, &listPrinter);   // before its thread starts, which then sees it
     QThread* pThread = new QThread;
     pWorker->moveToThread(pThread);
     pThread->start(QThread::InheritPriority);
-    pWorker->Init(iIndex, &listPrinter);
     connect(this, &OvraPrinterToolWidget::SgnStatusThreadStart, pWorker, &TrdGetPrinterStatus::SlotTaskStart);
     connect(this, &OvraPrinterToolWidget::SgnThreadQuit, pWorker, &TrdGetPrinterStatus::SlotThreadQuit,
             Qt::DirectConnection);

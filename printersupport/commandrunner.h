@@ -6,8 +6,8 @@
 #include <QString>
 #include <QStringList>
 
-// Runs the program with its standard output written into outputFile (truncated), its
-// errors discarded, and waits up to timeoutMs. Returns the exit code, or -1 when the
+// Runs the program with its standard output written into outputFile (made afresh with
+// mode 0600), its errors discarded, and waits up to timeoutMs. Returns the exit code, or -1 when the
 // program could not be started or did not finish in time.
 int RunCommandToFile(const QString& program, const QStringList& arguments, const QString& outputFile,
                      int timeoutMs = 30000);

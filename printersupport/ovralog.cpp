@@ -1,17 +1,19 @@
 #include "ovralog.h"
 
+#include "filemodes.h"
 #include "ovraprogram.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMutex>
-#include <QMutexLocker>
 
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
+#include <mutex>
+#include <fcntl.h>
+#include <unistd.h>
 
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 
@@ -24,7 +26,7 @@ std::atomic<bool> g_bLogEnabled{false};
 int g_iFileIndex = 0;
 QString g_strSeriesBase;
 QString g_strCurrentFile;
-QMutex g_logMutex;
+std::mutex g_logMutex;   // not a QMutex: ThreadSanitizer sees a std::mutex lock
 
 QString FileNameForIndex(int index) { return g_strSeriesBase + QString::number(index) + ".log"; }
 
@@ -36,17 +38,26 @@ void RollOverIfFull()
     }
 }
 
+// A new log file is created 0644 whatever the umask, and never through a link that
+// someone put in its place (tool/ is shared by every user).
 void AppendLine(const QByteArray& line)
 {
-    QFile file(g_strCurrentFile);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+    const int fd = ::open(QFile::encodeName(g_strCurrentFile).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, c_iPublicFileMode);
+    if (fd < 0)
+        return;
+    QFile file;
+    if (file.open(fd, QIODevice::WriteOnly | QIODevice::Append, QFileDevice::AutoCloseHandle))
         file.write(line);
+    else
+        ::close(fd);
 }
 
 } // namespace
 
 void SetLogEnable(bool bEnable)
 {
+    std::lock_guard<std::mutex> locker(g_logMutex);   // other threads may be writing lines
     g_bLogEnabled = bEnable;
     if (bEnable) {
         g_iFileIndex = 0;
@@ -72,7 +83,7 @@ bool EnableLogOnRequest()
 
 QString CurrentLogFileName()
 {
-    QMutexLocker locker(&g_logMutex);
+    std::lock_guard<std::mutex> locker(g_logMutex);
     return g_strCurrentFile;
 }
 
@@ -80,7 +91,7 @@ void WriteStringLogV(const char* file, int line, const char* function, const cha
 {
     if (!g_bLogEnabled)
         return;
-    QMutexLocker locker(&g_logMutex);
+    std::lock_guard<std::mutex> locker(g_logMutex);
     if (g_strCurrentFile.isEmpty())
         return;
 

@@ -1,5 +1,6 @@
 #include "printerinfo.h"
 
+#include "filemodes.h"
 #include "ovrapaths.h"
 
 #include <QDir>
@@ -14,15 +15,25 @@ namespace {
 // millions of empty printers; no desk has this many queues of one maker.
 const int c_iMaxListCount = 256;
 
-const QFileDevice::Permissions c_listFileMode =
-    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
-
 void OpenListSettings(QSettings& settings)
 {
     settings.setIniCodec(QTextCodec::codecForName("utf-8"));
 }
 
 QString GroupName(int index) { return QString::asprintf("printer_%d", index); }
+
+// With a codec, QSettings writes a text value one UTF-16 unit at a time and so drops every
+// character beyond the Basic Multilingual Plane (a surrogate pair), such as an emoji in a
+// queue name. Such a value is written as its UTF-8 bytes; a reader's toString() turns
+// them back into the same text.
+QVariant TextValue(const QString& text)
+{
+    for (const QChar c : text) {
+        if (c.isSurrogate())
+            return text.toUtf8();
+    }
+    return text;
+}
 
 } // namespace
 
@@ -47,17 +58,17 @@ bool SavePrinterInfo(const QList<stPrinterInfo>& listPrinter, bool bForce)
         for (int i = 0; i < listPrinter.size(); ++i) {
             const stPrinterInfo& info = listPrinter.at(i);
             settings.beginGroup(GroupName(i));
-            settings.setValue("Name", info.strName);
-            settings.setValue("Model", info.enType);
+            settings.setValue("Name", TextValue(info.strName));
+            settings.setValue("Model", TextValue(info.enType));
             settings.setValue("ConnectType", QString::number(info.iConnectType));
-            settings.setValue("Port", info.strPort);
-            settings.setValue("URI", info.strURI);
+            settings.setValue("Port", TextValue(info.strPort));
+            settings.setValue("URI", TextValue(info.strURI));
             settings.endGroup();
         }
         settings.sync();
         status = settings.status();
     }
-    QFile::setPermissions(strFile, c_listFileMode);
+    QFile::setPermissions(strFile, c_publicFilePermissions);
     return status == QSettings::NoError;
 }
 

@@ -1,22 +1,27 @@
 #include "sharedprinterlist.h"
 
-#include <QMutexLocker>
-
 int SharedPrinterList::Size() const
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     return m_list.size();
 }
 
+// Entry by entry, not an implicitly shared copy of the list: WriteBack writes entries in
+// place once no copy shares them, and Qt's test for that is a relaxed load, which does not
+// order the reads another thread made through its copy before letting it go.
 QList<stPrinterManager> SharedPrinterList::Snapshot() const
 {
-    QMutexLocker locker(&m_mutex);
-    return m_list;
+    std::lock_guard<std::mutex> locker(m_mutex);
+    QList<stPrinterManager> list;
+    list.reserve(m_list.size());
+    for (const stPrinterManager& entry : m_list)
+        list.append(entry);
+    return list;
 }
 
 bool SharedPrinterList::CopyEntry(int i, stPrinterManager& entry) const
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     if (i < 0 || i >= m_list.size())
         return false;
     entry = m_list.at(i);
@@ -25,7 +30,7 @@ bool SharedPrinterList::CopyEntry(int i, stPrinterManager& entry) const
 
 bool SharedPrinterList::WriteBack(int i, const stPrinterManager& entry)
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     if (i < 0 || i >= m_list.size())
         return false;
     stPrinterManager& target = m_list[i];
@@ -39,20 +44,20 @@ bool SharedPrinterList::WriteBack(int i, const stPrinterManager& entry)
 
 void SharedPrinterList::Replace(const QList<stPrinterManager>& list)
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     m_list = list;
 }
 
 void SharedPrinterList::SetAllReady()
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     for (stPrinterManager& entry : m_list)
         entry.bReady = true;
 }
 
 QList<stPrinterInfo> SharedPrinterList::Infos() const
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     QList<stPrinterInfo> infos;
     for (const stPrinterManager& entry : m_list)
         infos.append(entry.stInfo);

@@ -6,7 +6,8 @@
 #include "printerstate.h"
 
 #include <QList>
-#include <QMutex>
+
+#include <mutex>
 
 class SharedPrinterList
 {
@@ -28,6 +29,8 @@ public:
     QList<stPrinterInfo> Infos() const;
 
 private:
-    mutable QMutex m_mutex;
+    // A std::mutex rather than a QMutex: ThreadSanitizer sees its locking, while a QMutex
+    // locks through futexes inside Qt, out of its sight unless Qt itself is built with it.
+    mutable std::mutex m_mutex;
     QList<stPrinterManager> m_list;
 };

@@ -3,6 +3,7 @@
 #include "ovrapaths.h"
 #include "sharedprinterlist.h"
 #include "trdgetprinterstatus.h"
+#include "udpchannel.h"
 #include "utilprinterstatus.h"
 
 #include <QTemporaryDir>
@@ -114,6 +115,31 @@ private slots:
         QVERIFY(QFile::remove(path));
         QCOMPARE(worker.PollPrinter(), 0);
         QCOMPARE(FileBytes(path), Bytes(ovraemu::BuildUdpStatusReply(changed)));
+    }
+
+    // A reply that fills the receive buffer is remembered whole. The buffer size is bound
+    // to a reference here, as the worker's own qBound does: it must be defined somewhere.
+    void fullBufferReplyIsComparedWhole()
+    {
+        const int& iSize = TrdGetPrinterStatus::c_iRecvBufferSize;
+        QCOMPARE(iSize, c_iUdpStatusBufferSize);
+        TrdGetPrinterStatus worker;
+        std::vector<unsigned char> reply(size_t(iSize), 0x5A);
+        QVERIFY(worker.CheckRecvBufChange(reply.data(), iSize));
+        QVERIFY(!worker.CheckRecvBufChange(reply.data(), iSize));
+        reply.back() = 0x5B;
+        QVERIFY(worker.CheckRecvBufChange(reply.data(), iSize));
+    }
+
+    // A reply longer than the buffer cannot be remembered whole: the same one again still
+    // counts as changed, and comparing it never reads past the remembered copy.
+    void longerReplyAlwaysCountsAsChanged()
+    {
+        TrdGetPrinterStatus worker;
+        const int iLength = TrdGetPrinterStatus::c_iRecvBufferSize + 100;
+        const std::vector<unsigned char> reply(size_t(iLength), 0x5A);
+        QVERIFY(worker.CheckRecvBufChange(reply.data(), iLength));
+        QVERIFY(worker.CheckRecvBufChange(reply.data(), iLength));
     }
 
     void silentPrinterGoesOfflineAtTheSixthFailure()

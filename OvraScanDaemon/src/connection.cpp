@@ -5,7 +5,6 @@
 #include "scanlog.h"
 #include "sockio.h"
 
-#include <csignal>
 #include <unistd.h>
 
 namespace {
@@ -66,17 +65,32 @@ bool dispatchCommand(stConnectionState& st, int32_t command)
     return true;
 }
 
+namespace {
+
+// Waits for the next command. A data process that ends meanwhile is collected
+// at once, so that none stays a zombie while the client is idle.
+bool waitForCommand(stConnectionState& st)
+{
+    for (;;) {
+        reapDataProcesses(st);
+        enWaitResult result = waitReadableOrChildEnd(st.clientFd);
+        if (result != en_Wait_ChildEnded)
+            return result == en_Wait_Readable;
+    }
+}
+
+} // namespace
+
 void runConnectionProcess(int clientFd)
 {
     // Data processes are collected by this process (see reapDataProcesses).
-    signal(SIGCHLD, SIG_DFL);
+    watchChildEnds();
     OvraReopenDbg();
     stConnectionState st;
     st.clientFd = clientFd;
     while (flag) {
-        reapDataProcesses(st);
         int32_t command = -1;
-        if (!recvCommandCode(clientFd, command)) {
+        if (!waitForCommand(st) || !recvCommandCode(clientFd, command)) {
             OvraLogInfo("pid:%d DISCONNECT FROM SERVER", getpid());
             break;
         }

@@ -14,6 +14,48 @@ volatile sig_atomic_t flag = 1;
 
 namespace {
 
+// Set by the SIGCHLD handler of a connection process.
+volatile sig_atomic_t g_childEnded = 0;
+
+void noteChildEnd(int sig)
+{
+    (void)sig;
+    g_childEnded = 1;
+}
+
+void blockSignal(int sig, int how)
+{
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, sig);
+    sigprocmask(how, &set, nullptr);
+}
+
+// SIGQUIT and SIGCHLD get through during the wait only. A child that ended
+// counts when childEndsCount is set.
+enWaitResult waitForInput(int fd, bool childEndsCount)
+{
+    sigset_t during;
+    sigprocmask(SIG_SETMASK, nullptr, &during);
+    sigdelset(&during, SIGQUIT);
+    sigdelset(&during, SIGCHLD);
+    struct pollfd entry = {fd, POLLIN, 0};
+    for (;;) {
+        if (!flag)
+            return en_Wait_Stop;
+        if (childEndsCount && g_childEnded) {
+            g_childEnded = 0;
+            return en_Wait_ChildEnded;
+        }
+        int n = ppoll(&entry, 1, nullptr, &during);
+        if (n > 0)
+            return en_Wait_Readable;
+        if (n < 0 && errno == EINTR)
+            continue;   // flag and g_childEnded decide
+        return en_Wait_Stop;
+    }
+}
+
 void forkOrExit()
 {
     pid_t pid = fork();
@@ -80,34 +122,30 @@ bool installQuitHandler()
 
 void blockQuitSignal()
 {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGQUIT);
-    sigprocmask(SIG_BLOCK, &set, nullptr);
+    blockSignal(SIGQUIT, SIG_BLOCK);
 }
 
 void unblockQuitSignal()
 {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGQUIT);
-    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    blockSignal(SIGQUIT, SIG_UNBLOCK);
 }
 
 bool waitReadable(int fd)
 {
-    sigset_t during;
-    sigprocmask(SIG_SETMASK, nullptr, &during);
-    sigdelset(&during, SIGQUIT);
-    struct pollfd entry = {fd, POLLIN, 0};
-    for (;;) {
-        if (!flag)
-            return false;
-        int n = ppoll(&entry, 1, nullptr, &during);
-        if (n > 0)
-            return true;
-        if (n < 0 && errno == EINTR)
-            continue;   // flag decides
-        return false;
-    }
+    return waitForInput(fd, false) == en_Wait_Readable;
+}
+
+bool watchChildEnds()
+{
+    blockSignal(SIGCHLD, SIG_BLOCK);
+    struct sigaction action = {};
+    action.sa_handler = noteChildEnd;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_NOCLDSTOP;
+    return sigaction(SIGCHLD, &action, nullptr) == 0;
+}
+
+enWaitResult waitReadableOrChildEnd(int fd)
+{
+    return waitForInput(fd, true);
 }

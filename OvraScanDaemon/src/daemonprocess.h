@@ -25,6 +25,19 @@ bool installQuitHandler();
 void blockQuitSignal();
 void unblockQuitSignal();
 
-// Waits until fd is readable. Returns false when SIGQUIT (or another caught
-// signal) arrived before or during the wait, or the wait failed.
+// Waits until fd is readable. Returns false when SIGQUIT arrived before or
+// during the wait, or the wait failed.
 bool waitReadable(int fd);
+
+// A connection process is told at once when one of its data processes ends:
+// SIGCHLD is blocked like SIGQUIT and let through only during
+// waitReadableOrChildEnd, whose wait it ends. Returns false when the handler
+// cannot be installed.
+bool watchChildEnds();
+
+enum enWaitResult { en_Wait_Readable, en_Wait_ChildEnded, en_Wait_Stop };
+
+// Waits until fd is readable (en_Wait_Readable) or a child process has ended
+// since the last call (en_Wait_ChildEnded); en_Wait_Stop on SIGQUIT or when
+// the wait failed.
+enWaitResult waitReadableOrChildEnd(int fd);

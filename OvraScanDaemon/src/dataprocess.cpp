@@ -49,6 +49,7 @@ void runUsbDataProcess(int clientFd, int devfd, const std::string& baseName)
     int fileIndex = 0;
     ScanStatus st = SCAN_STATUS_OPERATION_CONTINUOUS;
     int ret;
+    bool bLastRecord = false;
     do {
         USBScanRecordRes res;
         res.fileIndex = fileIndex;
@@ -74,7 +75,8 @@ void runUsbDataProcess(int clientFd, int devfd, const std::string& baseName)
         }
         if (!sendRecord(clientFd, &res, sizeof(res), "usb send scan data len err"))
             break;
-    } while (ret == 0);
+        bLastRecord = res.result != 0;   // a record with an error ends the scan, a failed page write too
+    } while (!bLastRecord);
     closePageFile(pageFd);
     free(buf);
     OvraLogInfo("usb scan record process exit:%d pid:%d", ret, getpid());
@@ -88,6 +90,7 @@ void runTcpDataProcess(int clientFd, OvraSocket socket, const std::string& baseN
     int fileIndex = 0;
     int recordCount = 0;
     int ret;
+    bool bLastRecord = false;
     do {
         TCPRecordRes res;
         res.fileIndex = fileIndex;
@@ -110,7 +113,8 @@ void runTcpDataProcess(int clientFd, OvraSocket socket, const std::string& baseN
         }
         if (!sendRecord(clientFd, &res, sizeof(res), "send scan data len err"))
             break;
-    } while (ret == 0);
+        bLastRecord = res.result != 0;
+    } while (!bLastRecord);
     closePageFile(pageFd);
     free(buf);
     OvraLogInfo("tcp scan record process exit:%d pid:%d", ret, getpid());

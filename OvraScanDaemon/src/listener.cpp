@@ -12,12 +12,16 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
 
-const int c_iListenBacklog = 20;
+// Room for every client of a burst of connections: once the queue is full
+// the kernel answers with SYN cookies, and a client whose first command
+// follows its connect in more than one segment is then reset.
+const int c_iListenBacklog = SOMAXCONN;
 
 // The client runs on the same computer: the daemon (possibly root) is reached
 // on the loopback address only.
@@ -57,6 +61,15 @@ void makeBlocking(int fd)
         fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
 }
 
+// Replies go out at once: a reply sent in parts (a head and its text, a count
+// and its device records, records right after a start reply) would otherwise
+// wait for the client's delayed acknowledgement of the part before.
+void sendWithoutDelay(int fd)
+{
+    int one = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
+}
+
 int acceptClient(int listenFd)
 {
     if (!waitReadable(listenFd))
@@ -94,6 +107,7 @@ long mainProc()
             continue;
         }
         makeBlocking(clientFd);
+        sendWithoutDelay(clientFd);
         startConnectionProcess(listenFd, clientFd);
     }
     OvraLogInfo("parent pro exit");

@@ -172,12 +172,15 @@ void cmdTcpScanAbort(stConnectionState& st)
     TCPScanAbortReq req;
     if (!receiveRequest(st, &req, sizeof(req), "recv TCPScanAbortReq err"))
         return;
+    // The data process goes first: once the scanner has the abort it closes
+    // the data stream, and a data process still running would send the client
+    // a record of that failure ahead of this command's reply.
+    killDataProcess(st);
     int32_t result = c_iNotOwnHandle;
     if (ownsDataConnection(st, req.socket.tcpFromScanner)) {
         st.dataConnFds.erase(req.socket.tcpFromScanner);
         result = ovra_http_ScanAbort(req.socket);
     }
-    killDataProcess(st);
     deleteFileList(scanDirNoSlash().c_str(), wireString(req.fileName).c_str());
     sendReply(st, &result, sizeof(result), "send TCPScanAbortReq err");
 }

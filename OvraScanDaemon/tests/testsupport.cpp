@@ -3,18 +3,22 @@
 #include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fstream>
 #include <netinet/in.h>
 #include <poll.h>
+#include <spawn.h>
 #include <sstream>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+
+extern char** environ;
 
 std::string makeInstallRoot(const char* tag, bool withScanDir)
 {
@@ -136,6 +140,57 @@ bool signalProcess(int pid, int sig)
     if (pid <= 1)
         return false;
     return kill(pid, sig) == 0;
+}
+
+int startDaemonProgram(const char* path, uint16_t port)
+{
+    setenv("OVRA_SCAN_DAEMON_PORT", std::to_string(port).c_str(), 1);
+    setenv("OVRA_SCAN_DAEMON_FOREGROUND", "1", 1);
+    pid_t pid = -1;
+    char* argv[] = {const_cast<char*>(path), nullptr};
+    if (posix_spawn(&pid, path, nullptr, nullptr, argv, environ) != 0)
+        return -1;
+    return pid;
+}
+
+int startServingDaemon(const char* path, uint16_t port)
+{
+    int pid = startDaemonProgram(path, port);
+    int probe = daemonStillRunning(pid) ? connectLoopback(port) : -1;
+    if (probe < 0) {
+        fprintf(stderr, "FAIL: the daemon did not start on port %u (busy?)\n", port);
+        signalProcess(pid, SIGQUIT);
+        waitForExit(pid, 5000);
+        return -1;
+    }
+    close(probe);
+    return pid;
+}
+
+int waitForExit(int pid, int timeoutMs)
+{
+    if (pid <= 1)
+        return -1;
+    int exitStatus = -1;
+    waitUntil([&] {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) != pid)
+            return false;
+        exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return true;
+    }, timeoutMs);
+    return exitStatus;
+}
+
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return condition();
 }
 
 bool daemonStillRunning(int pid)

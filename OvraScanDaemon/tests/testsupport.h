@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,17 @@ int connectLoopback(uint16_t port, const char* address = "127.0.0.1");
 // Sends sig to one process started by the test. A pid that is not a single
 // process (-1, 0, 1) is refused, never passed to kill().
 bool signalProcess(int pid, int sig);
+
+// Starts the daemon program at `path` in the foreground on 127.0.0.1:port.
+int startDaemonProgram(const char* path, uint16_t port);
+// startDaemonProgram, then a first connection to make sure it serves; -1, with
+// a message, when it did not come up (its port busy?).
+int startServingDaemon(const char* path, uint16_t port);
+// Waits for the end of a child process: its exit status (128 + signal when a
+// signal ended it), or -1 when it still runs after timeoutMs.
+int waitForExit(int pid, int timeoutMs);
+// Polls condition until it holds or timeoutMs have passed; its last value.
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs);
 
 // True when the daemon process just started is still running after a short
 // while (a daemon that could not bind its port ends at once).

@@ -6,6 +6,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 namespace {
 
 QByteArray ReadAll(const QString& path)
@@ -175,6 +179,36 @@ private slots:
         QCOMPARE(lines.size(), 801);
         for (int i = 0; i < 800; ++i)
             QVERIFY(lines.at(i).endsWith("payload-payload-payload") && lines.at(i).startsWith("["));
+    }
+
+    // The log switched off and on again while other threads write to it: every line that
+    // reaches a file is whole.
+    void switchingWhileThreadsWrite()
+    {
+        SetLogEnable(true);
+        std::atomic<bool> bStop{false};
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 2; ++t) {
+            threads.emplace_back([t, &bStop] {
+                for (int i = 0; !bStop; ++i)
+                    OVRA_LOG("thread %d line %d %s", t, i, "payload-payload-payload");
+            });
+        }
+        for (int i = 0; i < 50; ++i) {
+            SetLogEnable(i % 2 == 1);
+            QThread::msleep(2);
+        }
+        SetLogEnable(true);
+        bStop = true;
+        for (std::thread& thread : threads)
+            thread.join();
+        const QStringList files = FilesIn(OvraPaths::LogDir());
+        QVERIFY(!files.isEmpty());
+        for (const QString& name : files) {
+            const QList<QByteArray> lines = ReadAll(QDir(OvraPaths::LogDir()).filePath(name)).split('\n');
+            for (int i = 0; i + 1 < lines.size(); ++i)
+                QVERIFY(lines.at(i).endsWith("payload-payload-payload") && lines.at(i).startsWith("["));
+        }
     }
 
     void unwritableFolderLosesLinesQuietly()

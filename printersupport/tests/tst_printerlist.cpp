@@ -22,6 +22,15 @@ stPrinterInfo Printer(const QString& name, int type, const QString& uri)
     return info;
 }
 
+// The other programs read the list file from disk, while this process's QSettings would
+// answer from its cache: an older time stamp makes the next reader read the file.
+void ReadFromDiskNext()
+{
+    QFile file(OvraPaths::PrinterListFile());
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+}
+
 void WriteRaw(const QByteArray& content)
 {
     QDir().mkpath(OvraPaths::CfgDir());
@@ -106,6 +115,20 @@ private slots:
         QVERIFY(SavePrinterInfo(list, true));
         QCOMPARE(GetPrinterInfo(), list);
         QCOMPARE(GetPrinterInfo().at(0).strPort, QString("Ovra/P2200DN?serial=AB=C&x=1"));
+    }
+
+    void charactersBeyondTheBmpSurviveTheFile()
+    {
+        const QList<stPrinterInfo> list = {
+            Printer(QString::fromUtf8("Laser \xF0\x9F\x96\xA8 \xC3\xA9t\xC3\xA9"), en_Connect_USB,
+                    QString::fromUtf8("usb://Ovra/P2200DN?serial=\xF0\x9D\x9F\x99")),
+            Printer("Office", en_Connect_Network, "socket://127.0.0.2:9100")};
+        QVERIFY(SavePrinterInfo(list, true));
+        ReadFromDiskNext();
+        QCOMPARE(GetPrinterInfo(), list);
+        QFile file(OvraPaths::PrinterListFile());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().contains("Name=Office\n"));   // plain names stay plain text
     }
 
     void notForcedLeavesAnExistingFile()

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -43,7 +44,11 @@ public:
     }
     bool bound() const { return m_bBound; }
     int received() const { return m_iReceived; }
-    QByteArray lastRequest() const { return m_lastRequest; }
+    QByteArray lastRequest() const
+    {
+        std::lock_guard<std::mutex> locker(m_mutex);
+        return m_lastRequest;
+    }
 
 private:
     void Serve()
@@ -58,7 +63,10 @@ private:
             const ssize_t n = recvfrom(m_fd, buf, sizeof(buf), 0, reinterpret_cast<sockaddr*>(&from), &fromLen);
             if (n < 0)
                 continue;
-            m_lastRequest = QByteArray(buf, int(n));
+            {
+                std::lock_guard<std::mutex> locker(m_mutex);
+                m_lastRequest = QByteArray(buf, int(n));
+            }
             ++m_iReceived;
             if (!m_reply.isNull())
                 sendto(m_fd, m_reply.constData(), size_t(m_reply.size()), 0, reinterpret_cast<sockaddr*>(&from), fromLen);
@@ -68,6 +76,7 @@ private:
     int m_fd = -1;
     bool m_bBound = false;
     QByteArray m_reply;
+    mutable std::mutex m_mutex;   // guards m_lastRequest, written by the serving thread
     QByteArray m_lastRequest;
     std::atomic<int> m_iReceived{0};
     std::atomic<bool> m_bStop{false};

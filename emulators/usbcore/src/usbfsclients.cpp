@@ -86,6 +86,8 @@ void UsbfsNode::ForgetClient(UMockdevIoctlClient* client)
                                             return write->client.get() == client;
                                         }),
                          stalledWrites_.end());
+    held_.erase(std::remove_if(held_.begin(), held_.end(), [client](const HeldUrb& held) { return held.client == client; }),
+                held_.end());
 }
 
 }  // namespace ovraemu

@@ -96,6 +96,14 @@ private:
         std::unique_ptr<Urb> urb;
         std::unique_ptr<SyncTransfer> sync;
     };
+    // A URB the device neither completes nor refuses (a control request it does
+    // not answer, bulk OUT data it stops taking): in flight until the host
+    // discards it or the device leaves the bus.
+    struct HeldUrb {
+        UMockdevIoctlClient* client = nullptr;
+        std::unique_ptr<Urb> urb;
+        int taken = 0;  // bytes the device took before it stopped
+    };
     // A blocking REAPURB with nothing to reap yet.
     struct WaitingReap {
         ClientRef client;
@@ -185,6 +193,13 @@ private:
     Outcome Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg, bool block);
     Outcome Discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     Outcome CheckControlRecipient(UMockdevIoctlClient* client, const ControlRequest& setup);
+    void Hold(UMockdevIoctlClient* client, std::unique_ptr<Urb> urb, int taken);
+    void EndForGoneDevice(UMockdevIoctlClient* client, std::unique_ptr<Urb> urb, int taken);
+    // A bulk OUT URB of the client on the endpoint is held (later URBs of its
+    // transfer queue up behind it).
+    bool HoldsBulkOut(UMockdevIoctlClient* client, uint8_t endpoint) const;
+    // Ends the held URB at the client's address; false when none is held there.
+    bool DiscardHeld(UMockdevIoctlClient* client, unsigned long address);
     // Hands a finished URB to its file, or straight to a blocked reap; takes mutex_.
     void Complete(UMockdevIoctlClient* client, std::unique_ptr<Urb> urb);
 
@@ -198,6 +213,8 @@ private:
     Outcome SyncBulk(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     Outcome SyncBulkOut(std::unique_ptr<SyncTransfer> transfer);
     Outcome SyncBulkIn(UMockdevIoctlClient* client, std::unique_ptr<SyncTransfer> transfer);
+    // A control request the device does not answer ends at its time-out.
+    Outcome SyncControlHeld(UMockdevIoctlClient* client, ClientMemory transfer, unsigned timeoutMs);
 
     // Waiting requests, time-outs and completions (usbfswaiting.cpp).
     void Serve();
@@ -222,7 +239,10 @@ private:
     std::map<UMockdevIoctlClient*, OpenFile> files_;
     std::map<unsigned, UMockdevIoctlClient*> claims_;
     std::deque<WaitingRead> waiting_;                         // in arrival order
-    std::deque<std::unique_ptr<SyncTransfer>> stalledWrites_;  // refused by the device
+    // Synchronous requests the device does not answer (writes it refuses,
+    // control requests it holds): they end at their time-out.
+    std::deque<std::unique_ptr<SyncTransfer>> stalledWrites_;
+    std::deque<HeldUrb> held_;
     std::vector<Completion> completions_;
     bool kernelDriverBound_ = false;
     bool kernelDriverDetached_ = false;

@@ -1,8 +1,9 @@
 // The synchronous CONTROL and BULK requests of a usbfs node. A bulk read waits
 // for the device's data until its time-out (ETIMEDOUT), as in the kernel; a
-// time-out of 0 waits without limit. A bulk write that the device refuses
-// fails with ETIMEDOUT after its time-out; one that it stalls fails with
-// EPIPE at once; one that it takes in part returns the count taken.
+// time-out of 0 waits without limit. A bulk write that the device refuses or
+// holds, and a control request it does not answer, fail with ETIMEDOUT after
+// their time-out; a write that the device stalls fails with EPIPE at once; one
+// that it takes in part returns the count taken.
 #include "transferhelpers.h"
 #include "usbfsnode.h"
 
@@ -32,11 +33,29 @@ UsbfsNode::Outcome UsbfsNode::SyncControl(UMockdevIoctlClient* client, UMockdevI
     const std::vector<uint8_t> outData =
         in || !stage ? std::vector<uint8_t>{} : std::vector<uint8_t>(stage->data, stage->data + setup.length);
     const ControlOutcome answer = model_->Control(setup, outData);
+    if (answer.hold) {
+        const unsigned timeoutMs = fields->timeout;
+        return SyncControlHeld(client, std::move(transfer), timeoutMs);
+    }
     if (answer.stall)
         return {-1, EPIPE};
     if (!in)
         return {setup.length, 0};
     return {static_cast<long>(stage ? CopyReply(answer.data, stage->data, setup.length) : 0), 0};
+}
+
+UsbfsNode::Outcome UsbfsNode::SyncControlHeld(UMockdevIoctlClient* client, ClientMemory transfer, unsigned timeoutMs)
+{
+    auto held = std::make_unique<SyncTransfer>();
+    held->client = ClientRef(static_cast<UMockdevIoctlClient*>(g_object_ref(client)));
+    held->fields = std::move(transfer);
+    held->deadline = DeadlineAfter(timeoutMs);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stalledWrites_.push_back(std::move(held));
+    }
+    WakeTimer();
+    return Outcome::Later();
 }
 
 UsbfsNode::Outcome UsbfsNode::SyncBulk(UMockdevIoctlClient* client, UMockdevIoctlData* arg)
@@ -82,6 +101,7 @@ UsbfsNode::Outcome UsbfsNode::SyncBulkOut(std::unique_ptr<SyncTransfer> transfer
     case BulkOutOutcome::Ending::Stall:
         return {-1, EPIPE};
     case BulkOutOutcome::Ending::Refuse:
+    case BulkOutOutcome::Ending::Hold:
         break;
     }
     {

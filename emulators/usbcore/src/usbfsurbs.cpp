@@ -57,6 +57,10 @@ UsbfsNode::Outcome UsbfsNode::SubmitControl(UMockdevIoctlClient* client, std::un
     const bool in = setup.requestType & kDirectionIn;
     const std::vector<uint8_t> outData = in ? std::vector<uint8_t>{} : std::vector<uint8_t>(stage, stage + setup.length);
     const ControlOutcome answer = model_->Control(setup, outData);
+    if (answer.hold) {
+        Hold(client, std::move(urb), 0);
+        return {};
+    }
     if (answer.stall)
         urb->Finish(-EPIPE, 0);
     else if (in)
@@ -79,7 +83,12 @@ UsbfsNode::Outcome UsbfsNode::SubmitBulk(UMockdevIoctlClient* client, std::uniqu
         return check;
 
     if (endpoint & kDirectionIn) {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (disconnected_ || shutDown_) {
+            lock.unlock();
+            EndForGoneDevice(client, std::move(urb), 0);
+            return {};
+        }
         waiting_.push_back({client, std::move(urb), nullptr});
     } else {
         Outcome submitted = SubmitBulkOut(client, std::move(urb));
@@ -96,11 +105,17 @@ UsbfsNode::Outcome UsbfsNode::SubmitBulk(UMockdevIoctlClient* client, std::uniqu
 // later URBs (marked as continuations) never reach the device and end as
 // cancelled (ECONNRESET, nothing moved), as when the kernel unlinks the queued
 // URBs of a bulk transfer after one of them failed. libusb then reports the
-// stall, or success with the bytes moved before the short URB.
+// stall, or success with the bytes moved before the short URB. A URB that the
+// device holds stays in flight, and the later URBs of its transfer queue up
+// behind it without reaching the device.
 UsbfsNode::Outcome UsbfsNode::SubmitBulkOut(UMockdevIoctlClient* client, std::unique_ptr<Urb> urb)
 {
     const uint8_t endpoint = urb->Fields()->endpoint;
     const bool continuation = urb->Fields()->flags & USBDEVFS_URB_BULK_CONTINUATION;
+    if (continuation && HoldsBulkOut(client, endpoint)) {
+        Hold(client, std::move(urb), 0);
+        return {};
+    }
     if (!BulkOutGoesOn(client, endpoint, continuation)) {
         urb->Finish(-ECONNRESET, 0);
         Complete(client, std::move(urb));
@@ -122,6 +137,9 @@ UsbfsNode::Outcome UsbfsNode::SubmitBulkOut(UMockdevIoctlClient* client, std::un
     case BulkOutOutcome::Ending::Refuse:
         urb->Finish(-EPIPE, taken);
         break;
+    case BulkOutOutcome::Ending::Hold:
+        Hold(client, std::move(urb), taken);
+        return {};
     }
     if (outcome.ending != BulkOutOutcome::Ending::Whole)
         StopBulkOut(client, endpoint);
@@ -182,10 +200,60 @@ UsbfsNode::Outcome UsbfsNode::Reap(UMockdevIoctlClient* client, UMockdevIoctlDat
     return Outcome::Reaped(std::move(urb));
 }
 
-// Only a read still waiting for data can be discarded; it ends with ENOENT.
+void UsbfsNode::Hold(UMockdevIoctlClient* client, std::unique_ptr<Urb> urb, int taken)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!disconnected_ && !shutDown_) {
+            held_.push_back({client, std::move(urb), taken});
+            return;
+        }
+    }
+    EndForGoneDevice(client, std::move(urb), taken);
+}
+
+// The device left the bus while the request was on its way to it: nothing would
+// ever end the URB (libusb learns of the unplug only from its URBs here).
+void UsbfsNode::EndForGoneDevice(UMockdevIoctlClient* client, std::unique_ptr<Urb> urb, int taken)
+{
+    urb->Finish(-ESHUTDOWN, taken);
+    Complete(client, std::move(urb));
+}
+
+bool UsbfsNode::HoldsBulkOut(UMockdevIoctlClient* client, uint8_t endpoint) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::any_of(held_.begin(), held_.end(), [client, endpoint](const HeldUrb& held) {
+        return held.client == client && held.urb->Fields()->type == USBDEVFS_URB_TYPE_BULK &&
+               held.urb->Fields()->endpoint == endpoint;
+    });
+}
+
+bool UsbfsNode::DiscardHeld(UMockdevIoctlClient* client, unsigned long address)
+{
+    HeldUrb discarded;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const auto found = std::find_if(held_.begin(), held_.end(), [client, address](const HeldUrb& held) {
+            return held.client == client && held.urb->address == address;
+        });
+        if (found == held_.end())
+            return false;
+        discarded = std::move(*found);
+        held_.erase(found);
+    }
+    discarded.urb->Finish(-ENOENT, discarded.taken);
+    Complete(client, std::move(discarded.urb));
+    return true;
+}
+
+// Only a read still waiting for data, or a URB the device holds, can be
+// discarded; it ends with ENOENT.
 UsbfsNode::Outcome UsbfsNode::Discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg)
 {
     const unsigned long address = ArgumentValue(arg);
+    if (DiscardHeld(client, address))
+        return {};
     std::unique_ptr<Urb> discarded;
     {
         std::lock_guard<std::mutex> reads(readMutex_);

@@ -1,6 +1,7 @@
 // Requests of a usbfs node that wait: bulk reads for the device's data,
-// refused writes and synchronous reads for their time-outs, blocking reaps for
-// a finished URB. Their completions are collected under the locks and handed
+// refused writes, unanswered control requests and synchronous reads for their
+// time-outs, blocking reaps for a finished URB, held URBs for the host or the
+// device's leaving. Their completions are collected under the locks and handed
 // to umockdev once no lock is held.
 #include "transferhelpers.h"
 #include "usbfsnode.h"
@@ -175,11 +176,17 @@ void UsbfsNode::EndEverything(int urbStatus, int error)
 {
     std::deque<WaitingRead> reads;
     std::deque<std::unique_ptr<SyncTransfer>> writes;
+    std::deque<HeldUrb> held;
     {
         std::lock_guard<std::mutex> readLock(readMutex_);
         std::lock_guard<std::mutex> lock(mutex_);
         reads.swap(waiting_);
         writes.swap(stalledWrites_);
+        held.swap(held_);
+    }
+    for (HeldUrb& urb : held) {
+        urb.urb->Finish(urbStatus, urb.taken);
+        Complete(urb.client, std::move(urb.urb));
     }
     for (WaitingRead& read : reads) {
         if (read.urb) {

@@ -25,6 +25,11 @@ void BulkOutIntake::Shorten(std::optional<size_t> bytes)
     shortLimit_ = bytes;
 }
 
+void BulkOutIntake::HoldAfter(std::optional<size_t> bytes)
+{
+    holdAfter_ = bytes;
+}
+
 void BulkOutIntake::StartTransfer()
 {
     transfers_.emplace_back();
@@ -43,11 +48,15 @@ BulkOutOutcome BulkOutIntake::Take(const std::vector<uint8_t>& data, bool contin
         room = RoomUnder(failAfter_, transfer.size());
     if (shortLimit_)
         room = std::min(room, RoomUnder(*shortLimit_, transfer.size()));
+    if (holdAfter_)
+        room = std::min(room, RoomUnder(*holdAfter_, transfer.size()));
     const size_t taken = std::min(room, data.size());
     transfer.insert(transfer.end(), data.begin(), data.begin() + static_cast<long>(taken));
 
     if (failing_ && transfer.size() >= failAfter_)
         return BulkOutOutcome::Stall(taken);
+    if (holdAfter_ && transfer.size() >= *holdAfter_ && taken < data.size())
+        return BulkOutOutcome::Hold(taken);
     if (taken < data.size())
         return BulkOutOutcome::Short(taken);
     return BulkOutOutcome::Whole(taken);

@@ -38,6 +38,8 @@ ControlOutcome PrinterDevice::ClassOrVendorRequest(const ControlRequest& setup)
     classRequests_.push_back(setup);
     if (stallClassRequests_)
         return {true, {}};
+    if (holdClassRequests_)
+        return {false, {}, true};
     const auto reply = classReplies_.find(setup.request);
     if (!(setup.requestType & kDirectionIn) || reply == classReplies_.end())
         return {true, {}};
@@ -130,6 +132,12 @@ void PrinterDevice::SetStallClassRequests(bool stall)
     stallClassRequests_ = stall;
 }
 
+void PrinterDevice::SetHoldClassRequests(bool hold)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    holdClassRequests_ = hold;
+}
+
 void PrinterDevice::SetBulkHandler(BulkHandler handler)
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -164,6 +172,12 @@ void PrinterDevice::ShortenBulkOut(std::optional<size_t> bytes)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     intake_.Shorten(bytes);
+}
+
+void PrinterDevice::HoldBulkOut(std::optional<size_t> afterBytes)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    intake_.HoldAfter(afterBytes);
 }
 
 }  // namespace ovraemu

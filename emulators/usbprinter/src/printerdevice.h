@@ -26,12 +26,14 @@ public:
 
     void SetClassReply(uint8_t request, std::vector<uint8_t> reply);
     void SetStallClassRequests(bool stall);
+    void SetHoldClassRequests(bool hold);
     void SetBulkHandler(BulkHandler handler);
     std::vector<ControlRequest> ClassRequests() const;
     std::vector<uint8_t> BulkOutData() const;
     std::vector<std::vector<uint8_t>> BulkOutTransfers() const;
     void FailBulkOut(int count, size_t afterBytes);
     void ShortenBulkOut(std::optional<size_t> bytes);
+    void HoldBulkOut(std::optional<size_t> afterBytes);
 
 private:
     ControlOutcome ClassOrVendorRequest(const ControlRequest& setup);
@@ -43,6 +45,7 @@ private:
     std::map<uint8_t, std::vector<uint8_t>> classReplies_;
     std::vector<ControlRequest> classRequests_;
     bool stallClassRequests_ = false;
+    bool holdClassRequests_ = false;
     BulkOutIntake intake_;
     std::vector<uint8_t> bulkOutData_;
     std::vector<uint8_t> unansweredOut_;           // bulk OUT bytes not yet handed to the handler

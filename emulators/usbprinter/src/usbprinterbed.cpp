@@ -78,6 +78,7 @@ void UsbPrinterBed::SetFault(int id, UsbFault fault)
     const std::shared_ptr<PrinterDevice> device = d->Device(id);
     d->testbed.SetFault(id, fault);
     device->SetStallClassRequests(fault == UsbFault::StallControl);
+    device->SetHoldClassRequests(fault == UsbFault::HoldControl);
 }
 
 void UsbPrinterBed::Unplug(int id)
@@ -110,6 +111,11 @@ void UsbPrinterBed::FailBulkOut(int id, int count, size_t afterBytes)
 void UsbPrinterBed::ShortenBulkOut(int id, std::optional<size_t> bytes)
 {
     d->Device(id)->ShortenBulkOut(bytes);
+}
+
+void UsbPrinterBed::HoldBulkOut(int id, std::optional<size_t> afterBytes)
+{
+    d->Device(id)->HoldBulkOut(afterBytes);
 }
 
 bool UsbPrinterBed::KernelDriverDetached(int id) const

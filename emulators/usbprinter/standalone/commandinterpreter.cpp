@@ -107,6 +107,8 @@ std::optional<UsbFault> ParseFault(const std::string& name)
         return UsbFault::KernelDriverActive;
     if (name == "stall-control")
         return UsbFault::StallControl;
+    if (name == "hold-control")
+        return UsbFault::HoldControl;
     return std::nullopt;
 }
 

@@ -261,6 +261,50 @@ private slots:
         QCOMPARE(bed.CountRequests(id, 0x33), 1);
     }
 
+    void heldControlEndsAtTimeOutOrUnplug()
+    {
+        UsbPrinterBed bed;
+        const int id = bed.AddPrinter(Printer("HELD"));
+        ClaimedPrinter held("HELD");
+        bed.SetFault(id, UsbFault::HoldControl);
+        uint8_t reply[64] = {0};
+        const auto status = [&held, &reply](unsigned timeoutMs) {
+            return libusb_control_transfer(held.handle, 0xA1, kStatusRequest, 0, 0, reply, sizeof reply, timeoutMs);
+        };
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(status(300), int(LIBUSB_ERROR_TIMEOUT));
+        QVERIFY(timer.elapsed() >= 250);
+        int result = 0;
+        std::thread poll([&] { result = status(0); });
+        QTRY_COMPARE(bed.CountRequests(id, kStatusRequest), 2);
+        bed.Unplug(id);
+        poll.join();
+        QCOMPARE(result, int(LIBUSB_ERROR_NO_DEVICE));
+    }
+
+    void heldBulkOutEndsAtTimeOutOrUnplug()
+    {
+        UsbPrinterBed bed;
+        const int id = bed.AddPrinter(Printer("SN1"));
+        bed.HoldBulkOut(id, 40000);
+        const std::vector<uint8_t> image = Pattern(200000);
+        ClaimedPrinter printer("SN1");
+        int sent = 0;
+        QCOMPARE(printer.BulkOut(image, &sent, 0x01, 300), int(LIBUSB_ERROR_TIMEOUT));
+        QCOMPARE(sent, 40000);
+        int result = 0;
+        std::thread writer([&] { result = printer.BulkOut(image, &sent, 0x01, 0); });
+        QTRY_COMPARE(bed.BulkOutData(id).size(), size_t(80000));
+        bed.Unplug(id);
+        writer.join();
+        QCOMPARE(result, int(LIBUSB_ERROR_NO_DEVICE));
+        // The printer took the first 40000 bytes of each transfer, nothing after its stop.
+        const std::vector<std::vector<uint8_t>> transfers = bed.BulkOutTransfers(id);
+        QCOMPARE(transfers.size(), size_t(2));
+        QVERIFY(transfers[1] == std::vector<uint8_t>(image.begin(), image.begin() + 40000));
+    }
+
     void largeBulkOutArrivesByteForByte()
     {
         UsbPrinterBed bed;

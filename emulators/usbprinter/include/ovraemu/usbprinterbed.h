@@ -93,6 +93,11 @@ public:
     // transfer then ends short without an error (libusb reports success with
     // fewer bytes transferred). No value: transfers are taken whole again.
     void ShortenBulkOut(int id, std::optional<size_t> bytes);
+    // Every later bulk OUT transfer is taken up to `afterBytes` bytes; then the
+    // printer stops taking data: the transfer stays in flight until the host
+    // gives up on it (its time-out) or the printer is unplugged. No value: later
+    // transfers are taken whole again (those in flight stay held).
+    void HoldBulkOut(int id, std::optional<size_t> afterBytes);
 
     bool KernelDriverDetached(int id) const;
     // How many usbfs requests (ioctls and reads of the node) reached the

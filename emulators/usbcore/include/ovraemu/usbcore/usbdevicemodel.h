@@ -17,6 +17,9 @@ namespace ovraemu {
 struct ControlOutcome {
     bool stall = false;
     std::vector<uint8_t> data;  // bytes for a device-to-host request
+    // No answer: the request stays in flight until the host gives up on it (its
+    // time-out) or the device leaves the bus.
+    bool hold = false;
 };
 
 enum class EndpointRequest { ClearHalt, ResetEndpoint };
@@ -28,8 +31,12 @@ struct BulkOutOutcome {
         Whole,   // every byte taken
         Short,   // `taken` bytes taken, the rest not: the request ends short without an error
         Stall,   // `taken` bytes taken, then the endpoint stalls (EPIPE)
-        Refuse   // nothing taken and the device keeps NAKing: a URB stalls, a
+        Refuse,  // nothing taken and the device keeps NAKing: a URB stalls, a
                  // synchronous transfer runs into its time-out
+        Hold     // `taken` bytes taken, then the device stops taking data: a URB
+                 // (and the later URBs of its transfer) stays in flight until the
+                 // host discards it or the device leaves the bus; a synchronous
+                 // transfer runs into its time-out
     };
     Ending ending = Ending::Whole;
     size_t taken = 0;
@@ -38,6 +45,7 @@ struct BulkOutOutcome {
     static BulkOutOutcome Short(size_t count) { return {Ending::Short, count}; }
     static BulkOutOutcome Stall(size_t count) { return {Ending::Stall, count}; }
     static BulkOutOutcome Refuse() { return {Ending::Refuse, 0}; }
+    static BulkOutOutcome Hold(size_t count) { return {Ending::Hold, count}; }
 };
 
 class UsbDeviceModel {

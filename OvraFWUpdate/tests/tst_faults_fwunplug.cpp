@@ -1,0 +1,109 @@
+// A USB printer unplugged in the middle of a firmware transfer (umockdev's usbfs,
+// real libusb): the printer stops taking data after 300000 bytes of a 1 MiB image,
+// so the transfer, which has no time limit, is still under way when the printer
+// leaves the bus. The transfer ends there (-7), the two further attempts find no
+// printer (-2), the firmware helper says so by the last result and stays usable: the
+// printer plugged in again takes the whole image.
+#include "fwfixture.h"
+#include "fwupdatetask.h"
+#include "modelinfo.h"
+#include "ovraprogram.h"
+#include "settingfixture.h"
+#include "translation.h"
+#include "ui_widget.h"
+#include "widget.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <chrono>
+#include <thread>
+
+using ovraemu::UsbPrinterBed;
+
+namespace {
+
+const size_t c_takenBytes = 300000;
+
+// Unplugs the printer once it has taken what it takes of the transfer under way.
+std::thread UnplugWhenHeld(UsbPrinterBed& bed, int id)
+{
+    return std::thread([&bed, id] {
+        for (int i = 0; i < 600 && bed.BulkOutData(id).size() < c_takenBytes; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        bed.Unplug(id);
+    });
+}
+
+QStringList Update(Widget& window, MessageBoxAnswerer& answerer, const QString& path)
+{
+    window.ui->tablePrinterList->selectRow(0);
+    window.ui->lineFilePath->setText(path);
+    QTest::mouseClick(window.ui->buttonOK, Qt::LeftButton);
+    return answerer.TakeTexts();
+}
+
+} // namespace
+
+class TestFaultsFWUnplug : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        SetOvraProgram(en_Program_FWUpdate);
+        InitFWUpdateResources();
+    }
+
+    // The transfer itself: it ends with the unplug, as a failed transfer.
+    void transferEndsWithTheUnplug()
+    {
+        UsbPrinterBed bed;
+        const int id = bed.AddPrinter(PrinterOfModel("Ovra K246", "K246FW0002"));
+        bed.HoldBulkOut(id, c_takenBytes);
+        std::vector<uint8_t> image = FirmwareImage(1024 * 1024);
+        const stModelInfo* pModel = FindModelByDisplayName("Ovra K246");
+        std::thread unplugger = UnplugWhenHeld(bed, id);
+        QCOMPARE(FWUpdateTask(pModel->iVendorId, pModel->iProductId, "Ovra/K246?serial=K246FW0002",
+                              reinterpret_cast<char*>(image.data()), int(image.size())),
+                 int(en_FW_TransferFailed));
+        unplugger.join();
+        QCOMPARE(bed.BulkOutData(id).size(), c_takenBytes);
+    }
+
+    // Through the window: three attempts, the message of the last one.
+    void unplugMidTransfer()
+    {
+        SettingFiles files;
+        files.WriteList({SettingFiles::Usb("Office", "K246FW0001", "K246")});
+        QTemporaryDir images;
+        const std::vector<uint8_t> image = FirmwareImage(1024 * 1024);
+        const QString path = images.filePath("k246.fls");
+        QVERIFY(WriteFile(path, image));
+        UsbPrinterBed bed;
+        const int id = bed.AddPrinter(PrinterOfModel("Ovra K246", "K246FW0001"));
+        bed.HoldBulkOut(id, c_takenBytes);
+
+        MessageBoxAnswerer answerer;
+        Widget window;
+        std::thread unplugger = UnplugWhenHeld(bed, id);
+        const QStringList texts = Update(window, answerer, path);
+        unplugger.join();
+        QCOMPARE(texts, QStringList({"MainWindow.Message.Whether_Update_Printer Office ?",
+                                     "MainWindow.Message.Failed_Printer_Connection"}));
+        const std::vector<std::vector<uint8_t>> transfers = bed.BulkOutTransfers(id);
+        QCOMPARE(transfers.size(), size_t(1));
+        QVERIFY(transfers[0] == std::vector<uint8_t>(image.begin(), image.begin() + c_takenBytes));
+
+        const int again = bed.AddPrinter(PrinterOfModel("Ovra K246", "K246FW0001"));
+        QCOMPARE(Update(window, answerer, path), QStringList({"MainWindow.Message.Whether_Update_Printer Office ?",
+                                                              "MainWindow.Message.Success"}));
+        QCOMPARE(bed.BulkOutTransfers(again), std::vector<std::vector<uint8_t>>{image});
+    }
+};
+
+QTEST_MAIN(TestFaultsFWUnplug)
+#include "tst_faults_fwunplug.moc"
