@@ -1,68 +1,79 @@
 #!/usr/bin/env bash
-# Network scan throughput: one page of MB megabytes from the emulated network scanner,
-# (a) through the scan daemon into its page file, driven by ovra-scan, and (b) as a plain
-# copy of the same data stream into a file by socat. Prints both rates, their ratio and
-# the peak resident memory of the daemon's data process. Needs root (port 80).
-#   bench/scan-throughput.sh [MB] [BUILD_DIR]
+# Network scan throughput: a raw job of MB megabytes (in PAGES pages) from the emulated
+# network scanner, (a) as a plain copy of the data stream into a file (socat, 64 KiB
+# buffer) and (b) through the scan daemon's data process into its page files, followed
+# by ovra-bench-scanfollow: the record replies read as a client reads them, each
+# finished page file checked and deleted, no copy of the pages out. Both in turns,
+# REPEAT times; the table gives the medians, their ratio and the data process's resident
+# memory at 10, 50 and 90 % of the job and its peak. Needs root (port 80), socat, curl.
+#   bench/scan-throughput.sh [--mb 512] [--pages 1] [--repeat 3] [--build DIR]
+#   bench/scan-throughput.sh MB [BUILD_DIR]
 set -euo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
-mb=${1:-200}
-build=${2:-$top/build}
-for tool in socat curl; do command -v $tool >/dev/null || { echo "needs $tool"; exit 2; }; done
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/lib/benchlib.sh"
+
+mb=512
+pages=1
+repeat=3
+build=""
+if [[ ${1:-} =~ ^[0-9]+$ ]]; then
+  mb=$1 build=${2:-}
+  set --
+fi
+bench_options "$0 [--mb 512] [--pages 1] [--repeat 3] [--build DIR]" mb pages repeat build -- "$@"
+[[ $(id -u) -eq 0 ]] || { echo "scan-throughput: needs root (the emulated scanner serves port 80)" >&2; exit 3; }
+for tool in socat curl; do command -v $tool >/dev/null || { echo "scan-throughput: needs $tool" >&2; exit 3; }; done
+bench_init netscan "$build"
+
 address=127.0.0.230
 port=27230
-bytes=$((mb * 1024 * 1024))
-work=$(mktemp -d /tmp/ovra-scanbench.XXXXXX)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT INT TERM
+block=65536
+page_bytes=$((mb * 1048576 / pages))
+source=adf
+form_pages="SINGLEPAGE=TRUE&"
+if [[ $pages -gt 1 ]]; then
+  source=adf-multi
+  form_pages=""
+fi
 now() { date +%s.%N; }
 
-"$build/emulators/netscanner/ovra-scanner-emu" --address "$address" --pages 1 --page-bytes "$bytes" \
-  --block-size 65536 > "$work/emu.log" 2>&1 &
-pids+=($!)
-sleep 0.5
+bench_netscanner "$address" "$pages" "$page_bytes" || exit 1
+bench_scan_daemon "$port" || exit 1
+daemon=$bench_pid
 
-# (b) the plain copy: post a job by hand, then copy the data connection into a file.
-curl -s -o /dev/null --data "SCANTYPE=2&TYPE=RAW&SCANSOURCE=0&SINGLEPAGE=TRUE&RESOLUTION=300&TCPPORT=2080" \
-  "http://$address/netscan/post"
-t0=$(now)
-socat -u "TCP:$address:2080" "OPEN:$work/copy.bin,creat,trunc"
-t1=$(now)
-copy_size=$(stat -c %s "$work/copy.bin")
-rm -f "$work/copy.bin"
+# The plain copy: the job posted by hand, its data connection copied into a file.
+plain_copy() {
+  local t0 t1 size
+  curl -s -o /dev/null --data "SCANTYPE=2&TYPE=RAW&SCANSOURCE=0&${form_pages}RESOLUTION=300&TCPPORT=2080" \
+    "http://$address/netscan/post"
+  t0=$(now)
+  socat -u -b "$block" "TCP:$address:2080" "OPEN:$work/copy.bin,creat,trunc"
+  t1=$(now)
+  size=$(stat -c %s "$work/copy.bin")
+  rm -f "$work/copy.bin"
+  echo "bytes=$size seconds=$(bench_calc "$t1 - $t0" "%.3f") mibps=$(bench_calc "$size / ($t1 - $t0) / 1048576" "%.1f")"
+}
 
-# (a) through the daemon.
-export OVRA_INSTALL_ROOT="$work/root" OVRA_SCAN_DAEMON_PORT=$port OVRA_SCAN_DAEMON_FOREGROUND=1
-mkdir -p "$OVRA_INSTALL_ROOT/scan"
-"$build/OvraScanDaemon/OvraScanDaemon" > /dev/null 2>&1 &
-daemon=$!
-pids+=($daemon)
-sleep 0.5
-peak=0
-( while sleep 0.05; do
-    for pid in $(pgrep -P "$(pgrep -P $daemon | head -1)" 2>/dev/null); do
-      rss=$(awk '/^VmHWM/ {print $2}' /proc/$pid/status 2>/dev/null || echo 0)
-      [[ ${rss:-0} -gt $peak ]] && peak=$rss && echo "$peak" > "$work/peak"
-    done
-  done ) &
-pids+=($!)
-t2=$(now)
-"$build/tools/ovra-scan/ovra-scan" --device "net:$address" --out "$work/pages" --source adf --format raw \
-  --port $port --quiet
-t3=$(now)
-page_size=$(stat -c %s "$work/pages/"page-001.raw)
-# ovra-scan copies the finished page out of the daemon's page file: take that copy's time off.
-t4=$(now); cp "$work/pages/page-001.raw" "$work/again.raw"; t5=$(now)
+# Through the daemon, with the data process's memory sampled.
+daemon_scan() {
+  "$build/bench/tools/ovra-bench-scanfollow" net "$address" --port "$port" --listener "$daemon" --source "$source"
+}
 
-awk -v mb="$mb" -v c="$copy_size" -v p="$page_size" -v t0="$t0" -v t1="$t1" -v t2="$t2" -v t3="$t3" \
-    -v t4="$t4" -v t5="$t5" -v peak="$(cat "$work/peak" 2>/dev/null || echo 0)" 'BEGIN {
-  plain = c / (t1 - t0) / 1048576; daemon = p / ((t3 - t2) - (t5 - t4)) / 1048576
-  printf "page %d MB  plain copy %7.1f MB/s  through the daemon %7.1f MB/s  ratio %5.1f %%  data process peak RSS %.1f MiB\n",
-         mb, plain, daemon, 100 * daemon / plain, peak / 1024
-  printf "(the plain copy holds the stream with its block headers and markers: %d bytes for %d page bytes)\n", c, p
-}'
+load_before=$(bench_loadavg)
+bench_in_turns "$repeat" "network scan" plain_copy mibps daemon_scan mibps
+load_after=$(bench_loadavg)
+
+plain=$(bench_median "$work/plain_copy.kv" mibps)
+through=$(bench_median "$work/daemon_scan.kv" mibps)
+last=$(tail -1 "$work/daemon_scan.kv")
+kib_mib() { bench_calc "$(bench_kv "$last" "$1") / 1024" "%.1f"; }
+bench_md ""
+bench_md "Network scan, $mb MiB raw in $pages page(s), 64 KiB blocks, median of $repeat; load average $load_before → $load_after"
+bench_md ""
+bench_md "| network scan | value | target |"
+bench_md "|---|---|---|"
+bench_md "| plain copy of the stream into a file (socat) | $plain MiB/s | |"
+bench_md "| through the scan daemon into page files | $through MiB/s | |"
+bench_md "| ratio | $(bench_calc "100 * $through / $plain" "%.0f") % | ≥ 90 % |"
+bench_md "| data process RSS at 10 / 50 / 90 % of the job | $(kib_mib rss10_kib) / $(kib_mib rss50_kib) / $(kib_mib rss90_kib) MiB | flat |"
+bench_md "| data process peak RSS (VmHWM) | $(kib_mib hwm_kib) MiB | |"
