@@ -2,6 +2,7 @@
 #include "usbfsnode.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace ovraemu {
 
@@ -14,7 +15,7 @@ void UsbfsNode::OnClientConnected(UMockdevIoctlBase*, UMockdevIoctlClient* clien
         return;
     {
         std::lock_guard<std::mutex> watch(node->droppedMutex_);
-        g_object_weak_ref(G_OBJECT(client), &UsbfsNode::OnClientDropped, node);
+        g_object_weak_ref(G_OBJECT(client), &UsbfsNode::OnClientDropped, node->watch_);
         node->watched_.push_back(client);
     }
     node->ForgetDroppedClients();
@@ -32,20 +33,38 @@ void UsbfsNode::OnClientVanished(UMockdevIoctlBase*, UMockdevIoctlClient* client
 // Runs on whichever thread drops the last reference; only notes the address,
 // which stays unused until the note is taken (a new client at the same
 // address is announced through OnClientConnected, which takes it first).
-void UsbfsNode::OnClientDropped(gpointer self, GObject* client)
+void UsbfsNode::OnClientDropped(gpointer watch, GObject* client)
 {
-    auto* node = static_cast<UsbfsNode*>(self);
+    auto* pWatch = static_cast<ClientWatch*>(watch);
+    std::lock_guard<std::mutex> listening(pWatch->mutex);
+    UsbfsNode* node = pWatch->node;
+    if (!node)
+        return;
     auto* dropped = reinterpret_cast<UMockdevIoctlClient*>(client);
     std::lock_guard<std::mutex> lock(node->droppedMutex_);
     node->watched_.erase(std::remove(node->watched_.begin(), node->watched_.end(), dropped), node->watched_.end());
     node->dropped_.push_back(dropped);
 }
 
+UsbfsNode::ClientWatch* UsbfsNode::NewClientWatch(UsbfsNode* node)
+{
+    // Kept for the whole process: a late callback may still come.
+    static std::mutex registryMutex;
+    static std::vector<std::unique_ptr<ClientWatch>> registry;
+    std::lock_guard<std::mutex> lock(registryMutex);
+    registry.emplace_back(new ClientWatch{{}, node});
+    return registry.back().get();
+}
+
 void UsbfsNode::StopWatchingClients()
 {
+    {
+        std::lock_guard<std::mutex> listening(watch_->mutex);
+        watch_->node = nullptr;
+    }
     std::lock_guard<std::mutex> lock(droppedMutex_);
     for (UMockdevIoctlClient* client : watched_)
-        g_object_weak_unref(G_OBJECT(client), &UsbfsNode::OnClientDropped, this);
+        g_object_weak_unref(G_OBJECT(client), &UsbfsNode::OnClientDropped, watch_);
     watched_.clear();
 }
 

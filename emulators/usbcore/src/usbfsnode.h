@@ -161,8 +161,18 @@ private:
     // state of a dropped one before it serves the next request.
     static void OnClientConnected(UMockdevIoctlBase* base, UMockdevIoctlClient* client, gpointer self);
     static void OnClientVanished(UMockdevIoctlBase* base, UMockdevIoctlClient* client, gpointer self);
-    static void OnClientDropped(gpointer self, GObject* client);
+    static void OnClientDropped(gpointer watch, GObject* client);
     void StopWatchingClients();
+    // What the weak references point at. GLib detaches a weak reference before
+    // it calls back, so a callback can still come after the node stopped
+    // watching, even while it is destroyed: the watch outlives the node and
+    // tells the callback that nobody listens any more.
+    struct ClientWatch {
+        std::mutex mutex;
+        UsbfsNode* node;
+    };
+    static ClientWatch* NewClientWatch(UsbfsNode* node);
+    ClientWatch* watch_ = NewClientWatch(this);
     // Called with mutex_ held.
     void ForgetDroppedClients();
     void ForgetClient(UMockdevIoctlClient* client);
