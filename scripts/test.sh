@@ -49,6 +49,8 @@ stage_done
 #   bench      measures times
 #   load       asserts on the memory a daemon holds, which ASan's quarantine changes
 #   packaging  checks the install tree and the package: files, not code (and slow here)
+#   desktop    a real X server, window manager and tray host with waits of their own; the
+#              tray's code runs under the sanitizers in its offscreen tests
 stage "whole suite under ASan + UBSan"
 cmake -S "$top" -B "$top/build-asan-all" "${sanitizer_build[@]}" -DOVRA_SANITIZE=ON >/dev/null
 cmake --build "$top/build-asan-all" -j"$jobs"
@@ -58,7 +60,7 @@ cmake --build "$top/build-asan-all" -j"$jobs"
 ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1:fast_unwind_on_malloc=0:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1 \
 LSAN_OPTIONS=suppressions=$top/scripts/sanitizers/lsan.supp:print_suppressions=0 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  sanitizer_ctest "$top/build-asan-all" -LE '^(demo|cleanroot|bench|load|packaging)$'
+  sanitizer_ctest "$top/build-asan-all" -LE '^(demo|cleanroot|bench|load|packaging|desktop)$'
 stage_done
 
 # The support library (shared printer list, logging from threads, worker base), the print
