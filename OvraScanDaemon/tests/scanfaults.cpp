@@ -3,14 +3,11 @@
 #include "scanpaths.h"
 
 #include <algorithm>
-#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <spawn.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -39,17 +36,6 @@ bool hasChild(pid_t parent)
     return false;
 }
 
-bool waitFor(const std::function<bool()>& done, int timeoutMs)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
-}
-
 } // namespace
 
 bool runsAsRoot(const char* why)
@@ -62,11 +48,8 @@ bool runsAsRoot(const char* why)
 
 pid_t startFaultDaemon(uint16_t port)
 {
-    setenv("OVRA_SCAN_DAEMON_PORT", std::to_string(port).c_str(), 1);
-    setenv("OVRA_SCAN_DAEMON_FOREGROUND", "1", 1);
-    pid_t pid = -1;
-    char* argv[] = {const_cast<char*>(OVRA_SCAN_DAEMON_PATH), nullptr};
-    if (posix_spawn(&pid, OVRA_SCAN_DAEMON_PATH, nullptr, nullptr, argv, environ) == 0 && daemonStillRunning(pid))
+    pid_t pid = startDaemonProgram(OVRA_SCAN_DAEMON_PATH, port);
+    if (pid > 0 && daemonStillRunning(pid))
         return pid;
     fprintf(stderr, "FAIL: the daemon did not start (port %u busy?)\n", port);
     return -1;
@@ -206,7 +189,7 @@ bool deletePageFiles(int fd, const std::string& baseName)
         copyToWire(request.fileName, path);
         sendCommand(fd, CMD_DELETE_FILE, request);
     }
-    return waitFor([&baseName] { return pageFilesOf(baseName).empty(); }, 5000);
+    return waitUntil([&baseName] { return pageFilesOf(baseName).empty(); }, 5000);
 }
 
 pid_t connectionOfScan(const std::string& baseName)
@@ -218,10 +201,10 @@ pid_t connectionOfScan(const std::string& baseName)
 
 bool childrenGone(pid_t parent, int timeoutMs)
 {
-    return waitFor([parent] { return !hasChild(parent); }, timeoutMs);
+    return waitUntil([parent] { return !hasChild(parent); }, timeoutMs);
 }
 
 bool processGone(pid_t pid, int timeoutMs)
 {
-    return waitFor([pid] { return !fileExists("/proc/" + std::to_string(pid)); }, timeoutMs);
+    return waitUntil([pid] { return !fileExists("/proc/" + std::to_string(pid)); }, timeoutMs);
 }
