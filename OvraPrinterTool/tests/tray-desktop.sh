@@ -67,6 +67,18 @@ has_window() { [[ -n "$(window_ids)" ]]; }
 no_window() { [[ -z "$(window_ids)" ]]; }
 icon_geometry() { xwininfo -root -tree | awk '/"panel": \("panel" "trayer"\)/ {p=1} p && /"OvraPrinterTool": \("OvraPrinterTool"/ {print $(NF-1); exit}' || true; }
 icon_embedded() { [[ -n "$(icon_geometry)" ]]; }
+# The window manager may apply the scaled size a moment after the window is mapped.
+window_size() { xwininfo -id "$(window_ids | head -1)" 2>/dev/null | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}'; }
+size_is() { [[ "$(window_size)" == "$1" ]]; }
+wait_for_size() { wait_for 10 size_is "$1"; }
+# The tray allows one instance per machine: a tray started elsewhere (another user's
+# session, another test run) would turn each start here into the "already running" message.
+no_other_tray() { ! pgrep -x OvraPrinterTool >/dev/null; }
+require_no_other_tray() {
+  wait_for 30 no_other_tray && return
+  echo "SKIP: another OvraPrinterTool runs on this machine (pid $(pgrep -x OvraPrinterTool | tr '\n' ' '))"
+  exit 77
+}
 
 start_desktop() {  # start_desktop WIDTH HEIGHT
   exec 5> "$work/display"
@@ -95,6 +107,7 @@ menu_up() { [[ -n "$(menu_geometry)" ]]; }
 
 # 2560 pixels: the window grows by 2560/1920.
 start_desktop 2560 1440
+require_no_other_tray
 "$tray" -hide > "$work/tray.log" 2>&1 &
 tray_pid=$!
 pids+=($tray_pid)
@@ -107,8 +120,7 @@ check "-hide: only the icon"
 read -r x y < <(xwininfo -root -tree | awk '/"panel": \("panel" "trayer"\)/ {p=1} p && /"OvraPrinterTool": \("OvraPrinterTool"/ {split($NF, a, "+"); split($(NF-1), s, "[x+]"); print a[2] + s[1] / 2, a[3] + s[2] / 2; exit}')
 xdotool mousemove "$x" "$y" click 1
 wait_for 5 has_window || fail "a click on the icon does not show the window"
-size=$(xwininfo -id "$(window_ids | head -1)" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
-[[ "$size" == "1426x533" ]] || fail "window is $size on 2560 pixels, not 1426x533"
+wait_for_size 1426x533 || fail "window is $(window_size) on 2560 pixels, not 1426x533"
 check "a click shows the window, 1426x533 on a 2560-pixel screen"
 
 sleep 2   # the status readers fill the rows
@@ -154,11 +166,11 @@ pids=()
 
 # 3840 pixels: twice the size.
 start_desktop 3840 2160
+require_no_other_tray
 "$tray" > "$work/tray.log" 2>&1 &
 pids+=($!)
 wait_for 10 has_window || fail "the window does not show on 3840 pixels"
-size=$(xwininfo -id "$(window_ids | head -1)" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
-[[ "$size" == "2140x800" ]] || fail "window is $size on 3840 pixels, not 2140x800"
+wait_for_size 2140x800 || fail "window is $(window_size) on 3840 pixels, not 2140x800"
 sleep 2
 import -window root "$shots/tray-window-3840.png"
 check "2140x800 on a 3840-pixel screen"
