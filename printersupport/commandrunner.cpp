@@ -1,9 +1,9 @@
 #include "commandrunner.h"
 
+#include "childprocess.h"
 #include "filemodes.h"
 
 #include <QFile>
-#include <QProcess>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -11,50 +11,55 @@
 namespace {
 
 // The output file is made afresh and is this program's alone before the command writes
-// into it: nobody else can hold it open and slip lines into what the caller reads.
-void CreatePrivateFile(const QString& strPath)
+// into it: nobody else can hold it open and slip lines into what the caller reads, and
+// the command writes into exactly the file made here.
+int CreatePrivateFile(const QString& strPath)
 {
     QFile::remove(strPath);
-    const int fd = ::open(QFile::encodeName(strPath).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                          c_iPrivateFileMode);
-    if (fd >= 0)
-        ::close(fd);
+    return ::open(QFile::encodeName(strPath).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                  c_iPrivateFileMode);
 }
 
-int Run(QProcess& process, const QString& program, const QStringList& arguments, int timeoutMs)
+int RunWithOutput(const QString& program, const QStringList& arguments, int iOutputFd, int timeoutMs)
 {
-    process.setStandardErrorFile(QProcess::nullDevice());
-    process.start(program, arguments);
-    if (!process.waitForStarted(timeoutMs))
-        return -1;
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished(1000);
-        return -1;
-    }
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    const qint64 deadline = MonotonicMs() + timeoutMs;
+    stChildOutput output;
+    output.iFd = iOutputFd;
+    const pid_t pid = StartChild(program, arguments, output);
+    return pid < 0 ? -1 : WaitChild(pid, deadline);
 }
 
 } // namespace
 
 int RunCommandToFile(const QString& program, const QStringList& arguments, const QString& outputFile, int timeoutMs)
 {
-    QProcess process;
-    CreatePrivateFile(outputFile);
-    process.setStandardOutputFile(outputFile, QIODevice::Truncate);
-    return Run(process, program, arguments, timeoutMs);
+    const int fd = CreatePrivateFile(outputFile);
+    if (fd < 0)
+        return -1;
+    const int code = RunWithOutput(program, arguments, fd, timeoutMs);
+    ::close(fd);
+    return code;
 }
 
 QByteArray RunCommandOutput(const QString& program, const QStringList& arguments, int timeoutMs)
 {
-    QProcess process;
-    process.setReadChannel(QProcess::StandardOutput);
-    return Run(process, program, arguments, timeoutMs) < 0 ? QByteArray() : process.readAllStandardOutput();
+    const qint64 deadline = MonotonicMs() + timeoutMs;
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
+        return QByteArray();
+    stChildOutput output;
+    output.iFd = pipeFds[1];
+    const pid_t pid = StartChild(program, arguments, output);
+    ::close(pipeFds[1]);
+    QByteArray data;
+    bool complete = pid >= 0 && ReadAllUntil(pipeFds[0], deadline, data);
+    ::close(pipeFds[0]);
+    if (pid >= 0 && WaitChild(pid, complete ? deadline : 0) < 0)
+        complete = false;
+    return complete ? data : QByteArray();
 }
 
 int RunCommand(const QString& program, const QStringList& arguments, int timeoutMs)
 {
-    QProcess process;
-    process.setStandardOutputFile(QProcess::nullDevice());
-    return Run(process, program, arguments, timeoutMs);
+    return RunWithOutput(program, arguments, -1, timeoutMs);
 }
