@@ -13,11 +13,7 @@ void UsbfsNode::OnClientConnected(UMockdevIoctlBase*, UMockdevIoctlClient* clien
     std::lock_guard<std::mutex> lock(node->mutex_);
     if (node->shutDown_)
         return;
-    {
-        std::lock_guard<std::mutex> watch(node->droppedMutex_);
-        g_object_weak_ref(G_OBJECT(client), &UsbfsNode::OnClientDropped, node->watch_);
-        node->watched_.push_back(client);
-    }
+    g_object_weak_ref(G_OBJECT(client), &UsbfsNode::OnClientDropped, node->watch_);
     node->ForgetDroppedClients();
     node->ForgetClient(client);  // a new file starts afresh
 }
@@ -42,7 +38,6 @@ void UsbfsNode::OnClientDropped(gpointer watch, GObject* client)
         return;
     auto* dropped = reinterpret_cast<UMockdevIoctlClient*>(client);
     std::lock_guard<std::mutex> lock(node->droppedMutex_);
-    node->watched_.erase(std::remove(node->watched_.begin(), node->watched_.end(), dropped), node->watched_.end());
     node->dropped_.push_back(dropped);
 }
 
@@ -56,16 +51,12 @@ UsbfsNode::ClientWatch* UsbfsNode::NewClientWatch(UsbfsNode* node)
     return registry.back().get();
 }
 
+// The weak references stay on the clients: taking them back could reach a client that
+// is being freed, and a callback through them finds nobody listening any more.
 void UsbfsNode::StopWatchingClients()
 {
-    {
-        std::lock_guard<std::mutex> listening(watch_->mutex);
-        watch_->node = nullptr;
-    }
-    std::lock_guard<std::mutex> lock(droppedMutex_);
-    for (UMockdevIoctlClient* client : watched_)
-        g_object_weak_unref(G_OBJECT(client), &UsbfsNode::OnClientDropped, watch_);
-    watched_.clear();
+    std::lock_guard<std::mutex> listening(watch_->mutex);
+    watch_->node = nullptr;
 }
 
 // Also forgets the files closed while a synchronous transfer of theirs waited

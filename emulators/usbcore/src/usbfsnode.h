@@ -264,7 +264,6 @@ private:
     std::atomic<unsigned long> requestCount_{0};
 
     std::mutex droppedMutex_;  // taken last
-    std::vector<UMockdevIoctlClient*> watched_;
     std::vector<UMockdevIoctlClient*> dropped_;
 
     std::mutex timerMutex_;

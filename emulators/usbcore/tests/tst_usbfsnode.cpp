@@ -1,8 +1,11 @@
 // usbfs requests on an emulated node (run under libumockdev-preload): reads
 // that wait for the device, blocking and non-blocking reaps, discards, claims
-// of closed files and the node file itself.
+// of closed files, the node file itself and a client dropped while the
+// testbed goes.
 #include "ovraemu/usbcore/usbfsprivate.h"
 #include "ovraemu/usbcore/usbtestbed.h"
+
+#include <umockdev.h>
 
 #include <QtTest>
 
@@ -14,6 +17,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <thread>
@@ -145,6 +149,55 @@ usbdevfs_urb BulkInUrb(uint8_t* buffer, int length)
     urb.buffer_length = length;
     return urb;
 }
+
+// Catches the first client that connects while OnConnected is an emission hook
+// of "client-connected". Emission hooks run before the handlers, so its weak
+// reference comes before the node's and is called first: it holds the thread
+// that drops the client until released.
+struct ClientDrop {
+    static constexpr std::chrono::seconds kHoldLimit{5};
+    std::mutex mutex;
+    std::condition_variable changed;
+    GObject* client = nullptr;
+    bool dropping = false;
+    bool released = false;
+    bool heldUntilReleased = false;
+    bool lastCallbackRan = false;
+
+    static gboolean OnConnected(GSignalInvocationHint*, guint, const GValue* values, gpointer self)
+    {
+        auto* drop = static_cast<ClientDrop*>(self);
+        std::lock_guard<std::mutex> lock(drop->mutex);
+        if (!drop->client) {
+            drop->client = G_OBJECT(g_value_get_object(&values[1]));
+            g_object_weak_ref(drop->client, &ClientDrop::Hold, drop);
+        }
+        return TRUE;
+    }
+    static void Hold(gpointer self, GObject*)
+    {
+        auto* drop = static_cast<ClientDrop*>(self);
+        std::unique_lock<std::mutex> lock(drop->mutex);
+        drop->dropping = true;
+        drop->changed.notify_all();
+        drop->heldUntilReleased = drop->changed.wait_for(lock, kHoldLimit, [drop] { return drop->released; });
+    }
+    static void OnLastCallback(gpointer self, GObject*)
+    {
+        static_cast<ClientDrop*>(self)->Set(&ClientDrop::lastCallbackRan);
+    }
+    void Set(bool ClientDrop::*flag)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        this->*flag = true;
+        changed.notify_all();
+    }
+    bool WaitFor(bool ClientDrop::*flag)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, kHoldLimit, [this, flag] { return this->*flag; });
+    }
+};
 
 }  // namespace
 
@@ -390,6 +443,34 @@ private slots:
             QCOMPARE(::write(node.fd, bytes, 4), ssize_t(-1));
             QCOMPARE(errno, EINVAL);
         }
+    }
+
+    // GLib detaches all weak references of an object before it calls the
+    // first, so a node that stops watching while an earlier callback of the
+    // client runs misses its own, which comes after the node is gone.
+    void clientDroppedWhileTheTestbedGoesLeavesTheNodeAlone()
+    {
+        static ClientDrop drop;  // a held callback may outlive a failed check
+        auto testbed = std::make_unique<UsbTestbed>();
+        const int id = testbed->AddDevice(Description(), std::make_shared<QueueDevice>());
+        const guint connected = g_signal_lookup("client-connected", UMOCKDEV_TYPE_IOCTL_BASE);
+        const gulong hook = g_signal_add_emission_hook(connected, 0, &ClientDrop::OnConnected, &drop, nullptr);
+        const int fd = ::open(testbed->DevNode(id).c_str(), O_RDWR);
+        unsigned interface = 0;
+        const int claimed = ::ioctl(fd, USBDEVFS_CLAIMINTERFACE, &interface);  // the node watches the client
+        g_signal_remove_emission_hook(connected, hook);
+        QCOMPARE(claimed, 0);
+        {
+            std::lock_guard<std::mutex> lock(drop.mutex);
+            QVERIFY(drop.client);
+            g_object_weak_ref(drop.client, &ClientDrop::OnLastCallback, &drop);  // after the node's
+        }
+        ::close(fd);  // umockdev's thread drops the client and is held
+        QVERIFY(drop.WaitFor(&ClientDrop::dropping));
+        testbed.reset();
+        drop.Set(&ClientDrop::released);
+        QVERIFY(drop.WaitFor(&ClientDrop::lastCallbackRan));
+        QVERIFY(drop.heldUntilReleased);
     }
 };
 
