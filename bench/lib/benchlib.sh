@@ -35,6 +35,7 @@ bench_init() {
   work=$(mktemp -d "/tmp/ovra-bench-$1.XXXXXX")
   bench_pids=()
   bench_cups=""
+  bench_memory_dir=""
   trap bench_cleanup EXIT
   trap 'exit 130' INT TERM
 }
@@ -61,11 +62,15 @@ bench_cleanup() {
   done
   wait 2>/dev/null || true
   rm -rf "$work"
+  [[ -z $bench_memory_dir ]] || rm -rf "$bench_memory_dir"
   # Stopping a cupsd takes seconds: it goes on alone, and its folder goes with it.
   # shellcheck disable=SC2016  # expanded by the inner shell
   [[ -z $bench_cups ]] || setsid bash -c '"$1" stop "$2"; rm -rf "$2"' stop-cups \
     "$bench_top/testharness/cups/ovra-test-cups" "$bench_cups" </dev/null >/dev/null 2>&1 &
 }
+
+# bench_memory_folder: a folder in memory (/dev/shm) in $bench_memory_dir, removed at the end.
+bench_memory_folder() { bench_memory_dir=$(mktemp -d /dev/shm/ovra-bench.XXXXXX); }
 
 # bench_start CMD...: runs CMD in the background; its pid is in $bench_pid.
 bench_start() {
@@ -106,13 +111,16 @@ bench_median() {
 
 # bench_in_turns REPEAT LABEL A KEY_A B KEY_B: runs the functions A and B in turns,
 # REPEAT times each; their key=value lines go to $work/A.kv and $work/B.kv, a line of
-# progress with KEY_A and KEY_B to standard error.
+# progress with KEY_A and KEY_B to standard error. Each run starts with the page cache
+# written back, so that neither pays for the dirty pages of the run before.
 bench_in_turns() {
   local i
   : >"$work/$3.kv"
   : >"$work/$5.kv"
   for ((i = 1; i <= $1; i++)); do
+    sync
     "$3" >>"$work/$3.kv"
+    sync
     "$5" >>"$work/$5.kv"
     echo "$2, run $i: $3 $(bench_kv "$(tail -1 "$work/$3.kv")" "$4") MiB/s," \
       "$5 $(bench_kv "$(tail -1 "$work/$5.kv")" "$6") MiB/s" >&2
