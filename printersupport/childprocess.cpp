@@ -59,21 +59,20 @@ int ReapNow(pid_t pid, int options)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-int RemainingMs(qint64 deadlineMs)
+int RemainingMs(const QDeadlineTimer& deadline)
 {
-    const qint64 left = deadlineMs - MonotonicMs();
-    return left <= 0 ? 0 : static_cast<int>(qMin<qint64>(left, 60 * 60 * 1000));
+    return static_cast<int>(qMin<qint64>(deadline.remainingTime(), 60 * 60 * 1000));
 }
 
 // Waits for the child to end, without collecting it. Returns false at the deadline.
-bool AwaitEnd(pid_t pid, qint64 deadlineMs)
+bool AwaitEnd(pid_t pid, const QDeadlineTimer& deadline)
 {
     const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
     if (pidfd >= 0) {
         pollfd wait = {pidfd, POLLIN, 0};
         int ready;
         do
-            ready = ::poll(&wait, 1, RemainingMs(deadlineMs));
+            ready = ::poll(&wait, 1, RemainingMs(deadline));
         while (ready < 0 && errno == EINTR);
         ::close(pidfd);
         return ready > 0;
@@ -83,7 +82,7 @@ bool AwaitEnd(pid_t pid, qint64 deadlineMs)
         siginfo_t info = {};
         if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid == pid)
             return true;
-        if (RemainingMs(deadlineMs) == 0)
+        if (RemainingMs(deadline) == 0)
             return false;
         const timespec pause = {0, pauseMs * 1000000L};
         ::nanosleep(&pause, nullptr);
@@ -91,13 +90,6 @@ bool AwaitEnd(pid_t pid, qint64 deadlineMs)
 }
 
 } // namespace
-
-qint64 MonotonicMs()
-{
-    timespec now = {};
-    ::clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<qint64>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
 
 pid_t StartChild(const QString& program, const QStringList& arguments, const stChildOutput& output)
 {
@@ -128,9 +120,9 @@ pid_t StartChild(const QString& program, const QStringList& arguments, const stC
     return error == 0 ? pid : -1;
 }
 
-int WaitChild(pid_t pid, qint64 deadlineMs)
+int WaitChild(pid_t pid, QDeadlineTimer deadline)
 {
-    if (!AwaitEnd(pid, deadlineMs)) {
+    if (!AwaitEnd(pid, deadline)) {
         ::kill(pid, SIGKILL);
         ReapNow(pid, 0);
         return -1;
@@ -139,12 +131,12 @@ int WaitChild(pid_t pid, qint64 deadlineMs)
     return code == -2 ? -1 : code;
 }
 
-bool ReadAllUntil(int fd, qint64 deadlineMs, QByteArray& data)
+bool ReadAllUntil(int fd, QDeadlineTimer deadline, QByteArray& data)
 {
     char buffer[16384];
     for (;;) {
         pollfd wait = {fd, POLLIN, 0};
-        const int ready = ::poll(&wait, 1, RemainingMs(deadlineMs));
+        const int ready = ::poll(&wait, 1, RemainingMs(deadline));
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready <= 0)

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QString>
 #include <QStringList>
 
@@ -19,12 +20,10 @@ struct stChildOutput {
 // Returns the process id, or -1 when it could not be started.
 pid_t StartChild(const QString& program, const QStringList& arguments, const stChildOutput& output);
 
-// Waits until the child ends or the deadline (a CLOCK_MONOTONIC time in ms) passes; then
-// the child is killed. Either way it is collected. Returns the exit code, or -1 when it was
-// killed, died of a signal or ran past the deadline.
-int WaitChild(pid_t pid, qint64 deadlineMs);
+// Waits until the child ends or the deadline passes; then the child is killed. Either way
+// it is collected. Returns the exit code, or -1 when it was killed, died of a signal or ran
+// past the deadline.
+int WaitChild(pid_t pid, QDeadlineTimer deadline);
 
 // Reads fd up to its end or the deadline. Returns false at the deadline.
-bool ReadAllUntil(int fd, qint64 deadlineMs, QByteArray& data);
-
-qint64 MonotonicMs();
+bool ReadAllUntil(int fd, QDeadlineTimer deadline, QByteArray& data);

@@ -22,7 +22,7 @@ int CreatePrivateFile(const QString& strPath)
 
 int RunWithOutput(const QString& program, const QStringList& arguments, int iOutputFd, int timeoutMs)
 {
-    const qint64 deadline = MonotonicMs() + timeoutMs;
+    const QDeadlineTimer deadline(timeoutMs);
     stChildOutput output;
     output.iFd = iOutputFd;
     const pid_t pid = StartChild(program, arguments, output);
@@ -43,7 +43,7 @@ int RunCommandToFile(const QString& program, const QStringList& arguments, const
 
 QByteArray RunCommandOutput(const QString& program, const QStringList& arguments, int timeoutMs)
 {
-    const qint64 deadline = MonotonicMs() + timeoutMs;
+    const QDeadlineTimer deadline(timeoutMs);
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0)
         return QByteArray();
@@ -54,7 +54,7 @@ QByteArray RunCommandOutput(const QString& program, const QStringList& arguments
     QByteArray data;
     bool complete = pid >= 0 && ReadAllUntil(pipeFds[0], deadline, data);
     ::close(pipeFds[0]);
-    if (pid >= 0 && WaitChild(pid, complete ? deadline : 0) < 0)
+    if (pid >= 0 && WaitChild(pid, complete ? deadline : QDeadlineTimer(0)) < 0)
         complete = false;
     return complete ? data : QByteArray();
 }
