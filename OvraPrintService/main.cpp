@@ -8,9 +8,14 @@
 
 #include <QCoreApplication>
 
+#include <csignal>
+
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
+    // A write to a CUPS connection that the scheduler has just closed fails with EPIPE
+    // instead of ending the service. Commands it starts get SIGPIPE back at its default.
+    std::signal(SIGPIPE, SIG_IGN);
     SetOvraProgram(en_Program_PrintService);
     EnableLogOnRequest();
     if (CheckIsRunning())

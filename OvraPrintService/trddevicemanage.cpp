@@ -50,8 +50,10 @@ void TrdDeviceManage::RunPass(bool bForce)
             StartWorkers(listStatusWorker.size(), listNew.size());
             emit SgnStatusThreadStart();
         }
-        RemoveStaleStatusFiles(listNew);
+        // Replaced first: a worker writes its printer's file only while its entry is that
+        // printer, so no file of a queue that has left can come back after this removal.
         pPrinterList->Replace(GetInitPrinterList(listNew));
+        RemoveStaleStatusFiles(listNew);
         bForce = true;
     }
     SavePrinterInfo(listNew, bForce);

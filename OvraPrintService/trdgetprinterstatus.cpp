@@ -1,8 +1,8 @@
 #include "trdgetprinterstatus.h"
 
-#include "commandrunner.h"
+#include "cupsclient.h"
 #include "filemodes.h"
-#include "joblisting.h"
+#include "jobwatch.h"
 #include "modelinfo.h"
 #include "ovralog.h"
 #include "ovrapaths.h"
@@ -34,30 +34,16 @@ const unsigned char c_byGetStatus = 0x33;
 const unsigned char c_byCancelJob = 0x34;
 const int c_iJobChecksPerCycle = 5;
 const int c_iJobListRetries = 10;
-
-QStringList ReadLines(const QString& path, QTextCodec* pCodec, int iMaxLines = -1)
-{
-    QStringList lines;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return lines;
-    while (!file.atEnd() && (iMaxLines < 0 || lines.size() < iMaxLines)) {
-        QByteArray raw = file.readLine();
-        if (raw.endsWith('\n'))
-            raw.chop(1);
-        lines << pCodec->toUnicode(raw);
-    }
-    return lines;
-}
-
-QString UserName() { return QDir::homePath().section('/', -1); }
+const int c_iJobListRetryMs = 100;
 
 } // namespace
 
 TrdGetPrinterStatus::TrdGetPrinterStatus(QObject* parent)
-    : UtilThreadBase(parent), pCodec(QTextCodec::codecForName("utf-8"))
+    : UtilThreadBase(parent), pCodec(QTextCodec::codecForName("utf-8")), m_pCups(new CupsClient)
 {
 }
+
+TrdGetPrinterStatus::~TrdGetPrinterStatus() = default;
 
 void TrdGetPrinterStatus::Init(int iIndex, SharedPrinterList* pList)
 {
@@ -122,7 +108,7 @@ void TrdGetPrinterStatus::ApplyFailureRule(int iResult)
     } else if (++state.iConnectFailCount <= c_iFailuresBeforeOffline) {
         return;
     }
-    QFile::remove(OvraPaths::StatusFile(stCurrent.stInfo.strName));
+    ForOwnPrinter([this] { QFile::remove(OvraPaths::StatusFile(stCurrent.stInfo.strName)); });
     state.enCurrentStatus = en_Status_Offline;
     state.iNumberOfError = 0;
     state.iNumberOfWarning = 0;
@@ -131,9 +117,12 @@ void TrdGetPrinterStatus::ApplyFailureRule(int iResult)
     state.iConnectFailCount = 0;
 }
 
-QString TrdGetPrinterStatus::ScratchFile(const char* szPattern) const
+// The printer's file is touched only while the entry is still this worker's printer: a
+// queue that has just left the list keeps no file behind (the device manager removes
+// stale files after it replaced the list).
+bool TrdGetPrinterStatus::ForOwnPrinter(const std::function<void()>& fn)
 {
-    return OvraPaths::CfgDir() + QString::asprintf(szPattern, iPrinterIndex);
+    return pPrinterList && pPrinterList->WithSamePrinter(iPrinterIndex, stCurrent.stInfo, fn);
 }
 
 bool TrdGetPrinterStatus::CheckNeedStatus(int& iPeriod)
@@ -162,23 +151,13 @@ bool TrdGetPrinterStatus::CheckNeedStatus(int& iPeriod)
     }
 }
 
-// Asks CUPS whether the queue of this index is printing ("lpstat -p" first line).
+// Asks CUPS whether the queue of this index is printing.
 bool TrdGetPrinterStatus::PrinterIsPrinting()
 {
     stPrinterManager entry;
     if (!pPrinterList->CopyEntry(iPrinterIndex, entry))
         return false;
-    const QString strScratch = ScratchFile("printer_%d.tmp");
-    QDir().mkpath(OvraPaths::CfgDir());
-    RunCommandToFile("lpstat", QStringList() << "-p" << entry.stInfo.strName, strScratch);
-    const QStringList lines = ReadLines(strScratch, pCodec, 1);
-    QFile::remove(strScratch);
-    if (lines.isEmpty())
-        return false;
-    const QString& first = lines.first();
-    return first.contains("printing", Qt::CaseInsensitive)
-           || first.contains(QString::fromUtf8("正在打印"), Qt::CaseInsensitive)
-           || first.contains(QString::fromUtf8("сейчас печатает"), Qt::CaseInsensitive);
+    return m_pCups->QueueIsPrinting(entry.stInfo.strName);
 }
 
 bool TrdGetPrinterStatus::GetPrinterVidPid(const QString& strURI, int& iVendorId, int& iProductId)
@@ -241,13 +220,15 @@ int TrdGetPrinterStatus::CheckPrinterStatus(const unsigned char* pBuffer, int iL
     const QString strFile = OvraPaths::StatusFile(stCurrent.stInfo.strName);
     const bool bChanged = QFile::exists(strFile) ? CheckRecvBufChange(pBuffer, iLength) : true;
     if (bChanged) {
-        // Written aside and renamed into place: a reader never sees half a response.
-        QSaveFile file(strFile);
-        if (file.open(QIODevice::WriteOnly)) {
-            file.setPermissions(c_publicFilePermissions);
-            file.write(reinterpret_cast<const char*>(pBuffer), iLength);
-            file.commit();
-        }
+        ForOwnPrinter([&] {
+            // Written aside and renamed into place: a reader never sees half a response.
+            QSaveFile file(strFile);
+            if (file.open(QIODevice::WriteOnly)) {
+                file.setPermissions(c_publicFilePermissions);
+                file.write(reinterpret_cast<const char*>(pBuffer), iLength);
+                file.commit();
+            }
+        });
     }
     stPrinterState state;
     if (!DecodePrinterStatus(pBuffer, static_cast<unsigned long>(iLength), state))
@@ -269,22 +250,21 @@ bool TrdGetPrinterStatus::CheckRecvBufChange(const unsigned char* pBuffer, int i
     return true;
 }
 
+// While CUPS has no job for the queue, it is asked again every 100 ms, ten times at most:
+// an idle queue's check takes about a second, which sets the rhythm of the worker's
+// cycle. A scheduler that hangs is not asked again in the same check.
 void TrdGetPrinterStatus::CheckJobStatus()
 {
-    const QString strScratch = ScratchFile("printjob_%d.tmp");
-    const QStringList arguments = QStringList() << "-u" << UserName() << "-W" << "all" << "-l" << "-o"
-                                                << stCurrent.stInfo.strName;
-    QDir().mkpath(OvraPaths::CfgDir());
-    RunCommandToFile("lpstat", arguments, strScratch);
-    for (int i = 0; i < c_iJobListRetries && QFileInfo(strScratch).size() == 0; ++i) {
-        QThread::msleep(100);
-        RunCommandToFile("lpstat", arguments, strScratch);
+    const QString& strQueue = stCurrent.stInfo.strName;
+    enCupsAnswer enAnswer = en_Cups_Answered;
+    QList<stCupsJob> listCupsJobs = m_pCups->Jobs(strQueue, stCurrent.listJobState, &enAnswer);
+    for (int i = 0; i < c_iJobListRetries && listCupsJobs.isEmpty() && enAnswer != en_Cups_TimedOut; ++i) {
+        QThread::msleep(c_iJobListRetryMs);
+        listCupsJobs = m_pCups->Jobs(strQueue, stCurrent.listJobState, &enAnswer);
     }
-    const QStringList lines = ReadLines(strScratch, pCodec);
-    QFile::remove(strScratch);
 
     const QList<stJobState> listJobs =
-        ParseJobListing(lines, stCurrent.listJobState, [this](const stJobState&) {
+        DecideJobs(strQueue, listCupsJobs, stCurrent.listJobState, [this](const stJobState&) {
             OVRA_LOG("Cancel printer job:%s", qPrintable(stCurrent.stInfo.strName));
             CancelPrinterJob(stCurrent.stInfo.strPort);
         });

@@ -5,6 +5,10 @@
 #include "printerstate.h"
 #include "utilthreadbase.h"
 
+#include <functional>
+#include <memory>
+
+class CupsClient;
 class QTextCodec;
 class SharedPrinterList;
 
@@ -16,6 +20,7 @@ public:
     static constexpr int c_iFailuresBeforeOffline = 5;
 
     explicit TrdGetPrinterStatus(QObject* parent = nullptr);
+    ~TrdGetPrinterStatus() override;
 
     void Init(int iIndex, SharedPrinterList* pList);
 
@@ -52,5 +57,8 @@ public slots:
 private:
     void ApplyFailureRule(int iResult);
     bool PrinterIsPrinting();
-    QString ScratchFile(const char* szPattern) const;
+    bool ForOwnPrinter(const std::function<void()>& fn);
+
+    // The worker's own connection to CUPS, made on its thread at the first question.
+    std::unique_ptr<CupsClient> m_pCups;
 };

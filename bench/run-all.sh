@@ -21,6 +21,7 @@
 #     --idle-printers LIST   printer counts (default 1,8,32)
 #     --idle-seconds N       measuring window (default 60)
 #     --idle-warmup N        before the window (default 20)
+#     --idle-history N       finished jobs in CUPS's history meanwhile (default 0)
 #     --latency-changes N    changes per printer (default 20)
 #     --parser-time SECONDS  minimum time per parser benchmark (default 0.5)
 set -uo pipefail
@@ -36,13 +37,14 @@ repeat=3
 idle_printers=1,8,32
 idle_seconds=60
 idle_warmup=20
+idle_history=0
 latency_changes=20
 latency_pause=12000
 parser_time=0.5
 smoke=0
 bench_options "$0 [--build DIR] [--only LIST] [--smoke] [options] (see the head of the script)" \
-  build only smoke! scan-mb scan-pages usb-mb repeat idle-printers idle-seconds idle-warmup latency-changes \
-  parser-time -- "$@"
+  build only smoke! scan-mb scan-pages usb-mb repeat idle-printers idle-seconds idle-warmup idle-history \
+  latency-changes parser-time -- "$@"
 if [[ $smoke -eq 1 ]]; then
   scan_mb=8 usb_mb=1 repeat=1 idle_printers=2 idle_seconds=2 idle_warmup=1
   latency_changes=1 latency_pause=0 parser_time=0.01
@@ -92,7 +94,7 @@ scans() {
 
 services() {
   section idle "$here/service-idle.sh" --build "$build" --printers "$idle_printers" --seconds "$idle_seconds" \
-    --warmup "$idle_warmup"
+    --warmup "$idle_warmup" --history "$idle_history"
   section latency "$here/status-latency.sh" --build "$build" --changes "$latency_changes" --pause-ms "$latency_pause"
 }
 

@@ -6,10 +6,12 @@
 #   CPU seconds per minute of each program and of everything it starts, processes and
 #   threads started per minute, programs executed per minute (perf stat from the
 #   program's start, see lib/perfcount.sh), resident memory (VmRSS, VmHWM), cupsd's CPU
-#   per minute (the service's lpstat requests), and the files written into cfg/ per
+#   per minute (answering the service's questions), and the files written into cfg/ per
 #   minute by kind (inotify: status files, printer list, heartbeat, command scratch files).
+# With --history COUNT, CUPS first finishes COUNT jobs spread over the queues, so its job
+# history is that long while the service runs (500 is CUPS's default limit).
 # Prints one markdown table, a column per N and the increase per added printer.
-#   bench/service-idle.sh [--printers 1,8,32] [--seconds 60] [--warmup 20] [--build DIR]
+#   bench/service-idle.sh [--printers 1,8,32] [--seconds 60] [--warmup 20] [--history 0] [--build DIR]
 #   bench/service-idle.sh N [SECONDS] [BUILD_DIR]      (one printer count)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -19,12 +21,14 @@ here=$(cd "$(dirname "$0")" && pwd)
 printers=1,8,32
 seconds=60
 warmup=20
+history=0
 build=""
 if [[ ${1:-} =~ ^[0-9]+$ ]]; then
   printers=$1 seconds=${2:-$seconds} build=${3:-}
   set --
 fi
-bench_options "$0 [--printers 1,8,32] [--seconds 60] [--warmup 20] [--build DIR]" printers seconds warmup build -- "$@"
+bench_options "$0 [--printers 1,8,32] [--seconds 60] [--warmup 20] [--history 0] [--build DIR]" printers seconds warmup \
+  history build -- "$@"
 bench_init idle "$build"
 results="$work/results"
 mkdir -p "$results"
@@ -86,6 +90,7 @@ idle_run() (
   bench_private_cups
   bench_usb_bus
   bench_printers "$n" ready
+  bench_job_history "$history" "$n" || exit 1
   root="$work/root"
   export OVRA_INSTALL_ROOT="$root"
   bench_wait_alone OvraPrintService 300 || { echo "another print service keeps running" >&2; exit 1; }
@@ -138,6 +143,14 @@ processes_per_minute() { # N WHAT
   bench_calc "($(bench_kv "$line" tasks) - 0$(bench_kv "$line" threads)) * 60 / $(bench_kv "$line" span_s)" "%.0f"
 }
 
+per_printer_total() { # N: the CPU of the service and cupsd together, per printer
+  local service cupsd
+  service=$(per_minute "$1" service cpu_s "%.4f")
+  cupsd=$(per_minute "$1" cupsd cpu_s "%.4f")
+  [[ $service != n/a && $cupsd != n/a ]] || { echo "n/a"; return; }
+  bench_calc "($service + $cupsd) / $1" "%.3f"
+}
+
 cfg_per_minute() { # N KIND
   local line
   line=$(grep "^cfg " "$results/$1.kv") || { echo "n/a"; return; }
@@ -175,7 +188,7 @@ steps=""
 for ((i = 1; i < ${#counts_list[@]}; i++)); do steps+="${steps:+ / }${counts_list[i - 1]}→${counts_list[i]}"; done
 header="| idle, per minute | $(printf '%s printer(s) | ' "${counts_list[@]}")per added printer${steps:+ ($steps)} |"
 bench_md ""
-bench_md "Idle cost, ${seconds} s window after ${warmup} s warm-up; counted by $method; load average $load_before → $load_after"
+bench_md "Idle cost, ${seconds} s window after ${warmup} s warm-up, $history finished jobs in CUPS's history; counted by $method; load average $load_before → $load_after"
 bench_md ""
 bench_md "$header"
 bench_md "|---|$(printf -- '---|%.0s' "${counts_list[@]}")---|"
@@ -186,6 +199,7 @@ row "service threads started /min" per_minute service threads "%.0f"
 row "service RSS MiB (VmRSS)" value service rss_kib "1/1024"
 row "service peak RSS MiB (VmHWM)" value service hwm_kib "1/1024"
 row "cupsd CPU s/min" per_minute cupsd cpu_s "%.2f"
+row "service + cupsd CPU s/min per printer" per_printer_total
 row "tray CPU s/min" per_minute tray cpu_s "%.2f"
 row "tray processes started /min" processes_per_minute tray
 row "tray threads started /min" per_minute tray threads "%.0f"

@@ -8,10 +8,10 @@
 #   The service polls a printer once per cycle of its worker: the poll, then five job
 #   checks, each followed by a wait of period / 10 (USB: period 1500 ms, so 150 ms; a
 #   network printer that is neither "Ready" nor "Offline": 1000 ms, so 100 ms). A job
-#   check of an idle queue runs "lpstat" once and, while its output stays empty, ten
-#   times more 100 ms apart. One cycle therefore lasts
-#       USB:      5 × (11 × t_lpstat + 1000 ms + 150 ms) + t_poll = 5.75 s + 55 × t_lpstat + t_poll
-#       network:  5 × (11 × t_lpstat + 1000 ms + 100 ms) + t_poll = 5.50 s + 55 × t_lpstat + t_poll
+#   check of an idle queue asks CUPS for the queue's jobs once and, while it has none,
+#   ten times more 100 ms apart. One cycle therefore lasts
+#       USB:      5 × (11 × t_ask + 1000 ms + 150 ms) + t_poll = 5.75 s + 55 × t_ask + t_poll
+#       network:  5 × (11 × t_ask + 1000 ms + 100 ms) + t_poll = 5.50 s + 55 × t_ask + t_poll
 #   and a change waits up to one cycle for the poll that sees it (half of one on average).
 #   The tray monitor reads each status file once a second (by its modification time), so
 #   the row follows within one more second. A network printer in "Ready" is not polled
@@ -56,14 +56,10 @@ bench_wait_alone OvraPrinterTool 300 || { echo "another tray monitor keeps runni
 OVRA_DEBUG_LOG=1 bench_tray
 
 load_before=$(bench_loadavg)
-# The time of one "lpstat" job listing as the service runs it, meanwhile (median of 11).
+# The time of one job question as a worker asks it, meanwhile (median of 11).
 sleep 5
-for _ in $(seq 11); do
-  t0=$(date +%s.%N)
-  lpstat -u "$(id -un)" -W all -l -o latusb >/dev/null 2>&1
-  echo "ms=$(bench_calc "($(date +%s.%N) - $t0) * 1000" "%.0f")"
-done >"$work/lpstat.kv"
-lpstat_ms=$(bench_median "$work/lpstat.kv" ms)
+"$build/bench/tools/ovra-bench-cupsask" latusb 11 >"$work/ask.kv"
+ask_ms=$(bench_median "$work/ask.kv" ms)
 wait "$probe" || true
 load_after=$(bench_loadavg)
 
@@ -72,7 +68,7 @@ row() {
   local line cycle seen
   line=$(grep "^kind=$1 " "$work/probe.out") || { bench_md "| $2 | no result | | | |"; return; }
   [[ $(bench_kv "$line" settled) == 1 ]] || { bench_md "| $2 | never showed its first state | | | |"; return; }
-  cycle=$(bench_calc "$3 + 55 * $lpstat_ms" "%.0f")
+  cycle=$(bench_calc "$3 + 55 * $ask_ms" "%.0f")
   seen="$(bench_kv "$line" file_seen)/$(bench_kv "$line" changes)"
   bench_md "| $2: status file | $(bench_kv "$line" file_median_ms) | $(bench_kv "$line" file_p95_ms) | $seen |" \
     "≤ $cycle (median ≈ $((cycle / 2))) |"
@@ -85,7 +81,7 @@ row() {
 }
 
 bench_md ""
-bench_md "Status latency, $changes changes per printer; one lpstat job listing took $lpstat_ms ms (t_lpstat, median);" \
+bench_md "Status latency, $changes changes per printer; one job question to CUPS took $ask_ms ms (t_ask, median);" \
   "load average $load_before → $load_after"
 bench_md ""
 bench_md "| from a state change to | median ms | p95 ms | seen | bound from the polling cadence, ms |"

@@ -26,8 +26,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://ovra.invalid/")
-# The shared libraries (Qt 5, libusb 1.0, the C++ runtime) come from dpkg-shlibdeps; the
-# rest are programs the suite runs: lpstat and cancel (cups-client), ps (procps), and
+# The shared libraries (Qt 5, libusb 1.0, libcups, the C++ runtime) come from dpkg-shlibdeps;
+# the rest are programs the suite runs: cancel (cups-client), ps (procps), and
 # deb-systemd-helper for the maintainer scripts (init-system-helpers).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "cups-client, procps, init-system-helpers (>= 1.52)")

@@ -108,7 +108,7 @@ enum enJobStatus {
 };
 
 struct stJobState {
-    QString strJobId;        // as lpstat prints it, "queue-42"
+    QString strJobId;        // the queue name and CUPS job number, "queue-42"
     int iJobStatus = en_Job_HeaderOnly;
     int iReserved = -1;
 };

@@ -28,14 +28,29 @@ bool SharedPrinterList::CopyEntry(int i, stPrinterManager& entry) const
     return true;
 }
 
+bool SharedPrinterList::IsSamePrinter(int i, const stPrinterInfo& info) const
+{
+    if (i < 0 || i >= m_list.size())
+        return false;
+    const stPrinterInfo& listed = m_list.at(i).stInfo;
+    return listed.strName == info.strName && listed.strURI == info.strURI;
+}
+
+bool SharedPrinterList::WithSamePrinter(int i, const stPrinterInfo& info, const std::function<void()>& fn)
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    if (!IsSamePrinter(i, info))
+        return false;
+    fn();
+    return true;
+}
+
 bool SharedPrinterList::WriteBack(int i, const stPrinterManager& entry)
 {
     std::lock_guard<std::mutex> locker(m_mutex);
-    if (i < 0 || i >= m_list.size())
+    if (!IsSamePrinter(i, entry.stInfo))
         return false;
     stPrinterManager& target = m_list[i];
-    if (target.stInfo.strName != entry.stInfo.strName || target.stInfo.strURI != entry.stInfo.strURI)
-        return false;
     const bool bReady = target.bReady;
     target = entry;
     target.bReady = bReady;

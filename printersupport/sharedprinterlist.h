@@ -7,6 +7,7 @@
 
 #include <QList>
 
+#include <functional>
 #include <mutex>
 
 class SharedPrinterList
@@ -22,6 +23,11 @@ public:
     // (same queue name and URI); the entry keeps its own bReady. False when dropped.
     bool WriteBack(int i, const stPrinterManager& entry);
 
+    // Runs fn with the list held if entry i still is the printer of info (same queue name
+    // and URI), so the list cannot be replaced meanwhile; false, fn not run, otherwise.
+    // For a worker's write or delete of its printer's file: fn must be quick.
+    bool WithSamePrinter(int i, const stPrinterInfo& info, const std::function<void()>& fn);
+
     void Replace(const QList<stPrinterManager>& list);
     void SetAllReady();
 
@@ -29,6 +35,8 @@ public:
     QList<stPrinterInfo> Infos() const;
 
 private:
+    bool IsSamePrinter(int i, const stPrinterInfo& info) const;   // with the mutex held
+
     // A std::mutex rather than a QMutex: ThreadSanitizer sees its locking, while a QMutex
     // locks through futexes inside Qt, out of its sight unless Qt itself is built with it.
     mutable std::mutex m_mutex;

@@ -41,11 +41,13 @@ QProcessEnvironment ServiceFixture::Environment() const
     return env;
 }
 
-bool ServiceFixture::StartService(const QProcessEnvironment& extra)
+bool ServiceFixture::StartService(const QProcessEnvironment& extra, const QStringList& unset)
 {
     QProcessEnvironment env = Environment();
     for (const QString& key : extra.keys())
         env.insert(key, extra.value(key));
+    for (const QString& key : unset)
+        env.remove(key);
     m_service.setProcessEnvironment(env);
     m_service.setProcessChannelMode(QProcess::ForwardedChannels);
     m_service.start(OVRA_SERVICE_BINARY, QStringList());
@@ -135,6 +137,16 @@ QProcessEnvironment UsbEmulator::PreloadEnvironment() const
     env.insert("LD_PRELOAD", "libumockdev-preload.so.0");
     env.insert("UMOCKDEV_DIR", m_umockdevDir);
     return env;
+}
+
+ovraemu::EmuPrinterState EmuState(const char* szProduct, const char* szSerial, uint8_t statusCode, uint32_t toner)
+{
+    ovraemu::EmuPrinterState state;
+    state.product = szProduct;
+    state.serial = szSerial;
+    state.statusCode = statusCode;
+    state.SetCounter(0x1000, toner);
+    return state;
 }
 
 QString HexBytes(const std::vector<uint8_t>& bytes)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "printerstate.h"
+#include "printerstatebuilder.h"
 #include "privatecups.h"
 
 #include <QProcess>
@@ -17,8 +18,9 @@ public:
 
     bool StartCups(QString* error);
     bool AddQueue(const QString& name, const QString& uri, const QString& ppd);
-    // Starts the service with the environment of this fixture (plus extra variables).
-    bool StartService(const QProcessEnvironment& extra = QProcessEnvironment());
+    // Starts the service with the environment of this fixture, plus extra variables and
+    // without those named in unset.
+    bool StartService(const QProcessEnvironment& extra = QProcessEnvironment(), const QStringList& unset = {});
     void StopService();
 
     // Runs a second service process; its exit code, or -1 when it did not end within ms.
@@ -61,6 +63,9 @@ private:
     QString m_umockdevDir;
     QProcess m_process;
 };
+
+// An emulated printer's state: its product and serial, status code and toner left.
+ovraemu::EmuPrinterState EmuState(const char* szProduct, const char* szSerial, uint8_t statusCode, uint32_t toner);
 
 // Hex text of bytes, as the emulator's control commands take them.
 QString HexBytes(const std::vector<uint8_t>& bytes);

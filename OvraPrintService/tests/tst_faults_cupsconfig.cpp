@@ -113,7 +113,7 @@ private slots:
         const QByteArray root = m_root->path().toLocal8Bit();
         qputenv("OVRA_INSTALL_ROOT", root);
         qputenv("CUPS_SERVERROOT", root + "/cups");
-        qputenv("CUPS_SERVER", root + "/no-cupsd.sock");   // the workers' lpstat finds no scheduler
+        qputenv("CUPS_SERVER", root + "/no-cupsd.sock");   // the workers find no scheduler
         for (const char* queue : c_szQueues)
             WriteFile(OvraPaths::CupsPpdFile(queue), "*PPD-Adobe: \"4.3\"\n*ModelName: \"Ovra P2200DN\"\n");
         WriteFile(Conf(), c_printersConf);

@@ -56,7 +56,8 @@ private slots:
         fixture.Cups().Stop();
         const QByteArray beat = Heartbeat();
         QCOMPARE(usb.Command("status 2 " + HexBytes(Body(0x10, 8800))), QString("ok"));
-        // Every job check now waits for lpstat in vain (ten retries), so a cycle takes longer.
+        // Every job check now asks in vain (ten retries, each refused at once): a cycle of
+        // the worker keeps the rhythm of an idle queue.
         QTRY_COMPARE_WITH_TIMEOUT(fixture.StatusFileBytes(c_szQueue), FileOf(Body(0x10, 8800)), 30000);
         QTRY_VERIFY_WITH_TIMEOUT(Heartbeat() != beat, 15000);
         QCOMPARE(fixture.Service().state(), QProcess::Running);

@@ -1,13 +1,15 @@
 // The files the print service writes have their modes whatever umask it was started
 // with (here the most open one, 0): the printer list, the status files, the heartbeat
 // and the log are readable by everyone and writable by the service only; the scratch
-// files of lpstat's output are the service's alone, so nobody slips lines into them.
+// file of a command's output (its "ps" listing) is the service's alone, so nobody slips
+// lines into it.
 // The log is never written through a link put in its place.
 #include "commandrunner.h"
 #include "ovralog.h"
 #include "ovrapaths.h"
 #include "ovraprogram.h"
 #include "printerinfo.h"
+#include "sharedprinterlist.h"
 #include "trddevicemanage.h"
 #include "trdgetprinterstatus.h"
 
@@ -53,8 +55,13 @@ private slots:
 
     void statusFilesAreReadOnlyForOthers()
     {
+        SharedPrinterList list;
+        stPrinterManager entry;
+        entry.stInfo.strName = "q";
+        list.Replace({entry});
         TrdGetPrinterStatus worker;
-        worker.stCurrent.stInfo.strName = "q";
+        worker.Init(0, &list);
+        worker.stCurrent = entry;
         const unsigned char first[] = {0x1B, 0x01, 0x02};
         const unsigned char second[] = {0x1B, 0x03, 0x04, 0x05};
         worker.CheckPrinterStatus(first, int(sizeof(first)));
@@ -72,7 +79,8 @@ private slots:
 
     void scratchFilesAreTheServicesOwn()
     {
-        const QString scratch = OvraPaths::CfgDir() + "printjob_0.tmp";
+        const QString scratch = OvraPaths::TempDir() + "ps.tmp";
+        QVERIFY(QDir().mkpath(OvraPaths::TempDir()));
         QCOMPARE(RunCommandToFile("echo", {"job"}, scratch), 0);
         QCOMPARE(ModeOf(scratch), 0600);
         QFile file(scratch);

@@ -2,23 +2,7 @@
 // service runs under umockdev's preload library, a private cupsd holds the queue.
 #include "servicefixture.h"
 
-#include "printerstatebuilder.h"
-
 #include <QtTest>
-
-namespace {
-
-ovraemu::EmuPrinterState Printing()
-{
-    ovraemu::EmuPrinterState state;
-    state.product = "Ovra P2200DN";
-    state.serial = "USBE2E01";
-    state.statusCode = 0x10;
-    state.SetCounter(0x1000, 5000);
-    return state;
-}
-
-} // namespace
 
 class TestServiceUsbE2E : public QObject
 {
@@ -33,7 +17,7 @@ private slots:
 
         UsbEmulator usb(fixture.Root());
         QVERIFY(usb.Start("3a53:0122:USBE2E01"));
-        const std::vector<uint8_t> body = ovraemu::BuildStatusBody(Printing());
+        const std::vector<uint8_t> body = ovraemu::BuildStatusBody(EmuState("Ovra P2200DN", "USBE2E01", 0x10, 5000));
         QCOMPARE(usb.Command("status 2 " + HexBytes(body)), QString("ok"));
         QVERIFY(fixture.StartService(usb.PreloadEnvironment()));
 

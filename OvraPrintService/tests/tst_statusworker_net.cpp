@@ -199,6 +199,51 @@ private slots:
         QCOMPARE(worker.stCurrent.stState.iConnectFailCount, 1);
     }
 
+    // The device manager replaced the list while the worker was part-way through its
+    // cycle: the worker neither writes nor deletes the file of a queue that is no longer
+    // its own, whether the queue left or another worker serves it now.
+    void removedQueueKeepsNoFile_data()
+    {
+        QTest::addColumn<bool>("movedToIndex1");
+        QTest::newRow("queue left the list") << false;
+        QTest::newRow("queue moved to another index") << true;
+    }
+
+    void removedQueueKeepsNoFile()
+    {
+        QFETCH(bool, movedToIndex1);
+        NetPrinter printer("127.0.0.60", PrintingState());
+        QVERIFY(printer.Start());
+        TrdGetPrinterStatus worker;
+        MakeWorker(worker, "127.0.0.60");
+        stPrinterManager other = worker.stCurrent;
+        other.stInfo.strName = "net-other";
+        other.stInfo.strURI = "socket://127.0.0.61:9100";
+        const QByteArray otherWorkersFile("written by worker 1");
+        if (movedToIndex1) {
+            m_list.Replace({other, worker.stCurrent});
+            QVERIFY(QDir().mkpath(OvraPaths::CfgDir()));
+            QFile file(StatusFile(worker));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(otherWorkersFile) > 0);
+        } else {
+            m_list.Replace({other});
+        }
+        const QByteArray before = FileBytes(StatusFile(worker));
+
+        QCOMPARE(worker.PollPrinter(), 0);
+        QCOMPARE(printer.StatusRequests(), 1);
+        QCOMPARE(FileBytes(StatusFile(worker)), before);
+        QCOMPARE(QFile::exists(StatusFile(worker)), movedToIndex1);
+        // The failure rule: the file stays as it is too.
+        worker.stCurrent.stInfo.strPort.clear();   // an empty address fails at once
+        worker.stCurrent.stState.iConnectFailCount = TrdGetPrinterStatus::c_iFailuresBeforeOffline;
+        QCOMPARE(worker.PollPrinter(), -1);
+        QCOMPARE(worker.stCurrent.stState.enCurrentStatus, int(en_Status_Offline));
+        QCOMPARE(FileBytes(StatusFile(worker)), before);
+        QCOMPARE(QFile::exists(StatusFile(worker)), movedToIndex1);
+        QVERIFY(!m_list.WriteBack(0, worker.stCurrent));
+    }
+
     void notPolledBeforeTheListWasSaved()
     {
         NetPrinter printer("127.0.0.56", PrintingState());

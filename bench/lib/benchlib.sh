@@ -190,6 +190,22 @@ bench_printers() {
   done
 }
 
+# bench_job_history COUNT: COUNT finished jobs in CUPS's history, spread over the queues
+# bench1..benchN of bench_printers (the backends complete them at once meanwhile).
+bench_job_history() {
+  local count=$1 queues=$2 i data="$work/history.job"
+  [[ $count -gt 0 ]] || return 0
+  echo "history job" >"$data"
+  touch "$bench_cups/complete-jobs"
+  for ((i = 0; i < count; i++)); do
+    "$bench_top/testharness/cups/ovra-test-cups" print "$bench_cups" "bench$((i % queues + 1))" "$data" >/dev/null
+  done
+  bench_wait_for 600 bench_no_jobs_pending || { echo "the history jobs did not finish" >&2; return 1; }
+  rm -f "$bench_cups/complete-jobs"
+}
+
+bench_no_jobs_pending() { [[ -z $(lpstat -W not-completed -o 2>/dev/null) ]]; }
+
 # bench_service [WRAPPER...]: the print service on the emulated USB bus, optionally
 # under a wrapper (perf stat ...); $bench_pid is the wrapper's or the service's pid.
 bench_service() {

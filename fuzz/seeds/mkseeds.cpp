@@ -1,6 +1,6 @@
 // Writes the binary seeds of the fuzz targets into <folder>/<target>/: valid printer
 // status responses and network-settings replies as the emulators build them, USB and
-// network scanner conversations, and scan client sessions.
+// network scanner conversations, scan client sessions, and CUPS's answers about jobs.
 #include "fakeusb.h"
 #include "fuzzenv.h"
 #include "netform.h"
@@ -8,6 +8,8 @@
 #include "printerstatebuilder.h"
 #include "scannerscripts.h"
 #include "settingsresponder.h"
+
+#include <cups/cups.h>
 
 #include <cstdio>
 #include <cstring>
@@ -220,6 +222,56 @@ void Dispatcher()
     Seed(target, "undefined-and-cut", Raw(int32_t(20)) + Raw(int32_t(-1)) + Raw(int32_t(USB_REOPEN_DEV)) + "cut");
 }
 
+// ---- CUPS's answers to Get-Jobs and Get-Job-Attributes
+ssize_t AppendIpp(void* pContext, ipp_uchar_t* pBuffer, size_t iBytes)
+{
+    static_cast<std::string*>(pContext)->append(reinterpret_cast<const char*>(pBuffer), iBytes);
+    return ssize_t(iBytes);
+}
+
+struct stSeedJob {
+    int iId;
+    int iState;
+    std::vector<const char*> reasons;
+    const char* szMessage;
+};
+
+std::string IppJobs(const std::vector<stSeedJob>& jobs)
+{
+    ipp_t* pResponse = ippNew();
+    ippSetStatusCode(pResponse, IPP_STATUS_OK);
+    ippSetRequestId(pResponse, 1);
+    ippAddString(pResponse, IPP_TAG_OPERATION, IPP_TAG_CHARSET, "attributes-charset", nullptr, "utf-8");
+    ippAddString(pResponse, IPP_TAG_OPERATION, IPP_TAG_LANGUAGE, "attributes-natural-language", nullptr, "en");
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        if (i > 0)
+            ippAddSeparator(pResponse);
+        const stSeedJob& job = jobs[i];
+        ippAddInteger(pResponse, IPP_TAG_JOB, IPP_TAG_INTEGER, "job-id", job.iId);
+        ippAddInteger(pResponse, IPP_TAG_JOB, IPP_TAG_ENUM, "job-state", job.iState);
+        ippAddStrings(pResponse, IPP_TAG_JOB, IPP_TAG_KEYWORD, "job-state-reasons", int(job.reasons.size()), nullptr,
+                      job.reasons.data());
+        if (job.szMessage)
+            ippAddString(pResponse, IPP_TAG_JOB, IPP_TAG_TEXT, "job-printer-state-message", nullptr, job.szMessage);
+    }
+    std::string bytes;
+    ippWriteIO(&bytes, AppendIpp, 1, nullptr, pResponse);
+    ippDelete(pResponse);
+    return bytes;
+}
+
+void CupsJobs()
+{
+    const std::string target = "fuzz_cupsjobs";
+    Seed(target, "printing", IppJobs({{7, IPP_JSTATE_PROCESSING, {"job-printing"}, "Sending data to printer."},
+                                      {8, IPP_JSTATE_PENDING, {"none"}, nullptr}}));
+    Seed(target, "processing", IppJobs({{3, IPP_JSTATE_PROCESSING, {"job-hold-until-specified"}, "Processing page 2"},
+                                        {4, IPP_JSTATE_HELD, {"job-hold-until-specified"}, "Processing"}}));
+    Seed(target, "canceled", IppJobs({{7, IPP_JSTATE_CANCELED, {"job-canceled-by-user"}, nullptr},
+                                      {9, IPP_JSTATE_COMPLETED, {"job-completed-successfully"}, "Ready"}}));
+    Seed(target, "empty", IppJobs({}));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -234,5 +286,6 @@ int main(int argc, char** argv)
     UsbScanner();
     NetScanner();
     Dispatcher();
+    CupsJobs();
     return 0;
 }

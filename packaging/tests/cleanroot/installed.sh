@@ -43,7 +43,7 @@ check_installed() {
   done
 
   # The programs the suite runs besides its own.
-  for tool in lpstat cancel ps grep chmod; do
+  for tool in cancel ps grep chmod; do
     in_root "$root" sh -c "command -v $tool" >/dev/null || fail "$tool, which the programs run, is not installed"
   done
 

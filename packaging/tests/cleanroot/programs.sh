@@ -101,9 +101,9 @@ check_print_service() {
     return
   fi
 
-  # No cupsd runs in the root: lpstat fails, so the printer once "Ready" is not polled
-  # again; the first poll is what this check needs. CUPS_SERVER keeps lpstat off any
-  # scheduler of the machine.
+  # No cupsd runs in the root: CUPS cannot be asked, so the printer once "Ready" is not
+  # polled again; the first poll is what this check needs. CUPS_SERVER keeps the service
+  # off any scheduler of the machine.
   run_unit_program "$root" "$unit" CUPS_SERVER=/run/cups/cups.sock >"$work/printservice.log" 2>&1 &
   wait_for 30 all_nonempty "$cfg/printerlist.ini" "$cfg/$QUEUE.dat" "$cfg/service.hb" ||
     fail "no printer list, status file or heartbeat in $install_root/cfg after 30 s: $(ls "$cfg" 2>&1)"
