@@ -2,6 +2,7 @@
 // exchange (status file, change detection, decoding), and the status file as the
 // tray monitor and the tools read it back.
 #include "fuzzenv.h"
+#include "sharedprinterlist.h"
 #include "statusfile.h"
 #include "trdgetprinterstatus.h"
 #include "utilprinterstatus.h"
@@ -38,12 +39,18 @@ void CheckDecoded(const stPrinterState& state)
           "supply serial beyond capacity");
 }
 
+// The worker of index 0, whose entry in its list is the queue.
 TrdGetPrinterStatus& Worker()
 {
     static TrdGetPrinterStatus* worker = [] {
         ovrafuzz::FuzzRoot();
+        auto* list = new SharedPrinterList;
+        stPrinterManager entry;
+        entry.stInfo.strName = c_szQueue;
+        list->Replace({entry});
         auto* created = new TrdGetPrinterStatus;
-        created->stCurrent.stInfo.strName = c_szQueue;
+        created->Init(0, list);
+        created->stCurrent = entry;
         return created;
     }();
     return *worker;
