@@ -20,6 +20,9 @@
 
 // The daemon's listening port on 127.0.0.1.
 constexpr uint16_t OVRA_SCAN_DAEMON_DEFAULT_PORT = 7001;
+// The maker's USB vendor ID (the model table's). USB_FIND_DEV and USB_REOPEN_DEV find
+// only devices of this vendor, whatever vendor a client names.
+constexpr uint16_t OVRA_USB_VENDOR_ID = 0x3A53;
 // Most device records one USB_FIND_DEV (and USB_REOPEN_DEV) looks at.
 constexpr int OVRA_USB_DEV_MAX = 64;
 // Sizes of the character arrays.

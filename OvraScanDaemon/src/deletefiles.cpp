@@ -29,7 +29,7 @@ int deleteFileList(const char* basePath, const char* subStr)
         return 0;
     }
     if (!isScanBaseName(subStr)) {
-        OvraLogErr("not a scan file name:%s", subStr);
+        OvraLogErr("not a scan file name:%s", logSafe(subStr).c_str());
         return 0;
     }
     DIR* dir = opendir(basePath);
@@ -51,7 +51,7 @@ int deleteFileList(const char* basePath, const char* subStr)
 bool deletePageFile(const char* path)
 {
     if (!isPageFilePath(path)) {
-        OvraLogErr("not a page file, not deleted:%s", path);
+        OvraLogErr("not a page file, not deleted:%s", logSafe(path).c_str());
         return false;
     }
     struct stat info;

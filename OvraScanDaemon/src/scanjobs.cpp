@@ -176,11 +176,14 @@ void cmdTcpScanAbort(stConnectionState& st)
     // the data stream, and a data process still running would send the client
     // a record of that failure ahead of this command's reply.
     killDataProcess(st);
-    int32_t result = c_iNotOwnHandle;
-    if (ownsDataConnection(st, req.socket.tcpFromScanner)) {
-        st.dataConnFds.erase(req.socket.tcpFromScanner);
-        result = ovra_http_ScanAbort(req.socket);
-    }
+    // The abort goes to the scanner whoever asks; only a data connection of this
+    // connection process is closed with it.
+    OvraSocket socket = req.socket;
+    if (ownsDataConnection(st, socket.tcpFromScanner))
+        st.dataConnFds.erase(socket.tcpFromScanner);
+    else
+        socket.tcpFromScanner = -1;
+    const int32_t result = ovra_http_ScanAbort(socket);
     deleteFileList(scanDirNoSlash().c_str(), wireString(req.fileName).c_str());
     sendReply(st, &result, sizeof(result), "send TCPScanAbortReq err");
 }

@@ -131,6 +131,22 @@ void OvraLogErrNoEol(const char* format, ...)
     va_end(args);
 }
 
+std::string logSafe(const char* text)
+{
+    std::string safe;
+    for (const char* p = text ? text : ""; *p; ++p) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if (c < 0x20 || c == 0x7F || c == '\\') {
+            char escaped[5];
+            snprintf(escaped, sizeof(escaped), "\\x%02x", c);
+            safe += escaped;
+        } else {
+            safe += static_cast<char>(c);
+        }
+    }
+    return safe;
+}
+
 void OvraLogSignal(int sig)
 {
     if (!outFile)

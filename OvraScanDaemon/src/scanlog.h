@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 extern FILE* outFile;   // info log
 extern FILE* errFile;   // error log
@@ -24,6 +25,10 @@ void OvraLogErr(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // The same without the line end.
 void OvraLogInfoNoEol(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void OvraLogErrNoEol(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// A name from a client or a device as it goes into a log line: control characters and
+// backslashes written as "\xNN", so that it can never end the line or forge another.
+std::string logSafe(const char* text);
 
 // Writes the signal handler's two lines to the info log using only
 // async-signal-safe calls.

@@ -26,8 +26,16 @@ void simpleScannerCommand(stConnectionState& st, const char* recvErr, const char
     sendReply(st, &result, sizeof(result), sendErr);
 }
 
+// The devices of the client's request. Only the maker's devices are ever opened: the
+// daemon runs as root, and an abort on an open device resets it, so a request naming
+// another vendor finds nothing.
 int findDevices(std::vector<OVRA_USB_DEV>& list, int32_t vid, int32_t pid, bool compareWithPID)
 {
+    list.clear();
+    if ((vid & 0xFFFF) != OVRA_USB_VENDOR_ID) {
+        OvraLogInfo("vendor %04x is not served", static_cast<unsigned>(vid & 0xFFFF));
+        return 0;
+    }
     list.assign(OVRA_USB_DEV_MAX, OVRA_USB_DEV{});
     return ovra_find_device(static_cast<uint16_t>(vid & 0xFFFF), static_cast<uint16_t>(pid & 0xFFFF),
                             list.data(), compareWithPID, OVRA_USB_DEV_MAX);

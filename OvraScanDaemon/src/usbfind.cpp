@@ -84,7 +84,7 @@ void readDeviceString(int dev, int index, char (&field)[OVRA_USB_STRING_SIZE], c
         return;
     int n = ovra_get_string_simple(dev, index, field, sizeof(field));
     if (n > 0)
-        OvraLogInfo("- %s: %s", label, field);
+        OvraLogInfo("- %s: %s", label, logSafe(field).c_str());
     else
         field[0] = '\0';
 }

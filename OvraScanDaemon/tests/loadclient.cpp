@@ -5,7 +5,6 @@
 #include "testsupport.h"
 
 #include <cstring>
-#include <dirent.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -20,19 +19,9 @@ const int c_mixKinds = 20;
 const int c_firstNetworkKind = 17;
 const int c_twoWritesKind = 14;   // an undefined command, then USB_OPEN_DEV
 const uint16_t c_absentVendor = 0xFFFE;
-
-// USB_FIND_DEV finds nothing of an absent vendor: 0 devices, or -1 when the
-// daemon has no USB directory to look in.
-int32_t expectedDeviceCount()
-{
-    for (const char* path : {"/dev/bus/usb", "/proc/bus/usb"}) {
-        if (DIR* dir = opendir(path)) {
-            closedir(dir);
-            return 0;
-        }
-    }
-    return -1;
-}
+// An address no scanner listens on: an abort reaches the scanner whoever names it, so
+// one sent to a real scanner would end other clients' scans.
+const char c_szNoScanner[] = "127.0.0.199";
 
 std::string familyText(int index)
 {
@@ -180,7 +169,7 @@ bool LoadClient::UsbCommand(int kind, int32_t handle)
                CheckBaseName(ovrascan::WireText(r.value.fileName));
     }
     case 12: return Check(m_client->UsbAbort(handle, "").value == 9, "USB_SCAN_ABORT");
-    case 13: return Check(m_client->NetAbort(ovrascan::NetScannerSocket(m_scanner.Address(), handle), "").value == 9,
+    case 13: return Check(m_client->NetAbort(ovrascan::NetScannerSocket(c_szNoScanner, handle), "").value == 9,
                           "TCP_SCAN_ABORT");
     case c_twoWritesKind: {
         // An undefined command has no reply; the next command is read as usual.
@@ -194,8 +183,9 @@ bool LoadClient::UsbCommand(int kind, int32_t handle)
                OpenDevRefused();
     }
     default: {
+        // Another vendor's devices are never looked for: always none.
         Reply<ovrascan::FoundDevices> r = m_client->FindUsbDevices(c_absentVendor, c_absentVendor, true);
-        return Check(r.Ok() && r.value.count == expectedDeviceCount(), "USB_FIND_DEV " + r.transportError);
+        return Check(r.Ok() && r.value.count == 0, "USB_FIND_DEV " + r.transportError);
     }
     }
 }

@@ -2,9 +2,11 @@
 
 #include "testsupport.h"
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <unistd.h>
 #include <string>
 
 namespace {
@@ -100,6 +102,29 @@ int openDescriptorCount(pid_t pid)
         count += entry->d_name[0] != '.' ? 1 : 0;
     closedir(dir);
     return count;
+}
+
+bool hasOpen(pid_t pid, const std::string& path)
+{
+    char wanted[PATH_MAX];
+    if (!realpath(path.c_str(), wanted))
+        return false;
+    DIR* dir = opendir(procPath(pid, "fd").c_str());
+    if (!dir)
+        return false;
+    bool found = false;
+    while (struct dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        char target[PATH_MAX];
+        const ssize_t n = readlink((procPath(pid, "fd") + "/" + entry->d_name).c_str(), target, sizeof(target) - 1);
+        if (n > 0) {
+            target[n] = '\0';
+            found = found || std::string(target) == wanted;
+        }
+    }
+    closedir(dir);
+    return found;
 }
 
 long residentKiB(pid_t pid)

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <sys/types.h>
+
+#include <string>
 #include <vector>
 
 // The processes whose parent is `pid`.
@@ -16,5 +18,7 @@ char processState(pid_t pid);
 std::vector<pid_t> zombieDescendants(pid_t pid);
 // Open descriptors of the process, -1 when it cannot be read.
 int openDescriptorCount(pid_t pid);
+// Whether one of the process's descriptors is the file at path.
+bool hasOpen(pid_t pid, const std::string& path);
 // VmRSS of the process in KiB, -1 when it cannot be read.
 long residentKiB(pid_t pid);

@@ -5,6 +5,7 @@
 #include "connection.h"
 #include "fakenetscanner.h"
 #include "fakeusb.h"
+#include "procinfo.h"
 #include "scanlog.h"
 #include "scanpaths.h"
 #include "testcheck.h"
@@ -22,7 +23,7 @@ namespace {
 
 std::string g_root;
 bool g_netSkipped = false;
-const uint16_t c_vid = 0x2E5A;
+const uint16_t c_vid = OVRA_USB_VENDOR_ID;
 
 // A connection process serving one end of a socket pair.
 struct stConnection {
@@ -286,6 +287,47 @@ void reopenBySerialNumber()
     CHECK_EQ(intReply(c.fd, USB_SCAN_UNLOCK, res.fd), 0);
 }
 
+// A request naming another vendor finds nothing, and the daemon (root) opens none of
+// that vendor's devices: an abort on an open device resets it.
+void otherVendorsAreNeverOpened()
+{
+    FakeUsbBed bed;
+    bed.useAsUsbPath();
+    bed.addDevice("001", "003", scannerDevice(1, u"OURS"));
+    stFakeUsbDevice foreign = scannerDevice(1, u"DISK");
+    foreign.vid = 0x2E5A;
+    bed.addDevice("001", "004", foreign);
+    const std::string foreignNode = bed.root() + "/001/004";
+    stConnection c;
+    const struct {
+        int32_t vid;
+        bool comparePid;
+    } rows[] = {{0x2E5A, true}, {0x2E5A, false}, {0, false}};
+    for (const auto& row : rows) {
+        int32_t count = -5;
+        findDevices(c.fd, row.vid, 1, row.comparePid, count);
+        CHECK_EQ(count, 0);
+    }
+    int32_t count = 0;
+    std::vector<USBFindDevRes> devs = findDevices(c.fd, c_vid, 0, false, count);
+    CHECK_EQ(count, 1);
+    if (count != 1)
+        return;
+    CHECK_STR(devs[0].SerialNumber, "OURS");
+
+    USBReopenDevReq req;
+    memset(&req, 0, sizeof(req));
+    req.devfd = devs[0].fd;
+    req.vid = 0x2E5A;
+    req.pid = 1;
+    strcpy(req.SerialNumber, "DISK");
+    sendCommand(c.fd, USB_REOPEN_DEV, req);
+    CHECK_EQ(recvRecord<USBReopenDevRes>(c.fd).ret, 9);
+    CHECK_EQ(intReply(c.fd, USB_OPEN_DEV, devs[0].fd), 0);   // its own device kept
+    CHECK(!hasOpen(c.pid, foreignNode));
+    CHECK(hasOpen(c.pid, bed.root() + "/001/003"));
+}
+
 // Collects record replies until one ends the scan.
 template <typename Record>
 std::vector<Record> readRecords(int fd, int (*result)(const Record&))
@@ -500,8 +542,15 @@ void deleteFileOutsideTheScanDirectory()
     copyToWire(missing.fileName, pageFileName(scanBaseName(1, 1), 1));
     sendCommand(c.fd, CMD_DELETE_FILE, missing);
     CHECK(nothingArrives(c.fd, 300));
+    // A name cannot forge a line in the world-readable log.
+    CmdDeleteFileReq forged;
+    copyToWire(forged.fileName, "x\n[OvraScanSDK] forged\\");
+    sendCommand(c.fd, CMD_DELETE_FILE, forged);
+    CHECK(nothingArrives(c.fd, 300));
     CHECK(fileExists(outside));
     CHECK(fileExists(scanInfoLogPath()));
+    CHECK(logContains(scanErrLogPath(), "not a page file, not deleted:x\\x0a[OvraScanSDK] forged\\x5c\n"));
+    CHECK(!logContains(scanErrLogPath(), "\n[OvraScanSDK] forged"));
     CHECK_EQ(intReply(c.fd, USB_OPEN_DEV, 3), 9);   // the connection goes on
 }
 
@@ -602,14 +651,21 @@ void networkAbortMidScan()
     pid_t dataPid = killedPid();
     CHECK(dataPid > 0 && !signalProcess(dataPid, 0));
     CHECK(nothingArrives(c.fd, 200));
-    // The data connection was given up: naming it again is refused.
+    // The data connection was given up: naming it again closes nothing, but the abort
+    // still reaches the scanner, from this connection or from one that never owned it
+    // (whose own descriptor of that number stays open: its reply arrives).
     sendCommand(c.fd, TCP_SCAN_ABORT, abort);
-    CHECK_EQ(recvRecord<int32_t>(c.fd, nullptr), 9);
+    CHECK_EQ(recvRecord<int32_t>(c.fd, nullptr), 0);
+    {
+        stConnection other;
+        sendCommand(other.fd, TCP_SCAN_ABORT, abort);
+        CHECK_EQ(recvRecord<int32_t>(other.fd, nullptr), 0);
+    }
     scanner.stop();
-    bool abortPosted = false;
+    int abortsPosted = 0;
     for (const std::string& request : scanner.httpRequests())
-        abortPosted = abortPosted || request.find("SCANTYPE=4") != std::string::npos;
-    CHECK(abortPosted);
+        abortsPosted += request.find("SCANTYPE=4") != std::string::npos ? 1 : 0;
+    CHECK_EQ(abortsPosted, 3);
 }
 
 void networkQueries()
@@ -672,6 +728,7 @@ int main()
         TEST_CASE(scannerCommandsThroughTheConnection),
         TEST_CASE(handlesOfOthersAreRefused),
         TEST_CASE(reopenBySerialNumber),
+        TEST_CASE(otherVendorsAreNeverOpened),
         TEST_CASE(usbThreePageScan),
         TEST_CASE(usbAbortMidScan),
         TEST_CASE(scanEndsWhenAPageFileCannotBeCreated),

@@ -22,7 +22,7 @@ extern char** environ;
 namespace {
 
 const uint16_t c_port = 27145;
-const uint16_t c_vid = 0x2E5A;
+const uint16_t c_vid = OVRA_USB_VENDOR_ID;
 // One client connection for all cases: like the kernel, the emulator lets
 // only the descriptor that first used a scanner's interface use it.
 int g_fd = -1;

@@ -23,7 +23,7 @@
 namespace {
 
 const uint16_t c_port = 27148;
-const uint16_t c_vid = 0x2E5A;
+const uint16_t c_vid = OVRA_USB_VENDOR_ID;
 const uint16_t c_pid = 0x0132;
 const size_t c_pageBytes = 60000;
 const char* const c_szScannerIp = "127.0.0.203";

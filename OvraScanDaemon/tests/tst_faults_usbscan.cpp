@@ -16,7 +16,7 @@
 namespace {
 
 const uint16_t c_port = 27146;
-const uint16_t c_vid = 0x2E5A;
+const uint16_t c_vid = OVRA_USB_VENDOR_ID;
 const uint16_t c_pid = 0x0131;
 const char* const c_szSerial = "UNPLUG-1";
 

@@ -12,7 +12,7 @@
 namespace ovrascan {
 
 // The maker's USB vendor ID (the model table's).
-constexpr uint16_t kOvraUsbVendorId = 0x3A53;
+constexpr uint16_t kOvraUsbVendorId = OVRA_USB_VENDOR_ID;
 
 extern const char* const kSysfsUsbDevices;  // "/sys/bus/usb/devices"
 
