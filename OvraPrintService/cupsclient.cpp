@@ -167,11 +167,6 @@ QList<stCupsJob> CupsClient::Jobs(const QString& strQueue, const QList<stJobStat
     ipp_t* pResponse = Ask(pRequest);
     QList<stCupsJob> listJobs = Answered(pResponse) ? JobsOfResponse(pResponse) : QList<stCupsJob>();
     ippDelete(pResponse);
-    if (m_enLast != en_Cups_Answered) {
-        if (pAnswer)
-            *pAnswer = m_enLast;
-        return listJobs;
-    }
 
     // A watched job that has finished since is asked for on its own, so a long history
     // of finished jobs costs nothing.
@@ -179,6 +174,8 @@ QList<stCupsJob> CupsClient::Jobs(const QString& strQueue, const QList<stJobStat
     for (const stCupsJob& job : listJobs)
         listed.insert(job.iId);
     for (const stJobState& watched : listWatched) {
+        if (m_enLast != en_Cups_Answered)
+            break;
         const int iId = CupsJobNumberOf(watched.strJobId);
         if (iId <= 0 || listed.contains(iId) || JobIdOf(strQueue, iId) != watched.strJobId)
             continue;
@@ -190,8 +187,6 @@ QList<stCupsJob> CupsClient::Jobs(const QString& strQueue, const QList<stJobStat
         if (Answered(pJobResponse))
             listJobs << JobsOfResponse(pJobResponse);
         ippDelete(pJobResponse);
-        if (m_enLast != en_Cups_Answered)
-            break;
     }
     std::stable_sort(listJobs.begin(), listJobs.end(),
                      [](const stCupsJob& a, const stCupsJob& b) { return a.iId < b.iId; });

@@ -13,7 +13,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QSaveFile>
 #include <QTextCodec>
 #include <QThread>
