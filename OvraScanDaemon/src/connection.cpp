@@ -1,6 +1,7 @@
 #include "connection.h"
 
 #include "commands.h"
+#include "daemonconfig.h"
 #include "daemonprocess.h"
 #include "scanlog.h"
 #include "sockio.h"
@@ -68,12 +69,17 @@ bool dispatchCommand(stConnectionState& st, int32_t command)
 namespace {
 
 // Waits for the next command. A data process that ends meanwhile is collected
-// at once, so that none stays a zombie while the client is idle.
+// at once, so that none stays a zombie while the client is idle. A connection
+// whose scans have all ended and that sends nothing for the idle time-out is
+// given up.
 bool waitForCommand(stConnectionState& st)
 {
     for (;;) {
         reapDataProcesses(st);
-        enWaitResult result = waitReadableOrChildEnd(st.clientFd);
+        const int idleMs = st.dataProcs.empty() ? daemonIdleSeconds() * 1000 : -1;
+        enWaitResult result = waitReadableOrChildEnd(st.clientFd, idleMs);
+        if (result == en_Wait_TimedOut)
+            OvraLogInfo("pid:%d idle for %d s", getpid(), daemonIdleSeconds());
         if (result != en_Wait_ChildEnded)
             return result == en_Wait_Readable;
     }

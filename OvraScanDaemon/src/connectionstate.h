@@ -3,6 +3,7 @@
 // processes.
 #pragma once
 
+#include <map>
 #include <set>
 #include <sys/types.h>
 
@@ -13,6 +14,7 @@ struct stConnectionState {
     std::set<int> deviceFds;    // usbfs handles opened by USB_FIND_DEV / USB_REOPEN_DEV
     std::set<int> dataConnFds;  // data connections opened by TCP_SCAN_START
     std::set<pid_t> dataProcs;  // data processes not yet reaped
+    std::map<int, int> warmUpSeconds;  // per usbfs handle: the warm-up of its last power-on
 };
 
 bool ownsDevice(const stConnectionState& st, int fd);

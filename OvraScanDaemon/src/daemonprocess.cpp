@@ -32,14 +32,15 @@ void blockSignal(int sig, int how)
 }
 
 // SIGQUIT and SIGCHLD get through during the wait only. A child that ended
-// counts when childEndsCount is set.
-enWaitResult waitForInput(int fd, bool childEndsCount)
+// counts when childEndsCount is set; timeoutMs < 0 waits without a limit.
+enWaitResult waitForEvent(int fd, short events, bool childEndsCount, int timeoutMs)
 {
     sigset_t during;
     sigprocmask(SIG_SETMASK, nullptr, &during);
     sigdelset(&during, SIGQUIT);
     sigdelset(&during, SIGCHLD);
-    struct pollfd entry = {fd, POLLIN, 0};
+    struct pollfd entry = {fd, events, 0};
+    struct timespec limit = {timeoutMs / 1000, (timeoutMs % 1000) * 1000000L};
     for (;;) {
         if (!flag)
             return en_Wait_Stop;
@@ -47,10 +48,12 @@ enWaitResult waitForInput(int fd, bool childEndsCount)
             g_childEnded = 0;
             return en_Wait_ChildEnded;
         }
-        int n = ppoll(&entry, 1, nullptr, &during);
+        int n = ppoll(&entry, 1, timeoutMs < 0 ? nullptr : &limit, &during);
         if (n > 0)
             return en_Wait_Readable;
-        if (n < 0 && errno == EINTR)
+        if (n == 0)
+            return en_Wait_TimedOut;
+        if (errno == EINTR)
             continue;   // flag and g_childEnded decide
         return en_Wait_Stop;
     }
@@ -132,7 +135,12 @@ void unblockQuitSignal()
 
 bool waitReadable(int fd)
 {
-    return waitForInput(fd, false) == en_Wait_Readable;
+    return waitForEvent(fd, POLLIN, false, -1) == en_Wait_Readable;
+}
+
+enWaitResult waitReady(int fd, bool forWriting, int timeoutMs)
+{
+    return waitForEvent(fd, forWriting ? POLLOUT : POLLIN, false, timeoutMs);
 }
 
 bool watchChildEnds()
@@ -145,7 +153,7 @@ bool watchChildEnds()
     return sigaction(SIGCHLD, &action, nullptr) == 0;
 }
 
-enWaitResult waitReadableOrChildEnd(int fd)
+enWaitResult waitReadableOrChildEnd(int fd, int timeoutMs)
 {
-    return waitForInput(fd, true);
+    return waitForEvent(fd, POLLIN, true, timeoutMs);
 }

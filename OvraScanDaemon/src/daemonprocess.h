@@ -35,9 +35,13 @@ bool waitReadable(int fd);
 // cannot be installed.
 bool watchChildEnds();
 
-enum enWaitResult { en_Wait_Readable, en_Wait_ChildEnded, en_Wait_Stop };
+enum enWaitResult { en_Wait_Readable, en_Wait_ChildEnded, en_Wait_TimedOut, en_Wait_Stop };
 
 // Waits until fd is readable (en_Wait_Readable) or a child process has ended
-// since the last call (en_Wait_ChildEnded); en_Wait_Stop on SIGQUIT or when
-// the wait failed.
-enWaitResult waitReadableOrChildEnd(int fd);
+// since the last call (en_Wait_ChildEnded); en_Wait_TimedOut after timeoutMs
+// (< 0: no limit); en_Wait_Stop on SIGQUIT or when the wait failed.
+enWaitResult waitReadableOrChildEnd(int fd, int timeoutMs);
+
+// Waits until fd is readable, or writable when forWriting (en_Wait_Readable
+// either way), at most timeoutMs (< 0: no limit). SIGQUIT ends the wait.
+enWaitResult waitReady(int fd, bool forWriting, int timeoutMs);

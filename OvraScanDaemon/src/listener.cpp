@@ -14,6 +14,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -70,14 +71,49 @@ void sendWithoutDelay(int fd)
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
 }
 
-int acceptClient(int listenFd)
+// The connection processes that run, and whether the cap was logged since it
+// was last reached.
+struct stConnections {
+    int running = 0;
+    bool capLogged = false;
+};
+
+void reapConnections(stConnections& conns)
 {
-    if (!waitReadable(listenFd))
-        return -1;
-    return accept(listenFd, nullptr, nullptr);
+    while (waitpid(-1, nullptr, WNOHANG) > 0)
+        --conns.running;
+    if (conns.running < c_iMaxConnections)
+        conns.capLogged = false;
 }
 
-void startConnectionProcess(int listenFd, int clientFd)
+// A client connection; -1 on SIGQUIT or when accept failed. Connection
+// processes that end meanwhile are collected.
+int acceptClient(int listenFd, stConnections& conns)
+{
+    for (;;) {
+        reapConnections(conns);
+        const enWaitResult result = waitReadableOrChildEnd(listenFd, -1);
+        if (result == en_Wait_Readable)
+            return accept(listenFd, nullptr, nullptr);
+        if (result != en_Wait_ChildEnded)
+            return -1;
+    }
+}
+
+// A connection beyond the cap is closed at once: a local user cannot fill the
+// process table through the daemon. The cap is logged once each time it is reached.
+bool refuseOverCap(int clientFd, stConnections& conns)
+{
+    if (conns.running < c_iMaxConnections)
+        return false;
+    if (!conns.capLogged)
+        OvraLogErr("connection limit %d reached: new connections are closed", c_iMaxConnections);
+    conns.capLogged = true;
+    close(clientFd);
+    return true;
+}
+
+void startConnectionProcess(int listenFd, int clientFd, stConnections& conns)
 {
     pid_t pid = fork();
     if (pid < 0) {
@@ -87,6 +123,7 @@ void startConnectionProcess(int listenFd, int clientFd)
         runConnectionProcess(clientFd);
         _exit(0);
     } else {
+        ++conns.running;
         OvraLogInfo("new conn pid:%d", pid);
     }
     close(clientFd);
@@ -97,18 +134,23 @@ void startConnectionProcess(int listenFd, int clientFd)
 long mainProc()
 {
     blockQuitSignal();
+    // Connection processes are collected here, so that they can be counted.
+    watchChildEnds();
     ensureScanDir();
     OvraInitDbg();
     int listenFd = openListeningSocket(daemonListenPort());
+    stConnections conns;
     while (flag) {
-        int clientFd = acceptClient(listenFd);
+        int clientFd = acceptClient(listenFd, conns);
         if (clientFd < 0) {
             OvraLogErr("accept err");
             continue;
         }
+        if (refuseOverCap(clientFd, conns))
+            continue;
         makeBlocking(clientFd);
         sendWithoutDelay(clientFd);
-        startConnectionProcess(listenFd, clientFd);
+        startConnectionProcess(listenFd, clientFd, conns);
     }
     OvraLogInfo("parent pro exit");
     close(listenFd);

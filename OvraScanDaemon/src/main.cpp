@@ -16,8 +16,6 @@ int main(int argc, char* argv[])
     fflush(stdout);
     if (!daemonStaysInForeground())
         create_daemon();
-    else
-        signal(SIGCHLD, SIG_IGN);
     if (!installQuitHandler()) {
         // The logs are not open yet: open them for this one line.
         OvraReopenDbg();

@@ -99,7 +99,7 @@ void cmdUsbScanStart(stConnectionState& st)
     if (res.result == 0) {
         pid = forkDataProcess(gate);
         if (pid == 0) {
-            runUsbDataProcess(st.clientFd, req.devfd, baseName);
+            runUsbDataProcess(st.clientFd, req.devfd, baseName, st.warmUpSeconds[req.devfd]);
             _exit(0);
         }
         if (pid < 0)

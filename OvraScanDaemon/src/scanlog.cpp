@@ -5,6 +5,8 @@
 #include <cstdarg>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 FILE* outFile = nullptr;
@@ -13,6 +15,10 @@ FILE* errFile = nullptr;
 namespace {
 
 const char c_szLinePrefix[] = "[OvraScanSDK] ";
+// Past this size a log rolls over: its lines move to "<log>.1", which replaces
+// the one before, and the log starts afresh. Two files each bound the disk the
+// logs take, whatever clients make the daemon log.
+const off_t c_iLogFileLimit = 1048576;
 
 // Log files are created readable by everyone and writable by the daemon only,
 // and never through a symbolic link planted in the scan directory.
@@ -37,10 +43,39 @@ void closeLog(FILE*& stream)
     stream = nullptr;
 }
 
-void writeLine(FILE* stream, bool lineEnd, const char* format, va_list args)
+bool sameFile(int fd, const std::string& path)
+{
+    struct stat open = {}, named = {};
+    return fstat(fd, &open) == 0 && lstat(path.c_str(), &named) == 0 && open.st_dev == named.st_dev &&
+           open.st_ino == named.st_ino;
+}
+
+// Every process of the daemon appends to the same logs. The first one to find a log
+// full moves it aside under a lock; the others find it moved and open the new one.
+// A log moved aside is always full, so a process that has not written for a while
+// (the listener) never writes into it.
+void rollOverIfFull(FILE*& stream, std::string (*logPath)())
+{
+    const int fd = fileno(stream);
+    struct stat open = {};
+    if (fstat(fd, &open) != 0 || open.st_size <= c_iLogFileLimit)
+        return;
+    const std::string path = logPath();
+    flock(fd, LOCK_EX);
+    if (sameFile(fd, path))
+        rename(path.c_str(), (path + ".1").c_str());
+    flock(fd, LOCK_UN);
+    if (FILE* fresh = openLog(path, false)) {
+        fclose(stream);
+        stream = fresh;
+    }
+}
+
+void writeLine(FILE*& stream, std::string (*logPath)(), bool lineEnd, const char* format, va_list args)
 {
     if (!stream)
         return;
+    rollOverIfFull(stream, logPath);
     char text[4096];
     vsnprintf(text, sizeof(text), format, args);
     fprintf(stream, "%s%s%s", c_szLinePrefix, text, lineEnd ? "\n" : "");
@@ -103,7 +138,7 @@ void OvraLogInfo(const char* format, ...)
 {
     va_list args;
     va_start(args, format);
-    writeLine(outFile, true, format, args);
+    writeLine(outFile, scanInfoLogPath, true, format, args);
     va_end(args);
 }
 
@@ -111,7 +146,7 @@ void OvraLogErr(const char* format, ...)
 {
     va_list args;
     va_start(args, format);
-    writeLine(errFile, true, format, args);
+    writeLine(errFile, scanErrLogPath, true, format, args);
     va_end(args);
 }
 
@@ -119,7 +154,7 @@ void OvraLogInfoNoEol(const char* format, ...)
 {
     va_list args;
     va_start(args, format);
-    writeLine(outFile, false, format, args);
+    writeLine(outFile, scanInfoLogPath, false, format, args);
     va_end(args);
 }
 
@@ -127,7 +162,7 @@ void OvraLogErrNoEol(const char* format, ...)
 {
     va_list args;
     va_start(args, format);
-    writeLine(errFile, false, format, args);
+    writeLine(errFile, scanErrLogPath, false, format, args);
     va_end(args);
 }
 

@@ -1,7 +1,8 @@
 // The daemon's two logs in the scan directory: the info log for progress and
 // results, the error log for failures. Every line starts with "[OvraScanSDK] "
 // and is flushed at once, so that the lines of the listener, the connection
-// processes and the data processes interleave whole in the shared files.
+// processes and the data processes interleave whole in the shared files. A log
+// past 1 MiB rolls over into "<log>.1" (one such file is kept) and starts afresh.
 #pragma once
 
 #include <cstdio>

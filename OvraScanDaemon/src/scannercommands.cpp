@@ -95,7 +95,7 @@ int ScanAbort(int m_pDeviceHandle)
     return ret;
 }
 
-int ScanPowerOn(int m_pDeviceHandle)
+int ScanPowerOn(int m_pDeviceHandle, int* warmUpSeconds)
 {
     OvraLogInfo("** %s", __func__);
     int ret = plainCommand(m_pDeviceHandle, OVRA_SCAN_CLASS_POWER, OVRA_SCAN_CODE_POWER_ON,
@@ -103,6 +103,8 @@ int ScanPowerOn(int m_pDeviceHandle)
     if (ret == 0) {
         const ResScanPowerOnCommand* res = reinterpret_cast<const ResScanPowerOnCommand*>(m_ResComBuf);
         OvraLogInfo("ScanPowerOn Sleep: %d seconds for the scanner to warm prior to scanning.", res->timeToScan);
+        if (warmUpSeconds)
+            *warmUpSeconds = res->timeToScan;
     }
     return ret;
 }

@@ -8,7 +8,6 @@
 
 namespace {
 
-const int c_iRecordTimeoutMs = 30000;
 const int c_iReadAttempts = 10;
 const int c_iStatusNothingRead = 3;
 
@@ -61,7 +60,7 @@ int ReadWithRetry(int fd, char* lpBuffer, unsigned dwBytesToRead)
 {
     unsigned done = 0;
     for (int attempt = 0; attempt < c_iReadAttempts && done < dwBytesToRead; ++attempt) {
-        int got = ovra_bulk_read(fd, lpBuffer + done, static_cast<int>(dwBytesToRead - done), c_iRecordTimeoutMs);
+        int got = ovra_bulk_read(fd, lpBuffer + done, static_cast<int>(dwBytesToRead - done), OVRA_RECORD_TIMEOUT_MS);
         if (got > 0)
             done += static_cast<unsigned>(got);
     }
@@ -72,12 +71,12 @@ int ReadWithRetry(int fd, char* lpBuffer, unsigned dwBytesToRead)
 }
 
 int ScanRecord(int m_pDeviceHandle, ScanStatus* scanStatus, unsigned char** pBuffer,
-               uint16_t* bufSize, uint16_t* readSize)
+               uint16_t* bufSize, uint16_t* readSize, int timeoutMs)
 {
     OvraLogInfo("** %s", __func__);
     unsigned char record[OVRA_RECORD_BUFFER_SIZE] = {};
     int got = ovra_bulk_read(m_pDeviceHandle, reinterpret_cast<char*>(record), OVRA_RESPONSE_BUFFER_SIZE,
-                             c_iRecordTimeoutMs);
+                             timeoutMs);
     if (got < 0) {
         OvraLogErr("ScanRecord(ResCommon) failed.");
         return 9;

@@ -80,6 +80,7 @@ void cmdUsbCloseDev(stConnectionState& st)
     if (ownsDevice(st, req.devfd)) {
         ovra_close_device(req.devfd);
         st.deviceFds.erase(req.devfd);
+        st.warmUpSeconds.erase(req.devfd);
         result = 0;
     }
     OvraLogInfo("USB_CLOSE_DEV result %d", result);
@@ -133,6 +134,7 @@ void cmdUsbReopenDev(stConnectionState& st)
             st.deviceFds.insert(res.fd);
             ovra_close_device(req.devfd);
             st.deviceFds.erase(req.devfd);
+            st.warmUpSeconds.erase(req.devfd);
             res.ret = ovra_init(res.fd);
         }
     }
@@ -154,9 +156,17 @@ void cmdUsbScanUnlock(stConnectionState& st)
     simpleScannerCommand(st, "recv ScanUnlockReq err", "send ScanUnlockReq result err", nullptr, ScanUnlock);
 }
 
+// The warm-up the scanner reports is kept for the scan started next on the handle.
 void cmdUsbScanPowerOn(stConnectionState& st)
 {
-    simpleScannerCommand(st, "recv ScanPowerOnReq err", "send ScanPowerOnReq result err", nullptr, ScanPowerOn);
+    USBCommonReq req;
+    if (!receiveRequest(st, &req, sizeof(req), "recv ScanPowerOnReq err"))
+        return;
+    int warmUp = 0;
+    const int32_t result = ownsDevice(st, req.devfd) ? ScanPowerOn(req.devfd, &warmUp) : c_iNotOwnHandle;
+    if (result == OVRA_STATUS_GOOD)
+        st.warmUpSeconds[req.devfd] = warmUp;
+    sendReply(st, &result, sizeof(result), "send ScanPowerOnReq result err");
 }
 
 void cmdUsbScanGetSizes(stConnectionState& st)

@@ -32,10 +32,13 @@ int ScanLock(int m_pDeviceHandle, const SettingInfo* pSettingInfo);
 int ScanUnlock(int m_pDeviceHandle);
 int ScanGetScanSizes(int m_pDeviceHandle);
 int ScanAbort(int m_pDeviceHandle);
-int ScanPowerOn(int m_pDeviceHandle);
+// Wakes the scanner; *warmUpSeconds (when given) gets the warm-up time it reports.
+int ScanPowerOn(int m_pDeviceHandle, int* warmUpSeconds = nullptr);
 
-// Reads one record of the scan stream. Fills *scanStatus (left alone for a
-// record without payload or a device abort), grows *pBuffer / *bufSize when a
-// record needs more room, and sets *readSize to the image bytes read.
+// Reads one record of the scan stream, waiting up to timeoutMs for it. Fills
+// *scanStatus (left alone for a record without payload or a device abort), grows
+// *pBuffer / *bufSize when a record needs more room, and sets *readSize to the
+// image bytes read.
+constexpr int OVRA_RECORD_TIMEOUT_MS = 30000;
 int ScanRecord(int m_pDeviceHandle, ScanStatus* scanStatus, unsigned char** pBuffer,
-               uint16_t* bufSize, uint16_t* readSize);
+               uint16_t* bufSize, uint16_t* readSize, int timeoutMs = OVRA_RECORD_TIMEOUT_MS);

@@ -5,7 +5,8 @@
 // keeps the connection open, so only the daemon's receive time-outs end the
 // wait. Either way the last record carries result 9, the data process ends,
 // the pages begun stay until the client removes them, and the daemon serves
-// the next client.
+// the next client. A page that grows past the page file limit (cut to 50000
+// bytes here) ends the scan the same way, and its file is removed.
 #include "ovraemu/netscanner.h"
 #include "scanfaults.h"
 #include "scanpaths.h"
@@ -23,6 +24,7 @@ using namespace std::chrono_literals;
 const uint16_t c_port = 27147;
 // ovra_tcp_recv_with_retry: four receive calls of up to 5 s each on the data connection.
 const int c_iStreamTimeOutMs = 4 * 5000;
+const char* const c_szPageLimit = "50000";
 
 ovraemu::NetScanJob twoPages(ovraemu::DataFaultKind fault, int page, size_t delivered)
 {
@@ -147,6 +149,28 @@ void announcedBlockNeverDelivered()
     });
 }
 
+// A page of 60000 bytes against a limit of 50000: the record of the block that
+// would pass it ends the scan with 9, and the page file is gone.
+void pageOverTheLimitIsRemoved()
+{
+    const std::string ip = "127.0.0.205";
+    ovraemu::NetScanJob job = twoPages(ovraemu::DataFaultKind::None, 0, 0);
+    job.pageBytes = 60000;
+    faultCase(ip, job, [&ip](ovraemu::NetScanner&, int fd) {
+        TCPScanStartRes start;
+        if (!CHECK(startNetScan(fd, ip, start)) || !CHECK_EQ(start.result, 0))
+            return;
+        bool ended = false;
+        const std::vector<TCPRecordRes> records = recordsToTheEnd<TCPRecordRes>(fd, 20000, ended);
+        CHECK(ended && records.back().result == OVRA_STATUS_IO_ERROR);
+        CHECK_EQ(pagesBegun(records), 1);
+        CHECK(childrenGone(connectionOfScan(start.fileName), 5000));
+        CHECK(pageFilesOf(start.fileName).empty());
+        CHECK(logContains(scanErrLogPath(), std::string("page file over ") + c_szPageLimit + " bytes, removed:"));
+        CHECK_EQ(abortNetScan(fd, ip, start), 0);
+    });
+}
+
 } // namespace
 
 int main()
@@ -155,10 +179,12 @@ int main()
     if (!runsAsRoot("the network scanner emulator (port 80)"))
         return c_iSkipped;
     const std::string root = makeInstallRoot("faultnet");
+    setenv("OVRA_SCAN_DAEMON_PAGE_LIMIT", c_szPageLimit, 1);
     const pid_t daemon = startFaultDaemon(c_port);
     int ret = daemon < 0 ? 1 : testcheck::run({
         TEST_CASE(connectionClosedMidBlock),
         TEST_CASE(announcedBlockNeverDelivered),
+        TEST_CASE(pageOverTheLimitIsRemoved),
     });
     stopFaultDaemon(daemon);
     removeTree(root);

@@ -104,9 +104,13 @@ void collectOrphans()
     }
 }
 
+// The logs and the ones they rolled into, and nothing else.
 bool onlyLogsInScanDir()
 {
-    return listDir(g_root + "/scan").size() == 2;
+    for (const std::string& name : listDir(g_root + "/scan"))
+        if (name.rfind("ovra_scan_", 0) != 0 || name.find(".log") == std::string::npos)
+            return false;
+    return true;
 }
 
 // The port is free again when a new daemon can take it (a daemon that cannot

@@ -70,8 +70,10 @@ ScanOutcome ScanLocked(ScanClient& client, int devfd, const ScanJobOptions& opti
     Tell(options, "scan started: " + baseName);
     PageCollector collector = MakeCollector(client, options);
     return FollowScan(
-        [&client, &options] {
-            const Reply<USBScanRecordRes> record = client.NextUsbRecord(options.recordTimeout);
+        [&client, &options, first = true]() mutable {
+            const auto wait = first ? options.recordTimeout + kLongestWarmUp : options.recordTimeout;
+            first = false;
+            const Reply<USBScanRecordRes> record = client.NextUsbRecord(wait);
             return Reply<ScanRecord>{FromUsbRecord(record.value), record.transportError};
         },
         baseName, collector, options.progress);

@@ -20,10 +20,15 @@ namespace ovrascan {
 
 using ProgressSink = std::function<void(const std::string&)>;
 
+// A USB scanner that was asleep sends its first record after the warm-up it reports
+// on power-on: at most 255 s (one byte).
+constexpr std::chrono::seconds kLongestWarmUp{255};
+
 struct ScanJobOptions {
     ScanSettings settings;
     std::string outputFolder;
-    // Longest wait for the next record reply of a running scan.
+    // Longest wait for the next record reply of a running scan (the first one of a
+    // USB scan may take kLongestWarmUp longer).
     std::chrono::milliseconds recordTimeout{std::chrono::seconds(120)};
     // Longest wait for a page file to hold the bytes its records announced.
     std::chrono::milliseconds settleLimit{std::chrono::seconds(5)};
