@@ -96,7 +96,12 @@ void NetForm::InitForm()
     InitEdit();
 }
 
-void NetForm::OnComboBoxDeviceChanged(int) { InitEdit(); }
+// Another printer may use the other tag block: the next Read or Set probes again.
+void NetForm::OnComboBoxDeviceChanged(int)
+{
+    InitEdit();
+    bTagBlockKnown = false;
+}
 
 void NetForm::InitEdit()
 {
@@ -161,7 +166,8 @@ bool NetForm::GetSheetInfo(stIPInfo& info)
     return bAll;
 }
 
-bool NetForm::CheckPrinterIPStatusUSB(int vid, int pid, QString port, unsigned char* reply, int* replyLength)
+bool NetForm::CheckPrinterIPStatusUSB(int vid, int pid, QString port, unsigned char* reply, int* replyLength,
+                                      int* result)
 {
     unsigned char byRequest[c_iProbeRequestLength];
     int iRequestLength = 0;
@@ -172,6 +178,8 @@ bool NetForm::CheckPrinterIPStatusUSB(int vid, int pid, QString port, unsigned c
                                         &iReceived);
     std::memcpy(reply, byReply, sizeof(byReply));
     *replyLength = iReceived;
+    if (result)
+        *result = iResult;
     return iResult == en_Usb_OK && iReceived >= c_iMinProbeReply;
 }
 
@@ -192,6 +200,21 @@ bool NetForm::UsbPrinterChosen(QString& strPort, int& vid, int& pid)
     return true;
 }
 
+QString NetForm::ProbeTagBlock(int vid, int pid, const QString& strPort, int& iBlock)
+{
+    unsigned char byProbe[c_iPrinterReplySize] = {0};
+    int iProbeLength = 0;
+    int iResult = en_Usb_OK;
+    if (!CheckPrinterIPStatusUSB(vid, pid, strPort, byProbe, &iProbeLength, &iResult)) {
+        const QString strFailure = NetResultMessage(iResult);
+        return strFailure.isEmpty() ? QString("Fail_Get_Printer") : strFailure;
+    }
+    stIPInfo stProbe;
+    ParseRecvData(byProbe, iProbeLength, &stProbe);   // only the tag block is wanted
+    iBlock = stProbe.iTagBlock;
+    return QString();
+}
+
 void NetForm::OnButtonGetClicked()
 {
     QString strPort;
@@ -200,15 +223,11 @@ void NetForm::OnButtonGetClicked()
     if (!UsbPrinterChosen(strPort, vid, pid))
         return;
 
-    unsigned char byProbe[c_iPrinterReplySize] = {0};
-    int iProbeLength = 0;
-    if (!CheckPrinterIPStatusUSB(vid, pid, strPort, byProbe, &iProbeLength)) {
+    int iBlock = 1;
+    if (!ProbeTagBlock(vid, pid, strPort, iBlock).isEmpty()) {
         ShowPageMessage(c_szPage, "Fail_Get_Printer");
         return;
     }
-    stIPInfo stProbe;
-    ParseRecvData(byProbe, iProbeLength, &stProbe);   // only the tag block is wanted
-    const int iBlock = stProbe.iTagBlock;
 
     unsigned char byRequest[c_iReadRequestLength];
     int iRequestLength = 0;
@@ -229,6 +248,7 @@ void NetForm::OnButtonGetClicked()
     }
     SetSheetInfo(stRead);
     iTagBlock = iBlock;
+    bTagBlockKnown = true;
 }
 
 void NetForm::OnButtonSetClicked()
@@ -242,6 +262,16 @@ void NetForm::OnButtonSetClicked()
     if (!GetSheetInfo(info)) {
         ShowPageMessage(c_szPage, "Check_Address_Format");
         return;
+    }
+    // A Set before any Read of this printer learns its tag block first.
+    if (!bTagBlockKnown) {
+        const QString strFailure = ProbeTagBlock(vid, pid, strPort, iTagBlock);
+        if (!strFailure.isEmpty()) {
+            ShowPageMessage(c_szPage, strFailure);
+            return;
+        }
+        bTagBlockKnown = true;
+        info.iTagBlock = iTagBlock;
     }
     unsigned char byRequest[c_iPrinterReplySize] = {0};
     int iRequestLength = 0;

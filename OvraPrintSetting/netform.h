@@ -34,7 +34,8 @@ public:
     static void ProbeRequest(unsigned char* request, int* length);
     static void ReadRequest(int iBlock, unsigned char* request, int* length);
     static bool WriteSendData(stIPInfo info, unsigned char* request, int* length);
-    bool CheckPrinterIPStatusUSB(int vid, int pid, QString port, unsigned char* reply, int* replyLength);
+    bool CheckPrinterIPStatusUSB(int vid, int pid, QString port, unsigned char* reply, int* replyLength,
+                                 int* result = nullptr);
     // Removes the 5-byte block headers; payload must hold length bytes.
     static bool FormatRecvData(unsigned char* reply, int length, unsigned char* payload, int* payloadLength);
     static bool ParseRecvData(unsigned char* reply, int length, stIPInfo* info);
@@ -49,7 +50,8 @@ public slots:
 
 public:
     Ui::NetForm* ui;
-    int iTagBlock = 1;   // learnt by the last successful Read, used by Set
+    int iTagBlock = 1;   // learnt by the last successful Read or probe, used by Set
+    bool bTagBlockKnown = false;   // iTagBlock is the chosen printer's
 
 private:
     void CollectFields();
@@ -57,6 +59,9 @@ private:
     void SetTabOrder();
     // The chosen USB printer's port and IDs, after the checks every command makes.
     bool UsbPrinterChosen(QString& strPort, int& vid, int& pid);
+    // Asks the printer which tag block it uses: an empty text, or the page's message
+    // for why it could not be asked.
+    QString ProbeTagBlock(int vid, int pid, const QString& strPort, int& iBlock);
 
     QLineEdit* m_pFields[c_iAddressCount][c_iOctetCount];
 };

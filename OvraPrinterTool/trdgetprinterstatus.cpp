@@ -83,15 +83,20 @@ int TrdGetPrinterStatus::GetPrinterStatusFile(const QString& strName, bool bForc
             return -1;
         }
         const QDateTime dtModified = info.fileTime(QFileDevice::FileModificationTime);
+        // A file that could not be decoded and stays as it is fails again at every
+        // cycle, so that the printer goes Offline after the count of failed reads.
         if (!bForce && dtModified == dtLastModified)
-            return 1;
+            return bLastReadFailed ? -1 : 1;
         dtLastModified = dtModified;
         QFile file(strPath);
+        bLastReadFailed = true;
         if (!file.open(QIODevice::ReadOnly))
             return -1;
         std::memset(byRecvBuf, 0, sizeof(byRecvBuf));
         const qint64 iRead = file.read(reinterpret_cast<char*>(byRecvBuf), sizeof(byRecvBuf));
-        return CheckPrinterStatus(byRecvBuf, static_cast<unsigned long>(qMax<qint64>(iRead, 0)));
+        const int iResult = CheckPrinterStatus(byRecvBuf, static_cast<unsigned long>(qMax<qint64>(iRead, 0)));
+        bLastReadFailed = iResult < 0;
+        return iResult;
     } catch (const std::exception&) {
         OVRA_LOG("throw error");
         return 0;

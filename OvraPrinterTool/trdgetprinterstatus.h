@@ -34,6 +34,7 @@ public:
     stPrinterManager stCurrent;
     unsigned char byRecvBuf[c_iStatusFileMaxBytes] = {0};
     QDateTime dtLastModified;
+    bool bLastReadFailed = false;   // the file at dtLastModified could not be decoded
 
 signals:
     void SgnUpdatePrinterStatus(int iIndex);

@@ -188,10 +188,18 @@ private slots:
                          "40110004C0A80A14" "40120004FFFFFF00" "40130004C0A80A01" "40140004C0A80A02"
                          "4015000408080404" "40160004C0A80A03" "40170004C0A80A04" "401F000100"));
 
-        // The block stays learnt across a change of printer.
+        // Choosing another printer forgets the block: the next Set probes again and
+        // writes with the tags of the block the printer now reports.
         net.baseUi->comboBoxDevice->setCurrentIndex(1);
         net.baseUi->comboBoxDevice->setCurrentIndex(0);
-        QCOMPARE(net.iTagBlock, 0);
+        m_responder->SetProbeText(std::nullopt);
+        QTest::mouseClick(net.ui->pushButtonSet, Qt::LeftButton);
+        QCOMPARE(answerer.TakeTexts(), QStringList({"NetForm.Message.Success_Setting"}));
+        QCOMPARE(Kinds(*m_responder).mid(3), QList<SettingsRequestKind>({SettingsRequestKind::Probe, SettingsRequestKind::Write}));
+        QCOMPARE(net.iTagBlock, 1);
+        const Bytes write = m_responder->Requests().back().bytes;
+        const Bytes address1 = FromHex("40010004");   // block 1's tag of address 1
+        QVERIFY(std::search(write.begin(), write.end(), address1.begin(), address1.end()) != write.end());
     }
 
     void setOnAFreshPageSendsZerosInDhcpMode()
@@ -201,7 +209,8 @@ private slots:
         window.SlotChangeForm(en_Page_Net);
         QTest::mouseClick(window.pNetForm->ui->pushButtonSet, Qt::LeftButton);
         QCOMPARE(answerer.TakeTexts(), QStringList({"NetForm.Message.Success_Setting"}));
-        QCOMPARE(m_bed->BulkOutData(m_id),
+        QCOMPARE(Kinds(*m_responder), QList<SettingsRequestKind>({SettingsRequestKind::Probe, SettingsRequestKind::Write}));
+        QCOMPARE(m_responder->Requests().back().bytes,
                  FromHex("A5004850E0B2030009" "4000000100"
                          "4001000400000000" "4002000400000000" "4003000400000000" "4004000400000000"
                          "4005000400000000" "4006000400000000" "4007000400000000" "400F000100"));

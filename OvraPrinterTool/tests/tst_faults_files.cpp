@@ -1,8 +1,8 @@
 // The tray's file readers over printer list files and status files that are cut,
 // empty or garbage: the device-list worker lists what the file still holds and
-// comes back with a whole file; a status reader keeps the last good state while a
-// damaged file stays as it is, shows "Offline" only after eleven failed reads in a
-// row, and decodes the next whole file.
+// comes back with a whole file; a status reader keeps the last good state for ten
+// failed reads in a row, whether the damaged file stays as it is or is damaged anew
+// at every read, shows "Offline" at the eleventh, and decodes the next whole file.
 #include "damagedfiles.h"
 #include "ovrapaths.h"
 #include "sharedprinterlist.h"
@@ -109,28 +109,33 @@ private slots:
         QCOMPARE(good.dwRemainingToner, quint64(7300));
         QCOMPARE(updates.size(), 1);
 
-        // Damaged once and left so: read once, the last good state stays.
+        // Damaged once and left so, then damaged anew at every read: each time ten
+        // failed reads keep the state, the eleventh is "Offline".
         const QString path = OvraPaths::StatusFile("desk");
-        WriteBytes(path, bytes);
-        Touch(path, 1);
-        for (int i = 0; i < 20; ++i)
-            QVERIFY(worker.RunCycle());
-        QCOMPARE(Shared().enCurrentStatus, int(en_Status_Ready));
-        QCOMPARE(Shared().dwRemainingToner, quint64(7300));
-        QCOMPARE(Shared().listWarningStatus, good.listWarningStatus);
-        QCOMPARE(updates.size(), 1);
-
-        // Damaged anew at every read: with the read above, ten failures in a row keep
-        // the state, the eleventh is "Offline".
-        for (int i = 0; i < 10; ++i) {
-            QCOMPARE(Shared().enCurrentStatus, int(en_Status_Ready));
+        for (bool bAnew : {false, true}) {
             WriteBytes(path, bytes);
-            Touch(path, 2 + i);
-            QVERIFY(worker.RunCycle());
+            Touch(path, bAnew ? 100 : 1);
+            for (int i = 0; i < 11; ++i) {
+                QCOMPARE(Shared().enCurrentStatus, int(en_Status_Ready));
+                QCOMPARE(Shared().dwRemainingToner, quint64(7300));
+                QCOMPARE(Shared().listWarningStatus, good.listWarningStatus);
+                if (bAnew && i > 0) {
+                    WriteBytes(path, bytes);
+                    Touch(path, 100 + i);
+                }
+                QVERIFY(worker.RunCycle());
+            }
+            QCOMPARE(Shared().enCurrentStatus, int(en_Status_Offline));
+            QVERIFY(Shared().listWarningStatus.isEmpty());
+            QCOMPARE(updates.size(), bAnew ? 4 : 2);
+            if (!bAnew) {
+                files.WriteStatus("desk", PrinterState(0x00, 7300, {}, {0x110D}));
+                Touch(path, 50);
+                QVERIFY(worker.RunCycle());
+                QCOMPARE(Shared().enCurrentStatus, int(en_Status_Ready));
+                QCOMPARE(updates.size(), 3);
+            }
         }
-        QCOMPARE(Shared().enCurrentStatus, int(en_Status_Offline));
-        QVERIFY(Shared().listWarningStatus.isEmpty());
-        QCOMPARE(updates.size(), 2);
 
         files.WriteStatus("desk", PrinterState(0x10, 7200));
         QVERIFY(worker.RunCycle());
