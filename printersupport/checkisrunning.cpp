@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QStringList>
 
+#include <unistd.h>
+
 namespace {
 
 const int c_iProcessNameLength = 15;   // the kernel keeps this much of a command name
@@ -36,11 +38,14 @@ int CountProcessLines(const QString& strListing, const QString& strName)
 
 // The tray runs as the desktop user and its folder is shared by every user of the
 // machine: it reads the listing through a pipe and never writes a file another user
-// could have put a link in its place. The service keeps its scratch file in temp/.
+// could have put a link in its place. It is one per user, so that each user logged in
+// at the same time has a monitor: it lists only the processes of its own user, in the
+// same layout. The service, one per machine, keeps its scratch file in temp/.
 static QString ProcessListing()
 {
     if (GetOvraProgram() == en_Program_PrinterTool)
-        return QString::fromLocal8Bit(RunCommandOutput("ps", QStringList() << "-A", 10000));
+        return QString::fromLocal8Bit(
+            RunCommandOutput("ps", QStringList() << "-u" << QString::number(geteuid()), 10000));
     const QString strScratch = ScratchFile();
     MakePathExist(OvraPaths::TempDir());
     RunCommandToFile("ps", QStringList() << "-A", strScratch, 10000);

@@ -71,12 +71,12 @@ icon_embedded() { [[ -n "$(icon_geometry)" ]]; }
 window_size() { xwininfo -id "$(window_ids | head -1)" 2>/dev/null | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}'; }
 size_is() { [[ "$(window_size)" == "$1" ]]; }
 wait_for_size() { wait_for 10 size_is "$1"; }
-# The tray allows one instance per machine: a tray started elsewhere (another user's
-# session, another test run) would turn each start here into the "already running" message.
-no_other_tray() { ! pgrep -x OvraPrinterTool >/dev/null; }
+# The tray allows one instance per user: a tray of this user started elsewhere (another
+# test run) would turn each start here into the "already running" message.
+no_other_tray() { ! pgrep -u "$(id -u)" -x OvraPrinterTool >/dev/null; }
 require_no_other_tray() {
   wait_for 30 no_other_tray && return
-  echo "SKIP: another OvraPrinterTool runs on this machine (pid $(pgrep -x OvraPrinterTool | tr '\n' ' '))"
+  echo "SKIP: another OvraPrinterTool of this user runs (pid $(pgrep -u "$(id -u)" -x OvraPrinterTool | tr '\n' ' '))"
   exit 77
 }
 

@@ -8,15 +8,22 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <unistd.h>
+
 class TestCheckIsRunning : public QObject
 {
     Q_OBJECT
     QTemporaryDir m_root;
 
-    // Another process of this very program, doing nothing for a while.
-    void StartTwin(QProcess& twin)
+    // Another process of this very program, doing nothing for a while; run by the
+    // user "nobody" when asked.
+    void StartTwin(QProcess& twin, bool bOtherUser = false)
     {
-        twin.start(QCoreApplication::applicationFilePath(), QStringList() << "--idle");
+        if (bOtherUser)
+            twin.start("setpriv", QStringList() << "--reuid=65534" << "--regid=65534" << "--clear-groups"
+                                                << QCoreApplication::applicationFilePath() << "--idle");
+        else
+            twin.start(QCoreApplication::applicationFilePath(), QStringList() << "--idle");
         QVERIFY(twin.waitForStarted());
         QTest::qWait(200);
     }
@@ -60,14 +67,28 @@ private slots:
         QCOMPARE(QDir(OvraPaths::TempDir()).entryList(QDir::Files).size(), 0);
     }
 
-    void aSecondProcessIsSeen_data() { aloneIsNotRunning_data(); }
+    // The service is one per machine, the tray one per user.
+    void aSecondProcessIsSeen_data()
+    {
+        QTest::addColumn<int>("program");
+        QTest::addColumn<bool>("otherUser");
+        QTest::addColumn<bool>("seen");
+        QTest::newRow("service") << int(en_Program_PrintService) << false << true;
+        QTest::newRow("tray") << int(en_Program_PrinterTool) << false << true;
+        QTest::newRow("service, another user's") << int(en_Program_PrintService) << true << true;
+        QTest::newRow("tray, another user's") << int(en_Program_PrinterTool) << true << false;
+    }
     void aSecondProcessIsSeen()
     {
         QFETCH(int, program);
+        QFETCH(bool, otherUser);
+        QFETCH(bool, seen);
+        if (otherUser && geteuid() != 0)
+            QSKIP("another user's process needs root");
         SetOvraProgram(enOvraProgram(program));
         QProcess twin;
-        StartTwin(twin);
-        QVERIFY(CheckIsRunning());
+        StartTwin(twin, otherUser);
+        QCOMPARE(CheckIsRunning(), seen);
         twin.kill();
         twin.waitForFinished();
         QVERIFY(!CheckIsRunning());
