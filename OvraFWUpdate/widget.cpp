@@ -9,6 +9,7 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QThread>
 
 namespace {
 
@@ -40,7 +41,15 @@ Widget::Widget(QWidget* parent) : QWidget(parent), ui(new Ui::Widget)
     RefreshDeviceTable();
 }
 
-Widget::~Widget() { delete ui; }
+// A transfer under way ends before its window goes (the window was only hidden).
+Widget::~Widget()
+{
+    if (m_pUpdateThread) {
+        m_pUpdateThread->wait();
+        delete m_pUpdateThread;
+    }
+    delete ui;
+}
 
 void Widget::InitUI()
 {

@@ -9,6 +9,10 @@
 #include <QString>
 #include <QWidget>
 
+#include <atomic>
+
+class QThread;
+
 namespace Ui {
 class Widget;
 }
@@ -32,12 +36,22 @@ public:
     // Vendor and product ID of a model display name (ignoring case); false when the
     // model is not supported.
     bool GetPrinterVidPid(QString model, int& vid, int& pid);
+    // True while an image is being sent to a printer.
+    bool IsUpdating() const { return m_pUpdateThread != nullptr; }
+
+signals:
+    // An update has ended with this result, after its message was shown.
+    void SgnUpdateFinished(int iResult);
 
 private slots:
     void on_buttonOK_clicked();
     void on_buttonBrowse_clicked();
     void on_buttonRefresh_clicked();
     void SlotShowToolTip(const QModelIndex& index);
+    void SlotUpdateFinished();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 public:
     Ui::Widget* ui;
@@ -52,4 +66,11 @@ private:
     QString TakeFilePath();
     bool ConfirmUpdate(const stPrinterInfo& info);
     void SendFirmware(const stPrinterInfo& info, const QString& path, int vid, int pid);
+    void SetUpdating(bool bUpdating);
+
+    // The transfer runs on a thread of its own, so that the window keeps answering
+    // for the seconds or minutes the printer takes the image.
+    QThread* m_pUpdateThread = nullptr;
+    std::atomic<int> m_iUpdateResult{0};
+    bool m_bCloseAfterUpdate = false;
 };

@@ -7,7 +7,9 @@
 #include "updateattempts.h"
 #include "ui_widget.h"
 
+#include <QCloseEvent>
 #include <QFileInfo>
+#include <QThread>
 #include <QMessageBox>
 
 #include <climits>
@@ -105,14 +107,59 @@ void Widget::SendFirmware(const stPrinterInfo& info, const QString& path, int vi
     char* pBuffer = nullptr;
     int iSize = 0;
     const bool bRead = CheckFWFile(path, &pBuffer, iSize);
-    std::unique_ptr<char[]> buffer(pBuffer);
+    std::shared_ptr<char[]> image(pBuffer, std::default_delete<char[]>());
     if (!bRead) {
         ShowMessageBoxOk(QObject::tr("MainWindow.Message.Failed_Read_File"));
         return;
     }
-    const int iResult = RunFWUpdateAttempts(vid, pid, info.strPort, buffer.get(), iSize);
-    buffer.reset();
+    const QString strPort = info.strPort;
+    m_pUpdateThread = QThread::create([this, vid, pid, strPort, image, iSize] {
+        m_iUpdateResult = RunFWUpdateAttempts(vid, pid, strPort, image.get(), iSize);
+    });
+    connect(m_pUpdateThread, &QThread::finished, this, &Widget::SlotUpdateFinished);
+    SetUpdating(true);
+    m_pUpdateThread->start();
+}
+
+// The controls wait while the image is sent; the busy bar runs instead.
+void Widget::SetUpdating(bool bUpdating)
+{
+    for (QWidget* pControl : {static_cast<QWidget*>(ui->tablePrinterList), static_cast<QWidget*>(ui->buttonRefresh),
+                              static_cast<QWidget*>(ui->lineFilePath), static_cast<QWidget*>(ui->buttonBrowse),
+                              static_cast<QWidget*>(ui->buttonOK)})
+        pControl->setEnabled(!bUpdating);
+    ui->progressUpdate->setVisible(bUpdating);
+}
+
+void Widget::SlotUpdateFinished()
+{
+    m_pUpdateThread->wait();
+    delete m_pUpdateThread;
+    m_pUpdateThread = nullptr;
+    SetUpdating(false);
+    const int iResult = m_iUpdateResult;
+    if (m_bCloseAfterUpdate) {
+        close();
+        return;
+    }
     ShowMessageBoxOk(QObject::tr(UpdateResultKey(iResult)));
+    emit SgnUpdateFinished(iResult);
+}
+
+// Closing while the image is sent asks first: the window goes, the transfer goes on
+// until it ends, and the program ends after it.
+void Widget::closeEvent(QCloseEvent* event)
+{
+    if (!m_pUpdateThread) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    if (ShowMessageBoxOkCancel(QObject::tr("MainWindow.Message.Close_While_Updating")) == QMessageBox::Ok
+        && m_pUpdateThread) {
+        m_bCloseAfterUpdate = true;
+        hide();
+    }
 }
 
 void Widget::on_buttonOK_clicked()

@@ -84,6 +84,10 @@
         <translation>Whether to update the printer</translation>
     </message>
     <message>
+        <source>MainWindow.Message.Close_While_Updating</source>
+        <translation>The firmware is still being sent to the printer. Do not switch the printer off or unplug it before the update has ended: an interrupted update can leave the printer unusable. Close the window anyway? The transfer goes on until it has ended.</translation>
+    </message>
+    <message>
         <source>MainWindow.Message.Failed_Read_File</source>
         <translation>Failure to read the update file. Please check the file status!</translation>
     </message>

@@ -84,6 +84,10 @@
         <translation>Обновить принтер</translation>
     </message>
     <message>
+        <source>MainWindow.Message.Close_While_Updating</source>
+        <translation>Микропрограмма ещё передаётся на принтер. Не выключайте принтер и не отсоединяйте его до окончания обновления: прерванное обновление может вывести принтер из строя. Всё равно закрыть окно? Передача продолжится до конца.</translation>
+    </message>
+    <message>
         <source>MainWindow.Message.Failed_Read_File</source>
         <translation>Неудача чтения файла обновления. Проверьте состояние файла!</translation>
     </message>

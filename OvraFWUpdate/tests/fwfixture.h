@@ -8,12 +8,28 @@
 
 #include "ovraemu/usbprinterbed.h"
 
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
 
 #include <vector>
+
+// Lets the helper's window run until the update under way has ended and the box
+// with its result has been answered.
+template <typename Window>
+void WaitForUpdateEnd(const Window& window, int timeoutMs = 120000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (window.IsUpdating() && timer.elapsed() < timeoutMs) {
+        QEventLoop loop;
+        QTimer::singleShot(20, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+}
 
 // The status file the print service keeps for a printer it reaches.
 void WriteStatusFile(const QString& queueName);

@@ -3,7 +3,9 @@
 // so the transfer, which has no time limit, is still under way when the printer
 // leaves the bus. The transfer ends there (-7), the two further attempts find no
 // printer (-2), the firmware helper says so by the last result and stays usable: the
-// printer plugged in again takes the whole image.
+// printer plugged in again takes the whole image. While the printer holds the
+// transfer the window keeps answering: its controls wait, the busy bar runs, and
+// closing it asks first.
 #include "fwfixture.h"
 #include "fwupdatetask.h"
 #include "modelinfo.h"
@@ -17,6 +19,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include <chrono>
@@ -28,12 +31,14 @@ namespace {
 
 const size_t c_takenBytes = 300000;
 
-// Unplugs the printer once it has taken what it takes of the transfer under way.
-std::thread UnplugWhenHeld(UsbPrinterBed& bed, int id)
+// Unplugs the printer once it has taken what it takes of the transfer under way,
+// and has held it for heldMs more.
+std::thread UnplugWhenHeld(UsbPrinterBed& bed, int id, int heldMs = 0)
 {
-    return std::thread([&bed, id] {
+    return std::thread([&bed, id, heldMs] {
         for (int i = 0; i < 600 && bed.BulkOutData(id).size() < c_takenBytes; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        std::this_thread::sleep_for(std::chrono::milliseconds(heldMs));
         bed.Unplug(id);
     });
 }
@@ -43,6 +48,7 @@ QStringList Update(Widget& window, MessageBoxAnswerer& answerer, const QString& 
     window.ui->tablePrinterList->selectRow(0);
     window.ui->lineFilePath->setText(path);
     QTest::mouseClick(window.ui->buttonOK, Qt::LeftButton);
+    WaitForUpdateEnd(window);
     return answerer.TakeTexts();
 }
 
@@ -89,10 +95,33 @@ private slots:
 
         MessageBoxAnswerer answerer;
         Widget window;
-        std::thread unplugger = UnplugWhenHeld(bed, id);
+        window.show();
+        // While the transfer is held: events are handled, the controls wait, and a
+        // close is asked about (and refused here).
+        answerer.QueueAnswer(QMessageBox::Ok);       // the update
+        answerer.QueueAnswer(QMessageBox::Cancel);   // the close
+        int iTicks = 0;
+        bool bHeldStateSeen = false;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            ++iTicks;
+            if (!bHeldStateSeen && window.IsUpdating() && bed.BulkOutData(id).size() >= c_takenBytes) {
+                bHeldStateSeen = !window.ui->buttonOK->isEnabled() && !window.ui->tablePrinterList->isEnabled()
+                                 && window.ui->progressUpdate->isVisible();
+                window.close();
+            }
+        });
+        ticker.start(50);
+        std::thread unplugger = UnplugWhenHeld(bed, id, 2000);
         const QStringList texts = Update(window, answerer, path);
         unplugger.join();
+        ticker.stop();
+        QVERIFY(bHeldStateSeen);
+        QVERIFY2(iTicks >= 10, qPrintable(QString::number(iTicks)));
+        QVERIFY(window.isVisible());
+        QVERIFY(window.ui->buttonOK->isEnabled() && !window.ui->progressUpdate->isVisible());
         QCOMPARE(texts, QStringList({"MainWindow.Message.Whether_Update_Printer Office ?",
+                                     "MainWindow.Message.Close_While_Updating",
                                      "MainWindow.Message.Failed_Printer_Connection"}));
         const std::vector<std::vector<uint8_t>> transfers = bed.BulkOutTransfers(id);
         QCOMPARE(transfers.size(), size_t(1));

@@ -91,6 +91,7 @@ class TestFWWidget : public QObject
             ClickRow(window, row);
         window.ui->lineFilePath->setText(path);
         QTest::mouseClick(window.ui->buttonOK, Qt::LeftButton);
+        WaitForUpdateEnd(window);
         return m_answerer->TakeTexts();
     }
 
