@@ -33,9 +33,10 @@ int main(int argc, char* argv[])
         ShowAlreadyRunning();
         return 0;
     }
-    // The window hides to the tray when closed; only Exit ends the program.
+    // The window hides to the tray when closed; only Exit ends the program. Without a
+    // tray area the window is shown, "-hide" or not.
     app.setQuitOnLastWindowClosed(false);
     OvraPrinterToolWidget window;
-    window.setVisible(!CheckIsHide(argc, argv));
+    window.ShowAtStart(CheckIsHide(argc, argv));
     return app.exec();
 }

@@ -1,6 +1,7 @@
 #include "ovraprintertoolwidget.h"
 
 #include "appsetting.h"
+#include "desktopnotifier.h"
 #include "desktopscale.h"
 #include "ovralog.h"
 #include "ovrapaths.h"
@@ -16,6 +17,7 @@
 #include <QMenu>
 #include <QProcess>
 #include <QThread>
+#include <QTimer>
 #include <QToolTip>
 
 const char OvraPrinterToolWidget::c_szFirmwareHelper[] = "bin/ovraK246FW";
@@ -23,6 +25,7 @@ const char OvraPrinterToolWidget::c_szFirmwareHelper[] = "bin/ovraK246FW";
 namespace {
 
 const int c_iBalloonMs = 3000;
+const int c_iTrayWatchMs = 3000;   // how soon the window shows when the tray area goes
 const int c_iColumnWidths[] = {160, 180, 160, 500};
 const char c_szIcon[] = ":/Icon/Resource/Ovra.png";
 
@@ -128,6 +131,28 @@ void OvraPrinterToolWidget::InitTrayIcon()
     pTrayMenu->addAction(pActionExit);
     pTrayIcon->setContextMenu(pTrayMenu);
     pTrayIcon->show();
+
+    pNotifier = new DesktopNotifier(this);
+    bTrayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
+    OVRA_LOG("tray area available = %d", int(bTrayAvailable));
+    pTrayWatch = new QTimer(this);
+    connect(pTrayWatch, &QTimer::timeout, this, &OvraPrinterToolWidget::SlotCheckTray);
+    pTrayWatch->start(c_iTrayWatchMs);
+}
+
+void OvraPrinterToolWidget::ShowAtStart(bool bHide)
+{
+    setVisible(!bHide || !bTrayAvailable);
+}
+
+void OvraPrinterToolWidget::SlotCheckTray()
+{
+    const bool bAvailable = QSystemTrayIcon::isSystemTrayAvailable();
+    if (bTrayAvailable && !bAvailable) {
+        OVRA_LOG("the tray area has gone: the window shows");
+        showNormal();
+    }
+    bTrayAvailable = bAvailable;
 }
 
 void OvraPrinterToolWidget::InitThread()
@@ -215,7 +240,11 @@ void OvraPrinterToolWidget::SlotUpdatePrinterStatus(int iIndex)
     pStatus->setData(Qt::DisplayRole, StatusCellText(entry.stState, iLanguage));
     const stBalloon balloon = BalloonFor(entry, iLanguage);
     if (balloon.bShow) {
-        pTrayIcon->showMessage(balloon.strTitle, balloon.strMessage, balloon.enIcon, c_iBalloonMs);
+        if (bTrayAvailable)
+            pTrayIcon->showMessage(balloon.strTitle, balloon.strMessage, balloon.enIcon, c_iBalloonMs);
+        else
+            pNotifier->Notify(entry.stInfo.strName, balloon.strTitle, balloon.strMessage,
+                              balloon.enIcon == QSystemTrayIcon::Critical, c_iBalloonMs);
         emit SgnBalloonShown(balloon.strTitle, balloon.strMessage, int(balloon.enIcon));
     }
     DebugOutputPrinterStatus(iIndex);
@@ -249,10 +278,15 @@ void OvraPrinterToolWidget::SlotTrayActionExit()
     QCoreApplication::quit();
 }
 
+// With a tray area the window hides to it. Without one nothing would bring the
+// window back and the tray menu's Exit is out of reach: closing ends the program.
 void OvraPrinterToolWidget::closeEvent(QCloseEvent* event)
 {
-    hide();
     event->ignore();
+    if (bTrayAvailable)
+        hide();
+    else
+        SlotTrayActionExit();
 }
 
 void OvraPrinterToolWidget::SlotShowToolTip(const QModelIndex& index)

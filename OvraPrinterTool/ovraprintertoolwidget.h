@@ -14,7 +14,9 @@ class OvraPrinterToolWidget;
 }
 
 class AppSetting;
+class DesktopNotifier;
 class QAction;
+class QTimer;
 class QMenu;
 class QThread;
 class TrdDeviceManage;
@@ -44,6 +46,15 @@ public:
     SharedPrinterList listPrinter;
     int iStatusThreadCount = 0;
     int iLanguage = 0;
+    // Whether a tray area shows the icon (XEmbed, or a StatusNotifierItem host).
+    // Without one the window stays shown and balloons become desktop notifications.
+    bool bTrayAvailable = false;
+    DesktopNotifier* pNotifier = nullptr;
+    QTimer* pTrayWatch = nullptr;
+
+    // Shows the window at start unless bHide asks for the icon only and a tray area
+    // shows the icon.
+    void ShowAtStart(bool bHide);
 
     // What the status cell shows and which balloon goes with it (exposed for tests).
     struct stBalloon {
@@ -69,6 +80,8 @@ public slots:
     void SlotUpdatePrinterStatus(int iIndex);
     void SlotUpdatePrinterList();
     void SlotShowToolTip(const QModelIndex& index);
+    // Looks whether the tray area is still there; the window shows when it has gone.
+    void SlotCheckTray();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

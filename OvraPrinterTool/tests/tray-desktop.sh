@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # The tray monitor on a real X server: Xvfb with a window manager and a tray host.
-#   tray-desktop.sh TRAY_BINARY STATUS_WRITER SCREENSHOT_DIR
+#   tray-desktop.sh TRAY_BINARY STATUS_WRITER SCREENSHOT_DIR DESKTOP_BUS
 # Checks that the icon is embedded in the tray, "-hide" starts with the icon only, a click
 # shows the window at its scaled size (2560- and 3840-pixel screens), closing hides it, a
 # second start shows the running message and exits 0, Exit in the tray menu ends it.
+# Without a tray area (no tray host, or the tray host gone) the window shows and errors
+# and warnings go to the session bus's notification service; with a StatusNotifierItem
+# watcher on the bus (KDE Plasma, GNOME's AppIndicator extension) the icon registers
+# there. DESKTOP_BUS provides both services on a private bus.
 # Leaves screenshots of the window, a balloon and the message in SCREENSHOT_DIR.
 set -euo pipefail
-tray=$1 writer=$2 shots=$3
-for tool in Xvfb trayer openbox xdotool xwininfo wmctrl import; do
+tray=$1 writer=$2 shots=$3 desktop_bus=$4
+for tool in Xvfb trayer openbox xdotool xwininfo wmctrl import dbus-daemon; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 mkdir -p "$shots"
@@ -80,7 +84,7 @@ require_no_other_tray() {
   exit 77
 }
 
-start_desktop() {  # start_desktop WIDTH HEIGHT
+start_desktop() {  # start_desktop WIDTH HEIGHT [no-tray]
   exec 5> "$work/display"
   Xvfb -displayfd 5 -screen 0 "$1x$2x24" -nolisten tcp >/dev/null 2>&1 &
   pids+=($!)
@@ -88,11 +92,31 @@ start_desktop() {  # start_desktop WIDTH HEIGHT
   export DISPLAY=":$(head -1 "$work/display")"
   openbox >/dev/null 2>&1 &
   pids+=($!)
+  if [[ ${3:-} == no-tray ]]; then sleep 0.5; return; fi
   trayer --edge bottom --align right --widthtype pixel --width 240 --heighttype pixel --height 32 \
     --transparent false --tint 0x303840 >/dev/null 2>&1 &
-  pids+=($!)
+  trayer_pid=$!
+  pids+=($trayer_pid)
   wait_for 15 tray_host_up || fail "the tray host did not start"
   sleep 0.5
+}
+# A private session bus with the test's desktop services (start_bus SERVICE_OPTIONS...).
+start_bus() {
+  exec 6> "$work/bus-address"
+  dbus-daemon --session --nofork --print-address=6 >/dev/null 2>&1 &
+  pids+=($!)
+  wait_for 10 test -s "$work/bus-address" || fail "dbus-daemon did not start"
+  export DBUS_SESSION_BUS_ADDRESS=$(head -1 "$work/bus-address")
+  "$desktop_bus" "$@" > "$work/bus.log" 2>&1 &
+  pids+=($!)
+  wait_for 10 grep -q '^ready$' "$work/bus.log" || fail "the desktop bus services did not start"
+}
+bus_has() { grep -qF -- "$1" "$work/bus.log"; }
+stop_all() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  pids=()
+  unset DBUS_SESSION_BUS_ADDRESS
 }
 tray_host_up() { xwininfo -root -tree 2>/dev/null | grep -c '"panel": ("panel" "trayer")' >/dev/null; }
 # The tray menu: a small viewable window of the program other than the icon.
@@ -163,6 +187,53 @@ check "Exit in the tray menu ends the program"
 for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
 wait 2>/dev/null || true
 pids=()
+
+# The tray host goes away: the window shows.
+start_desktop 1920 1080
+require_no_other_tray
+"$tray" -hide > "$work/tray.log" 2>&1 &
+pids+=($!)
+wait_for 20 icon_embedded || fail "the tray icon is not embedded in the tray"
+no_window || fail "-hide shows the window"
+kill "$trayer_pid"
+wait_for 10 has_window || fail "the window does not show when the tray host goes away"
+check "the tray host goes away: the window shows"
+stop_all
+
+# No tray area (GNOME): "-hide" or not, the window shows, and errors and warnings reach
+# the notification service with the balloons' title and text.
+start_desktop 1920 1080 no-tray
+start_bus --notifications
+require_no_other_tray
+status office 00 3000
+"$tray" -hide > "$work/tray.log" 2>&1 &
+pids+=($!)
+wait_for 10 has_window || fail "without a tray area the window does not show"
+check "no tray area: the window shows despite -hide"
+wait_for 10 bus_has "notify summary=desk body=Toner level low urgency=1" || fail "no warning notification: $(cat "$work/bus.log")"
+status office 00 3000 e:11B0
+wait_for 10 bus_has "notify summary=office body=Paper jam in device urgency=2" || fail "no error notification: $(cat "$work/bus.log")"
+check "no tray area: a warning and an error as desktop notifications"
+sleep 1
+import -window root "$shots/tray-no-tray-area.png"
+stop_all
+
+# A StatusNotifierItem host: the icon registers with the watcher, the window stays hidden.
+start_desktop 1920 1080 no-tray
+start_bus --watcher --notifications
+require_no_other_tray
+status desk 10 6200   # no balloon: it would show its title as the item's tooltip
+status office 00 3000
+"$tray" -hide > "$work/tray.log" 2>&1 &
+pids+=($!)
+wait_for 15 grep -qE '^item service=.* icon-pixmaps=[1-9][0-9]* tooltip=Ovra Laser Printer Helper$' "$work/bus.log" ||
+  fail "no StatusNotifierItem registered: $(cat "$work/bus.log")"
+sleep 1
+no_window || fail "-hide shows the window although the icon is in a StatusNotifierItem host"
+check "StatusNotifierItem host: $(grep '^item ' "$work/bus.log" | head -1)"
+stop_all
+status desk 10 6200 w:110D
+status office 00 3000 e:11B0 w:110D
 
 # 3840 pixels: twice the size.
 start_desktop 3840 2160

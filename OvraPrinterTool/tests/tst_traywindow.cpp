@@ -162,15 +162,28 @@ private slots:
         QCOMPARE(balloon.strMessage, QString());
     }
 
-    void closingHidesOnly()
+    // With a tray area "-hide" starts with the icon only and closing hides the window
+    // to the tray; without one the window shows at start and closing ends the program.
+    void startAndCloseFollowTheTrayArea_data()
     {
+        QTest::addColumn<bool>("tray");
+        QTest::newRow("tray area") << true;
+        QTest::newRow("no tray area") << false;
+    }
+    void startAndCloseFollowTheTrayArea()
+    {
+        QFETCH(bool, tray);
         TrayFiles files;
         OvraPrinterToolWidget window;
+        window.bTrayAvailable = tray;
+        window.ShowAtStart(true);
+        QCOMPARE(window.isVisible(), !tray);
         window.show();
-        QVERIFY(window.isVisible());
         window.close();
         QVERIFY(!window.isVisible());
-        QVERIFY(window.pTrayIcon->isVisible());
+        QCOMPARE(window.pTrayIcon->isVisible(), tray);
+        if (!tray)
+            return;
         window.SlotActivatedTrayIcon(QSystemTrayIcon::Context);
         QVERIFY(!window.isVisible());
         window.SlotActivatedTrayIcon(QSystemTrayIcon::Trigger);
