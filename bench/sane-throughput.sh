@@ -7,8 +7,8 @@
 # peak resident memory (/usr/bin/time: the process with the backend loaded in it), and
 # the time from sane_start until sane_read has handed over the first line (a small ctypes
 # front end on the backend, median of REPEAT). (b) One colour A4 page at 1200 dpi sent
-# raw (429 MB; asked as JPEG, the daemon announces it when it is whole): scanimage's and
-# ovra-scan's rate and peak memory (--colour 0 leaves it out). Needs root (port 80), python3.
+# raw (429 MB, the emulator's --image, whatever the request): scanimage's and ovra-scan's
+# rate and peak memory (--colour 0 leaves it out). Needs root (port 80), python3.
 #   bench/sane-throughput.sh [--pages 4] [--repeat 3] [--colour 1] [--backend DIR] [--build DIR]
 # --backend names the folder of libsane-ovra.so.1 (default BUILD/sane): another build's
 # backend is measured against this build's daemon and emulator.
@@ -73,7 +73,9 @@ sane_job() {
   rm -rf "$store/sane" && mkdir -p "$store/sane"
   with_rate $((pages * page_bytes)) "$(timed scanimage -d "ovra:net:$address" --source "ADF multi page" \
     --mode Lineart --resolution 1200 --format=pnm --batch="$store/sane/p%d.pnm")"
-  [[ $(ls "$store/sane" | wc -l) -eq $pages ]] || { echo "scanimage delivered $(ls "$store/sane" | wc -l) of $pages pages" >&2; return 1; }
+  local delivered
+  delivered=$(find "$store/sane" -name "p*.pnm" | wc -l)
+  [[ $delivered -eq $pages ]] || { echo "scanimage delivered $delivered of $pages pages" >&2; return 1; }
 }
 
 load_before=$(bench_loadavg)
@@ -124,7 +126,6 @@ print("start_ms=%.0f first_line_ms=%.0f status=%d bytes=%d" % ((t1 - t0) * 1000,
 PY
 }
 
-colour_table=""
 if [[ $colour -eq 1 ]]; then
   # A pattern whose first bytes are no JPEG marker.
   python3 -c "import sys

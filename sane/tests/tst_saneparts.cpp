@@ -23,6 +23,20 @@
 
 using namespace ovrasane;
 
+extern "C" {
+SANE_Status sane_ovra_init(SANE_Int* version_code, SANE_Auth_Callback authorize);
+void sane_ovra_exit(void);
+SANE_Status sane_ovra_get_devices(const SANE_Device*** device_list, SANE_Bool local_only);
+SANE_Status sane_ovra_open(SANE_String_Const name, SANE_Handle* handle);
+void sane_ovra_close(SANE_Handle handle);
+SANE_Status sane_ovra_control_option(SANE_Handle handle, SANE_Int option, SANE_Action action, void* value,
+                                     SANE_Int* info);
+SANE_Status sane_ovra_read(SANE_Handle handle, SANE_Byte* data, SANE_Int max_length, SANE_Int* length);
+SANE_Status sane_ovra_set_io_mode(SANE_Handle handle, SANE_Bool non_blocking);
+SANE_Status sane_ovra_get_select_fd(SANE_Handle handle, SANE_Int* fd);
+void sane_ovra_cancel(SANE_Handle handle);
+}
+
 namespace {
 
 std::vector<uint8_t> EncodeGrayJpeg(int width, int height, const std::vector<uint8_t>& pixels)
@@ -707,6 +721,60 @@ private slots:
         QCOMPARE(session.SetIoMode(SANE_FALSE), SANE_STATUS_INVAL);
         QVERIFY(daemon.WaitForCommands(2, std::chrono::seconds(5)));
         QVERIFY(daemon.Codes().back() == TCP_SCAN_ABORT);
+    }
+
+    // sane_init, two handles on one device, open and close again and again, sane_exit,
+    // and all of it once more: every status as the standard has it (leaks show under ASan).
+    void openAndCloseAgainAndAgain()
+    {
+        clienttest::FakeDaemon daemon;
+        daemon.Reply(USB_FIND_DEV, clienttest::Bytes(int32_t(0)));
+        TCPDevPropertiesRes properties{};
+        properties.devPro.minres = 75;
+        properties.devPro.maxres = 600;
+        properties.devPro.color = 1;
+        daemon.Reply(TCP_SCAN_DEVPROPERTIES, clienttest::Bytes(properties));
+        QVERIFY(daemon.Start());
+        QTemporaryDir config;
+        QFile file(config.filePath("ovra.conf"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("net 127.0.0.250\nport ") + QByteArray::number(daemon.Port()) + "\n");
+        file.close();
+        qputenv("SANE_CONFIG_DIR", config.path().toUtf8());
+        qunsetenv("OVRA_SCAN_DAEMON_PORT");
+        SANE_Handle handle = nullptr;
+        QCOMPARE(sane_ovra_open("net:127.0.0.250", &handle), SANE_STATUS_INVAL);  // before sane_init
+        for (int round = 0; round < 2; ++round) {
+            SANE_Int version = 0;
+            QCOMPARE(sane_ovra_init(&version, nullptr), SANE_STATUS_GOOD);
+            QCOMPARE(SANE_VERSION_MAJOR(version), SANE_CURRENT_MAJOR);
+            const SANE_Device** devices = nullptr;
+            QCOMPARE(sane_ovra_get_devices(&devices, SANE_FALSE), SANE_STATUS_GOOD);
+            QVERIFY(devices[0] && QByteArray(devices[0]->name) == "net:127.0.0.250");
+            QVERIFY(!devices[1]);
+            QCOMPARE(sane_ovra_open("net:127.0.0.9", &handle), SANE_STATUS_INVAL);
+            for (int i = 0; i < 5; ++i) {
+                SANE_Handle first = nullptr, second = nullptr;
+                QCOMPARE(sane_ovra_open("net:127.0.0.250", &first), SANE_STATUS_GOOD);
+                QCOMPARE(sane_ovra_open("", &second), SANE_STATUS_GOOD);  // "": the first device
+                QVERIFY(first && second && first != second);
+                SANE_Word resolution = 1200;
+                QCOMPARE(sane_ovra_control_option(first, OPT_RESOLUTION, SANE_ACTION_SET_VALUE, &resolution, nullptr),
+                         SANE_STATUS_GOOD);
+                QCOMPARE(resolution, 600);  // the scanner's range
+                SANE_Byte byte = 0;
+                SANE_Int length = 0, fd = 0;
+                QCOMPARE(sane_ovra_read(second, &byte, 1, &length), SANE_STATUS_INVAL);
+                QCOMPARE(sane_ovra_set_io_mode(second, SANE_TRUE), SANE_STATUS_INVAL);
+                QCOMPARE(sane_ovra_get_select_fd(second, &fd), SANE_STATUS_INVAL);
+                sane_ovra_cancel(first);
+                sane_ovra_close(first);
+                if (i % 2)
+                    sane_ovra_close(second);  // else sane_exit closes it
+            }
+            sane_ovra_exit();
+        }
+        qunsetenv("SANE_CONFIG_DIR");
     }
 
 private:
