@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstdlib>
@@ -68,6 +69,26 @@ void DrainToEnd(DaemonConnection& connection)
         const ReadStatus status = connection.Read(sink, 1, 200ms);
         if (status == ReadStatus::Closed || status == ReadStatus::Failed)
             return;
+    }
+}
+
+// Sends a command in one send() from a buffer on the stack: nothing allocated, so that
+// sane_cancel may send it from a signal handler.
+template <typename Request>
+void SendFromSignal(int fd, scanCommandType command, const Request& request)
+{
+    char message[sizeof(int32_t) + sizeof(Request)];
+    const int32_t code = command;
+    std::memcpy(message, &code, sizeof code);
+    std::memcpy(message + sizeof code, &request, sizeof request);
+    size_t sent = 0;
+    while (fd >= 0 && sent < sizeof message) {
+        const ssize_t n = send(fd, message + sent, sizeof message - sent, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;
+        sent += size_t(n);
     }
 }
 
@@ -892,30 +913,30 @@ void Session::RequestAbort()
 {
     if (!m_client || m_state != State::Running || m_abortSent.exchange(true))
         return;
-    DaemonConnection& connection = m_client->Connection();
+    const int fd = m_client->Connection().Fd();
     if (m_tracker.Current() == PageTracker::State::Running) {
         if (m_device.usb) {
             USBScanAbortReq request{};
             request.devfd = m_devfd;
             SetWireText(request.fileName, m_baseName);
-            connection.SendCommand(USB_SCAN_ABORT, &request, sizeof request);
+            SendFromSignal(fd, USB_SCAN_ABORT, request);
         } else {
             TCPScanAbortReq request{};
             request.socket = m_scanner;
             SetWireText(request.fileName, m_baseName);
-            connection.SendCommand(TCP_SCAN_ABORT, &request, sizeof request);
+            SendFromSignal(fd, TCP_SCAN_ABORT, request);
         }
     }
     if (m_device.usb && m_devfd >= 0) {
-        USBCommonReq request{m_devfd};
+        const USBCommonReq request{m_devfd};
         if (m_locked)
-            connection.SendCommand(USB_SCAN_UNLOCK, &request, sizeof request);
-        connection.SendCommand(USB_CLOSE_DEV, &request, sizeof request);
+            SendFromSignal(fd, USB_SCAN_UNLOCK, request);
+        SendFromSignal(fd, USB_CLOSE_DEV, request);
         m_locked = false;
         m_devfd = -1;
     }
-    if (connection.IsOpen())
-        shutdown(connection.Fd(), SHUT_WR);
+    if (fd >= 0)
+        shutdown(fd, SHUT_WR);
 }
 
 void Session::EndScan()
