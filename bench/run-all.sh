@@ -4,6 +4,7 @@
 #   parsers   status responses and network-settings replies per second (Google Benchmark)
 #   net-scan  network scan through the scan daemon against a plain copy (scan-throughput.sh)
 #   usb-scan  USB scan through the daemon against a raw usbfs reader (usbscan-throughput.sh)
+#   sane-scan scanimage through libsane-ovra against ovra-scan, the same job (sane-throughput.sh)
 #   idle      idle cost of the print service and the tray monitor (service-idle.sh)
 #   latency   from a printer's state change to its status file and tray row (status-latency.sh)
 # Every figure depends on the machine and on what else runs on it: the tables carry the
@@ -11,12 +12,13 @@
 #
 #   bench/run-all.sh [--build DIR] [--only LIST] [--smoke] [options]
 #     --build DIR            the build folder (default: build/)
-#     --only a,b,...         a subset of: parsers,net-scan,usb-scan,idle,latency
+#     --only a,b,...         a subset of: parsers,net-scan,usb-scan,sane-scan,idle,latency
 #     --smoke                everything tiny, for a test that the set still works (well under a
 #                            minute); its tables go to BUILD/bench/smoke-results.md
 #     --scan-mb N            network job size in MiB (default 512)
 #     --scan-pages N         its pages (default 1)
 #     --usb-mb N             USB job size in MiB (default 16)
+#     --sane-pages N         A4 1200 dpi lineart pages of the SANE job (default 4)
 #     --repeat N             runs of each scan, medians (default 3)
 #     --idle-printers LIST   printer counts (default 1,8,32)
 #     --idle-seconds N       measuring window (default 60)
@@ -29,10 +31,12 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib/benchlib.sh"
 
 build=$bench_top/build
-only=parsers,net-scan,usb-scan,idle,latency
+only=parsers,net-scan,usb-scan,sane-scan,idle,latency
 scan_mb=512
 scan_pages=1
 usb_mb=16
+sane_pages=4
+sane_colour=1
 repeat=3
 idle_printers=1,8,32
 idle_seconds=60
@@ -43,10 +47,10 @@ latency_pause=12000
 parser_time=0.5
 smoke=0
 bench_options "$0 [--build DIR] [--only LIST] [--smoke] [options] (see the head of the script)" \
-  build only smoke! scan-mb scan-pages usb-mb repeat idle-printers idle-seconds idle-warmup idle-history \
+  build only smoke! scan-mb scan-pages usb-mb sane-pages repeat idle-printers idle-seconds idle-warmup idle-history \
   latency-changes parser-time -- "$@"
 if [[ $smoke -eq 1 ]]; then
-  scan_mb=8 usb_mb=1 repeat=1 idle_printers=2 idle_seconds=2 idle_warmup=1
+  scan_mb=8 usb_mb=1 sane_pages=1 sane_colour=0 repeat=1 idle_printers=2 idle_seconds=2 idle_warmup=1
   latency_changes=1 latency_pause=0 parser_time=0.01
 fi
 build=$(cd "$build" && pwd) || exit 2
@@ -90,6 +94,8 @@ scans() {
   section parsers parsers
   section net-scan "$here/scan-throughput.sh" --build "$build" --mb "$scan_mb" --pages "$scan_pages" --repeat "$repeat"
   section usb-scan "$here/usbscan-throughput.sh" --build "$build" --mb "$usb_mb" --repeat "$repeat"
+  section sane-scan "$here/sane-throughput.sh" --build "$build" --pages "$sane_pages" --repeat "$repeat" \
+    --colour "$sane_colour"
 }
 
 services() {
@@ -112,7 +118,7 @@ fi
   echo "# Benchmarks"
   echo
   echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, build $build$([[ $smoke -eq 1 ]] && echo ', smoke run')"
-  for name in parsers net-scan usb-scan idle latency; do
+  for name in parsers net-scan usb-scan sane-scan idle latency; do
     [[ -e $parts/$name.md ]] && cat "$parts/$name.md"
   done
 } >"$results"

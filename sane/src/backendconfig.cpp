@@ -67,7 +67,7 @@ BackendConfig ParseConfig(const std::string& text, std::vector<std::string>* pro
     return config;
 }
 
-BackendConfig LoadConfig()
+BackendConfig LoadConfig(std::vector<std::string>* problems)
 {
     for (const std::string& folder : ConfigFolders()) {
         std::ifstream file(folder + "/ovra.conf");
@@ -75,7 +75,7 @@ BackendConfig LoadConfig()
             continue;
         std::stringstream text;
         text << file.rdbuf();
-        return ParseConfig(text.str());
+        return ParseConfig(text.str(), problems);
     }
     return BackendConfig();
 }

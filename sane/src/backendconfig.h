@@ -18,7 +18,7 @@ BackendConfig ParseConfig(const std::string& text, std::vector<std::string>* pro
 
 // Reads "ovra.conf" from the folders of SANE_CONFIG_DIR (colon-separated; a trailing
 // colon adds the default folders) or from "." and /etc/sane.d; an empty configuration
-// when there is none.
-BackendConfig LoadConfig();
+// when there is none. Lines it does not understand go to `problems`.
+BackendConfig LoadConfig(std::vector<std::string>* problems = nullptr);
 
 } // namespace ovrasane

@@ -2,6 +2,7 @@
 // "sane_ovra_<operation>"; the plain "sane_<operation>" names serve front ends linked
 // to this backend directly.
 #include "ovrabackend.h"
+#include "ovradebug.h"
 
 #include <sane/sane.h>
 
@@ -48,6 +49,8 @@ Session* AsSession(SANE_Handle handle)
 
 OVRA_EXPORT SANE_Status sane_ovra_init(SANE_Int* version_code, SANE_Auth_Callback)
 {
+    InitDebug();
+    Dbg(DBG_TRACE, "sane_init");
     if (version_code)
         *version_code = SANE_VERSION_CODE(SANE_CURRENT_MAJOR, 0, 1);
     if (g_backend)
@@ -55,12 +58,17 @@ OVRA_EXPORT SANE_Status sane_ovra_init(SANE_Int* version_code, SANE_Auth_Callbac
     g_backend = new (std::nothrow) Backend;
     if (!g_backend)
         return SANE_STATUS_NO_MEM;
-    g_backend->config = LoadConfig();
+    std::vector<std::string> problems;
+    g_backend->config = LoadConfig(&problems);
+    for (const std::string& problem : problems)
+        Dbg(DBG_ERROR, "ovra.conf: %s", problem.c_str());
+    Dbg(DBG_INFO, "%zu network scanner(s) configured", g_backend->config.netAddresses.size());
     return SANE_STATUS_GOOD;
 }
 
 OVRA_EXPORT void sane_ovra_exit(void)
 {
+    Dbg(DBG_TRACE, "sane_exit");
     if (!g_backend)
         return;
     for (Session* session : g_backend->sessions)
@@ -71,10 +79,13 @@ OVRA_EXPORT void sane_ovra_exit(void)
 
 OVRA_EXPORT SANE_Status sane_ovra_get_devices(const SANE_Device*** device_list, SANE_Bool)
 {
+    Dbg(DBG_TRACE, "sane_get_devices");
     if (!g_backend || !device_list)
         return SANE_STATUS_INVAL;
     try {
         Rediscover();
+        for (const DeviceEntry& device : g_backend->devices)
+            Dbg(DBG_INFO, "device ovra:%s: %s", device.name.c_str(), device.model.c_str());
     } catch (const std::bad_alloc&) {
         return SANE_STATUS_NO_MEM;
     }
@@ -84,6 +95,7 @@ OVRA_EXPORT SANE_Status sane_ovra_get_devices(const SANE_Device*** device_list, 
 
 OVRA_EXPORT SANE_Status sane_ovra_open(SANE_String_Const name, SANE_Handle* handle)
 {
+    Dbg(DBG_TRACE, "sane_open %s", name ? name : "(null)");
     if (!g_backend || !handle)
         return SANE_STATUS_INVAL;
     try {
@@ -101,8 +113,10 @@ OVRA_EXPORT SANE_Status sane_ovra_open(SANE_String_Const name, SANE_Handle* hand
                     break;
                 }
         }
-        if (!chosen)
+        if (!chosen) {
+            Dbg(DBG_ERROR, "no device %s", name);
             return SANE_STATUS_INVAL;
+        }
         Session* session = new Session(*chosen, DaemonPortFor(g_backend->config));
         g_backend->sessions.push_back(session);
         *handle = session;
@@ -114,6 +128,7 @@ OVRA_EXPORT SANE_Status sane_ovra_open(SANE_String_Const name, SANE_Handle* hand
 
 OVRA_EXPORT void sane_ovra_close(SANE_Handle handle)
 {
+    Dbg(DBG_TRACE, "sane_close");
     if (!g_backend)
         return;
     auto& sessions = g_backend->sessions;
@@ -133,16 +148,24 @@ OVRA_EXPORT const SANE_Option_Descriptor* sane_ovra_get_option_descriptor(SANE_H
 OVRA_EXPORT SANE_Status sane_ovra_control_option(SANE_Handle handle, SANE_Int option, SANE_Action action,
                                                  void* value, SANE_Int* info)
 {
-    return handle ? AsSession(handle)->Control(option, action, value, info) : SANE_STATUS_INVAL;
+    Dbg(DBG_TRACE, "sane_control_option %d action %d", option, int(action));
+    if (info)
+        *info = 0;
+    if (!handle)
+        return SANE_STATUS_INVAL;
+    return AllowedStatus(EntryPoint::ControlOption, AsSession(handle)->Control(option, action, value, info));
 }
 
 OVRA_EXPORT SANE_Status sane_ovra_get_parameters(SANE_Handle handle, SANE_Parameters* params)
 {
-    return handle ? AsSession(handle)->Parameters(params) : SANE_STATUS_INVAL;
+    Dbg(DBG_TRACE, "sane_get_parameters");
+    return handle ? AllowedStatus(EntryPoint::GetParameters, AsSession(handle)->Parameters(params))
+                  : SANE_STATUS_INVAL;
 }
 
 OVRA_EXPORT SANE_Status sane_ovra_start(SANE_Handle handle)
 {
+    Dbg(DBG_TRACE, "sane_start");
     if (!handle)
         return SANE_STATUS_INVAL;
     try {
@@ -154,9 +177,20 @@ OVRA_EXPORT SANE_Status sane_ovra_start(SANE_Handle handle)
 
 OVRA_EXPORT SANE_Status sane_ovra_read(SANE_Handle handle, SANE_Byte* data, SANE_Int max_length, SANE_Int* length)
 {
-    return handle ? AsSession(handle)->Read(data, max_length, length) : SANE_STATUS_INVAL;
+    if (length)
+        *length = 0;
+    if (!handle)
+        return SANE_STATUS_INVAL;
+    const SANE_Status status = AsSession(handle)->Read(data, max_length, length);
+    if (status != SANE_STATUS_GOOD)
+        Dbg(DBG_TRACE, "sane_read: %s", sane_strstatus(status));
+    else
+        Dbg(DBG_DETAIL, "sane_read: %d bytes", *length);
+    return status;
 }
 
+// Only sets the flag and sends the abort when a scan call waits: front ends call it
+// from signal handlers.
 OVRA_EXPORT void sane_ovra_cancel(SANE_Handle handle)
 {
     if (handle)
@@ -165,15 +199,15 @@ OVRA_EXPORT void sane_ovra_cancel(SANE_Handle handle)
 
 OVRA_EXPORT SANE_Status sane_ovra_set_io_mode(SANE_Handle handle, SANE_Bool non_blocking)
 {
-    if (!handle)
-        return SANE_STATUS_INVAL;
-    return non_blocking ? SANE_STATUS_UNSUPPORTED : SANE_STATUS_GOOD;
+    Dbg(DBG_TRACE, "sane_set_io_mode %d", int(non_blocking));
+    return handle ? AllowedStatus(EntryPoint::SetIoMode, AsSession(handle)->SetIoMode(non_blocking))
+                  : SANE_STATUS_INVAL;
 }
 
 OVRA_EXPORT SANE_Status sane_ovra_get_select_fd(SANE_Handle handle, SANE_Int* fd)
 {
-    (void)fd;
-    return handle ? SANE_STATUS_UNSUPPORTED : SANE_STATUS_INVAL;
+    Dbg(DBG_TRACE, "sane_get_select_fd");
+    return handle ? AllowedStatus(EntryPoint::GetSelectFd, AsSession(handle)->SelectFd(fd)) : SANE_STATUS_INVAL;
 }
 
 // The plain names, for front ends linked to this backend alone.

@@ -183,7 +183,8 @@ netjpeg)
 batch)
     for p in 1 2 3; do pattern 5000 $p > "$WORK/page$p.raw"; done
     start_scanner --image "$WORK/page1.raw" "$WORK/page2.raw" "$WORK/page3.raw" --block-size 3000
-    scanimage -d "$DEVICE" --source "ADF multi page" --mode Gray --resolution 100 -l 0 -t 0 -x 25.4 -y 12.7 \
+    # "ADF", the name front ends look for: every page in the feeder.
+    scanimage -d "$DEVICE" --source ADF --mode Gray --resolution 100 -l 0 -t 0 -x 25.4 -y 12.7 \
         --format=pnm --batch="$WORK/out/p%d.pnm" 2> "$WORK/scan.err"
     cat "$WORK/scan.err"
     [ "$(ls "$WORK/out" | wc -l)" = 3 ] || fail "expected 3 pages, got: $(ls "$WORK/out")"
@@ -196,7 +197,8 @@ batch)
     ;;
 midjam)
     # The feeder jams before the second page: the data stream breaks off, the feeder
-    # then reads jammed. The unfinished page is dropped.
+    # then reads jammed. The unfinished page is dropped. The source has the name of
+    # earlier versions, which front-end presets may hold.
     start_scanner --pages 3 --page-bytes 5000 --block-size 2500 --fault feeder-jam --fault-page 2
     scanimage -d "$DEVICE" --source "ADF multi page" --mode Gray --resolution 100 -l 0 -t 0 -x 25.4 -y 12.7 \
         --format=pnm --batch="$WORK/out/p%d.pnm" 2> "$WORK/scan.err"
@@ -222,6 +224,36 @@ cancel)
     [ "$(page_files_left)" = 0 ] || fail "page files left after cancel: $(ls "$SCANDIR")"
     grep -q "recv scanCommandType 15" "$SCANDIR/ovra_scan_info.log" || fail "the daemon got no abort command"
     ;;
+options)
+    # What a front end shows: every option with its values, nothing on standard error.
+    start_scanner
+    scanimage -A --format=pnm -d "$DEVICE" > "$WORK/options.txt" 2> "$WORK/scan.err" || { cat "$WORK/scan.err"; fail "scanimage -A failed"; }
+    cat "$WORK/options.txt"
+    [ -s "$WORK/scan.err" ] && { cat "$WORK/scan.err"; fail "scanimage -A wrote to standard error"; }
+    grep -q -- "--source Flatbed|ADF|ADF Single Page \[Flatbed\]" "$WORK/options.txt" || fail "the sources are not listed"
+    grep -q -- "--mode Lineart|Gray|Color \[Color\]" "$WORK/options.txt" || fail "the modes are not listed"
+    scanimage --help -d "$DEVICE" > "$WORK/help.txt" 2> "$WORK/scan.err" || fail "scanimage --help failed"
+    grep -q -- "--resolution 75..1200dpi" "$WORK/help.txt" || { cat "$WORK/help.txt"; fail "no resolution range"; }
+    # Debug messages on standard error at the level asked for.
+    SANE_DEBUG_OVRA=3 scanimage -A -d "$DEVICE" > /dev/null 2> "$WORK/debug.err"
+    grep -q '^\[ovra\] sane_open ' "$WORK/debug.err" || { cat "$WORK/debug.err"; fail "no trace of sane_open"; }
+    ;;
+early)
+    # A lineart page (raw lines) that stops in its third block: the lines before reach
+    # scanimage while the scanner has not finished the page.
+    start_scanner --pages 1 --page-bytes 60000 --block-size 8000 --fault short-block --fault-page 1 --fault-block 3 --fault-bytes 100
+    scanimage -d "$DEVICE" --mode Lineart --resolution 100 --format=pnm > "$WORK/out/page.pnm" 2> "$WORK/scan.err" &
+    SCAN_PID=$!
+    for _ in $(seq 150); do [ -s "$WORK/out/page.pnm" ] && break; sleep 0.1; done
+    got=$(stat -c %s "$WORK/out/page.pnm")
+    [ "$SCAN_PID" -gt 1 ] && kill -INT "$SCAN_PID"
+    for _ in $(seq 150); do kill -0 "$SCAN_PID" 2>/dev/null || break; sleep 0.1; done
+    if kill -0 "$SCAN_PID" 2>/dev/null; then kill -KILL "$SCAN_PID"; fail "scanimage did not stop on cancel"; fi
+    cat "$WORK/scan.err"
+    [ "$got" -gt 0 ] || fail "no line reached scanimage before the scanner finished the page"
+    for _ in $(seq 50); do [ "$(page_files_left)" = 0 ] && break; sleep 0.1; done
+    [ "$(page_files_left)" = 0 ] || fail "page files left after cancel: $(ls "$SCANDIR")"
+    ;;
 busy)
     start_scanner --busy
     scanimage -d "$DEVICE" --format=pnm > "$WORK/out/page.pnm" 2> "$WORK/scan.err" && fail "a busy scanner scanned"
@@ -230,14 +262,14 @@ busy)
     ;;
 nodocs)
     start_scanner --feeder empty
-    scanimage -d "$DEVICE" --source "ADF single page" --format=pnm > "$WORK/out/page.pnm" 2> "$WORK/scan.err" \
+    scanimage -d "$DEVICE" --source "ADF Single Page" --format=pnm > "$WORK/out/page.pnm" 2> "$WORK/scan.err" \
         && fail "an empty feeder scanned"
     cat "$WORK/scan.err"
     grep -q "Document feeder out of documents" "$WORK/scan.err" || fail "no \"Document feeder out of documents\""
     ;;
 jammed)
     start_scanner --feeder jammed
-    scanimage -d "$DEVICE" --source "ADF single page" --format=pnm > "$WORK/out/page.pnm" 2> "$WORK/scan.err" \
+    scanimage -d "$DEVICE" --source "ADF Single Page" --format=pnm > "$WORK/out/page.pnm" 2> "$WORK/scan.err" \
         && fail "a jammed feeder scanned"
     cat "$WORK/scan.err"
     grep -q "Document feeder jammed" "$WORK/scan.err" || fail "no \"Document feeder jammed\""
@@ -268,7 +300,7 @@ usbbatch)
     start_usb_scanner "pages=3,width=100,height=50,mode=gray,record=2000,chunk=512"
     start_daemon_with_usb
     for p in 0 1 2; do "$USB_EMU" ctl "$USB_SOCKET" pagefile 2 $p "$WORK/expected$p.raw" >/dev/null || fail "no page $p"; done
-    scanimage -d "$USB_DEVICE" --source "ADF multi page" --mode Gray --resolution 100 -l 0 -t 0 -x 25.4 -y 12.7 \
+    scanimage -d "$USB_DEVICE" --source ADF --mode Gray --resolution 100 -l 0 -t 0 -x 25.4 -y 12.7 \
         --format=pnm --batch="$WORK/out/p%d.pnm" --batch-start=0 2> "$WORK/scan.err"
     cat "$WORK/scan.err"
     [ "$(ls "$WORK/out" | wc -l)" = 3 ] || fail "expected 3 pages, got: $(ls "$WORK/out")"
@@ -305,7 +337,7 @@ usbnodocs)
     start_usb_scanner "pages=1,width=100,height=50,mode=gray"
     start_daemon_with_usb
     "$USB_EMU" ctl "$USB_SOCKET" feeder 2 empty >/dev/null || fail "cannot empty the feeder"
-    scanimage -d "$USB_DEVICE" --source "ADF single page" --format=pnm > "$WORK/out/page.pnm" 2> "$WORK/scan.err" \
+    scanimage -d "$USB_DEVICE" --source "ADF Single Page" --format=pnm > "$WORK/out/page.pnm" 2> "$WORK/scan.err" \
         && fail "an empty feeder scanned"
     cat "$WORK/scan.err"
     grep -q "Document feeder out of documents" "$WORK/scan.err" || fail "no \"Document feeder out of documents\""

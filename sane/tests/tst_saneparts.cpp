@@ -1,8 +1,13 @@
-// Backend parts that need no daemon: the configuration file, page decoding, status
-// mapping, options and the settings they send.
+// Backend parts without the real daemon: the configuration file, page decoding, status
+// mapping, options and the settings they send, the debug messages, and scans through
+// the entry points against a stand-in daemon, each status checked as a front end would.
 #include "backendconfig.h"
+#include "fakedaemon.h"
 #include "ovrabackend.h"
+#include "ovradebug.h"
 #include "pagedecode.h"
+
+#include "ovrascan/pagecollector.h"
 
 #include <sane/saneopts.h>
 
@@ -17,6 +22,20 @@
 #include <jpeglib.h>
 
 using namespace ovrasane;
+
+extern "C" {
+SANE_Status sane_ovra_init(SANE_Int* version_code, SANE_Auth_Callback authorize);
+void sane_ovra_exit(void);
+SANE_Status sane_ovra_get_devices(const SANE_Device*** device_list, SANE_Bool local_only);
+SANE_Status sane_ovra_open(SANE_String_Const name, SANE_Handle* handle);
+void sane_ovra_close(SANE_Handle handle);
+SANE_Status sane_ovra_control_option(SANE_Handle handle, SANE_Int option, SANE_Action action, void* value,
+                                     SANE_Int* info);
+SANE_Status sane_ovra_read(SANE_Handle handle, SANE_Byte* data, SANE_Int max_length, SANE_Int* length);
+SANE_Status sane_ovra_set_io_mode(SANE_Handle handle, SANE_Bool non_blocking);
+SANE_Status sane_ovra_get_select_fd(SANE_Handle handle, SANE_Int* fd);
+void sane_ovra_cancel(SANE_Handle handle);
+}
 
 namespace {
 
@@ -59,6 +78,61 @@ uint16_t UnusedPort()
     getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length);
     close(fd);
     return ntohs(local.sin_port);
+}
+
+// Hands the bytes of a page a few at a time, as a page being scanned arrives.
+class TricklePageBytes : public PageBytes
+{
+public:
+    TricklePageBytes(const std::vector<uint8_t>& bytes, size_t step) : m_bytes(bytes), m_step(step) {}
+    long Next(uint8_t* out, size_t max) override
+    {
+        const size_t n = std::min({max, m_step, m_bytes.size() - m_offset});
+        std::copy_n(m_bytes.begin() + long(m_offset), n, out);
+        m_offset += n;
+        return long(n);
+    }
+
+private:
+    std::vector<uint8_t> m_bytes;
+    size_t m_step;
+    size_t m_offset = 0;
+};
+
+std::vector<uint8_t> ReadAllLines(LineSource& lines, size_t chunk)
+{
+    std::vector<uint8_t> out, buffer(chunk);
+    std::string error;
+    for (long n; (n = lines.Read(buffer.data(), buffer.size(), error)) > 0;)
+        out.insert(out.end(), buffer.begin(), buffer.begin() + n);
+    return out;
+}
+
+std::vector<uint8_t> Pattern(size_t size, int seed)
+{
+    std::vector<uint8_t> bytes(size);
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = uint8_t((i * 37 + size_t(seed) * 101) ^ (i >> 7));
+    return bytes;
+}
+
+// Every byte of the frame through Read, with the statuses a front end sees.
+SANE_Status ReadFrame(Session& session, std::vector<uint8_t>& frame)
+{
+    SANE_Byte buffer[777];
+    SANE_Int length = 0;
+    SANE_Status status;
+    while ((status = session.Read(buffer, sizeof buffer, &length)) == SANE_STATUS_GOOD)
+        frame.insert(frame.end(), buffer, buffer + length);
+    return status;
+}
+
+// Whether a file is gone within a few seconds (the daemon deletes on its own thread).
+bool Gone(const std::string& path)
+{
+    for (int i = 0; i < 500 && clienttest::FileExists(path); ++i)
+        usleep(10000);
+    return !clienttest::FileExists(path);
 }
 
 DeviceEntry NetDevice()
@@ -257,6 +331,518 @@ private slots:
         SANE_Int length = 99;
         QCOMPARE(session.Read(buffer, sizeof buffer, &length), SANE_STATUS_INVAL);
         QCOMPARE(length, 0);
+        SANE_Int fd = 0;
+        QCOMPARE(session.SetIoMode(SANE_FALSE), SANE_STATUS_INVAL);
+        QCOMPARE(session.SelectFd(&fd), SANE_STATUS_INVAL);
+        session.Cancel();
+        QCOMPARE(session.Start(), SANE_STATUS_IO_ERROR);  // a cancel before a start stops nothing
+        session.Cancel();
+        session.Cancel();
+        QCOMPARE(session.Read(buffer, sizeof buffer, &length), SANE_STATUS_INVAL);
+    }
+
+    void allowedStatuses_data()
+    {
+        QTest::addColumn<int>("entry");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("allowed");
+        const int read = int(EntryPoint::Read), start = int(EntryPoint::Start);
+        QTest::newRow("read end of file") << read << int(SANE_STATUS_EOF) << int(SANE_STATUS_EOF);
+        QTest::newRow("read jammed") << read << int(SANE_STATUS_JAMMED) << int(SANE_STATUS_JAMMED);
+        QTest::newRow("read busy") << read << int(SANE_STATUS_DEVICE_BUSY) << int(SANE_STATUS_IO_ERROR);
+        QTest::newRow("start busy") << start << int(SANE_STATUS_DEVICE_BUSY) << int(SANE_STATUS_DEVICE_BUSY);
+        QTest::newRow("start end of file") << start << int(SANE_STATUS_EOF) << int(SANE_STATUS_IO_ERROR);
+        QTest::newRow("start access denied") << start << int(SANE_STATUS_ACCESS_DENIED) << int(SANE_STATUS_IO_ERROR);
+        QTest::newRow("option busy") << int(EntryPoint::ControlOption) << int(SANE_STATUS_DEVICE_BUSY)
+                                     << int(SANE_STATUS_IO_ERROR);
+        QTest::newRow("option unsupported") << int(EntryPoint::ControlOption) << int(SANE_STATUS_UNSUPPORTED)
+                                            << int(SANE_STATUS_UNSUPPORTED);
+        QTest::newRow("io mode failure") << int(EntryPoint::SetIoMode) << int(SANE_STATUS_IO_ERROR)
+                                         << int(SANE_STATUS_INVAL);
+        QTest::newRow("open jammed") << int(EntryPoint::Open) << int(SANE_STATUS_JAMMED) << int(SANE_STATUS_IO_ERROR);
+    }
+
+    void allowedStatuses()
+    {
+        QFETCH(int, entry);
+        QFETCH(int, status);
+        QFETCH(int, allowed);
+        QCOMPARE(int(AllowedStatus(EntryPoint(entry), SANE_Status(status))), allowed);
+    }
+
+    void debugMessagesFollowTheLevel_data()
+    {
+        QTest::addColumn<QByteArray>("variable");
+        QTest::addColumn<int>("level");
+        QTest::newRow("unset") << QByteArray() << 0;
+        QTest::newRow("errors") << QByteArray("1") << 1;
+        QTest::newRow("trace") << QByteArray("3") << 3;
+        QTest::newRow("not a number") << QByteArray("many") << 0;
+        QTest::newRow("trailing text") << QByteArray("2x") << 0;
+        QTest::newRow("negative") << QByteArray("-4") << 0;
+    }
+
+    void debugMessagesFollowTheLevel()
+    {
+        QFETCH(QByteArray, variable);
+        QFETCH(int, level);
+        if (variable.isNull())
+            qunsetenv("SANE_DEBUG_OVRA");
+        else
+            qputenv("SANE_DEBUG_OVRA", variable);
+        FILE* stream = std::tmpfile();
+        InitDebug(stream);
+        qunsetenv("SANE_DEBUG_OVRA");
+        QCOMPARE(CurrentDebugLevel(), level);
+        for (int message = DBG_ERROR; message <= DBG_DETAIL; ++message)
+            Dbg(message, "message %d", message);
+        std::rewind(stream);
+        char text[4096] = {};
+        const size_t n = std::fread(text, 1, sizeof text - 1, stream);
+        std::fclose(stream);
+        InitDebug();
+        QByteArray expected;
+        for (int message = DBG_ERROR; message <= std::min(level, int(DBG_DETAIL)); ++message)
+            expected += "[ovra] message " + QByteArray::number(message) + "\n";
+        QCOMPARE(QByteArray(text, int(n)), expected);
+    }
+
+    void rawLinesHaveTheAskedHeight_data()
+    {
+        QTest::addColumn<int>("pageBytes");
+        QTest::addColumn<int>("bitDepth");
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<int>("white");
+        QTest::newRow("whole page") << 5000 << 8 << 50 << 0;
+        QTest::newRow("short grey page completed with white") << 4321 << 8 << 50 << 679;
+        QTest::newRow("long page cut at the last line") << 6000 << 8 << 50 << 0;
+        QTest::newRow("short lineart page") << 600 << 1 << 50 << 50;
+        QTest::newRow("short colour page") << 14000 << 24 << 50 << 1000;
+    }
+
+    void rawLinesHaveTheAskedHeight()
+    {
+        QFETCH(int, pageBytes);
+        QFETCH(int, bitDepth);
+        QFETCH(int, lines);
+        QFETCH(int, white);
+        const std::vector<uint8_t> page = Pattern(size_t(pageBytes), 5);
+        TricklePageBytes bytes(page, 333);
+        std::unique_ptr<LineSource> source = MakeRawLines(bytes, bitDepth, 100, lines);
+        std::string error;
+        QVERIFY(source->Begin(error));
+        const std::vector<uint8_t> frame = ReadAllLines(*source, 1000);
+        const size_t size = size_t(source->Geometry().bytesPerLine) * size_t(lines);
+        QCOMPARE(frame.size(), size);
+        const size_t kept = size - size_t(white);
+        QVERIFY(std::equal(frame.begin(), frame.begin() + long(kept), page.begin()));
+        const uint8_t whiteByte = bitDepth == 1 ? 0x00 : 0xFF;
+        QVERIFY(std::all_of(frame.begin() + long(kept), frame.end(), [&](uint8_t b) { return b == whiteByte; }));
+    }
+
+    // A JPEG page decoded while its bytes trickle in: the same pixels as a whole decode.
+    void jpegLinesFromATricklingPage()
+    {
+        std::vector<uint8_t> pixels(64 * 48);
+        for (size_t i = 0; i < pixels.size(); ++i)
+            pixels[i] = uint8_t((i % 64) * 4 ^ (i / 64));
+        const std::vector<uint8_t> jpeg = EncodeGrayJpeg(64, 48, pixels);
+        Frame whole;
+        std::string error;
+        QVERIFY2(DecodeJpeg(jpeg, whole, error), error.c_str());
+        TricklePageBytes bytes(jpeg, 7);
+        std::unique_ptr<LineSource> source = MakeJpegLines(bytes);
+        QVERIFY2(source->Begin(error), error.c_str());
+        QCOMPARE(source->Geometry().lines, 48);
+        QCOMPARE(source->Geometry().bytesPerLine, 64);
+        QCOMPARE(ReadAllLines(*source, 50), whole.data);
+    }
+
+    // One option set as a front end sets it: the status, the info flags, the value kept.
+    void optionControl_data()
+    {
+        QTest::addColumn<int>("option");
+        QTest::addColumn<int>("action");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("info");
+        QTest::addColumn<QVariant>("kept");
+        const int set = SANE_ACTION_SET_VALUE;
+        const int inexact = SANE_INFO_INEXACT, reload = SANE_INFO_RELOAD_PARAMS;
+        const int good = SANE_STATUS_GOOD, inval = SANE_STATUS_INVAL;
+        QTest::newRow("resolution unchanged") << int(OPT_RESOLUTION) << set << QVariant(300) << good << 0 << QVariant(300);
+        QTest::newRow("resolution in range") << int(OPT_RESOLUTION) << set << QVariant(150) << good << reload
+                                             << QVariant(150);
+        QTest::newRow("resolution above range") << int(OPT_RESOLUTION) << set << QVariant(1200) << good
+                                                << (inexact | reload) << QVariant(600);
+        QTest::newRow("resolution below range") << int(OPT_RESOLUTION) << set << QVariant(10) << good
+                                                << (inexact | reload) << QVariant(75);
+        QTest::newRow("brightness in range") << int(OPT_BRIGHTNESS) << set << QVariant(100) << good << 0 << QVariant(100);
+        QTest::newRow("brightness above range") << int(OPT_BRIGHTNESS) << set << QVariant(300) << good << inexact
+                                                << QVariant(255);
+        QTest::newRow("contrast below range") << int(OPT_CONTRAST) << set << QVariant(-1) << good << inexact
+                                              << QVariant(0);
+        QTest::newRow("left edge left of the glass") << int(OPT_TL_X) << set << QVariant(SANE_FIX(-5)) << good
+                                                     << inexact << QVariant(0);
+        QTest::newRow("bottom edge below the glass") << int(OPT_BR_Y) << set << QVariant(SANE_FIX(400)) << good
+                                                     << inexact << QVariant(SANE_FIX(297.0));
+        QTest::newRow("bottom edge higher") << int(OPT_BR_Y) << set << QVariant(SANE_FIX(100)) << good << reload
+                                            << QVariant(SANE_FIX(100));
+        QTest::newRow("mode on the list") << int(OPT_MODE) << set << QVariant(QByteArray("Gray")) << good << reload
+                                          << QVariant(QByteArray("Gray"));
+        QTest::newRow("mode unchanged") << int(OPT_MODE) << set << QVariant(QByteArray("Color")) << good << 0
+                                        << QVariant(QByteArray("Color"));
+        QTest::newRow("mode off the list") << int(OPT_MODE) << set << QVariant(QByteArray("Sepia")) << inval << 0
+                                           << QVariant(QByteArray("Color"));
+        QTest::newRow("every page in the feeder") << int(OPT_SOURCE) << set << QVariant(QByteArray("ADF")) << good
+                                                  << 0 << QVariant(QByteArray("ADF"));
+        QTest::newRow("first page of the feeder") << int(OPT_SOURCE) << set
+                                                  << QVariant(QByteArray("ADF Single Page")) << good << 0
+                                                  << QVariant(QByteArray("ADF Single Page"));
+        QTest::newRow("earlier feeder name") << int(OPT_SOURCE) << set << QVariant(QByteArray("ADF multi page"))
+                                             << good << inexact << QVariant(QByteArray("ADF"));
+        QTest::newRow("source off the list") << int(OPT_SOURCE) << set
+                                             << QVariant(QByteArray("ADF Duplex")) << inval << 0
+                                             << QVariant(QByteArray("Flatbed"));
+        QTest::newRow("option count is read-only") << int(OPT_NUM_OPTS) << set << QVariant(3) << inval << 0
+                                                   << QVariant(int(NUM_OPTIONS));
+        QTest::newRow("automatic resolution") << int(OPT_RESOLUTION) << int(SANE_ACTION_SET_AUTO) << QVariant(0)
+                                              << inval << 0 << QVariant(300);
+        QTest::newRow("group has no value") << int(OPT_GEOMETRY_GROUP) << int(SANE_ACTION_GET_VALUE) << QVariant(0)
+                                            << inval << 0 << QVariant();
+        QTest::newRow("option past the last") << int(NUM_OPTIONS) << int(SANE_ACTION_GET_VALUE) << QVariant(0)
+                                              << inval << 0 << QVariant();
+        QTest::newRow("option before the first") << -1 << set << QVariant(0) << inval << 0 << QVariant();
+        QTest::newRow("unknown action") << int(OPT_RESOLUTION) << 7 << QVariant(0) << inval << 0 << QVariant(300);
+    }
+
+    void optionControl()
+    {
+        QFETCH(int, option);
+        QFETCH(int, action);
+        QFETCH(QVariant, value);
+        QFETCH(int, status);
+        QFETCH(int, info);
+        QFETCH(QVariant, kept);
+        Session session(NetDevice(), 1);  // never connects
+        char text[64] = {};
+        SANE_Word word = 0;
+        void* argument = &word;
+        if (value.type() == QVariant::ByteArray) {
+            qstrncpy(text, value.toByteArray().constData(), sizeof text);
+            argument = text;
+        } else {
+            word = value.toInt();
+        }
+        SANE_Int flags = -1;
+        QCOMPARE(int(session.Control(option, SANE_Action(action), argument, &flags)), status);
+        QCOMPARE(flags, status == SANE_STATUS_GOOD ? info : 0);
+        QCOMPARE(int(session.Control(option, SANE_Action(action), argument, nullptr)), status);  // info may be NULL
+        if (!kept.isValid())
+            return;
+        char readText[64] = {};
+        SANE_Word readWord = 0;
+        const bool isText = kept.type() == QVariant::ByteArray;
+        QCOMPARE(session.Control(option, SANE_ACTION_GET_VALUE, isText ? static_cast<void*>(readText) : &readWord,
+                                 nullptr),
+                 SANE_STATUS_GOOD);
+        if (isText)
+            QCOMPARE(QByteArray(readText), kept.toByteArray());
+        else
+            QCOMPARE(readWord, kept.toInt());
+    }
+
+    // A front end's walk over every option and every value its constraint offers, and
+    // values just outside it: each status and flag as the SANE standard has them.
+    void frontEndWalksEveryOption_data()
+    {
+        QTest::addColumn<bool>("usb");
+        QTest::newRow("network scanner") << false;
+        QTest::newRow("USB scanner") << true;
+    }
+
+    void frontEndWalksEveryOption()
+    {
+        QFETCH(bool, usb);
+        DeviceEntry device = NetDevice();
+        device.usb = usb;
+        Session session(device, 1);  // never connects
+        SANE_Int count = 0;
+        QCOMPARE(session.Control(OPT_NUM_OPTS, SANE_ACTION_GET_VALUE, &count, nullptr), SANE_STATUS_GOOD);
+        QCOMPARE(count, SANE_Int(NUM_OPTIONS));
+        QVERIFY(session.Descriptor(count) == nullptr);
+        for (SANE_Int option = 0; option < count; ++option) {
+            const SANE_Option_Descriptor* d = session.Descriptor(option);
+            QVERIFY(d);
+            const QByteArray where = QByteArray("option ") + (d->name ? d->name : "?");
+            std::vector<char> value(size_t(std::max<SANE_Int>(d->size, 1)) + 64);
+            const SANE_Status get = session.Control(option, SANE_ACTION_GET_VALUE, value.data(), nullptr);
+            if (d->type == SANE_TYPE_GROUP || !SANE_OPTION_IS_ACTIVE(d->cap)) {
+                QVERIFY2(get == SANE_STATUS_INVAL, where);
+                QVERIFY2(session.Control(option, SANE_ACTION_SET_VALUE, value.data(), nullptr) == SANE_STATUS_INVAL,
+                         where);
+                continue;
+            }
+            QVERIFY2(get == SANE_STATUS_GOOD, where);
+            QVERIFY2(session.Control(option, SANE_ACTION_SET_AUTO, nullptr, nullptr)
+                         == ((d->cap & SANE_CAP_AUTOMATIC) ? SANE_STATUS_GOOD : SANE_STATUS_INVAL),
+                     where);
+            if (!SANE_OPTION_IS_SETTABLE(d->cap)) {
+                QVERIFY2(session.Control(option, SANE_ACTION_SET_VALUE, value.data(), nullptr) == SANE_STATUS_INVAL,
+                         where);
+                continue;
+            }
+            if (d->type == SANE_TYPE_STRING) {
+                QVERIFY2(d->constraint_type == SANE_CONSTRAINT_STRING_LIST, where);
+                for (const SANE_String_Const* entry = d->constraint.string_list; *entry; ++entry) {
+                    QVERIFY2(std::strlen(*entry) < size_t(d->size), where + " " + *entry);
+                    WalkString(session, option, *entry, SANE_STATUS_GOOD, where);
+                }
+                WalkString(session, option, "no such value", SANE_STATUS_INVAL, where);
+                continue;
+            }
+            std::vector<SANE_Word> tries;
+            if (d->constraint_type == SANE_CONSTRAINT_RANGE) {
+                const SANE_Range& r = *d->constraint.range;
+                tries = {r.min, r.max, r.min + (r.max - r.min) / 3, r.min - 1, r.max + 1};
+            } else if (d->constraint_type == SANE_CONSTRAINT_WORD_LIST) {
+                for (SANE_Int i = 1; i <= d->constraint.word_list[0]; ++i)
+                    tries.push_back(d->constraint.word_list[i]);
+                tries.push_back(d->constraint.word_list[1] - 1);
+            }
+            for (SANE_Word wanted : tries)
+                WalkWord(session, *d, option, wanted, where);
+        }
+    }
+
+    // A raw page through the entry points, with a stand-in daemon: every status outside
+    // and during the scan, and the frame against the page.
+    void scanThroughTheEntryPoints_data()
+    {
+        QTest::addColumn<QByteArray>("source");
+        QTest::addColumn<int>("pages");
+        QTest::addColumn<int>("pageBytes");
+        QTest::newRow("flatbed page") << QByteArray("Flatbed") << 1 << 5000;
+        QTest::newRow("every page of the feeder") << QByteArray("ADF") << 3 << 5000;
+        QTest::newRow("short page") << QByteArray("Flatbed") << 1 << 4000;
+    }
+
+    void scanThroughTheEntryPoints()
+    {
+        QFETCH(QByteArray, source);
+        QFETCH(int, pages);
+        QFETCH(int, pageBytes);
+        QTemporaryDir folder;
+        clienttest::PageScript script;
+        script.baseName = folder.filePath("ovrascandata").toStdString();
+        script.blockSize = 1234;
+        for (int p = 0; p < pages; ++p) {
+            const std::vector<uint8_t> page = Pattern(size_t(pageBytes), p);
+            script.pages.emplace_back(page.begin(), page.end());
+        }
+        clienttest::FakeDaemon daemon;
+        TCPADFStatusRes feeder{};
+        feeder.st = ADF_STATUS_LOADED;
+        daemon.Reply(TCP_SCAN_ADFST, clienttest::Bytes(feeder));
+        daemon.On(TCP_SCAN_START, [&](const std::string&) { return clienttest::NetScanReply(script); });
+        QVERIFY(daemon.Start());
+        Session session(NetDevice(), daemon.Port());
+        SetGrayPage(session, source);
+
+        SANE_Byte byte = 0;
+        SANE_Int length = 7, fd = 0;
+        QCOMPARE(session.Read(&byte, 1, &length), SANE_STATUS_INVAL);  // no scan yet
+        QCOMPARE(length, 0);
+        QCOMPARE(session.SetIoMode(SANE_FALSE), SANE_STATUS_INVAL);
+        QCOMPARE(session.SelectFd(&fd), SANE_STATUS_INVAL);
+        session.Cancel();  // before a scan: nothing to stop
+        SANE_Parameters estimate{};
+        QCOMPARE(session.Parameters(&estimate), SANE_STATUS_GOOD);
+        QCOMPARE(estimate.pixels_per_line, 100);
+        QCOMPARE(estimate.lines, 50);
+
+        for (int p = 0; p < pages; ++p) {
+            QCOMPARE(session.Start(), SANE_STATUS_GOOD);
+            SANE_Parameters params{};
+            QCOMPARE(session.Parameters(&params), SANE_STATUS_GOOD);
+            QCOMPARE(params.bytes_per_line, 100);
+            QCOMPARE(params.lines, 50);
+            QCOMPARE(params.last_frame, SANE_TRUE);
+            QCOMPARE(session.SetIoMode(SANE_TRUE), SANE_STATUS_UNSUPPORTED);
+            QCOMPARE(session.SetIoMode(SANE_FALSE), SANE_STATUS_GOOD);
+            QCOMPARE(session.SelectFd(&fd), SANE_STATUS_UNSUPPORTED);
+            std::vector<uint8_t> frame;
+            QCOMPARE(ReadFrame(session, frame), SANE_STATUS_EOF);
+            QCOMPARE(session.Read(&byte, 1, &length), SANE_STATUS_EOF);  // after the end: still the end
+            std::vector<uint8_t> expected(script.pages[size_t(p)].begin(), script.pages[size_t(p)].end());
+            expected.resize(5000, 0xFF);
+            QCOMPARE(frame, expected);
+        }
+        QCOMPARE(session.Start(), SANE_STATUS_NO_DOCS);
+        for (int p = 0; p < pages; ++p)
+            QVERIFY(Gone(ovrascan::PageFilePath(script.baseName, p)));  // deleted by the daemon
+        session.Cancel();
+        session.Cancel();
+        QCOMPARE(session.Read(&byte, 1, &length), SANE_STATUS_INVAL);  // the scan is over
+    }
+
+    // The daemon has written part of the page and goes on scanning: lines come at once;
+    // a cancel then stops the scan in the daemon.
+    void linesArriveWhileThePageIsScanned()
+    {
+        QTemporaryDir folder;
+        const std::string base = folder.filePath("ovrascandata").toStdString();
+        const std::vector<uint8_t> page = Pattern(2000, 9);
+        QVERIFY(clienttest::WritePageFile(ovrascan::PageFilePath(base, 0), std::string(page.begin(), page.end())));
+        clienttest::FakeDaemon daemon;
+        daemon.On(TCP_SCAN_START, [&](const std::string&) {
+            TCPScanStartRes start{};
+            start.socketDataFd = 7;
+            snprintf(start.fileName, sizeof start.fileName, "%s", base.c_str());
+            return clienttest::Bytes(start) + clienttest::Bytes(clienttest::NetRecord(0, 0, 0, SCAN_STATUS_BEGIN_OF_PAGE))
+                   + clienttest::Bytes(clienttest::NetRecord(0, 2000, 1, 0));
+        });
+        QVERIFY(daemon.Start());
+        Session session(NetDevice(), daemon.Port());
+        SetGrayPage(session, "Flatbed");
+        QCOMPARE(session.Start(), SANE_STATUS_GOOD);
+        std::vector<uint8_t> got(2000);
+        SANE_Int length = 0;
+        size_t filled = 0;
+        while (filled < got.size()) {
+            QCOMPARE(session.Read(got.data() + filled, SANE_Int(got.size() - filled), &length), SANE_STATUS_GOOD);
+            filled += size_t(length);
+        }
+        QCOMPARE(got, page);
+        session.Cancel();
+        SANE_Byte byte = 0;
+        QCOMPARE(session.Read(&byte, 1, &length), SANE_STATUS_CANCELLED);
+        QCOMPARE(session.Read(&byte, 1, &length), SANE_STATUS_CANCELLED);
+        QCOMPARE(session.SetIoMode(SANE_FALSE), SANE_STATUS_INVAL);
+        QVERIFY(daemon.WaitForCommands(2, std::chrono::seconds(5)));
+        QVERIFY(daemon.Codes().back() == TCP_SCAN_ABORT);
+    }
+
+    // sane_init, two handles on one device, open and close again and again, sane_exit,
+    // and all of it once more: every status as the standard has it (leaks show under ASan).
+    void openAndCloseAgainAndAgain()
+    {
+        clienttest::FakeDaemon daemon;
+        daemon.Reply(USB_FIND_DEV, clienttest::Bytes(int32_t(0)));
+        TCPDevPropertiesRes properties{};
+        properties.devPro.minres = 75;
+        properties.devPro.maxres = 600;
+        properties.devPro.color = 1;
+        daemon.Reply(TCP_SCAN_DEVPROPERTIES, clienttest::Bytes(properties));
+        QVERIFY(daemon.Start());
+        QTemporaryDir config;
+        QFile file(config.filePath("ovra.conf"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("net 127.0.0.250\nport ") + QByteArray::number(daemon.Port()) + "\n");
+        file.close();
+        qputenv("SANE_CONFIG_DIR", config.path().toUtf8());
+        qunsetenv("OVRA_SCAN_DAEMON_PORT");
+        SANE_Handle handle = nullptr;
+        QCOMPARE(sane_ovra_open("net:127.0.0.250", &handle), SANE_STATUS_INVAL);  // before sane_init
+        for (int round = 0; round < 2; ++round) {
+            SANE_Int version = 0;
+            QCOMPARE(sane_ovra_init(&version, nullptr), SANE_STATUS_GOOD);
+            QCOMPARE(SANE_VERSION_MAJOR(version), SANE_CURRENT_MAJOR);
+            const SANE_Device** devices = nullptr;
+            QCOMPARE(sane_ovra_get_devices(&devices, SANE_FALSE), SANE_STATUS_GOOD);
+            QVERIFY(devices[0] && QByteArray(devices[0]->name) == "net:127.0.0.250");
+            QVERIFY(!devices[1]);
+            QCOMPARE(sane_ovra_open("net:127.0.0.9", &handle), SANE_STATUS_INVAL);
+            for (int i = 0; i < 5; ++i) {
+                SANE_Handle first = nullptr, second = nullptr;
+                QCOMPARE(sane_ovra_open("net:127.0.0.250", &first), SANE_STATUS_GOOD);
+                QCOMPARE(sane_ovra_open("", &second), SANE_STATUS_GOOD);  // "": the first device
+                QVERIFY(first && second && first != second);
+                SANE_Word resolution = 1200;
+                QCOMPARE(sane_ovra_control_option(first, OPT_RESOLUTION, SANE_ACTION_SET_VALUE, &resolution, nullptr),
+                         SANE_STATUS_GOOD);
+                QCOMPARE(resolution, 600);  // the scanner's range
+                SANE_Byte byte = 0;
+                SANE_Int length = 0, fd = 0;
+                QCOMPARE(sane_ovra_read(second, &byte, 1, &length), SANE_STATUS_INVAL);
+                QCOMPARE(sane_ovra_set_io_mode(second, SANE_TRUE), SANE_STATUS_INVAL);
+                QCOMPARE(sane_ovra_get_select_fd(second, &fd), SANE_STATUS_INVAL);
+                sane_ovra_cancel(first);
+                sane_ovra_close(first);
+                if (i % 2)
+                    sane_ovra_close(second);  // else sane_exit closes it
+            }
+            sane_ovra_exit();
+        }
+        qunsetenv("SANE_CONFIG_DIR");
+    }
+
+private:
+    static void SetGrayPage(Session& session, const char* source)
+    {
+        // 100 dpi, 25.4 x 12.7 mm: 100 pixels by 50 lines of 8-bit grey.
+        char mode[32] = "Gray", text[32] = {};
+        qstrncpy(text, source, sizeof text);
+        SANE_Word resolution = 100, width = SANE_FIX(25.4), height = SANE_FIX(12.7);
+        QCOMPARE(session.Control(OPT_MODE, SANE_ACTION_SET_VALUE, mode, nullptr), SANE_STATUS_GOOD);
+        QCOMPARE(session.Control(OPT_SOURCE, SANE_ACTION_SET_VALUE, text, nullptr), SANE_STATUS_GOOD);
+        QCOMPARE(session.Control(OPT_RESOLUTION, SANE_ACTION_SET_VALUE, &resolution, nullptr), SANE_STATUS_GOOD);
+        QCOMPARE(session.Control(OPT_BR_X, SANE_ACTION_SET_VALUE, &width, nullptr), SANE_STATUS_GOOD);
+        QCOMPARE(session.Control(OPT_BR_Y, SANE_ACTION_SET_VALUE, &height, nullptr), SANE_STATUS_GOOD);
+    }
+
+    static SANE_Parameters ParametersOf(Session& session)
+    {
+        SANE_Parameters params{};
+        session.Parameters(&params);
+        return params;
+    }
+
+    static bool SameParameters(const SANE_Parameters& a, const SANE_Parameters& b)
+    {
+        return a.format == b.format && a.lines == b.lines && a.pixels_per_line == b.pixels_per_line
+               && a.bytes_per_line == b.bytes_per_line && a.depth == b.depth;
+    }
+
+    // Sets a string: on the list it is kept as given; reload flags only when the
+    // parameters changed.
+    static void WalkString(Session& session, SANE_Int option, const char* wanted, SANE_Status status,
+                           const QByteArray& where)
+    {
+        const SANE_Parameters before = ParametersOf(session);
+        char value[64] = {};
+        qstrncpy(value, wanted, sizeof value);
+        SANE_Int info = -1;
+        QVERIFY2(session.Control(option, SANE_ACTION_SET_VALUE, value, &info) == status, where + " " + wanted);
+        if (status != SANE_STATUS_GOOD)
+            return;
+        char kept[64] = {};
+        QVERIFY(session.Control(option, SANE_ACTION_GET_VALUE, kept, nullptr) == SANE_STATUS_GOOD);
+        QVERIFY2(QByteArray(kept) == wanted && !(info & SANE_INFO_INEXACT), where + " " + wanted);
+        QVERIFY2(bool(info & SANE_INFO_RELOAD_PARAMS) == !SameParameters(before, ParametersOf(session)),
+                 where + " " + wanted);
+        QVERIFY2(!(info & SANE_INFO_RELOAD_OPTIONS), where + " " + wanted);
+    }
+
+    // Sets a word: INEXACT exactly when the value kept differs from the one asked for,
+    // and the value kept satisfies the constraint.
+    static void WalkWord(Session& session, const SANE_Option_Descriptor& d, SANE_Int option, SANE_Word wanted,
+                         const QByteArray& where)
+    {
+        const QByteArray what = where + " = " + QByteArray::number(wanted);
+        const SANE_Parameters before = ParametersOf(session);
+        SANE_Word value = wanted;
+        SANE_Int info = -1;
+        QVERIFY2(session.Control(option, SANE_ACTION_SET_VALUE, &value, &info) == SANE_STATUS_GOOD, what);
+        SANE_Word kept = 0;
+        QVERIFY(session.Control(option, SANE_ACTION_GET_VALUE, &kept, nullptr) == SANE_STATUS_GOOD);
+        QVERIFY2(bool(info & SANE_INFO_INEXACT) == (kept != wanted), what);
+        QVERIFY2(bool(info & SANE_INFO_RELOAD_PARAMS) == !SameParameters(before, ParametersOf(session)), what);
+        if (d.constraint_type == SANE_CONSTRAINT_RANGE)
+            QVERIFY2(kept >= d.constraint.range->min && kept <= d.constraint.range->max, what);
+        if (d.constraint_type == SANE_CONSTRAINT_WORD_LIST)
+            QVERIFY2(std::count(d.constraint.word_list + 1, d.constraint.word_list + 1 + d.constraint.word_list[0],
+                                kept) == 1, what);
     }
 };
 
