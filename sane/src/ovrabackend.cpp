@@ -1,5 +1,7 @@
 #include "ovrabackend.h"
 
+#include "ovrascan/scanrunner.h"
+
 #include "ovrascan/pagecollector.h"
 #include "ovrascan/usbdevices.h"
 
@@ -496,7 +498,9 @@ SANE_Status Session::SelectFd(SANE_Int* fd) const
 Reply<ScanRecord> Session::NextRecord()
 {
     if (m_device.usb) {
-        const Reply<USBScanRecordRes> record = m_client->NextUsbRecord(kRecordTimeout);
+        // The first record of a USB scan may come after the scanner's warm-up.
+        const auto wait = m_tracker.Records() == 0 ? kRecordTimeout + ovrascan::kLongestWarmUp : kRecordTimeout;
+        const Reply<USBScanRecordRes> record = m_client->NextUsbRecord(wait);
         return {FromUsbRecord(record.value), record.transportError};
     }
     const Reply<TCPRecordRes> record = m_client->NextNetRecord(kRecordTimeout);
