@@ -100,7 +100,8 @@ std::vector<std::vector<uint8_t>> JobStreamer::ChartTransfers(const JobStep& ste
 {
     if (!chart_)
         chart_ = std::make_unique<ChartStream>(ChartPageOfLock(lock_, ++chartPagesBegun_), ChartEncodingOfLock(lock_));
-    JobStep record = JobStep::Record(ScanStatus::Continuous, chart_->Read(step.recordBytes));
+    const size_t recordBytes = std::clamp<size_t>(step.recordBytes, 1, kMaxDataSize - kRecordFieldsSize);
+    JobStep record = JobStep::Record(ScanStatus::Continuous, chart_->Read(recordBytes));
     record.chunk = step.chunk;
     if (chart_->AtEnd())
         chart_.reset();
