@@ -195,7 +195,7 @@ void TestChart::DrawRgb(unsigned y)
     DrawWedge(y);
 }
 
-// A thin black frame just outside the box, so that its white parts show.
+// A thin black frame just outside the box, so that a white step or patch shows.
 void TestChart::DrawFrame(unsigned y, const ChartBox& box)
 {
     const unsigned line = std::max(1u, m_page.resolution / 150);

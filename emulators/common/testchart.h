@@ -43,7 +43,8 @@ extern const std::vector<ChartColour> kChartPatchColours;
 // The grey steps, left to right from black to white.
 constexpr int kChartGreySteps = 11;
 
-// Where the chart's parts lie on a page, in pixels; for tests and for the drawing.
+// Where the grey steps, the patches and the wedge lie on a page, in pixels; for tests
+// and for the drawing.
 struct ChartBox {
     unsigned left = 0, top = 0, right = 0, bottom = 0;  // right and bottom exclusive
 };
