@@ -30,7 +30,7 @@ now() { date +%s.%N; }
 
 bench_start "$build/emulators/usbscanner/ovra-usbscanner-emu" --socket "$work/scan.sock" --env-file "$work/scan.env" \
   --scanner "$vid:$pid:BENCHSCAN:Ovra:Ovra K246 MFP" \
-  --job "pages=1,width=$width,height=$height,mode=gray,record=$record,chunk=0" >/dev/null
+  --job "content=pattern,pages=1,width=$width,height=$height,mode=gray,record=$record,chunk=0" >/dev/null
 bench_wait_for 10 test -e "$work/scan.env" || { echo "the USB scanner emulator did not start" >&2; exit 1; }
 
 mkdir -p "$work/raw"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # scripts/demo.sh runs unattended for a short while and finishes with 0: the printers
 # show up, the tray monitor leaves screenshots (no display: the virtual one), the scan
-# part (as root) leaves two scanned pages, and the temporary root is gone afterwards.
+# part (as root) leaves two scanned pages that decode, and the temporary root is gone
+# afterwards.
 #   check-demo.sh SOURCE_DIR BUILD_DIR [SECONDS]
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -34,6 +35,9 @@ if [[ $(id -u) -eq 0 ]]; then
       fail "no $page in $pages"
     elif [[ $(head -c 2 "$pages/$page" | od -An -tx1 | tr -d ' ') != ffd8 ]]; then
       fail "$page is not a JPEG image"
+    elif [[ $(djpeg -pnm "$pages/$page" 2>/dev/null | head -c 15 | tr '\n' ' ') != "P6 2550 3508 25" ]]; then
+      # The test chart, colour, 215.9 x 297 mm at 300 dpi: what a viewer shows.
+      fail "$page does not decode to a 2550 x 3508 colour image"
     fi
   done
   [[ ! -e $pages/page-003.jpg ]] || fail "more pages than the scanner's two"

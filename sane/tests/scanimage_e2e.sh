@@ -112,6 +112,21 @@ PY
 pixels() { pnm pixels "$1"; }
 header() { pnm header "$1"; }
 
+# Whether a scanned PGM/PPM shows the emulators' test chart: its black border and
+# white paper, the eleven grey steps and, in colour, the red and blue patches.
+looks_like_chart() {
+    pixels "$1" | python3 -c "
+import sys
+data, colour = sys.stdin.buffer.read(), sys.argv[1] == 'P6'
+grey = [sum(data[i:i+3]) // 3 for i in range(0, len(data), 3)] if colour else list(data)
+levels = {g // 8 for g in grey}
+ok = min(grey) < 40 and max(grey) > 215 and len(levels) >= 11
+if colour:
+    px = [data[i:i+3] for i in range(0, len(data), 3)]
+    ok = ok and any(r > 200 and g < 60 and b < 60 for r, g, b in px) and any(b > 200 and r < 60 and g < 60 for r, g, b in px)
+sys.exit(0 if ok else 1)" "$(header "$1" | cut -d' ' -f1)"
+}
+
 page_files_left() { ls "$SCANDIR" 2>/dev/null | grep -c '^ovrascandata_'; }
 
 # The emulated USB scanner (in its own process); the daemon then runs with its
@@ -195,6 +210,14 @@ batch)
     for _ in $(seq 50); do [ "$(page_files_left)" = 0 ] && break; sleep 0.1; done
     [ "$(page_files_left)" = 0 ] || fail "page files left in the scan directory: $(ls "$SCANDIR")"
     ;;
+netchart)
+    # The emulator's own page: a colour test chart sent as JPEG, 75 dpi, 50.8 x 38.1 mm.
+    start_scanner
+    scanimage -d "$DEVICE" --mode Color --resolution 75 -l 0 -t 0 -x 50.8 -y 38.1 --format=pnm \
+        > "$WORK/out/page.pnm" 2> "$WORK/scan.err" || { cat "$WORK/scan.err"; fail "scanimage failed"; }
+    [ "$(header "$WORK/out/page.pnm")" = "P6 150 113 255" ] || fail "header: $(header "$WORK/out/page.pnm")"
+    looks_like_chart "$WORK/out/page.pnm" || fail "the page is not the test chart"
+    ;;
 midjam)
     # The feeder jams before the second page: the data stream breaks off, the feeder
     # then reads jammed. The unfinished page is dropped. The source has the name of
@@ -275,7 +298,7 @@ jammed)
     grep -q "Document feeder jammed" "$WORK/scan.err" || fail "no \"Document feeder jammed\""
     ;;
 usblist)
-    start_usb_scanner "pages=1,width=100,height=50,mode=gray"
+    start_usb_scanner "pages=1"
     start_daemon_with_usb
     out=$(scanimage -L 2>&1)
     echo "$out"
@@ -283,21 +306,21 @@ usblist)
     echo "$out" | grep -q "device \`$DEVICE' is a Ovra network scanner" || fail "the network scanner is not listed"
     ;;
 usbgray)
-    # The USB scanner's job: one 100 x 50 grey page; the scan area asks for the same.
-    start_usb_scanner "pages=1,width=100,height=50,mode=gray,record=1000,chunk=512"
+    # The USB scanner's default page, the test chart, drawn at the lock's 100 x 50 grey
+    # pixels and sent as raw lines.
+    start_usb_scanner "pages=1,record=1000,chunk=512"
     start_daemon_with_usb
-    "$USB_EMU" ctl "$USB_SOCKET" pagefile 2 0 "$WORK/expected.raw" || fail "no expected page"
     scanimage -d "$USB_DEVICE" --mode Gray --resolution 100 -l 0 -t 0 -x 25.4 -y 12.7 --format=pnm \
         > "$WORK/out/page.pnm" 2> "$WORK/scan.err" || { cat "$WORK/scan.err"; fail "scanimage failed"; }
     [ "$(header "$WORK/out/page.pnm")" = "P5 100 50 255" ] || fail "header: $(header "$WORK/out/page.pnm")"
-    pixels "$WORK/out/page.pnm" > "$WORK/out/page.pixels"
-    cmp "$WORK/expected.raw" "$WORK/out/page.pixels" || fail "the pixels differ from the emulated page"
+    looks_like_chart "$WORK/out/page.pnm" || fail "the page is not the test chart"
     for _ in $(seq 50); do [ "$(page_files_left)" = 0 ] && break; sleep 0.1; done
     [ "$(page_files_left)" = 0 ] || fail "page files left in the scan directory: $(ls "$SCANDIR")"
     [ "$("$USB_EMU" ctl "$USB_SOCKET" locked 2)" = "ok 0" ] || fail "the scanner stays locked"
     ;;
 usbbatch)
-    start_usb_scanner "pages=3,width=100,height=50,mode=gray,record=2000,chunk=512"
+    # Pattern pages, compared byte for byte with what the emulator sent.
+    start_usb_scanner "content=pattern,pages=3,width=100,height=50,mode=gray,record=2000,chunk=512"
     start_daemon_with_usb
     for p in 0 1 2; do "$USB_EMU" ctl "$USB_SOCKET" pagefile 2 $p "$WORK/expected$p.raw" >/dev/null || fail "no page $p"; done
     scanimage -d "$USB_DEVICE" --source ADF --mode Gray --resolution 100 -l 0 -t 0 -x 25.4 -y 12.7 \
@@ -312,7 +335,7 @@ usbbatch)
     ;;
 usbcancel)
     # A slow scanner: 200 ms before every step.
-    start_usb_scanner "pages=1,width=100,height=400,mode=gray,record=1000,chunk=500,delay=200"
+    start_usb_scanner "content=pattern,pages=1,width=100,height=400,mode=gray,record=1000,chunk=500,delay=200"
     start_daemon_with_usb
     scanimage -d "$USB_DEVICE" --mode Gray --resolution 100 --format=pnm > "$WORK/out/page.pnm" 2> "$WORK/scan.err" &
     SCAN_PID=$!
@@ -334,7 +357,7 @@ usbcancel)
     [ "$("$USB_EMU" ctl "$USB_SOCKET" locked 2)" = "ok 0" ] || fail "the scanner stays locked"
     ;;
 usbnodocs)
-    start_usb_scanner "pages=1,width=100,height=50,mode=gray"
+    start_usb_scanner "pages=1"
     start_daemon_with_usb
     "$USB_EMU" ctl "$USB_SOCKET" feeder 2 empty >/dev/null || fail "cannot empty the feeder"
     scanimage -d "$USB_DEVICE" --source "ADF Single Page" --format=pnm > "$WORK/out/page.pnm" 2> "$WORK/scan.err" \
@@ -344,7 +367,7 @@ usbnodocs)
     [ "$("$USB_EMU" ctl "$USB_SOCKET" locked 2)" = "ok 0" ] || fail "the scanner stays locked"
     ;;
 usbbusy)
-    start_usb_scanner "pages=1,width=100,height=50,mode=gray"
+    start_usb_scanner "pages=1"
     start_daemon_with_usb
     "$USB_EMU" ctl "$USB_SOCKET" busy 2 1 >/dev/null || fail "cannot make the scanner busy"
     scanimage -d "$USB_DEVICE" --mode Gray --format=pnm > "$WORK/out/page.pnm" 2> "$WORK/scan.err" \

@@ -1,9 +1,11 @@
 #include "datastream.h"
 
+#include "chartstream.h"
 #include "socketio.h"
 #include "streamheaders.h"
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 
 namespace ovraemu {
@@ -11,6 +13,40 @@ namespace ovraemu {
 namespace {
 
 constexpr size_t kLargestBlock = 999999;
+
+// The image blocks of one page: slices of its planned bytes, or a chart drawn and
+// encoded block by block while it is sent.
+class PageBlocks
+{
+public:
+    PageBlocks(const ScanJobRecord& job, int page, size_t blockSize)
+        : m_image(job.pages[size_t(page)]), m_blockSize(blockSize)
+    {
+        if (!job.chart)
+            return;
+        ChartPage chart = *job.chart;
+        chart.number = page + 1;
+        m_chart = std::make_unique<ChartStream>(
+            chart, job.type == ImageType::Jpeg ? ChartEncoding::Jpeg : ChartEncoding::Raw);
+    }
+
+    // The next block; empty after the last.
+    std::vector<uint8_t> Next()
+    {
+        if (m_chart)
+            return m_chart->Read(m_blockSize);
+        const size_t size = std::min(m_blockSize, m_image.size() - m_offset);
+        const auto begin = m_image.begin() + long(m_offset);
+        m_offset += size;
+        return std::vector<uint8_t>(begin, begin + long(size));
+    }
+
+private:
+    const std::vector<uint8_t>& m_image;
+    size_t m_blockSize;
+    size_t m_offset = 0;
+    std::unique_ptr<ChartStream> m_chart;
+};
 
 class JobStreamer
 {
@@ -103,17 +139,18 @@ private:
     {
         if (!SendPageStart(page))
             return Broken();
-        const std::vector<uint8_t>& image = m_job.pages[size_t(page)];
+        PageBlocks blocks(m_job, page, m_blockSize);
         int block = 0;
-        for (size_t offset = 0; offset < image.size(); offset += m_blockSize, ++block) {
-            const size_t size = std::min(m_blockSize, image.size() - offset);
+        size_t bytes = 0;
+        for (std::vector<uint8_t> data = blocks.Next(); !data.empty(); data = blocks.Next(), ++block) {
             if (FaultHits(page, block))
-                return SendFaultyBlock(page, block, image.data() + offset, size);
-            if (!Send(DataBlockHeader(size, Style())) || !Send(image.data() + offset, size))
+                return SendFaultyBlock(page, block, data.data(), data.size());
+            if (!Send(DataBlockHeader(data.size(), Style())) || !Send(data.data(), data.size()))
                 return Broken();
+            bytes += data.size();
         }
         m_control.Event("data page " + std::to_string(page + 1) + "/" + std::to_string(m_job.pages.size()) + ": "
-                        + std::to_string(image.size()) + " bytes in " + std::to_string(block) + " block(s)");
+                        + std::to_string(bytes) + " bytes in " + std::to_string(block) + " block(s)");
         return std::nullopt;
     }
 

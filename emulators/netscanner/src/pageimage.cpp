@@ -35,11 +35,18 @@ std::vector<uint8_t> PatternPageImage(int page, size_t bytes, ImageType type)
     return image;
 }
 
+bool ChartPages(const NetScanJob& job)
+{
+    return job.images.empty() && !job.pageBytes;
+}
+
 std::vector<uint8_t> PageImage(const NetScanJob& job, int page, ImageType type)
 {
     if (page >= 0 && size_t(page) < job.images.size())
         return job.images[size_t(page)];
-    return PatternPageImage(page, job.pageBytes, type);
+    if (!job.pageBytes)
+        return {};
+    return PatternPageImage(page, *job.pageBytes, type);
 }
 
 int MultiPageCount(const NetScanJob& job)

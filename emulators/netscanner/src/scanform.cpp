@@ -11,6 +11,21 @@ std::string ValueOr(const FormFields& form, const std::string& key)
     return FormValue(form, key).value_or(std::string());
 }
 
+unsigned NumberOr(const FormFields& form, const std::string& key, unsigned otherwise)
+{
+    const std::string text = ValueOr(form, key);
+    char* end = nullptr;
+    const unsigned long value = strtoul(text.c_str(), &end, 10);
+    return !text.empty() && *end == '\0' && value <= kChartLargestSide ? unsigned(value) : otherwise;
+}
+
+ChartMode ModeOfDepth(const std::string& depth)
+{
+    if (depth == "other" || depth == "1")
+        return ChartMode::Lineart;
+    return depth == "8" ? ChartMode::Grey : ChartMode::Colour;
+}
+
 bool IsPositiveNumber(const std::string& text)
 {
     char* end = nullptr;
@@ -43,6 +58,12 @@ JobRequest ReadJobForm(const FormFields& form)
     return request;
 }
 
+ChartPage ChartPageOfForm(const FormFields& form)
+{
+    return ChartPageOf(NumberOr(form, "CUSTOM_WIDTH", 0), NumberOr(form, "CUSTOM_HEIGHT", 0),
+                       NumberOr(form, "RESOLUTION", 0), ModeOfDepth(ValueOr(form, "DEPTH")), 1);
+}
+
 ScanJobRecord PlanJob(const JobRequest& request, const FormFields& form, const NetScanJob& script,
                       FeederState feeder)
 {
@@ -56,6 +77,8 @@ ScanJobRecord PlanJob(const JobRequest& request, const FormFields& form, const N
         pages = 0;
     for (int page = 0; page < pages; ++page)
         job.pages.push_back(PageImage(script, page, request.type));
+    if (ChartPages(script))
+        job.chart = ChartPageOfForm(form);
     return job;
 }
 

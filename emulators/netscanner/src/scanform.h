@@ -21,6 +21,10 @@ struct JobRequest {
 // a positive RESOLUTION and TCPPORT 2080.
 JobRequest ReadJobForm(const FormFields& form);
 
+// The chart a job of this form gets: CUSTOM_WIDTH x CUSTOM_HEIGHT pixels (A4 when
+// absent or 0) at RESOLUTION dpi, lineart for DEPTH=other, grey for 8, colour otherwise.
+ChartPage ChartPageOfForm(const FormFields& form);
+
 // The accepted job: the pages it delivers given the script and the feeder. A feeder job
 // delivers no page from an empty feeder; from a jammed one it stops before the first.
 ScanJobRecord PlanJob(const JobRequest& request, const FormFields& form, const NetScanJob& script,

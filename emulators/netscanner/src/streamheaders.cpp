@@ -25,6 +25,16 @@ std::string FormValueOr(const ScanJobRecord& job, const std::string& key)
     return FormValue(job.form, key).value_or(std::string());
 }
 
+// The image bytes of a page as far as they are known before it is sent: a JPEG chart's
+// are not.
+std::string PageBytesText(const ScanJobRecord& job, int page)
+{
+    if (job.chart)
+        return job.type == ImageType::Raw ? std::to_string(job.chart->RawBytes()) : std::string();
+    const size_t bytes = page >= 0 && size_t(page) < job.pages.size() ? job.pages[size_t(page)].size() : 0;
+    return std::to_string(bytes);
+}
+
 } // namespace
 
 std::string SizeField(size_t n, SizeFieldStyle style)
@@ -58,8 +68,7 @@ std::string JobHeaderData(const ScanJobRecord& job)
 
 std::string PageHeaderData(const ScanJobRecord& job, int page)
 {
-    const size_t bytes = page >= 0 && size_t(page) < job.pages.size() ? job.pages[size_t(page)].size() : 0;
-    return "PAGE=" + std::to_string(page + 1) + "\nBYTES=" + std::to_string(bytes) + "\nWIDTH="
+    return "PAGE=" + std::to_string(page + 1) + "\nBYTES=" + PageBytesText(job, page) + "\nWIDTH="
            + FormValueOr(job, "CUSTOM_WIDTH") + "\nHEIGHT=" + FormValueOr(job, "CUSTOM_HEIGHT") + "\n";
 }
 

@@ -1,5 +1,6 @@
 // The page data stream on port 2080: framing as the daemon reads it, multi-page jobs
 // reassembled exactly, and every scripted fault.
+#include "chartstream.h"
 #include "scannertestclient.h"
 #include "startscanner.h"
 
@@ -95,6 +96,57 @@ private slots:
         QCOMPARE(record.pagesSent, 3);
         for (int page = 0; page < 3; ++page)
             QVERIFY(Bytes(record.pages[size_t(page)]) == received.pages[size_t(page)]);
+    }
+
+    void chartPagesFollowTheJobForm_data()
+    {
+        QTest::addColumn<int>("bitDepth");
+        QTest::addColumn<bool>("jpeg");
+        QTest::addColumn<int>("width");  // 0: no area, an A4 page
+        QTest::addColumn<int>("height");
+        QTest::addColumn<int>("resolution");
+        QTest::addColumn<int>("mode");
+        QTest::newRow("colour JPEG") << 24 << true << 170 << 110 << 100 << int(ChartMode::Colour);
+        QTest::newRow("grey JPEG, A4") << 8 << true << 0 << 0 << 50 << int(ChartMode::Grey);
+        QTest::newRow("lineart raw") << 1 << false << 203 << 90 << 150 << int(ChartMode::Lineart);
+    }
+
+    void chartPagesFollowTheJobForm()
+    {
+        QFETCH(int, bitDepth);
+        QFETCH(bool, jpeg);
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(int, resolution);
+        QFETCH(int, mode);
+        NetScanner scanner(kAddress);
+        NetScanJob job;
+        job.pages = 2;
+        job.blockSize = 5000;
+        scanner.SetJob(job);
+        START_SCANNER_OR_SKIP(scanner);
+        JobSettings settings = FeederJob(jpeg);
+        settings.bitDepth = bitDepth;
+        settings.width = width;
+        settings.height = height;
+        settings.resolution = resolution;
+        QVERIFY(PostJob(settings));
+
+        const ReceivedJob received = ReceiveJob(kAddress);
+
+        QVERIFY(received.jobDone);
+        QCOMPARE(received.pages.size(), size_t(2));
+        for (int page = 0; page < 2; ++page) {
+            const ChartPage chart = ChartPageOf(unsigned(width), unsigned(height), unsigned(resolution),
+                                                ChartMode(mode), page + 1);
+            ChartStream expected(chart, jpeg ? ChartEncoding::Jpeg : ChartEncoding::Raw);
+            QVERIFY(received.pages[size_t(page)] == Bytes(expected.Read(size_t(-1))));
+            if (!jpeg)
+                QCOMPARE(received.pages[size_t(page)].size(), chart.RawBytes());
+        }
+        QVERIFY(received.pages[0] != received.pages[1]);
+        QVERIFY(scanner.WaitForJobEnd(0, 2s));
+        QCOMPARE(scanner.Jobs()[0].outcome, JobOutcome::Completed);
     }
 
     void framingIsByteExact()

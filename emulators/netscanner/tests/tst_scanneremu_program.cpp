@@ -66,7 +66,7 @@ private slots:
                       o, error));
         QCOMPARE(o.address, std::string("127.0.0.150"));
         QCOMPARE(o.job.pages, 3);
-        QCOMPARE(o.job.pageBytes, size_t(1000));
+        QCOMPARE(o.job.pageBytes.value_or(0), size_t(1000));
         QCOMPARE(o.job.blockSize, size_t(100));
         QCOMPARE(o.job.sizeFields, SizeFieldStyle::SpacePadded);
         QCOMPARE(o.feeder, FeederState::Jammed);

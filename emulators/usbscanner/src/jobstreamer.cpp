@@ -7,18 +7,27 @@ namespace {
 
 constexpr size_t kMaxDataSize = 0xFFFF;
 
-PageGeometry DefaultPage()
+bool HasChart(const ScanJob& job)
 {
-    return PageGeometry{};
+    return std::any_of(job.steps.begin(), job.steps.end(),
+                       [](const JobStep& step) { return step.kind == JobStep::Kind::Chart; });
 }
 
 }  // namespace
 
-JobStreamer::JobStreamer() : job_(MakePatternJob(1, DefaultPage())) {}
+JobStreamer::JobStreamer() : job_(MakeChartJob(1)) {}
 
-void JobStreamer::Start(Clock::time_point now)
+void JobStreamer::Start(Clock::time_point now, const std::optional<LockSettings>& lock)
 {
     current_ = job_;
+    lock_ = lock;
+    chart_.reset();
+    chartPagesBegun_ = 0;
+    if (HasChart(current_)) {
+        const ChartPage page = ChartPageOfLock(lock_, 1);
+        current_.width = page.width;
+        current_.height = page.height;
+    }
     running_ = !current_.steps.empty();
     ++runs_;
     next_ = 0;
@@ -32,13 +41,22 @@ void JobStreamer::ScheduleNext(Clock::time_point now)
         due_ = now + std::chrono::milliseconds(current_.steps[next_].delayMs);
 }
 
+void JobStreamer::Stop()
+{
+    running_ = false;
+    chart_.reset();
+}
+
 std::optional<JobStreamer::StepOutput> JobStreamer::NextStep(Clock::time_point now)
 {
     if (!running_ || next_ >= current_.steps.size() || now < due_)
         return std::nullopt;
-    const JobStep& step = current_.steps[next_++];
+    const JobStep& step = current_.steps[next_];
     StepOutput output;
     switch (step.kind) {
+    case JobStep::Kind::Chart:
+        output.transfers = ChartTransfers(step);
+        break;
     case JobStep::Kind::Record:
         output.transfers = RecordTransfers(step);
         break;
@@ -53,6 +71,9 @@ std::optional<JobStreamer::StepOutput> JobStreamer::NextStep(Clock::time_point n
         leftBus_ = true;
         break;
     }
+    // A chart step lasts until the last record of its page.
+    if (step.kind != JobStep::Kind::Chart || !chart_)
+        ++next_;
     if (next_ >= current_.steps.size() || leftBus_)
         running_ = false;
     else
@@ -73,6 +94,18 @@ std::vector<std::vector<uint8_t>> JobStreamer::RecordTransfers(const JobStep& st
         transfers.emplace_back(begin, begin + static_cast<long>(count));
     }
     return transfers;
+}
+
+std::vector<std::vector<uint8_t>> JobStreamer::ChartTransfers(const JobStep& step)
+{
+    if (!chart_)
+        chart_ = std::make_unique<ChartStream>(ChartPageOfLock(lock_, ++chartPagesBegun_), ChartEncodingOfLock(lock_));
+    const size_t recordBytes = std::clamp<size_t>(step.recordBytes, 1, kMaxDataSize - kRecordFieldsSize);
+    JobStep record = JobStep::Record(ScanStatus::Continuous, chart_->Read(recordBytes));
+    record.chunk = step.chunk;
+    if (chart_->AtEnd())
+        chart_.reset();
+    return RecordTransfers(record);
 }
 
 std::optional<JobStreamer::Clock::time_point> JobStreamer::DueTime() const

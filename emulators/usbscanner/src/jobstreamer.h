@@ -6,6 +6,7 @@
 #include "ovraemu/usbscannerbed.h"
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -26,8 +27,9 @@ public:
     void SetJob(ScanJob job) { job_ = std::move(job); }
     const ScanJob& Job() const { return job_; }
 
-    void Start(Clock::time_point now);
-    void Stop() { running_ = false; }
+    // Chart pages are drawn as the lock settings ask.
+    void Start(Clock::time_point now, const std::optional<LockSettings>& lock = std::nullopt);
+    void Stop();
     bool Running() const { return running_; }
     // The next step when it is due; no value before, after the last step and
     // while stopped. The last step ends the run.
@@ -39,6 +41,8 @@ public:
 
 private:
     std::vector<std::vector<uint8_t>> RecordTransfers(const JobStep& step) const;
+    // The next record of the chart page under way (a new page when none is).
+    std::vector<std::vector<uint8_t>> ChartTransfers(const JobStep& step);
     void ScheduleNext(Clock::time_point now);
 
     ScanJob job_;      // what the next start plays
@@ -48,6 +52,9 @@ private:
     size_t next_ = 0;
     Clock::time_point due_;
     bool leftBus_ = false;
+    std::optional<LockSettings> lock_;  // of the current start
+    std::unique_ptr<ChartStream> chart_;  // the chart page being sent
+    int chartPagesBegun_ = 0;
 };
 
 }  // namespace ovraemu

@@ -7,6 +7,16 @@ namespace ovraemu {
 namespace {
 
 constexpr size_t kMaxRecordImage = 0xFFFF - kRecordFieldsSize;
+// The lock's compression mode that asks for JPEG images, and its depths.
+constexpr uint8_t kCompressionJpeg = 2;
+constexpr uint8_t kDepthLineart = 1;
+constexpr uint8_t kDepthColour = 3;
+
+void CheckShape(const JobShape& shape)
+{
+    if (shape.recordBytes == 0 || shape.recordBytes > kMaxRecordImage)
+        throw std::invalid_argument("image bytes per record must be 1 to " + std::to_string(kMaxRecordImage));
+}
 
 JobStep Marker(ScanStatus status, int delayMs)
 {
@@ -37,6 +47,14 @@ JobStep JobStep::Record(ScanStatus status, std::vector<uint8_t> image)
     JobStep step;
     step.status = static_cast<uint8_t>(status);
     step.image = std::move(image);
+    return step;
+}
+
+JobStep JobStep::Chart(size_t recordBytes)
+{
+    JobStep step;
+    step.kind = Kind::Chart;
+    step.recordBytes = recordBytes;
     return step;
 }
 
@@ -79,6 +97,8 @@ std::string JobStep::Describe() const
         return "device-abort";
     case Kind::Raw:
         return "raw:" + std::to_string(image.size());
+    case Kind::Chart:
+        return "chart";
     case Kind::Record:
         break;
     }
@@ -104,8 +124,7 @@ std::vector<uint8_t> PatternPage(unsigned page, const PageGeometry& geometry)
 
 ScanJob MakeScanJob(std::vector<std::vector<uint8_t>> pages, const JobShape& shape)
 {
-    if (shape.recordBytes == 0 || shape.recordBytes > kMaxRecordImage)
-        throw std::invalid_argument("image bytes per record must be 1 to " + std::to_string(kMaxRecordImage));
+    CheckShape(shape);
     ScanJob job;
     job.steps.push_back(Marker(ScanStatus::BeginOfScan, shape.delayMs));
     for (const std::vector<uint8_t>& page : pages)
@@ -124,6 +143,40 @@ ScanJob MakePatternJob(unsigned pageCount, const PageGeometry& geometry, const J
     job.width = geometry.width;
     job.height = geometry.height;
     return job;
+}
+
+ScanJob MakeChartJob(unsigned pageCount, const JobShape& shape)
+{
+    CheckShape(shape);
+    ScanJob job;
+    job.steps.push_back(Marker(ScanStatus::BeginOfScan, shape.delayMs));
+    for (unsigned page = 0; page < pageCount; ++page) {
+        job.steps.push_back(Marker(ScanStatus::BeginOfPage, shape.delayMs));
+        JobStep chart = JobStep::Chart(shape.recordBytes);
+        chart.chunk = shape.chunk;
+        chart.delayMs = shape.delayMs;
+        job.steps.push_back(chart);
+        job.steps.push_back(Marker(ScanStatus::EndOfPage, shape.delayMs));
+    }
+    job.steps.push_back(Marker(ScanStatus::EndOfData, shape.delayMs));
+    job.chartPages = pageCount;
+    return job;
+}
+
+ChartPage ChartPageOfLock(const std::optional<LockSettings>& lock, int number)
+{
+    if (!lock)
+        return ChartPageOf(0, 0, 0, ChartMode::Grey, number);
+    const ChartMode mode = lock->depth == kDepthLineart ? ChartMode::Lineart
+                           : lock->depth == kDepthColour ? ChartMode::Colour
+                                                         : ChartMode::Grey;
+    return ChartPageOf(lock->width, lock->height, lock->xResolution, mode, number);
+}
+
+ChartEncoding ChartEncodingOfLock(const std::optional<LockSettings>& lock)
+{
+    const bool jpeg = lock && lock->compressionMode == kCompressionJpeg && lock->depth != kDepthLineart;
+    return jpeg ? ChartEncoding::Jpeg : ChartEncoding::Raw;
 }
 
 }  // namespace ovraemu

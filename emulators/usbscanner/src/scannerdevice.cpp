@@ -78,7 +78,7 @@ void ScannerDevice::HandleCommand(const ReceivedCommand& command)
         StopJob(command.Is(ScannerCommand::Abort) ? "job aborted" : "job ended by unlock", true);
     Queue(std::move(effects.transfers), 0);
     if (effects.startJob) {
-        streamer_.Start(Clock::now());
+        streamer_.Start(Clock::now(), responder_.LastLock());
         Log("job started");
     }
 }

@@ -15,6 +15,8 @@ struct Fault {
 
 struct JobPlan {
     unsigned pages = 1;
+    bool pattern = false;
+    bool patternWords = false;  // width, height or mode given
     PageGeometry geometry;
     JobShape shape;
     std::vector<Fault> faults;
@@ -60,6 +62,13 @@ std::optional<JobStep> FaultStep(const std::string& key, unsigned long value)
 // Applies one key=value word; returns an error text or an empty string.
 std::string Apply(JobPlan& plan, const std::string& key, const std::string& value)
 {
+    if (key == "content") {
+        if (value != "chart" && value != "pattern")
+            return "content must be chart or pattern";
+        plan.pattern = value == "pattern";
+        return {};
+    }
+    plan.patternWords = plan.patternWords || key == "mode" || key == "width" || key == "height";
     if (key == "mode") {
         if (value != "gray" && value != "color")
             return "mode must be gray or color";
@@ -108,9 +117,12 @@ std::variant<ScanJob, std::string> ParseJobSpec(const std::vector<std::string>& 
         if (!error.empty())
             return error;
     }
+    if (plan.patternWords && !plan.pattern)
+        return std::string("width, height and mode are for pattern pages: add content=pattern");
     ScanJob job;
     try {
-        job = MakePatternJob(plan.pages, plan.geometry, plan.shape);
+        job = plan.pattern ? MakePatternJob(plan.pages, plan.geometry, plan.shape)
+                           : MakeChartJob(plan.pages, plan.shape);
     } catch (const std::exception& e) {
         return std::string(e.what());
     }

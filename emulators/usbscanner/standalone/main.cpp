@@ -29,7 +29,7 @@ void Usage()
     std::fprintf(stderr,
                  "usage: ovra-usbscanner-emu --socket PATH [--env-file PATH]\n"
                  "                           [--scanner VID:PID[:SERIAL[:MANUFACTURER[:PRODUCT]]]]...\n"
-                 "                           [--job pages=N,width=W,height=H,mode=gray|color,...]\n"
+                 "                           [--job pages=N,content=chart|pattern,...]\n"
                  "                           [-- PROGRAM [ARGS...]]\n"
                  "       ovra-usbscanner-emu ctl SOCKET COMMAND [ARGS...]\n");
 }

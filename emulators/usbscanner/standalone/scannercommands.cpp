@@ -146,7 +146,8 @@ std::string ScannerCommandInterpreter::SetJob(int id, const Words& words)
         return Error(*error);
     const ScanJob& job = std::get<ScanJob>(parsed);
     bed_.SetJob(id, job);
-    return kOk + " steps=" + std::to_string(job.steps.size()) + " pages=" + std::to_string(job.pages.size()) +
+    const size_t pages = job.pages.size() + job.chartPages;
+    return kOk + " steps=" + std::to_string(job.steps.size()) + " pages=" + std::to_string(pages) +
            " bytes=" + std::to_string(TotalBytes(job.pages));
 }
 

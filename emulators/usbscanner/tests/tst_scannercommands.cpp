@@ -28,7 +28,7 @@ class ScannerCommandsTest : public QObject {
 private slots:
     void jobWordsBuildPatternPagesWithFaults()
     {
-        const auto parsed = ParseJobSpec("pages=2,width=8,height=4,mode=color,record=40,chunk=16,delay=5");
+        const auto parsed = ParseJobSpec("content=pattern,pages=2,width=8,height=4,mode=color,record=40,chunk=16,delay=5");
         QVERIFY(std::holds_alternative<ScanJob>(parsed));
         const ScanJob& job = std::get<ScanJob>(parsed);
         QCOMPARE(job.pages.size(), size_t(2));
@@ -38,17 +38,29 @@ private slots:
         QCOMPARE(job.steps[2].chunk, size_t(16));
         QCOMPARE(job.steps[2].delayMs, 5);
 
-        const auto faulty = ParseJobSpec("pages=1 width=2 height=2 datasize=2:10 status=2:6 device-abort=4 unplug=5");
+        const auto faulty = ParseJobSpec("content=pattern pages=1 width=2 height=2 datasize=2:10 status=2:6 device-abort=4 unplug=5");
         QVERIFY(std::holds_alternative<ScanJob>(faulty));
         QCOMPARE(Steps(std::get<ScanJob>(faulty)),
                  (std::vector<std::string>{"8", "9", "0/size=10", "6/size=23", "0:4", "7", "device-abort", "1",
                                            "unplug"}));
+
+        // Without content=pattern the pages are charts, drawn at scan time.
+        const auto chart = ParseJobSpec("pages=2,record=1000,chunk=100 unplug=3");
+        QVERIFY(std::holds_alternative<ScanJob>(chart));
+        QCOMPARE(Steps(std::get<ScanJob>(chart)),
+                 (std::vector<std::string>{"8", "9", "chart", "unplug", "7", "9", "chart", "7", "1"}));
+        QCOMPARE(std::get<ScanJob>(chart).chartPages, 2u);
+        QCOMPARE(std::get<ScanJob>(chart).steps[2].recordBytes, size_t(1000));
+        QCOMPARE(std::get<ScanJob>(chart).steps[2].chunk, size_t(100));
     }
 
     void badJobWordsAreNamed()
     {
         QCOMPARE(std::get<std::string>(ParseJobSpec("pages=x")), std::string("bad number for pages: x"));
-        QCOMPARE(std::get<std::string>(ParseJobSpec("mode=sepia")), std::string("mode must be gray or color"));
+        QCOMPARE(std::get<std::string>(ParseJobSpec("content=pattern mode=sepia")), std::string("mode must be gray or color"));
+        QCOMPARE(std::get<std::string>(ParseJobSpec("content=photo")), std::string("content must be chart or pattern"));
+        QCOMPARE(std::get<std::string>(ParseJobSpec("width=8")),
+                 std::string("width, height and mode are for pattern pages: add content=pattern"));
         QCOMPARE(std::get<std::string>(ParseJobSpec("colour=1")), std::string("unknown job word colour"));
         QCOMPARE(std::get<std::string>(ParseJobSpec("pages")), std::string("job words are key=value: pages"));
         QCOMPARE(std::get<std::string>(ParseJobSpec("status=3")), std::string("bad value for status: 3"));
@@ -104,7 +116,7 @@ private slots:
         QCOMPARE(interpreter.Execute("add 2d8a 1f07 SN1"), std::string("ok 2"));
         QCOMPARE(interpreter.Execute("devnode 2"), std::string("ok /dev/bus/usb/001/002"));
         QCOMPARE(interpreter.Execute("progress 2"), std::string("ok runs=0 steps=0/5 running=0"));
-        QCOMPARE(interpreter.Execute("job 2 pages=2 width=4 height=4"), std::string("ok steps=8 pages=2 bytes=32"));
+        QCOMPARE(interpreter.Execute("job 2 content=pattern pages=2 width=4 height=4"), std::string("ok steps=8 pages=2 bytes=32"));
         QCOMPARE(interpreter.Execute("steps 2"), std::string("ok 8 9 0:16 7 9 0:16 7 1"));
 
         QTemporaryDir dir;

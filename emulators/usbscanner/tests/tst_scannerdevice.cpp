@@ -7,6 +7,7 @@
 
 #include <QtTest>
 
+#include <cstring>
 #include <thread>
 
 using namespace ovraemu;
@@ -361,6 +362,76 @@ private slots:
         QCOMPARE(job.width, 10u);
         shape.recordBytes = 65513;
         QVERIFY_EXCEPTION_THROWN(MakeScanJob({}, shape), std::invalid_argument);
+    }
+
+    void chartJobsSendThePageTheLockAsksFor_data()
+    {
+        QTest::addColumn<int>("depth");  // 1 lineart, 2 grey, 3 colour
+        QTest::addColumn<int>("compression");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<int>("resolution");
+        QTest::addColumn<int>("bytesPerLine");
+        QTest::newRow("grey raw") << 2 << 0 << 250 << 120 << 100 << 250;
+        QTest::newRow("colour raw") << 3 << 0 << 90 << 50 << 75 << 270;
+        QTest::newRow("lineart raw, odd width") << 1 << 0 << 301 << 80 << 150 << 38;
+        QTest::newRow("lineart stays raw under JPEG compression") << 1 << 2 << 64 << 30 << 75 << 8;
+        QTest::newRow("grey JPEG") << 2 << 2 << 200 << 150 << 100 << 0;
+        QTest::newRow("colour JPEG") << 3 << 2 << 160 << 100 << 75 << 0;
+    }
+
+    void chartJobsSendThePageTheLockAsksFor()
+    {
+        QFETCH(int, depth);
+        QFETCH(int, compression);
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(int, resolution);
+        QFETCH(int, bytesPerLine);
+        ScannerDevice device(Config());
+        JobShape shape;
+        shape.recordBytes = 1000;
+        device.SetJob(MakeChartJob(2, shape));
+        std::vector<uint8_t> lock = LockBytes();
+        lock[kScanHeaderSize + 0] = uint8_t(depth);
+        lock[kScanHeaderSize + 1] = uint8_t(compression);
+        const auto put32 = [&lock](size_t at, uint32_t value) {
+            for (int i = 0; i < 4; ++i)
+                lock[kScanHeaderSize + at + size_t(i)] = uint8_t(value >> (8 * i));
+        };
+        put32(4, uint32_t(width));
+        put32(8, uint32_t(height));
+        lock[kScanHeaderSize + 20] = uint8_t(resolution);
+        lock[kScanHeaderSize + 22] = uint8_t(resolution);
+        QCOMPARE(Flag(Ask(device, lock)), flag::kSuccess);
+        QCOMPARE(Flag(Ask(device, Command(ScannerCommand::Start))), flag::kSuccess);
+
+        std::vector<std::vector<uint8_t>> pages;
+        uint32_t recordWidth = 0;
+        while (auto transfer = device.BulkIn(kScannerBulkIn, 65536)) {
+            const bool header = transfer->size() == kScanHeaderSize + kRecordFieldsSize && (*transfer)[0] == 0x1B;
+            if (header && (*transfer)[8] == uint8_t(ScanStatus::BeginOfPage))
+                pages.emplace_back();
+            if (header)
+                std::memcpy(&recordWidth, transfer->data() + 11, 4);
+            else if (!pages.empty())
+                pages.back().insert(pages.back().end(), transfer->begin(), transfer->end());
+            QVERIFY(header || transfer->size() <= shape.recordBytes);
+        }
+        QCOMPARE(pages.size(), size_t(2));
+        QCOMPARE(recordWidth, uint32_t(width));
+        const auto locked = DecodeLockSettings({lock.begin() + kScanHeaderSize, lock.end()});
+        for (int page = 0; page < 2; ++page) {
+            // Exactly the chart of that page number for these settings (tst_testchart decodes those).
+            ChartStream expected(ChartPageOfLock(locked, page + 1), ChartEncodingOfLock(locked));
+            QVERIFY(pages[size_t(page)] == expected.Read(size_t(-1)));
+            if (bytesPerLine > 0)
+                QCOMPARE(pages[size_t(page)].size(), size_t(bytesPerLine) * size_t(height));
+            else
+                QVERIFY(pages[size_t(page)].size() > 4 && pages[size_t(page)][0] == 0xFF
+                        && pages[size_t(page)][1] == 0xD8);
+        }
+        QVERIFY(pages[0] != pages[1]);
     }
 };
 

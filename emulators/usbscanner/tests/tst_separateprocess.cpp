@@ -107,7 +107,7 @@ private slots:
     void scanProgramInAnotherProcessGetsEveryPage()
     {
         QTemporaryDir dir;
-        Emulator emulator(dir, "pages=3,width=120,height=40,record=1000,chunk=300");
+        Emulator emulator(dir, "content=pattern,pages=3,width=120,height=40,record=1000,chunk=300");
         QVERIFY(emulator.Ready());
         const ProgramResult result = emulator.Scan(dir.path());
         QCOMPARE(result.exitCode, 0);
@@ -127,7 +127,7 @@ private slots:
     void dataProcessForkedFromTheScanProgramReadsTheRecords()
     {
         QTemporaryDir dir;
-        Emulator emulator(dir, "pages=2,width=64,height=64,mode=color,record=4096,chunk=1000");
+        Emulator emulator(dir, "content=pattern,pages=2,width=64,height=64,mode=color,record=4096,chunk=1000");
         QVERIFY(emulator.Ready());
         const ProgramResult result = emulator.Scan(dir.path(), {"--fork"});
         QCOMPARE(result.exitCode, 0);
@@ -139,7 +139,7 @@ private slots:
     void abortWhileADataProcessReadsLeavesTheHandleUsable()
     {
         QTemporaryDir dir;
-        Emulator emulator(dir, "pages=2,width=100,height=100,record=1000,chunk=300,delay=20");
+        Emulator emulator(dir, "content=pattern,pages=2,width=100,height=100,record=1000,chunk=300,delay=20");
         QVERIFY(emulator.Ready());
         for (int round = 1; round <= 3; ++round) {
             const ProgramResult result = emulator.Scan(dir.path(), {"--abort-after", QString::number(round)});
@@ -155,14 +155,14 @@ private slots:
     void controlCommandsChangeWhatTheProgramMeets()
     {
         QTemporaryDir dir;
-        Emulator emulator(dir, "pages=1,width=16,height=16");
+        Emulator emulator(dir, "content=pattern,pages=1,width=16,height=16");
         QVERIFY(emulator.Ready());
         QCOMPARE(emulator.Command("respond 2 lock 88"), QString("ok"));
         ProgramResult result = emulator.Scan(dir.path());
         QCOMPARE(result.exitCode, 4);
         QVERIFY(result.output.contains("lock 136\n"));
 
-        QCOMPARE(emulator.Command("job 2 pages=2 width=16 height=16 unplug=5"), QString("ok steps=9 pages=2 bytes=512"));
+        QCOMPARE(emulator.Command("job 2 content=pattern pages=2 width=16 height=16 unplug=5"), QString("ok steps=9 pages=2 bytes=512"));
         QCOMPARE(emulator.Command("steps 2"), QString("ok 8 9 0:256 7 9 unplug 0:256 7 1"));
         result = emulator.Scan(dir.path());
         QCOMPARE(result.exitCode, 6);
@@ -176,7 +176,7 @@ private slots:
         QTemporaryDir dir;
         QProcess emulator;
         emulator.start(kEmulator, {"--socket", dir.filePath("control.sock"), "--scanner", "2d8a:1f07:S",
-                                   "--job", "pages=1,width=8,height=8", "--", kClient, "2d8a", "1f07", dir.path()});
+                                   "--job", "content=pattern,pages=1,width=8,height=8", "--", kClient, "2d8a", "1f07", dir.path()});
         const ProgramResult result = Finish(emulator);
         QCOMPARE(result.exitCode, 0);
         QCOMPARE(ReadFile(dir.filePath("page_0.bin")).size(), 64);

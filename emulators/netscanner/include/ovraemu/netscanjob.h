@@ -1,9 +1,11 @@
 // What an emulated network scanner does with a posted scan job: how many pages it
-// delivers, their image bytes, how it cuts them into blocks, and the faults it plays.
+// delivers, their image bytes (a test chart unless given otherwise), how it cuts them
+// into blocks, and the faults it plays.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,10 +50,12 @@ struct DataFault {
 struct NetScanJob {
     // Pages of a multi-page feeder job; flatbed and single-page feeder jobs deliver one.
     int pages = 1;
-    // Image bytes of each page built from the deterministic pattern.
-    size_t pageBytes = 4096;
-    // Given image bytes, one entry per page; when set they replace the pattern and
-    // their count replaces `pages`.
+    // Without a value every page is the test chart (see testchart.h), drawn at the
+    // resolution, area and depth of the job form and sent as JPEG or raw lines as the
+    // form asks. With a value every page is that many bytes of the deterministic pattern.
+    std::optional<size_t> pageBytes;
+    // Given image bytes, one entry per page; when set they replace the chart or the
+    // pattern and their count replaces `pages`.
     std::vector<std::vector<uint8_t>> images;
     // Image bytes per data block (at most 999999).
     size_t blockSize = 8192;
@@ -69,7 +73,11 @@ enum class ImageType { Jpeg, Raw };
 // page is the bare pattern. Different pages differ.
 std::vector<uint8_t> PatternPageImage(int page, size_t bytes, ImageType type);
 
-// The image bytes the scanner delivers for page `page` of a job of that type.
+// Whether the pages of jobs of this script are test charts (no images, no pattern).
+bool ChartPages(const NetScanJob& job);
+
+// The image bytes the scanner plans for page `page` of a job of that type: the given
+// image or the pattern; nothing for a chart page, which is drawn while it is sent.
 std::vector<uint8_t> PageImage(const NetScanJob& job, int page, ImageType type);
 
 // Pages a multi-page feeder job of this script delivers.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "ovraemu/netscanjob.h"
+#include "testchart.h"
 
 #include <cstdint>
 #include <optional>
@@ -61,7 +62,8 @@ struct ScanJobRecord {
     ImageType type = ImageType::Jpeg;
     bool feeder = false;
     bool singlePage = false;
-    std::vector<std::vector<uint8_t>> pages;  // the image bytes planned for each page
+    std::vector<std::vector<uint8_t>> pages;  // the image bytes planned for each page (empty for charts)
+    std::optional<ChartPage> chart;           // the chart's size and mode when the pages are charts
     int pagesSent = 0;                        // pages whose every block went out
     JobOutcome outcome = JobOutcome::Waiting;
 };
