@@ -27,8 +27,9 @@ expect drwxrwxrwt "$root/tool"
 for program in OvraPrintService OvraPrinterTool OvraPrintSetting ovraK246FW OvraScanDaemon ovra-status ovra-decode ovra-check; do
   expect -rwxr-xr-x "$root/bin/$program"
 done
+links=$(dpkg-deb -c "$deb" | awk '$7 == "->" { print $1, $2, $6, $8 }')
 for tool in ovra-status ovra-decode ovra-check; do
-  grep -qxF -- "lrwxrwxrwx root/root /usr/bin/$tool -> $root/bin/$tool" <<<"$listing" || fail "package lacks the link /usr/bin/$tool"
+  grep -qxF -- "lrwxrwxrwx root/root ./usr/bin/$tool $root/bin/$tool" <<<"$links" || fail "package lacks the link /usr/bin/$tool"
 done
 for page in man8/OvraPrintService.8 man8/OvraScanDaemon.8 man1/OvraPrinterTool.1 man1/OvraPrintSetting.1 \
             man1/ovraK246FW.1 man1/ovra-status.1 man1/ovra-decode.1 man1/ovra-check.1; do

@@ -34,9 +34,7 @@ build_package() {
 }
 
 # package_entries DEB: "PERMISSIONS OWNER PATH" for every entry of the package:
-# "drwxrwxrwt root/root 0 2026-... ./opt/.../tool/" -> "drwxrwxrwt root/root /opt/.../tool";
-# a link with its target: "lrwxrwxrwx root/root /usr/bin/x -> /opt/.../bin/x"
+# "drwxrwxrwt root/root 0 2026-... ./opt/.../tool/" -> "drwxrwxrwt root/root /opt/.../tool"
 package_entries() {
-  dpkg-deb -c "$1" | awk '{ p = $6; sub(/^\./, "", p); sub(/\/$/, "", p)
-                            if (p != "") { if ($7 == "->") print $1, $2, p, "->", $8; else print $1, $2, p } }'
+  dpkg-deb -c "$1" | awk '{ p = $6; sub(/^\./, "", p); sub(/\/$/, "", p); if (p != "") print $1, $2, p }'
 }
