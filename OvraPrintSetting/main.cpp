@@ -1,4 +1,5 @@
 // OvraPrintSetting: the printer settings tool of the Ovra printers.
+#include "ovracommandline.h"
 #include "ovralog.h"
 #include "ovraprogram.h"
 #include "translation.h"
@@ -9,6 +10,12 @@
 
 int main(int argc, char* argv[])
 {
+    OvraCommandLine commandLine("The printer settings tool of the Ovra printers: the network address of a "
+                                "USB printer, head cleaning and calibration.",
+                                "[--help] [--version]");
+    const int iExit = commandLine.ProcessBeforeDisplay(argc, argv);
+    if (iExit != OvraCommandLine::kRun)
+        return iExit;
     QApplication app(argc, argv);
     SetOvraProgram(en_Program_PrintSetting);
     EnableLogOnRequest();

@@ -1,5 +1,6 @@
 // OvraPrinterTool: the tray status monitor of the Ovra printers.
 #include "checkisrunning.h"
+#include "ovracommandline.h"
 #include "ovraprintertoolwidget.h"
 #include "ovraprogram.h"
 #include "translation.h"
@@ -24,6 +25,13 @@ void ShowAlreadyRunning()
 
 int main(int argc, char* argv[])
 {
+    OvraCommandLine commandLine("The tray status monitor of the Ovra printers: every printer with its "
+                                "connection, toner and status, and a balloon for each error and warning.",
+                                "[-hide] [--help] [--version]");
+    commandLine.AddSingleDashWord("hide", "Given as -hide: the tray icon only at start.");
+    const int iExit = commandLine.ProcessBeforeDisplay(argc, argv);
+    if (iExit != OvraCommandLine::kRun)
+        return iExit;
     QApplication app(argc, argv);
     InitTrayResources();
     QTranslator translator;

@@ -24,8 +24,16 @@ expect drwxr-xr-x "$root/log"
 expect drwx------ "$root/temp"
 expect drwxr-xr-x "$root/scan"
 expect drwxrwxrwt "$root/tool"
-for program in OvraPrintService OvraPrinterTool OvraPrintSetting ovraK246FW OvraScanDaemon; do
+for program in OvraPrintService OvraPrinterTool OvraPrintSetting ovraK246FW OvraScanDaemon ovra-status ovra-decode ovra-check; do
   expect -rwxr-xr-x "$root/bin/$program"
+done
+links=$(dpkg-deb -c "$deb" | awk '$7 == "->" { print $1, $2, $6, $8 }')
+for tool in ovra-status ovra-decode ovra-check; do
+  grep -qxF -- "lrwxrwxrwx root/root ./usr/bin/$tool $root/bin/$tool" <<<"$links" || fail "package lacks the link /usr/bin/$tool"
+done
+for page in man8/OvraPrintService.8 man8/OvraScanDaemon.8 man1/OvraPrinterTool.1 man1/OvraPrintSetting.1 \
+            man1/ovraK246FW.1 man1/ovra-status.1 man1/ovra-decode.1 man1/ovra-check.1; do
+  expect -rw-r--r-- "/usr/share/man/$page.gz"
 done
 expect -rw-r--r-- "$root/bin/ovra-k246-tool-autostart.desktop"
 expect -rw-r--r-- /lib/systemd/system/ovra-k246-printservice.service
@@ -48,7 +56,8 @@ private=$(awk -v r="$root" '$1 ~ /^d/ && $1 != "drwxr-xr-x" && index($3 "/", r "
 stray=$(awk '$1 !~ /^d/ { print $3 }' <<<"$listing" |
   grep -v -e "^$root/bin/" -e '^/lib/systemd/system/ovra-k246-' -e '^/lib/udev/rules.d/70-ovra-k246.rules$' \
           -e '^/usr/share/applications/ovra-k246-' -e '^/usr/share/icons/hicolor/.*/apps/ovra-' \
-          -e '^/etc/sane.d/ovra.conf$' -e '^/etc/sane.d/dll.d/ovra$' -e '^/usr/lib/\([^/]*/\)\?sane/libsane-ovra\.so\.1' || true)
+          -e '^/etc/sane.d/ovra.conf$' -e '^/etc/sane.d/dll.d/ovra$' -e '^/usr/lib/\([^/]*/\)\?sane/libsane-ovra\.so\.1' \
+          -e '^/usr/bin/ovra-\(status\|decode\|check\)$' -e '^/usr/share/man/man[158]/[A-Za-z0-9-]*\.[158]\(\.gz\)\?$' || true)
 [[ -z $stray ]] || fail "unexpected files: $stray"
 owners=$(awk '$2 != "root/root"' <<<"$listing")
 [[ -z $owners ]] || fail "entries not owned by root: $owners"

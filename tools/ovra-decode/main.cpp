@@ -1,6 +1,7 @@
 // ovra-decode: prints what the suite reads from printer status responses.
 //   ovra-decode FILE...     decode status files (cfg/<queue>.dat)
 //   ovra-decode --samples   decode a few responses as printers of the family send them
+#include "ovracommandline.h"
 #include "printerstatebuilder.h"
 #include "utilprinterstatus.h"
 
@@ -60,7 +61,7 @@ int PrintSamples()
     const QByteArray udpReply(reinterpret_cast<const char*>(udp.data()), int(udp.size()));
     Print("printing, toner low", udpReply);
     Print("cut in the middle", udpReply.left(udpReply.size() - 3));
-    return 0;
+    return en_Exit_Ok;
 }
 
 } // namespace
@@ -68,19 +69,29 @@ int PrintSamples()
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments().mid(1);
-    if (args.isEmpty()) {
-        std::fprintf(stderr, "usage: ovra-decode FILE... | --samples\n");
-        return 2;
-    }
-    if (args.first() == "--samples")
+    const char kSynopsis[] = "FILE... | --samples";
+    OvraCommandLine commandLine("Prints what the suite reads from printer status responses: the status files "
+                                "(cfg/<queue>.dat) named, or a few responses as printers of the family send them.",
+                                kSynopsis);
+    QCommandLineParser& parser = commandLine.Parser();
+    parser.addOption({"samples", "Decode a few sample responses instead of files."});
+    parser.addPositionalArgument("FILE", "Status files to decode.", "FILE...");
+    const int iExit = commandLine.Process(app.arguments());
+    if (iExit != OvraCommandLine::kRun)
+        return iExit;
+    if (parser.isSet("samples"))
         return PrintSamples();
-    int iResult = 0;
-    for (const QString& path : args) {
+    const QStringList files = parser.positionalArguments();
+    if (files.isEmpty()) {
+        std::fprintf(stderr, "usage: ovra-decode %s\n", kSynopsis);
+        return en_Exit_Usage;
+    }
+    int iResult = en_Exit_Ok;
+    for (const QString& path : files) {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
             std::fprintf(stderr, "ovra-decode: cannot read %s\n", qPrintable(path));
-            iResult = 1;
+            iResult = en_Exit_Failure;
             continue;
         }
         Print(path.section('/', -1), file.readAll());

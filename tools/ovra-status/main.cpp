@@ -1,6 +1,7 @@
 // ovra-status: the printers the print service has found, and what each one reports,
 // read from the printer list and status files exactly as the tray monitor reads them.
 //   ovra-status [--json] [--watch] [--interval SECONDS] [--russian]
+#include "ovracommandline.h"
 #include "printerinfo.h"
 #include "statusfile.h"
 #include "statustext.h"
@@ -119,27 +120,40 @@ bool SameRows(const QList<stRow>& a, const QList<stRow>& b)
     return true;
 }
 
-bool ParseOptions(const QStringList& args, stOptions& options)
+const char kSynopsis[] = "[--json] [--watch] [--interval SECONDS] [--russian]";
+
+// The options into the command line's parser; kRun, or the exit status the command line
+// ends with.
+int ParseOptions(OvraCommandLine& commandLine, stOptions& options)
 {
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& arg = args.at(i);
-        if (arg == "--json") {
-            options.bJson = true;
-        } else if (arg == "--watch") {
-            options.bWatch = true;
-        } else if (arg == "--russian") {
-            options.iLanguage = en_Language_Russian;
-        } else if (arg == "--interval" && i + 1 < args.size()) {
-            bool bOk = false;
-            const double seconds = args.at(++i).toDouble(&bOk);
-            if (!bOk || seconds <= 0)
-                return false;
-            options.iIntervalMs = int(seconds * 1000);
-        } else {
-            return false;
+    QCommandLineParser& parser = commandLine.Parser();
+    parser.addOptions({{"json", "One JSON array of the printers, for scripts."},
+                       {"watch", "Print again whenever a printer changes, until interrupted."},
+                       {"interval", "Look for changes every SECONDS (default 1).", "SECONDS"},
+                       {"russian", "Status and problem texts in Russian."}});
+    const int iExit = commandLine.Process(QCoreApplication::arguments());
+    if (iExit != OvraCommandLine::kRun)
+        return iExit;
+    options.bJson = parser.isSet("json");
+    options.bWatch = parser.isSet("watch");
+    if (parser.isSet("russian"))
+        options.iLanguage = en_Language_Russian;
+    if (parser.isSet("interval")) {
+        bool bOk = false;
+        const double seconds = parser.value("interval").toDouble(&bOk);
+        if (!bOk || seconds <= 0) {
+            std::fprintf(stderr, "ovra-status: bad interval '%s'\nusage: ovra-status %s\n",
+                         qPrintable(parser.value("interval")), kSynopsis);
+            return en_Exit_Usage;
         }
+        options.iIntervalMs = int(seconds * 1000);
     }
-    return true;
+    if (!parser.positionalArguments().isEmpty()) {
+        std::fprintf(stderr, "ovra-status: unexpected argument '%s'\nusage: ovra-status %s\n",
+                     qPrintable(parser.positionalArguments().first()), kSynopsis);
+        return en_Exit_Usage;
+    }
+    return OvraCommandLine::kRun;
 }
 
 } // namespace
@@ -148,14 +162,16 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     stOptions options;
-    if (!ParseOptions(app.arguments().mid(1), options)) {
-        std::fprintf(stderr, "usage: ovra-status [--json] [--watch] [--interval SECONDS] [--russian]\n");
-        return 2;
-    }
+    OvraCommandLine commandLine("The printers the print service has found and what each one reports, read from "
+                                "the printer list and status files as the tray monitor reads them.",
+                                kSynopsis);
+    const int iExit = ParseOptions(commandLine, options);
+    if (iExit != OvraCommandLine::kRun)
+        return iExit;
     QList<stRow> rows = ReadRows();
     PrintRows(rows, options);
     if (!options.bWatch)
-        return 0;
+        return en_Exit_Ok;
     std::signal(SIGINT, [](int) { g_bStop = 1; });
     std::signal(SIGTERM, [](int) { g_bStop = 1; });
     while (!g_bStop) {
@@ -165,5 +181,5 @@ int main(int argc, char** argv)
             PrintRows(next, options);
         rows = next;
     }
-    return 0;
+    return en_Exit_Ok;
 }

@@ -37,8 +37,8 @@ bool ParseEmuOptions(int argc, char** argv, EmuOptions* options, std::string* er
         const std::string inlineValue = hasInline ? args[i].substr(equals + 1) : std::string();
         if (name == "--loop" && !hasInline) {
             options->loop = true;
-        } else if ((name == "--help" || name == "-h") && !hasInline) {
-            options->help = true;
+        } else if ((name == "--help" || name == "-h" || name == "--version") && !hasInline) {
+            (name == "--version" ? options->version : options->help) = true;
             return true;
         } else if (valued.count(name)) {
             if (!TakeValue(args, &i, inlineValue, hasInline, valued.at(name))) {
@@ -67,5 +67,6 @@ std::string EmuUsage()
            "  --state NAME     state without a scenario, or before its first step (default ready)\n"
            "  --usb-socket PATH --usb-id N\n"
            "                   play the states on printer N of ovra-usbprinter-emu (its control socket)\n"
+           "  --help, --version  this help, the version\n"
            "Exit status: 0 stopped by SIGINT/SIGTERM, 1 cannot serve the address, 2 bad arguments or scenario.\n";
 }

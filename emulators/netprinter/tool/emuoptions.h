@@ -13,6 +13,7 @@ struct EmuOptions {
     std::string usbId = "2";
     bool loop = false;
     bool help = false;
+    bool version = false;
 };
 
 // False, with a reason in *error, for an unknown option, a missing value or a

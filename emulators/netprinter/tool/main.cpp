@@ -5,6 +5,7 @@
 #include "ovraemu/netprinter.h"
 #include "ovraemu/netscenario.h"
 #include "ovraemu/scenarioplayer.h"
+#include "ovracli.h"
 
 #include "controlsocket.h"
 
@@ -109,6 +110,10 @@ int main(int argc, char** argv)
     if (options.help) {
         std::printf("%s", EmuUsage().c_str());
         return 0;
+    }
+    if (options.version) {
+        PrintOvraVersion("ovra-printer-emu");
+        return en_Exit_Ok;
     }
     const ovraemu::NamedState* start = ovraemu::FindNamedState(options.stateName);
     if (!start)

@@ -4,6 +4,7 @@
 #include "stopwait.h"
 
 #include "ovraemu/netscanner.h"
+#include "ovracli.h"
 
 #include <cstdio>
 #include <fstream>
@@ -49,6 +50,10 @@ int main(int argc, char** argv)
     if (options.help) {
         fputs(kScannerEmuUsage, stdout);
         return 0;
+    }
+    if (options.version) {
+        PrintOvraVersion("ovra-scanner-emu");
+        return en_Exit_Ok;
     }
     if (!ReadImages(options.imageFiles, options.job.images))
         return 2;

@@ -27,7 +27,8 @@ const char* const kScannerEmuUsage =
     "  --fault-bytes N            bytes of the block sent before the fault (default 0)\n"
     "  --attribute-bytes N        pad attribute replies to N bytes\n"
     "  --attribute-parts N        send attribute replies in N parts\n"
-    "  --duration SECONDS         stop by itself after that time\n";
+    "  --duration SECONDS         stop by itself after that time\n"
+    "  --help, --version          this help, the version\n";
 
 namespace {
 
@@ -155,8 +156,8 @@ bool ParseScannerEmuOptions(const std::vector<std::string>& args, ScannerEmuOpti
     ArgumentReader reader(args);
     while (!reader.AtEnd()) {
         const std::string option = reader.Take();
-        if (option == "--help" || option == "-h") {
-            options.help = true;
+        if (option == "--help" || option == "-h" || option == "--version") {
+            (option == "--version" ? options.version : options.help) = true;
             return true;
         }
         if (option == "--busy") {

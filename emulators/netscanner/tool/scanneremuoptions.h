@@ -18,6 +18,7 @@ struct ScannerEmuOptions {
     int attributeParts = 1;
     double durationSeconds = 0;  // 0: until SIGINT or SIGTERM
     bool help = false;
+    bool version = false;
 };
 
 extern const char* const kScannerEmuUsage;

@@ -1,6 +1,7 @@
 #include "emulatorprocess.h"
 
 #include "controlsocket.h"
+#include "ovracli.h"
 
 #include <pthread.h>
 #include <signal.h>
@@ -143,6 +144,29 @@ int RunControlCommand(const std::string& name, int argc, char** argv)
     }
     std::printf("%s\n", reply->c_str());
     return reply->compare(0, 2, "ok") == 0 ? 0 : 1;
+}
+
+int ParseEmulatorCommandLine(int argc, char** argv, const option* longOptions, const char* usage,
+                             EmulatorProcess& process, const std::function<bool(int, const char*)>& takeOwn)
+{
+    const char* name = process.name.c_str();
+    int code = 0;
+    while ((code = getopt_long(argc, argv, "+h", longOptions, nullptr)) != -1) {
+        const int exitStatus = AnswerCommonOption(code, name, usage);
+        if (exitStatus != kOvraRun)
+            return exitStatus;
+        if (code == kOptionSocket)
+            process.socketPath = optarg;
+        else if (code == kOptionEnvFile)
+            process.envFile = optarg;
+        else if (!takeOwn(code, optarg))
+            return AnswerCommonOption('?', name, usage);
+    }
+    const bool afterDashes = optind > 1 && std::strcmp(argv[optind - 1], "--") == 0;
+    if (afterDashes != (optind < argc) || process.socketPath.empty())
+        return AnswerCommonOption('?', name, usage);
+    process.program.assign(argv + optind, argv + argc);
+    return kOvraRun;
 }
 
 }  // namespace ovraemu

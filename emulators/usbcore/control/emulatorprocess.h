@@ -3,6 +3,8 @@
 // loop of the control socket, and the "ctl" client mode.
 #pragma once
 
+#include <getopt.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -18,6 +20,22 @@ struct EmulatorProcess {
     // the env file also gets "LD_PRELOAD=<them>:libumockdev-preload.so.0".
     std::vector<std::string> preloadFirst;
 };
+
+// getopt_long codes of the options every USB emulator takes, and their table entries.
+enum EmulatorOption { kOptionSocket = 0x200, kOptionEnvFile, kOptionFirstOwn };
+#define OVRA_EMULATOR_LONG_OPTIONS                                                                                   \
+    {"socket", required_argument, nullptr, ovraemu::kOptionSocket},                                                  \
+    {                                                                                                                \
+        "env-file", required_argument, nullptr, ovraemu::kOptionEnvFile                                              \
+    }
+
+// Reads a USB emulator's command line with getopt_long (longOptions: the emulator's own,
+// OVRA_EMULATOR_LONG_OPTIONS and OVRA_COMMON_LONG_OPTIONS): --help and --version, the
+// control socket (required), the env file, the program to run after "--" (only there,
+// and "--" has one), and the emulator's own options through takeOwn (false for a wrong
+// value). kOvraRun, or the exit status the command line ends with.
+int ParseEmulatorCommandLine(int argc, char** argv, const option* longOptions, const char* usage,
+                             EmulatorProcess& process, const std::function<bool(int, const char*)>& takeOwn);
 
 // Blocks the stop signals (SIGTERM, SIGINT, SIGHUP) and SIGCHLD in this thread
 // and so in every thread started afterwards, umockdev's workers included; the

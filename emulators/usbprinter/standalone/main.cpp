@@ -3,6 +3,7 @@
 #include "commandinterpreter.h"
 #include "emulatorprocess.h"
 #include "ovraemu/usbprinterbed.h"
+#include "ovracli.h"
 
 #include <cstdio>
 #include <cstring>
@@ -18,40 +19,27 @@ struct Options {
     std::vector<ovraemu::UsbPrinterConfig> printers;
 };
 
-void Usage()
-{
-    std::fprintf(stderr,
-                 "usage: ovra-usbprinter-emu --socket PATH [--env-file PATH] [--printer VID:PID[:SERIAL]]...\n"
-                 "                           [-- PROGRAM [ARGS...]]\n"
-                 "       ovra-usbprinter-emu ctl SOCKET COMMAND [ARGS...]\n");
-}
+const char kUsage[] =
+    "usage: ovra-usbprinter-emu --socket PATH [--env-file PATH] [--printer VID:PID[:SERIAL]]...\n"
+    "                           [-- PROGRAM [ARGS...]]\n"
+    "       ovra-usbprinter-emu ctl SOCKET COMMAND [ARGS...]\n"
+    "       ovra-usbprinter-emu --help | --version\n";
 
-bool ParseOptions(int argc, char** argv, Options& options)
+constexpr int kOptionPrinter = ovraemu::kOptionFirstOwn;
+
+// kOvraRun, or the exit status the command line ends with.
+int ParseOptions(int argc, char** argv, Options& options)
 {
+    static const option longOptions[] = {{"printer", required_argument, nullptr, kOptionPrinter},
+                                         OVRA_EMULATOR_LONG_OPTIONS, OVRA_COMMON_LONG_OPTIONS, {nullptr, 0, nullptr, 0}};
     options.process.name = kName;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--") {
-            options.process.program.assign(argv + i + 1, argv + argc);
-            return !options.process.program.empty() && !options.process.socketPath.empty();
-        }
-        if (i + 1 >= argc)
-            return false;
-        const std::string value = argv[++i];
-        if (arg == "--socket") {
-            options.process.socketPath = value;
-        } else if (arg == "--env-file") {
-            options.process.envFile = value;
-        } else if (arg == "--printer") {
-            const auto config = ovraemu::ParsePrinterArgument(value);
-            if (!config)
-                return false;
-            options.printers.push_back(*config);
-        } else {
-            return false;
-        }
-    }
-    return !options.process.socketPath.empty();
+    return ovraemu::ParseEmulatorCommandLine(argc, argv, longOptions, kUsage, options.process,
+                                             [&options](int, const char* value) {
+                                                 const auto config = ovraemu::ParsePrinterArgument(value);
+                                                 if (config)
+                                                     options.printers.push_back(*config);
+                                                 return config.has_value();
+                                             });
 }
 
 int Serve(const Options& options)
@@ -73,10 +61,9 @@ int main(int argc, char** argv)
     if (argc >= 4 && std::strcmp(argv[1], "ctl") == 0)
         return ovraemu::RunControlCommand(kName, argc, argv);
     Options options;
-    if (!ParseOptions(argc, argv, options)) {
-        Usage();
-        return 2;
-    }
+    const int commandLineExit = ParseOptions(argc, argv, options);
+    if (commandLineExit != kOvraRun)
+        return commandLineExit;
     try {
         return Serve(options);
     } catch (const std::exception& e) {

@@ -5,6 +5,7 @@
 #include "jobspec.h"
 #include "ovraemu/usbcore/testbedpreload.h"
 #include "ovraemu/usbscannerbed.h"
+#include "ovracli.h"
 #include "scannercommands.h"
 #include "scannerwords.h"
 
@@ -24,15 +25,15 @@ struct Options {
     std::optional<ovraemu::ScanJob> job;  // for every scanner given here
 };
 
-void Usage()
-{
-    std::fprintf(stderr,
-                 "usage: ovra-usbscanner-emu --socket PATH [--env-file PATH]\n"
-                 "                           [--scanner VID:PID[:SERIAL[:MANUFACTURER[:PRODUCT]]]]...\n"
-                 "                           [--job pages=N,content=chart|pattern,...]\n"
-                 "                           [-- PROGRAM [ARGS...]]\n"
-                 "       ovra-usbscanner-emu ctl SOCKET COMMAND [ARGS...]\n");
-}
+const char kUsage[] =
+    "usage: ovra-usbscanner-emu --socket PATH [--env-file PATH]\n"
+    "                           [--scanner VID:PID[:SERIAL[:MANUFACTURER[:PRODUCT]]]]...\n"
+    "                           [--job pages=N,content=chart|pattern,...]\n"
+    "                           [-- PROGRAM [ARGS...]]\n"
+    "       ovra-usbscanner-emu ctl SOCKET COMMAND [ARGS...]\n"
+    "       ovra-usbscanner-emu --help | --version\n";
+
+enum ScannerOption { kOptionScanner = ovraemu::kOptionFirstOwn, kOptionJob };
 
 bool ParseJob(const std::string& value, Options& options)
 {
@@ -45,37 +46,28 @@ bool ParseJob(const std::string& value, Options& options)
     return true;
 }
 
-bool ParseOptions(int argc, char** argv, Options& options)
+bool TakeScanner(const char* value, Options& options)
 {
+    const auto config = ovraemu::ParseScannerArgument(value);
+    if (config)
+        options.scanners.push_back(*config);
+    return config.has_value();
+}
+
+// kOvraRun, or the exit status the command line ends with.
+int ParseOptions(int argc, char** argv, Options& options)
+{
+    static const option longOptions[] = {{"scanner", required_argument, nullptr, kOptionScanner},
+                                         {"job", required_argument, nullptr, kOptionJob},
+                                         OVRA_EMULATOR_LONG_OPTIONS, OVRA_COMMON_LONG_OPTIONS, {nullptr, 0, nullptr, 0}};
     options.process.name = kName;
     // Scan programs fork data processes that share the device handle.
     options.process.preloadFirst = {ovraemu::UsbfsSerialLibrary()};
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--") {
-            options.process.program.assign(argv + i + 1, argv + argc);
-            return !options.process.program.empty() && !options.process.socketPath.empty();
-        }
-        if (i + 1 >= argc)
-            return false;
-        const std::string value = argv[++i];
-        if (arg == "--socket") {
-            options.process.socketPath = value;
-        } else if (arg == "--env-file") {
-            options.process.envFile = value;
-        } else if (arg == "--scanner") {
-            const auto config = ovraemu::ParseScannerArgument(value);
-            if (!config)
-                return false;
-            options.scanners.push_back(*config);
-        } else if (arg == "--job") {
-            if (!ParseJob(value, options))
-                return false;
-        } else {
-            return false;
-        }
-    }
-    return !options.process.socketPath.empty();
+    return ovraemu::ParseEmulatorCommandLine(argc, argv, longOptions, kUsage, options.process,
+                                             [&options](int code, const char* value) {
+                                                 return code == kOptionScanner ? TakeScanner(value, options)
+                                                                               : ParseJob(value, options);
+                                             });
 }
 
 int Serve(const Options& options)
@@ -100,10 +92,9 @@ int main(int argc, char** argv)
     if (argc >= 4 && std::strcmp(argv[1], "ctl") == 0)
         return ovraemu::RunControlCommand(kName, argc, argv);
     Options options;
-    if (!ParseOptions(argc, argv, options)) {
-        Usage();
-        return 2;
-    }
+    const int commandLineExit = ParseOptions(argc, argv, options);
+    if (commandLineExit != kOvraRun)
+        return commandLineExit;
     try {
         return Serve(options);
     } catch (const std::exception& e) {

@@ -23,7 +23,9 @@ const char* const kClientUsage =
     "  --timeout SECONDS                longest wait for the scanner (default 120)\n"
     "  --port N                         the daemon's port\n"
     "  --vid HEX                        USB vendor ID to list (default 3a53)\n"
-    "  --quiet                          print nothing but errors\n";
+    "  --quiet                          print nothing but errors\n"
+    "  --help, --version                this help, the version\n"
+    "On a terminal a scan shows its progress (page, bytes, rate) on one line.\n";
 
 namespace {
 
@@ -144,8 +146,8 @@ bool ParseClientOptions(const std::vector<std::string>& args, ClientOptions& opt
 {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& option = args[i];
-        if (option == "--help" || option == "-h") {
-            options.help = true;
+        if (option == "--help" || option == "-h" || option == "--version") {
+            (option == "--version" ? options.version : options.help) = true;
             return true;
         }
         if (option == "--list" || option == "--quiet") {

@@ -11,6 +11,7 @@
 
 struct ClientOptions {
     bool help = false;
+    bool version = false;
     bool list = false;
     bool quiet = false;
     std::vector<std::string> netAddresses;  // --net, for --list

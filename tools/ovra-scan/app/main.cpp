@@ -1,6 +1,9 @@
 // ovra-scan: the reference scan client. Lists the scanners the scan daemon reaches, or
 // scans from one of them into a folder of page files.
 #include "clioptions.h"
+#include "progressline.h"
+
+#include "ovracli.h"
 
 #include "ovrascan/devicelisting.h"
 #include "ovrascan/scanrunner.h"
@@ -36,14 +39,20 @@ int Scan(ScanClient& client, const ClientOptions& options)
     job.outputFolder = options.outputFolder;
     job.recordTimeout = std::chrono::seconds(options.timeoutSeconds);
     job.usbVendorId = options.vendorId.value_or(kOvraUsbVendorId);
-    if (!options.quiet)
-        job.progress = [](const std::string& line) {
+    ProgressLine meter(stdout);
+    if (!options.quiet) {
+        job.progress = [&meter](const std::string& line) {
+            meter.Clear();
             printf("%s\n", line.c_str());
             fflush(stdout);
         };
+        if (meter.Shown())
+            job.meter = [&meter](const ScanProgress& progress) { meter.Update(progress); };
+    }
     const ScanOutcome outcome = options.device->kind == DeviceAddress::Kind::Net
                                     ? RunNetworkScan(client, options.device->address, job)
                                     : RunUsbScan(client, *options.device, job);
+    meter.Clear();
     if (!outcome.Ok()) {
         fprintf(stderr, "ovra-scan: %s\n", outcome.message.c_str());
         return 1;
@@ -65,7 +74,11 @@ int main(int argc, char** argv)
     }
     if (options.help) {
         fputs(kClientUsage, stdout);
-        return 0;
+        return en_Exit_Ok;
+    }
+    if (options.version) {
+        PrintOvraVersion("ovra-scan");
+        return en_Exit_Ok;
     }
     DaemonConnection connection = DaemonConnection::ConnectLocal(options.port.value_or(DaemonPort()), &error);
     if (!connection.IsOpen()) {

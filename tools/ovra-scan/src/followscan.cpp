@@ -54,7 +54,7 @@ void DiscardOpenPages(const PageTracker& tracker, const std::string& baseName, P
 } // namespace
 
 ScanOutcome FollowScan(const NextRecord& next, const std::string& baseName, PageCollector& collector,
-                       const ProgressSink& progress)
+                       const ProgressSink& progress, const ProgressMeter& meter)
 {
     PageTracker tracker;
     std::string copyError;
@@ -67,6 +67,8 @@ ScanOutcome FollowScan(const NextRecord& next, const std::string& baseName, Page
                            collector);
         }
         CollectPages(tracker.Handle(record.value).finishedPages, baseName, tracker, collector, progress, copyError);
+        if (meter)
+            meter({tracker.PagesOpened(), int(collector.Saved().size()), tracker.TotalBytes()});
     }
     if (tracker.Current() == PageTracker::State::Failed) {
         DiscardOpenPages(tracker, baseName, collector);

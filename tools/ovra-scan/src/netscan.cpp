@@ -46,7 +46,7 @@ ScanOutcome RunNetworkScan(ScanClient& client, const std::string& address, const
             const Reply<TCPRecordRes> record = client.NextNetRecord(options.recordTimeout);
             return Reply<ScanRecord>{FromNetRecord(record.value), record.transportError};
         },
-        baseName, collector, options.progress);
+        baseName, collector, options.progress, options.meter);
 }
 
 } // namespace ovrascan

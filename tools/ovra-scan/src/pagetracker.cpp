@@ -39,8 +39,10 @@ PageTracker::Step PageTracker::Handle(const ScanRecord& record)
     if (record.result == OVRA_STATUS_GOOD && record.dataSize > 0) {
         const int page = record.status == SCAN_STATUS_BEGIN_OF_PAGE ? record.fileIndex : record.fileIndex - 1;
         const auto open = m_finished.find(page);
-        if (open != m_finished.end() && !open->second)
+        if (open != m_finished.end() && !open->second) {
             m_bytes[page] += record.dataSize;
+            m_totalBytes += record.dataSize;
+        }
     }
     if (record.result == OVRA_STATUS_EOF) {
         const std::vector<int> last = FinishPagesBefore(INT_MAX);

@@ -76,7 +76,7 @@ ScanOutcome ScanLocked(ScanClient& client, int devfd, const ScanJobOptions& opti
             const Reply<USBScanRecordRes> record = client.NextUsbRecord(wait);
             return Reply<ScanRecord>{FromUsbRecord(record.value), record.transportError};
         },
-        baseName, collector, options.progress);
+        baseName, collector, options.progress, options.meter);
 }
 
 ScanOutcome ScanOpened(ScanClient& client, int devfd, const ScanJobOptions& options)

@@ -3,6 +3,9 @@
 #include "fakedaemon.h"
 
 #include "clioptions.h"
+#include "progressline.h"
+
+#include "ovracli.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -21,19 +24,33 @@ struct Run {
     QString err;
 };
 
-Run RunClient(const FakeDaemon* daemon, const QStringList& args)
+// onTerminal: on a pseudo-terminal that script(1) gives it (standard error then joins
+// standard output).
+Run RunClient(const FakeDaemon* daemon, const QStringList& args, bool onTerminal = false)
 {
     QProcess client;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("OVRA_SCAN_DAEMON_PORT", daemon ? QString::number(daemon->Port()) : "1");
     client.setProcessEnvironment(environment);
-    client.start(kClient, args);
+    if (onTerminal)
+        client.start("script", {"-qfec", (QStringList{kClient} + args).join(' '), "/dev/null"});
+    else
+        client.start(kClient, args);
     Run run;
     if (client.waitForFinished(20000) && client.exitStatus() == QProcess::NormalExit)
         run.exitCode = client.exitCode();
     run.out = QString::fromUtf8(client.readAllStandardOutput());
     run.err = QString::fromUtf8(client.readAllStandardError());
     return run;
+}
+
+// The daemon answers a network scan's start with two pages of 3000 and 10 bytes.
+PageScript TwoPageScan(FakeDaemon& daemon, const QTemporaryDir& scanDir)
+{
+    const PageScript script{scanDir.filePath("ovrascandata_5_0").toStdString(),
+                            {std::string(3000, 'a'), std::string(10, 'b')}, 1024};
+    daemon.Reply(TCP_SCAN_START, NetScanReply(script));
+    return script;
 }
 
 bool Parse(const QStringList& args, ClientOptions& options, std::string& error)
@@ -105,7 +122,7 @@ private slots:
         QVERIFY(!Parse(args, o, error));
         QVERIFY2(error.find(message.toStdString()) != std::string::npos, error.c_str());
         const Run run = RunClient(nullptr, args);
-        QCOMPARE(run.exitCode, 2);
+        QCOMPARE(run.exitCode, int(en_Exit_Usage));
         QVERIFY(run.err.contains(message));
         QVERIFY(run.err.contains("usage: ovra-scan"));
     }
@@ -115,9 +132,7 @@ private slots:
         FakeDaemon daemon;
         QVERIFY(daemon.Start());
         QTemporaryDir scanDir, outDir;
-        const PageScript script{scanDir.filePath("ovrascandata_5_0").toStdString(),
-                                {std::string(3000, 'a'), std::string(10, 'b')}, 1024};
-        daemon.Reply(TCP_SCAN_START, NetScanReply(script));
+        const PageScript script = TwoPageScan(daemon, scanDir);
 
         const Run run = RunClient(&daemon, {"--device", "net:127.0.0.165", "--out", outDir.filePath("scan")});
 
@@ -126,9 +141,51 @@ private slots:
         QVERIFY(run.out.contains("scan started on 127.0.0.165"));
         QVERIFY(run.out.contains("page 2: " + outDir.filePath("scan/page-002.jpg") + " (10 bytes)"));
         QVERIFY(run.out.endsWith("2 page(s) scanned into " + outDir.filePath("scan") + "\n"));
+        QVERIFY2(!run.out.contains('\r') && !run.out.contains("MiB"), "a progress line off a terminal");
         QVERIFY(ReadFile(outDir.filePath("scan/page-001.jpg").toStdString()) == script.pages[0]);
         QVERIFY(daemon.WaitForCommands(3, std::chrono::seconds(2)));
         QCOMPARE(daemon.DeleteRequests().size(), size_t(2));
+    }
+
+    void progressText_data()
+    {
+        QTest::addColumn<int>("pages");
+        QTest::addColumn<qint64>("bytes");
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("first record") << 1 << qint64(0) << 0.0 << "page 1, 0 bytes";
+        QTest::newRow("bytes") << 1 << qint64(1000) << 2.0 << "page 1, 1000 bytes, 500 bytes/s";
+        QTest::newRow("KiB") << 2 << qint64(3 * 1024 + 512) << 1.0 << "page 2, 3.5 KiB, 3.5 KiB/s";
+        QTest::newRow("MiB") << 4 << qint64(68) * 1024 * 1024 << 4.0 << "page 4, 68.0 MiB, 17.0 MiB/s";
+    }
+
+    void progressText()
+    {
+        QFETCH(int, pages);
+        QFETCH(qint64, bytes);
+        QFETCH(double, seconds);
+        QFETCH(QString, text);
+        QCOMPARE(QString::fromStdString(ProgressText({pages, 0, bytes}, seconds)), text);
+    }
+
+    // On a terminal (a pseudo-terminal that script(1) gives it) the scan shows its line,
+    // and the page lines and the summary stand on lines of their own.
+    void progressOnTerminal()
+    {
+        FakeDaemon daemon;
+        QVERIFY(daemon.Start());
+        QTemporaryDir scanDir, outDir;
+        TwoPageScan(daemon, scanDir);
+
+        const Run run = RunClient(&daemon, {"--device", "net:127.0.0.170", "--out", outDir.filePath("scan")}, true);
+        const QString& out = run.out;
+
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(out.contains(QRegularExpression("\\rpage 1, [0-9.]+ (bytes|KiB)")), qPrintable(out));
+        // A message starts a line, or takes the place of the progress line it erased.
+        QVERIFY2(out.contains(QRegularExpression("(\\n|\\033\\[K)page 2: " + QRegularExpression::escape(outDir.filePath("scan/page-002.jpg")))),
+                 qPrintable(out));
+        QVERIFY2(out.contains(QRegularExpression("(\\n|\\033\\[K)2 page\\(s\\) scanned into ")), qPrintable(out));
     }
 
     void everyFailureResultIsNamed_data()

@@ -46,6 +46,8 @@ public:
     // Pages opened and not finished (left over when the scan fails).
     std::vector<int> OpenPages() const;
     int PagesOpened() const { return int(m_bytes.size()); }
+    // Bytes of all pages together so far.
+    int64_t TotalBytes() const { return m_totalBytes; }
     int Records() const { return m_records; }
 
 private:
@@ -54,6 +56,7 @@ private:
     State m_state = State::Running;
     int m_failure = 0;
     int m_records = 0;
+    int64_t m_totalBytes = 0;
     std::map<int, int64_t> m_bytes;  // every page opened
     std::map<int, bool> m_finished;
 };

@@ -20,6 +20,14 @@ namespace ovrascan {
 
 using ProgressSink = std::function<void(const std::string&)>;
 
+// How far a running scan has come, after each record reply.
+struct ScanProgress {
+    int pagesStarted = 0;
+    int pagesSaved = 0;
+    int64_t bytes = 0;  // page bytes the daemon has written so far
+};
+using ProgressMeter = std::function<void(const ScanProgress&)>;
+
 // A USB scanner that was asleep sends its first record after the warm-up it reports
 // on power-on: at most 255 s (one byte).
 constexpr std::chrono::seconds kLongestWarmUp{255};
@@ -35,6 +43,7 @@ struct ScanJobOptions {
     uint16_t usbVendorId = kOvraUsbVendorId;
     std::string sysfsRoot = kSysfsUsbDevices;
     ProgressSink progress;
+    ProgressMeter meter;
 };
 
 struct ScanOutcome {
@@ -50,6 +59,6 @@ ScanOutcome RunUsbScan(ScanClient& client, const DeviceAddress& device, const Sc
 // Follows the records of a started scan to its last one and collects its pages.
 using NextRecord = std::function<Reply<ScanRecord>()>;
 ScanOutcome FollowScan(const NextRecord& next, const std::string& baseName, PageCollector& collector,
-                       const ProgressSink& progress);
+                       const ProgressSink& progress, const ProgressMeter& meter = {});
 
 } // namespace ovrascan
