@@ -5,22 +5,20 @@
 #include "listener.h"
 #include "scanlog.h"
 
-#include <cstdio>
 #include <cstdlib>
 
 int main(int argc, char* argv[])
 {
     (void)argc;
     (void)argv;
-    printf("run scanDaemon main");
-    fflush(stdout);
     if (!daemonStaysInForeground())
         create_daemon();
     if (!installQuitHandler()) {
         // The logs are not open yet: open them for this one line.
         OvraReopenDbg();
         OvraLogErr("sigaction error.");
-        exit(0);
+        OvraJournalLine("cannot install the SIGQUIT handler: not started");
+        exit(EXIT_FAILURE);
     }
     return static_cast<int>(mainProc());
 }

@@ -38,6 +38,11 @@ expect -rw-r--r-- /usr/share/icons/hicolor/128x128/apps/ovra-printer-tool.png
 expect -rw-r--r-- /usr/share/icons/hicolor/64x64/apps/ovra-print-setting.png
 expect -rw-r--r-- /usr/share/icons/hicolor/128x128/apps/ovra-fw-update.png
 expect -rw-r--r-- /etc/sane.d/ovra.conf
+expect -rw-r--r-- /usr/share/doc/ovra-printer-k246/copyright
+expect -rw-r--r-- /usr/share/doc/ovra-printer-k246/changelog.gz
+expect -rw-r--r-- /usr/share/lintian/overrides/ovra-printer-k246
+expect -rw-r--r-- /usr/share/metainfo/invalid.ovra.printer_k246.metainfo.xml
+expect -rw-r--r-- /usr/share/man/man5/sane-ovra.5.gz
 expect -rw-r--r-- /etc/sane.d/dll.d/ovra
 grep -qE '^-rw-r--r-- root/root /usr/lib/([^/]+/)?sane/libsane-ovra\.so\.1\.0\.0$' <<<"$listing" || fail "package lacks the SANE backend"
 # dpkg creates the folders a system lacks with the package's modes: those on the way to
@@ -48,7 +53,9 @@ private=$(awk -v r="$root" '$1 ~ /^d/ && $1 != "drwxr-xr-x" && index($3 "/", r "
 stray=$(awk '$1 !~ /^d/ { print $3 }' <<<"$listing" |
   grep -v -e "^$root/bin/" -e '^/lib/systemd/system/ovra-k246-' -e '^/lib/udev/rules.d/70-ovra-k246.rules$' \
           -e '^/usr/share/applications/ovra-k246-' -e '^/usr/share/icons/hicolor/.*/apps/ovra-' \
-          -e '^/etc/sane.d/ovra.conf$' -e '^/etc/sane.d/dll.d/ovra$' -e '^/usr/lib/\([^/]*/\)\?sane/libsane-ovra\.so\.1' || true)
+          -e '^/etc/sane.d/ovra.conf$' -e '^/etc/sane.d/dll.d/ovra$' -e '^/usr/lib/\([^/]*/\)\?sane/libsane-ovra\.so\.1' \
+          -e '^/usr/share/doc/ovra-printer-k246/' -e '^/usr/share/lintian/overrides/ovra-printer-k246$' \
+          -e '^/usr/share/metainfo/invalid\.ovra\.printer_k246\.metainfo\.xml$' -e '^/usr/share/man/man5/sane-ovra\.5\.gz$' || true)
 [[ -z $stray ]] || fail "unexpected files: $stray"
 owners=$(awk '$2 != "root/root"' <<<"$listing")
 [[ -z $owners ]] || fail "entries not owned by root: $owners"
