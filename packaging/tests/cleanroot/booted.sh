@@ -109,7 +109,7 @@ check_booted() {
 
   wait_for 30 all_nonempty "$cfg/printerlist.ini" "$cfg/$QUEUE.dat" "$cfg/service.hb" ||
     fail "the print service under systemd wrote no printer list, status file or heartbeat: $(ls "$cfg" 2>&1)"
-  in_container "$scratch/ovra-scan" --device "net:$SCANNER_ADDRESS" --source adf-multi --resolution 300 \
+  in_container OVRA_SCAN_DAEMON_PORT="$port" "$scratch/ovra-scan" --device "net:$SCANNER_ADDRESS" --source adf-multi --resolution 300 \
     --out "$scratch/pages" --timeout 60 >"$work/boot-scan.log" 2>&1 ||
     fail "the scan through the daemon under systemd failed: $(cat "$work/boot-scan.log")"
   [[ -s $root$scratch/pages/page-002.jpg ]] || fail "the scan under systemd gave no second page"
