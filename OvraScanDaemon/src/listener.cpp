@@ -28,9 +28,8 @@ const int c_iListenBacklog = SOMAXCONN;
 
 // A start that cannot listen ends the program: the reason goes to both the error
 // log and standard error (the journal under systemd).
-[[noreturn]] void failToListen(const char* logLine, const char* step, uint16_t port)
+[[noreturn]] void failToListen(const char* logLine, const char* step, uint16_t port, int error)
 {
-    const int error = errno;
     OvraLogErr("%s", logLine);
     OvraJournalLine("cannot %s on 127.0.0.1:%d: %s", step, port, strerror(error));
     exit(EXIT_FAILURE);
@@ -51,7 +50,7 @@ int openListeningSocket(uint16_t port)
 {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
-        failToListen("bind err", "open a socket", port);
+        failToListen("bind err", "open a socket", port, errno);
     // A restarted daemon must not be kept from its port by connections of
     // the previous one that are still closing (TIME_WAIT); a second daemon
     // on the same port is still refused.
@@ -62,11 +61,12 @@ int openListeningSocket(uint16_t port)
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     int bound = bind(fd, reinterpret_cast<struct sockaddr*>(&address), sizeof(address));
+    const int bindError = errno;
     OvraLogErr("bind port:%d", port);
     if (bound < 0)
-        failToListen("bind err", "bind", port);
+        failToListen("bind err", "bind", port, bindError);
     if (listen(fd, c_iListenBacklog) < 0)
-        failToListen("listen err", "listen", port);
+        failToListen("listen err", "listen", port, errno);
     return fd;
 }
 

@@ -79,7 +79,7 @@ kill -0 "$foreground" 2>/dev/null || fail "the daemon did not stay in the foregr
 # A second daemon cannot bind the port: its start fails, and says why.
 (run_foreground timeout 10) 2>"$work/stderr.second" >/dev/null && rc=0 || rc=$?
 [[ $rc -ne 0 && $rc -ne 124 ]] || fail "a daemon whose port is taken exited with $rc"
-grep -q "^cannot bind on 127.0.0.1:$port: " "$work/stderr.second" ||
+grep -qx "cannot bind on 127.0.0.1:$port: Address already in use" "$work/stderr.second" ||
   fail "a failed start says nothing on standard error: $(cat "$work/stderr.second")"
 
 kill -QUIT "$foreground"
