@@ -78,6 +78,7 @@ if [[ $boot == --boot ]]; then
   stop_helpers
   stage "done"
   finish
+  exit 0
 fi
 
 # First what the package declares it depends on, from the archive and nothing more: the
