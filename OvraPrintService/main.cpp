@@ -2,7 +2,9 @@
 // status files and cancels a printer's own job when CUPS cancels it.
 #include "checkisrunning.h"
 #include "ovracommandline.h"
+#include "ovrajournal.h"
 #include "ovralog.h"
+#include "ovrapaths.h"
 #include "ovraprogram.h"
 #include "sharedprinterlist.h"
 #include "trddevicemanage.h"
@@ -10,6 +12,24 @@
 #include <QCoreApplication>
 
 #include <csignal>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+// systemd stops the service with SIGTERM, a terminal with SIGINT: the stop is written
+// to standard error (the journal), then the signal ends the service as before, with
+// nothing left to clean up (the files it writes are whole at every moment).
+void noteStop(int sig)
+{
+    const char* line = sig == SIGINT ? "stopped (SIGINT)\n" : "stopped (SIGTERM)\n";
+    ssize_t ignored = write(STDERR_FILENO, line, strlen(line));
+    (void)ignored;
+    std::signal(sig, SIG_DFL);
+    raise(sig);
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -25,9 +45,14 @@ int main(int argc, char* argv[])
     std::signal(SIGPIPE, SIG_IGN);
     SetOvraProgram(en_Program_PrintService);
     EnableLogOnRequest();
-    if (CheckIsRunning())
+    if (CheckIsRunning()) {
+        OvraJournalLine("another OvraPrintService is running: not started");
         return 0;
+    }
     OVRA_LOG("Start service, enable log");
+    std::signal(SIGTERM, noteStop);
+    std::signal(SIGINT, noteStop);
+    OvraJournalLine("started, install root %s", qPrintable(OvraPaths::InstallRoot()));
 
     SharedPrinterList listPrinter;
     TrdDeviceManage* pDeviceManage = new TrdDeviceManage;

@@ -2,6 +2,7 @@
 
 #include "cupsconfig.h"
 #include "filemodes.h"
+#include "ovrajournal.h"
 #include "ovralog.h"
 #include "ovrapaths.h"
 #include "sharedprinterlist.h"
@@ -45,6 +46,7 @@ void TrdDeviceManage::RunPass(bool bForce)
     OVRA_LOG("printer num:%d", listNew.size());
 
     if (!SamePrinters(listNew, pPrinterList->Infos())) {
+        JournalPrinterChanges(pPrinterList->Infos(), listNew);
         const int iCurrent = pPrinterList->Size();
         if (listNew.size() > iCurrent) {
             StartWorkers(listStatusWorker.size(), listNew.size());
@@ -58,6 +60,32 @@ void TrdDeviceManage::RunPass(bool bForce)
     }
     SavePrinterInfo(listNew, bForce);
     pPrinterList->SetAllReady();
+}
+
+namespace {
+
+bool ListsPrinter(const QList<stPrinterInfo>& list, const stPrinterInfo& info)
+{
+    for (const stPrinterInfo& other : list) {
+        if (other.strName == info.strName && other.strPort == info.strPort && other.strURI == info.strURI)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+// Every printer that came or went since the last pass, one line each on standard error.
+void TrdDeviceManage::JournalPrinterChanges(const QList<stPrinterInfo>& listOld, const QList<stPrinterInfo>& listNew)
+{
+    for (const stPrinterInfo& info : listNew) {
+        if (!ListsPrinter(listOld, info))
+            OvraJournalLine("printer found: %s (%s)", qPrintable(info.strName), qPrintable(info.strURI));
+    }
+    for (const stPrinterInfo& info : listOld) {
+        if (!ListsPrinter(listNew, info))
+            OvraJournalLine("printer lost: %s (%s)", qPrintable(info.strName), qPrintable(info.strURI));
+    }
 }
 
 bool TrdDeviceManage::SamePrinters(const QList<stPrinterInfo>& a, const QList<stPrinterInfo>& b)

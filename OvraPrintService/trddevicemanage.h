@@ -49,6 +49,7 @@ public slots:
 
 private:
     static bool SamePrinters(const QList<stPrinterInfo>& a, const QList<stPrinterInfo>& b);
+    static void JournalPrinterChanges(const QList<stPrinterInfo>& listOld, const QList<stPrinterInfo>& listNew);
     void StartWorkers(int iFrom, int iTo);
     static void RemoveStaleStatusFiles(const QList<stPrinterInfo>& listInfo);
 };

@@ -4,7 +4,7 @@
 # generated maintainer scripts it packs.
 
 set(CPACK_GENERATOR "DEB")
-set(CPACK_PACKAGE_NAME "ovra-printer-k246")
+set(CPACK_PACKAGE_NAME "${OVRA_PACKAGE_NAME}")
 set(CPACK_PACKAGE_VENDOR "Ovra")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_CONTACT "Ovra printer support <support@ovra.invalid>")

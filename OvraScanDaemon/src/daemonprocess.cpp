@@ -63,9 +63,8 @@ void forkOrExit()
 {
     pid_t pid = fork();
     if (pid < 0) {
-        printf("fork error");
-        fflush(stdout);
-        exit(1);
+        OvraJournalLine("cannot detach: fork failed");
+        exit(EXIT_FAILURE);
     }
     if (pid > 0)
         exit(0);
@@ -90,12 +89,10 @@ void create_daemon()
 {
     signal(SIGTTOU, SIG_IGN);
     signal(SIGTTIN, SIG_IGN);
-    fflush(stdout);
     forkOrExit();
     if (setsid() < 0) {
-        printf("setsid error");
-        fflush(stdout);
-        exit(1);
+        OvraJournalLine("cannot detach: setsid failed");
+        exit(EXIT_FAILURE);
     }
     forkOrExit();
     if (chdir("/") != 0) {

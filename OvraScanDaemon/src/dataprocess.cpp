@@ -90,6 +90,15 @@ void endUsbScanOnScanner(int devfd)
     OvraLogErr("usb scan ended on the scanner: %d", ScanAbort(devfd));
 }
 
+// A scan that ends on an error, rather than at the end of its data or on a cancel,
+// is reported on standard error too: the journal under systemd.
+void reportScanEnd(const char* kind, int32_t result)
+{
+    if (result == OVRA_STATUS_GOOD || result == OVRA_STATUS_EOF || result == OVRA_STATUS_CANCELLED)
+        return;
+    OvraJournalLine("%s scan ended with error %d (pid %d)", kind, result, getpid());
+}
+
 } // namespace
 
 void runUsbDataProcess(int clientFd, int devfd, const std::string& baseName, int warmUpSeconds)
@@ -102,6 +111,7 @@ void runUsbDataProcess(int clientFd, int devfd, const std::string& baseName, int
     int ret;
     bool bLastRecord = false;
     bool recordSeen = false;
+    int32_t endResult = OVRA_STATUS_GOOD;
     // The first record may wait for the scanner's warm-up.
     int waitMs = (daemonRecordWaitSeconds() + warmUpSeconds) * 1000;
     do {
@@ -118,6 +128,7 @@ void runUsbDataProcess(int clientFd, int devfd, const std::string& baseName, int
         res.fileIndex = page.fileIndex;
         if (beginsPage) {
             USBScanRecordRes failure = {SCAN_STATUS_OPERATION_CONTINUOUS, page.fileIndex, 0, OVRA_STATUS_ACCESS_DENIED};
+            endResult = failure.result;
             if (!beginPage(clientFd, page, failure, "usb USBScanRecordRes err"))
                 break;
         }
@@ -131,10 +142,13 @@ void runUsbDataProcess(int clientFd, int devfd, const std::string& baseName, int
                 endUsbScanOnScanner(devfd);
             }
         }
+        endResult = OVRA_STATUS_IO_ERROR;   // until the client has the record
         if (!sendRecord(clientFd, &res, sizeof(res), "usb send scan data len err"))
             break;
+        endResult = res.result;
         bLastRecord = res.result != OVRA_STATUS_GOOD;   // a record with an error ends the scan, a failed page write too
     } while (!bLastRecord && flag);
+    reportScanEnd("usb", endResult);
     closePageFile(page.fd);
     free(buf);
     OvraLogInfo("usb scan record process exit:%d pid:%d", ret, getpid());
@@ -149,6 +163,7 @@ void runTcpDataProcess(int clientFd, OvraSocket socket, const std::string& baseN
     int recordCount = 0;
     int ret;
     bool bLastRecord = false;
+    int32_t endResult = OVRA_STATUS_GOOD;
     do {
         TCPRecordRes res;
         res.fileIndex = page.fileIndex;
@@ -161,6 +176,7 @@ void runTcpDataProcess(int clientFd, OvraSocket socket, const std::string& baseN
             res.st = SCAN_STATUS_BEGIN_OF_PAGE;
         if (res.st == SCAN_STATUS_BEGIN_OF_PAGE) {
             TCPRecordRes failure = {OVRA_STATUS_ACCESS_DENIED, 0, page.fileIndex, SCAN_STATUS_OPERATION_CONTINUOUS};
+            endResult = failure.result;
             if (!beginPage(clientFd, page, failure, "usb TCPRecordRes err"))
                 break;
         }
@@ -169,10 +185,13 @@ void runTcpDataProcess(int clientFd, OvraSocket socket, const std::string& baseN
             if (res.result != OVRA_STATUS_GOOD)
                 OvraLogErr("send scan data err");
         }
+        endResult = OVRA_STATUS_IO_ERROR;   // until the client has the record
         if (!sendRecord(clientFd, &res, sizeof(res), "send scan data len err"))
             break;
+        endResult = res.result;
         bLastRecord = res.result != OVRA_STATUS_GOOD;
     } while (!bLastRecord && flag);
+    reportScanEnd("network", endResult);
     closePageFile(page.fd);
     free(buf);
     OvraLogInfo("tcp scan record process exit:%d pid:%d", ret, getpid());

@@ -10,11 +10,13 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
+#include <systemd/sd-daemon.h>
 #include <unistd.h>
 
 namespace {
@@ -24,15 +26,31 @@ namespace {
 // follows its connect in more than one segment is then reset.
 const int c_iListenBacklog = SOMAXCONN;
 
+// A start that cannot listen ends the program: the reason goes to both the error
+// log and standard error (the journal under systemd).
+[[noreturn]] void failToListen(const char* logLine, const char* step, uint16_t port, int error)
+{
+    OvraLogErr("%s", logLine);
+    OvraJournalLine("cannot %s on 127.0.0.1:%d: %s", step, port, strerror(error));
+    exit(EXIT_FAILURE);
+}
+
+// Under systemd (Type=notify) the unit becomes active once the port accepts
+// clients. NOTIFY_SOCKET is dropped from the environment, so that connection and
+// data processes never speak for the service.
+void announceListening(uint16_t port)
+{
+    OvraJournalLine("listening on 127.0.0.1:%d", port);
+    sd_notify(1, "READY=1");
+}
+
 // The client runs on the same computer: the daemon (possibly root) is reached
 // on the loopback address only.
 int openListeningSocket(uint16_t port)
 {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        OvraLogErr("bind err");
-        exit(1);
-    }
+    if (fd < 0)
+        failToListen("bind err", "open a socket", port, errno);
     // A restarted daemon must not be kept from its port by connections of
     // the previous one that are still closing (TIME_WAIT); a second daemon
     // on the same port is still refused.
@@ -43,15 +61,12 @@ int openListeningSocket(uint16_t port)
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     int bound = bind(fd, reinterpret_cast<struct sockaddr*>(&address), sizeof(address));
+    const int bindError = errno;
     OvraLogErr("bind port:%d", port);
-    if (bound < 0) {
-        OvraLogErr("bind err");
-        exit(1);
-    }
-    if (listen(fd, c_iListenBacklog) < 0) {
-        OvraLogErr("listen err");
-        exit(1);
-    }
+    if (bound < 0)
+        failToListen("bind err", "bind", port, bindError);
+    if (listen(fd, c_iListenBacklog) < 0)
+        failToListen("listen err", "listen", port, errno);
     return fd;
 }
 
@@ -138,7 +153,9 @@ long mainProc()
     watchChildEnds();
     ensureScanDir();
     OvraInitDbg();
-    int listenFd = openListeningSocket(daemonListenPort());
+    const uint16_t port = daemonListenPort();
+    int listenFd = openListeningSocket(port);
+    announceListening(port);
     stConnections conns;
     while (flag) {
         int clientFd = acceptClient(listenFd, conns);
@@ -153,6 +170,7 @@ long mainProc()
         startConnectionProcess(listenFd, clientFd, conns);
     }
     OvraLogInfo("parent pro exit");
+    OvraJournalLine("stopped");
     close(listenFd);
     return 0;
 }

@@ -6,7 +6,6 @@
 #include "ovracli.h"
 #include "scanlog.h"
 
-#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -26,15 +25,14 @@ int main(int argc, char* argv[])
     const int commandLineExit = ParseCommonOptions(argc, argv, "OvraScanDaemon", kUsage);
     if (commandLineExit != kOvraRun)
         return commandLineExit;
-    printf("run scanDaemon main");
-    fflush(stdout);
     if (!daemonStaysInForeground())
         create_daemon();
     if (!installQuitHandler()) {
         // The logs are not open yet: open them for this one line.
         OvraReopenDbg();
         OvraLogErr("sigaction error.");
-        exit(0);
+        OvraJournalLine("cannot install the SIGQUIT handler: not started");
+        exit(EXIT_FAILURE);
     }
     return static_cast<int>(mainProc());
 }

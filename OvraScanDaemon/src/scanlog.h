@@ -5,6 +5,8 @@
 // past 1 MiB rolls over into "<log>.1" (one such file is kept) and starts afresh.
 #pragma once
 
+#include "ovrajournal.h"
+
 #include <cstdio>
 #include <string>
 

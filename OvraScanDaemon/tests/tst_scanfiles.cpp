@@ -66,7 +66,7 @@ void abortRemovesOnlyThatScansPages()
     mkdir((dir + "ovrascandata_7_1_5.tmp").c_str(), 0755);  // a folder with a page file's name
     std::string outside = g_root + "/precious";
     writeFile(outside, "keep");
-    symlink(outside.c_str(), (dir + "ovrascandata_7_1_9.tmp").c_str());
+    CHECK_EQ(symlink(outside.c_str(), (dir + "ovrascandata_7_1_9.tmp").c_str()), 0);
 
     CHECK_EQ(deleteFileList(scanDirNoSlash().c_str(), (dir + "ovrascandata_7_1").c_str()), 0);
     CHECK(!fileExists(dir + "ovrascandata_7_1_0.tmp"));
@@ -132,7 +132,7 @@ void pageFilesAreWrittenWhole()
     // A planted link is not followed.
     std::string target = g_root + "/target";
     writeFile(target, "keep");
-    symlink(target.c_str(), pageFileName(base, 3).c_str());
+    CHECK_EQ(symlink(target.c_str(), pageFileName(base, 3).c_str()), 0);
     CHECK_EQ(createPageFile(base, 3), -1);
     CHECK_STR(readFile(target), "keep");
 }

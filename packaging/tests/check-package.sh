@@ -46,6 +46,11 @@ expect -rw-r--r-- /usr/share/icons/hicolor/128x128/apps/ovra-printer-tool.png
 expect -rw-r--r-- /usr/share/icons/hicolor/64x64/apps/ovra-print-setting.png
 expect -rw-r--r-- /usr/share/icons/hicolor/128x128/apps/ovra-fw-update.png
 expect -rw-r--r-- /etc/sane.d/ovra.conf
+expect -rw-r--r-- /usr/share/doc/ovra-printer-k246/copyright
+expect -rw-r--r-- /usr/share/doc/ovra-printer-k246/changelog.gz
+expect -rw-r--r-- /usr/share/lintian/overrides/ovra-printer-k246
+expect -rw-r--r-- /usr/share/metainfo/invalid.ovra.printer_k246.metainfo.xml
+expect -rw-r--r-- /usr/share/man/man5/sane-ovra.5.gz
 expect -rw-r--r-- /etc/sane.d/dll.d/ovra
 grep -qE '^-rw-r--r-- root/root /usr/lib/([^/]+/)?sane/libsane-ovra\.so\.1\.0\.0$' <<<"$listing" || fail "package lacks the SANE backend"
 # dpkg creates the folders a system lacks with the package's modes: those on the way to
@@ -57,7 +62,9 @@ stray=$(awk '$1 !~ /^d/ { print $3 }' <<<"$listing" |
   grep -v -e "^$root/bin/" -e '^/lib/systemd/system/ovra-k246-' -e '^/lib/udev/rules.d/70-ovra-k246.rules$' \
           -e '^/usr/share/applications/ovra-k246-' -e '^/usr/share/icons/hicolor/.*/apps/ovra-' \
           -e '^/etc/sane.d/ovra.conf$' -e '^/etc/sane.d/dll.d/ovra$' -e '^/usr/lib/\([^/]*/\)\?sane/libsane-ovra\.so\.1' \
-          -e '^/usr/bin/ovra-\(status\|decode\|check\)$' -e '^/usr/share/man/man[158]/[A-Za-z0-9-]*\.[158]\(\.gz\)\?$' || true)
+          -e '^/usr/bin/ovra-\(status\|decode\|check\)$' -e '^/usr/share/man/man[158]/[A-Za-z0-9-]*\.[158]\(\.gz\)\?$' \
+          -e '^/usr/share/doc/ovra-printer-k246/' -e '^/usr/share/lintian/overrides/ovra-printer-k246$' \
+          -e '^/usr/share/metainfo/invalid\.ovra\.printer_k246\.metainfo\.xml$' || true)
 [[ -z $stray ]] || fail "unexpected files: $stray"
 owners=$(awk '$2 != "root/root"' <<<"$listing")
 [[ -z $owners ]] || fail "entries not owned by root: $owners"

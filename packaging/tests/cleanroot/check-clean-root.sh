@@ -6,15 +6,21 @@
 # the root as it was before the package came.
 # The root lives in a temporary folder of the build folder; the bootstrapped root is
 # kept as a tarball in BUILD_DIR/cleanroot-cache/ for the next run.
-# Exits 77 (skipped) when not run as root or when the Debian archive cannot be reached.
-#   check-clean-root.sh BUILD_DIR INSTALL_ROOT PRINTER_EMU SCANNER_EMU SCAN_CLIENT STATUS_TOOL PPD
+# With --boot, the root gets systemd and is booted with systemd-nspawn instead: the
+# package installed there starts its units, which run the service and the daemon against
+# the emulators, and are stopped, restarted after a crash and purged (booted.sh).
+# Exits 77 (skipped) when not run as root, when the Debian archive cannot be reached, or
+# (--boot) when no container can be booted here.
+#   check-clean-root.sh BUILD_DIR INSTALL_ROOT PRINTER_EMU SCANNER_EMU SCAN_CLIENT STATUS_TOOL PPD [--boot]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../common.sh"
 . "$here/root.sh"
 . "$here/installed.sh"
 . "$here/programs.sh"
+. "$here/booted.sh"
 build=$(realpath "$1") install_root=${2%/} printer_emu=$3 scanner_emu=$4 scan_client=$5 status_tool=$6 ppd=$7
+boot=${8:-}
 
 skip() { echo "SKIPPED: $*"; exit 77; }
 die() { echo "FAIL: $*" >&2; exit 1; }
@@ -24,6 +30,10 @@ stage() { echo "== $* (at $((SECONDS - started)) s)"; }
 [[ $(id -u) -eq 0 ]] || skip "a clean root needs root (debootstrap, chroot, mounts)"
 mirror=$(debian_mirror)
 mirror_reachable "$mirror" || skip "the Debian archive $mirror cannot be reached: no root can be bootstrapped"
+if [[ $boot == --boot ]]; then
+  reason=$(cannot_boot_reason)
+  [[ -z $reason ]] || skip "no container can be booted here: $reason"
+fi
 
 # A run that was killed (a time-out) left its root behind: the folder names its owner.
 for old in "$build"/cleanroot.*/; do
@@ -38,6 +48,7 @@ root="$work/root"
 mkdir -m 0755 "$root"
 cleanup() {
   trap - EXIT INT TERM
+  shutdown_root
   stop_helpers
   remove_root "$root" "$work" || echo "FAIL: the root could not be removed" >&2
 }
@@ -55,6 +66,20 @@ mount_root "$root" || die "cannot mount /proc and /dev in the root"
 printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
 chmod 0755 "$root/usr/sbin/policy-rc.d"
 in_root "$root" apt-get update -q >"$work/apt-update.log" 2>&1 || { cat "$work/apt-update.log"; die "apt-get update failed"; }
+
+if [[ $boot == --boot ]]; then
+  stage "installing systemd and the package's dependencies"
+  in_root "$root" apt-get satisfy -y -q --no-install-recommends "systemd-sysv, $(dpkg-deb -f "$deb" Depends)" \
+    >"$work/depends.log" 2>&1 || { cat "$work/depends.log"; die "systemd and the dependencies cannot be installed"; }
+  # The machine's /proc and /dev are the container's business now.
+  unmount_below "$root"
+  stage "booting the root with systemd-nspawn"
+  check_booted "$root" "$deb" "$install_root" "$printer_emu" "$scanner_emu" "$scan_client" "$ppd" "$work"
+  stop_helpers
+  stage "done"
+  finish
+  exit 0
+fi
 
 # First what the package declares it depends on, from the archive and nothing more: the
 # programs must then work. The root as it is then is what the purge must leave.
