@@ -87,11 +87,11 @@ public slots:
         return replacesId ? replacesId : ++m_uiLastId;
     }
     QStringList GetCapabilities() { return {"body"}; }
-    QString GetServerInformation(QString& vendor, QString& version, QString& spec)
+    QString GetServerInformation(QString& vendor, QString& version, QString& protocolVersion)
     {
         vendor = "ovra-test";
         version = "1";
-        spec = "1.2";
+        protocolVersion = "1.2";
         return "ovra-test-desktop-bus";
     }
     void CloseNotification(uint) {}
