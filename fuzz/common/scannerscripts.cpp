@@ -14,7 +14,9 @@ namespace ovrafuzz {
 
 namespace {
 
-const long c_lLogCap = 1L << 20;
+// Well below the size at which the daemon rolls a log over: a roll-over opens the
+// log afresh, on another descriptor, and the targets compare descriptors per input.
+const long c_lLogCap = 256L << 10;
 const char c_szPageFilePrefix[] = "ovrascandata_";
 
 std::string JobStart()
