@@ -39,5 +39,7 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 # The folders on the way to the files are readable by everyone, whatever the umask.
 set(CPACK_PRE_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/packaging/folder-modes.cmake")
+# It does not own /opt, which purging it would otherwise remove.
+set(CPACK_POST_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/packaging/unown-opt.cmake")
 
 include(CPack)

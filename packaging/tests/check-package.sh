@@ -17,6 +17,7 @@ listing=$(package_entries "$deb")
 expect() {   # PERMISSIONS PATH
   grep -qxF -- "$1 root/root $2" <<<"$listing" || fail "package lacks '$1 root/root $2' (has: $(grep -F -- " $2" <<<"$listing" | head -1))"
 }
+! grep -qx '[^ ]* [^ ]* /opt' <<<"$listing" || fail "the package lists /opt, which its purge would then remove"
 expect drwxr-xr-x "$root"
 expect drwxr-xr-x "$root/bin"
 expect drwxr-xr-x "$root/cfg"
