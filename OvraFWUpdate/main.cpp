@@ -24,5 +24,6 @@ int main(int argc, char* argv[])
     InstallTranslation(app, translator);
     Widget window;
     window.show();
-    return app.exec();
+    const int iStatus = app.exec();
+    return iStatus != 0 ? iStatus : window.ExitStatus();
 }

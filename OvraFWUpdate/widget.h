@@ -38,6 +38,8 @@ public:
     bool GetPrinterVidPid(QString model, int& vid, int& pid);
     // True while an image is being sent to a printer.
     bool IsUpdating() const { return m_pUpdateThread != nullptr; }
+    // The program's exit status: 1 when it ended after an update that failed.
+    int ExitStatus() const { return m_bEndedOnFailure ? 1 : 0; }
 
 signals:
     // An update has ended with this result, after its message was shown.
@@ -73,4 +75,5 @@ private:
     QThread* m_pUpdateThread = nullptr;
     std::atomic<int> m_iUpdateResult{0};
     bool m_bCloseAfterUpdate = false;
+    bool m_bEndedOnFailure = false;
 };

@@ -2,7 +2,9 @@
 // sent, the confirmation, the firmware image and the message for the result.
 #include "widget.h"
 
+#include "fwupdatetask.h"
 #include "modelinfo.h"
+#include "ovrajournal.h"
 #include "ovralog.h"
 #include "updateattempts.h"
 #include "ui_widget.h"
@@ -138,7 +140,10 @@ void Widget::SlotUpdateFinished()
     m_pUpdateThread = nullptr;
     SetUpdating(false);
     const int iResult = m_iUpdateResult;
+    if (iResult != en_FW_OK)
+        OvraJournalLine("ovraK246FW: firmware update failed: %s (%d)", UpdateResultKey(iResult), iResult);
     if (m_bCloseAfterUpdate) {
+        m_bEndedOnFailure = iResult != en_FW_OK;
         close();
         return;
     }

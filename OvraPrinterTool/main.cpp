@@ -1,5 +1,6 @@
 // OvraPrinterTool: the tray status monitor of the Ovra printers.
 #include "checkisrunning.h"
+#include "ovrajournal.h"
 #include "ovracommandline.h"
 #include "ovraprintertoolwidget.h"
 #include "ovraprogram.h"
@@ -38,6 +39,7 @@ int main(int argc, char* argv[])
     SetOvraProgram(en_Program_PrinterTool);
     InstallTranslation(app, translator);
     if (CheckIsRunning()) {
+        OvraJournalLine("OvraPrinterTool: already running for this user, this start ends");
         ShowAlreadyRunning();
         return 0;
     }

@@ -23,7 +23,10 @@
 #include <QtTest>
 
 #include <chrono>
+#include <cstdio>
+#include <functional>
 #include <thread>
+#include <unistd.h>
 
 using ovraemu::UsbPrinterBed;
 
@@ -50,6 +53,24 @@ QStringList Update(Widget& window, MessageBoxAnswerer& answerer, const QString& 
     QTest::mouseClick(window.ui->buttonOK, Qt::LeftButton);
     WaitForUpdateEnd(window);
     return answerer.TakeTexts();
+}
+
+// What the code run writes to standard error (the journal under systemd).
+QByteArray StandardErrorOf(const std::function<void()>& run)
+{
+    std::fflush(stderr);
+    FILE* capture = std::tmpfile();
+    const int saved = dup(STDERR_FILENO);
+    dup2(fileno(capture), STDERR_FILENO);
+    run();
+    std::fflush(stderr);
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+    QByteArray text(int(std::ftell(capture)), '\0');
+    std::rewind(capture);
+    text.truncate(int(std::fread(text.data(), 1, size_t(text.size()), capture)));
+    std::fclose(capture);
+    return text;
 }
 
 } // namespace
@@ -113,8 +134,11 @@ private slots:
         });
         ticker.start(50);
         std::thread unplugger = UnplugWhenHeld(bed, id, 2000);
-        const QStringList texts = Update(window, answerer, path);
+        QStringList texts;
+        const QByteArray journal = StandardErrorOf([&] { texts = Update(window, answerer, path); });
         unplugger.join();
+        QVERIFY2(journal.contains("ovraK246FW: firmware update failed: MainWindow.Message.Failed_Printer_Connection"),
+                 journal.constData());
         ticker.stop();
         QVERIFY(bHeldStateSeen);
         QVERIFY2(iTicks >= 10, qPrintable(QString::number(iTicks)));

@@ -171,6 +171,7 @@ done
 second_gone || fail "the second instance does not end"
 wait "$second" && rc=0 || rc=$?
 [[ $rc -eq 0 ]] || fail "the second instance exits with $rc"
+grep -q "already running for this user" "$work/second.log" || fail "the second instance says nothing on standard error"
 check "a second start shows the message and exits 0"
 
 xdotool mousemove "$x" "$y" click 3
