@@ -31,7 +31,6 @@ namespace {
 
 constexpr double kGlassWidth = 215.9;   // mm
 constexpr double kGlassHeight = 297.0;  // mm
-constexpr int kUsbFeederMaxResolution = 600;
 constexpr auto kRecordTimeout = std::chrono::seconds(120);
 constexpr auto kReplyTimeout = std::chrono::seconds(30);
 constexpr auto kDrainTimeout = std::chrono::seconds(10);
@@ -71,26 +70,6 @@ void DrainToEnd(DaemonConnection& connection)
         const ReadStatus status = connection.Read(sink, 1, 200ms);
         if (status == ReadStatus::Closed || status == ReadStatus::Failed)
             return;
-    }
-}
-
-// Sends a command in one send() from a buffer on the stack: nothing allocated, so that
-// sane_cancel may send it from a signal handler.
-template <typename Request>
-void SendFromSignal(int fd, scanCommandType command, const Request& request)
-{
-    char message[sizeof(int32_t) + sizeof(Request)];
-    const int32_t code = command;
-    std::memcpy(message, &code, sizeof code);
-    std::memcpy(message + sizeof code, &request, sizeof request);
-    size_t sent = 0;
-    while (fd >= 0 && sent < sizeof message) {
-        const ssize_t n = send(fd, message + sent, sizeof message - sent, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;
-        sent += size_t(n);
     }
 }
 
@@ -173,6 +152,20 @@ uint16_t DaemonPortFor(const BackendConfig& config)
     return config.daemonPort;
 }
 
+ScanTarget ScanTargetOf(const DeviceEntry& device)
+{
+    ScanTarget target;
+    target.kind = device.usb ? ScanTarget::Kind::Usb : ScanTarget::Kind::Net;
+    target.name = device.name;
+    target.vid = uint16_t(device.vid);
+    target.pid = uint16_t(device.pid);
+    target.serial = device.serial;
+    // The other devices of the model stay open until the scan's connection ends.
+    target.closeOtherDevices = false;
+    target.address = device.address;
+    return target;
+}
+
 SANE_Status ToSaneStatus(int status)
 {
     if (status < 0)
@@ -243,7 +236,8 @@ private:
 };
 
 Session::Session(const DeviceEntry& device, uint16_t port)
-    : m_device(device), m_port(port), m_brx(SANE_FIX(kGlassWidth)), m_bry(SANE_FIX(kGlassHeight))
+    : m_device(device), m_target(ScanTargetOf(device)), m_port(port), m_brx(SANE_FIX(kGlassWidth)),
+      m_bry(SANE_FIX(kGlassHeight))
 {
     m_daemonBytes = std::make_unique<DaemonPageBytes>(*this);
     BuildOptions();
@@ -439,13 +433,14 @@ ScanSettings Session::Settings() const
     s.resolution = m_resolution;
     // The daemon locks a USB feeder scan asked at 1200 dpi at 600 dpi: ask for 600, so
     // that the lines are as wide as the frame says.
-    if (m_device.usb && s.source != ScanSource::Flatbed && s.resolution > kUsbFeederMaxResolution)
-        s.resolution = kUsbFeederMaxResolution;
+    const TransportTraits traits = TraitsOf(m_target.kind);
+    if (traits.feederMaxResolution > 0 && s.source != ScanSource::Flatbed && s.resolution > traits.feederMaxResolution)
+        s.resolution = traits.feederMaxResolution;
     const double left = SANE_UNFIX(std::min(m_tlx, m_brx)), right = SANE_UNFIX(std::max(m_tlx, m_brx));
     const double top = SANE_UNFIX(std::min(m_tly, m_bry)), bottom = SANE_UNFIX(std::max(m_tly, m_bry));
     s.area = {left, top, right - left, bottom - top};
     // The USB scanners send raw lines; network scanners JPEG for grey and colour.
-    s.format = (m_device.usb || s.mode == ColorMode::BlackAndWhite) ? ImageFormat::Raw : ImageFormat::Jpeg;
+    s.format = (!traits.jpegPages || s.mode == ColorMode::BlackAndWhite) ? ImageFormat::Raw : ImageFormat::Jpeg;
     s.brightness = m_brightness;
     s.contrast = m_contrast;
     return s;
@@ -497,14 +492,7 @@ SANE_Status Session::SelectFd(SANE_Int* fd) const
 
 Reply<ScanRecord> Session::NextRecord()
 {
-    if (m_device.usb) {
-        // The first record of a USB scan may come after the scanner's warm-up.
-        const auto wait = m_tracker.Records() == 0 ? kRecordTimeout + ovrascan::kLongestWarmUp : kRecordTimeout;
-        const Reply<USBScanRecordRes> record = m_client->NextUsbRecord(wait);
-        return {FromUsbRecord(record.value), record.transportError};
-    }
-    const Reply<TCPRecordRes> record = m_client->NextNetRecord(kRecordTimeout);
-    return {FromNetRecord(record.value), record.transportError};
+    return m_transport->NextRecord(kRecordTimeout);
 }
 
 SANE_Status Session::Start()
@@ -554,70 +542,33 @@ SANE_Status Session::BeginScan()
     Dbg(DBG_INFO, "scan on %s: %d dpi, depth %d, %u x %u dots, %s", m_device.name.c_str(),
         m_scanSettings.resolution, int(info.bitDepth), unsigned(info.width), unsigned(info.height),
         m_source.c_str());
-    const bool feeder = m_scanSettings.source != ScanSource::Flatbed;
-    int feederState = ADF_STATUS_LOADED;
-    if (m_device.usb) {
-        const Reply<FoundDevices> found = m_client->FindUsbDevices(uint16_t(m_device.vid), uint16_t(m_device.pid), true);
-        if (!found.Ok())
-            return SANE_STATUS_IO_ERROR;
-        for (const USBFindDevRes& usb : found.value.devices)
-            if (WireText(usb.SerialNumber) == m_device.serial) {
-                m_devfd = usb.fd;
-                break;
-            }
-        if (m_devfd < 0) {
+    m_transport = MakeScanTransport(*m_client, m_target);
+    const StepResult held = m_transport->Reserve(info);
+    if (!held.Ok()) {
+        if (!held.missing.empty())
             Dbg(DBG_ERROR, "%s is no longer connected", m_device.name.c_str());
-            return SANE_STATUS_IO_ERROR;
-        }
-        const Reply<int> open = m_client->OpenDevice(m_devfd);
-        if (!open.Ok() || open.value != OVRA_STATUS_GOOD)
-            return open.Ok() ? ToSaneStatus(open.value) : SANE_STATUS_IO_ERROR;
-        const Reply<int> lock = m_client->Lock(m_devfd, info);
-        if (!lock.Ok())
-            return SANE_STATUS_IO_ERROR;
-        if (lock.value != OVRA_STATUS_GOOD)
-            return ToSaneStatus(lock.value);
-        m_locked = true;
-        if (feeder) {
-            const Reply<USBScanAdfStatusRes> status = m_client->UsbFeederStatus(m_devfd);
-            if (status.Ok() && status.value.result == OVRA_STATUS_GOOD)
-                feederState = status.value.st;
-        }
-    } else if (feeder) {
-        const Reply<TCPADFStatusRes> status = m_client->NetFeederStatus(NetScannerSocket(m_device.address));
-        if (status.Ok() && status.value.result == OVRA_STATUS_GOOD)
-            feederState = status.value.st;
+        return held.transportError.empty() && held.missing.empty() ? ToSaneStatus(held.status) : SANE_STATUS_IO_ERROR;
     }
+    const int feederState = FeederState();
     if (feederState == ADF_STATUS_EMPTY || feederState == ADF_STATUS_PAPER_JAM) {
         Dbg(DBG_INFO, "the feeder is %s", feederState == ADF_STATUS_EMPTY ? "empty" : "jammed");
         EndScan();
         return feederState == ADF_STATUS_EMPTY ? SANE_STATUS_NO_DOCS : SANE_STATUS_JAMMED;
     }
-    int result = OVRA_STATUS_GOOD;
-    if (m_device.usb) {
-        const Reply<int> power = m_client->PowerOn(m_devfd);
-        if (!power.Ok() || power.value != OVRA_STATUS_GOOD) {
-            const SANE_Status status = power.Ok() ? ToSaneStatus(power.value) : SANE_STATUS_IO_ERROR;
-            EndScan();
-            return status;
-        }
-        const Reply<USBScanStartRes> start = m_client->UsbScanStart(m_devfd);
-        result = start.Ok() ? start.value.result : OVRA_STATUS_IO_ERROR;
-        m_baseName = start.Ok() ? WireText(start.value.fileName) : std::string();
-    } else {
-        m_scanner = NetScannerSocket(m_device.address);
-        const Reply<TCPScanStartRes> start = m_client->NetScanStart(m_scanner, info);
-        result = start.Ok() ? start.value.result : OVRA_STATUS_IO_ERROR;
-        if (start.Ok()) {
-            m_scanner.tcpFromScanner = start.value.socketDataFd;
-            m_baseName = WireText(start.value.fileName);
-        }
+    const Reply<int> power = m_transport->WakeUp();
+    if (!power.Ok() || power.value != OVRA_STATUS_GOOD) {
+        const SANE_Status status = power.Ok() ? ToSaneStatus(power.value) : SANE_STATUS_IO_ERROR;
+        EndScan();
+        return status;
     }
-    if (result != OVRA_STATUS_GOOD) {
+    const StepResult start = m_transport->Start(info);
+    if (!start.Ok()) {
+        const int result = start.transportError.empty() ? start.status : int(OVRA_STATUS_IO_ERROR);
         Dbg(DBG_ERROR, "the scan did not start: status %d", result);
         EndScan();
         return ToSaneStatus(result);
     }
+    m_baseName = m_transport->BaseName();
     m_tracker = PageTracker();
     m_pending.clear();
     m_endedPages.clear();
@@ -874,17 +825,20 @@ void Session::DeletePage(int page)
         m_client->DeleteFile(PageFilePath(m_baseName, page));
 }
 
+// The feeder's state (ADF_STATUS_*) for a feeder scan; loaded for a flatbed scan, or
+// when the daemon cannot read it (the scan then tells).
+int Session::FeederState()
+{
+    if (!m_transport || m_scanSettings.source == ScanSource::Flatbed)
+        return ADF_STATUS_LOADED;
+    const Reply<FeederReading> feeder = m_transport->Feeder();
+    return feeder.Ok() && feeder.value.result == OVRA_STATUS_GOOD ? int(feeder.value.st) : int(ADF_STATUS_LOADED);
+}
+
 // After a failed feeder scan: whether the feeder reports a paper jam.
 bool Session::FeederJammed()
 {
-    if (!m_client || m_scanSettings.source == ScanSource::Flatbed)
-        return false;
-    if (m_device.usb) {
-        const Reply<USBScanAdfStatusRes> status = m_client->UsbFeederStatus(m_devfd);
-        return status.Ok() && status.value.result == OVRA_STATUS_GOOD && status.value.st == ADF_STATUS_PAPER_JAM;
-    }
-    const Reply<TCPADFStatusRes> status = m_client->NetFeederStatus(NetScannerSocket(m_device.address));
-    return status.Ok() && status.value.result == OVRA_STATUS_GOOD && status.value.st == ADF_STATUS_PAPER_JAM;
+    return m_scanSettings.source != ScanSource::Flatbed && FeederState() == ADF_STATUS_PAPER_JAM;
 }
 
 // Stops a running scan in the daemon: the abort removes every page file of the scan;
@@ -918,27 +872,8 @@ void Session::RequestAbort()
     if (!m_client || m_state != State::Running || m_abortSent.exchange(true))
         return;
     const int fd = m_client->Connection().Fd();
-    if (m_tracker.Current() == PageTracker::State::Running) {
-        if (m_device.usb) {
-            USBScanAbortReq request{};
-            request.devfd = m_devfd;
-            SetWireText(request.fileName, m_baseName);
-            SendFromSignal(fd, USB_SCAN_ABORT, request);
-        } else {
-            TCPScanAbortReq request{};
-            request.socket = m_scanner;
-            SetWireText(request.fileName, m_baseName);
-            SendFromSignal(fd, TCP_SCAN_ABORT, request);
-        }
-    }
-    if (m_device.usb && m_devfd >= 0) {
-        const USBCommonReq request{m_devfd};
-        if (m_locked)
-            SendFromSignal(fd, USB_SCAN_UNLOCK, request);
-        SendFromSignal(fd, USB_CLOSE_DEV, request);
-        m_locked = false;
-        m_devfd = -1;
-    }
+    if (m_transport)
+        m_transport->SendAbort(m_tracker.Current() == PageTracker::State::Running);
     if (fd >= 0)
         shutdown(fd, SHUT_WR);
 }
@@ -946,13 +881,9 @@ void Session::RequestAbort()
 void Session::EndScan()
 {
     ClosePage();
-    if (m_client && m_device.usb && m_devfd >= 0) {
-        if (m_locked)
-            m_client->Unlock(m_devfd);
-        m_client->CloseDevice(m_devfd);
-    }
-    m_locked = false;
-    m_devfd = -1;
+    if (m_transport)
+        m_transport->Release();
+    m_transport.reset();
     m_client.reset();
     m_pending.clear();
     m_endedPages.clear();

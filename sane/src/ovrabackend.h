@@ -8,6 +8,7 @@
 #include "ovrascan/pagetracker.h"
 #include "ovrascan/scanclient.h"
 #include "ovrascan/scansettings.h"
+#include "ovrascan/scantransport.h"
 
 #include <sane/sane.h>
 
@@ -35,6 +36,9 @@ struct DeviceEntry {
 };
 
 uint16_t DaemonPortFor(const BackendConfig& config);
+
+// The scanner a device entry names, for its transport.
+ovrascan::ScanTarget ScanTargetOf(const DeviceEntry& device);
 
 // Every scanner the daemon reaches: USB devices of the maker's vendor ID, then the
 // network scanners of the configuration file.
@@ -115,11 +119,13 @@ private:
     void DeletePage(int page);
     void AbortScan();
     void RequestAbort();
+    int FeederState();
     bool FeederJammed();
     void EndScan();
     ovrascan::Reply<ovrascan::ScanRecord> NextRecord();
 
     DeviceEntry m_device;
+    ovrascan::ScanTarget m_target;
     uint16_t m_port;
     SANE_Option_Descriptor m_options[NUM_OPTIONS];
     // option values
@@ -134,10 +140,8 @@ private:
     enum class State { Idle, Running, Finished };
     State m_state = State::Idle;
     std::unique_ptr<ovrascan::ScanClient> m_client;
+    std::unique_ptr<ovrascan::ScanTransport> m_transport;  // sends through m_client
     ovrascan::ScanSettings m_scanSettings;
-    int m_devfd = -1;
-    bool m_locked = false;
-    OvraSocket m_scanner{};
     std::string m_baseName;
     ovrascan::PageTracker m_tracker;
     std::deque<int> m_pending;  // pages begun and not yet delivered, the current one first

@@ -73,16 +73,21 @@ bool DaemonConnection::SendCommand(scanCommandType command, const void* request,
     memcpy(message.data(), &code, sizeof code);
     if (size > 0)
         memcpy(message.data() + sizeof code, request, size);
+    return SendBytes(m_fd, message.data(), message.size());
+}
+
+bool DaemonConnection::SendBytes(int fd, const char* bytes, size_t size)
+{
     size_t sent = 0;
-    while (m_fd >= 0 && sent < message.size()) {
-        const ssize_t n = send(m_fd, message.data() + sent, message.size() - sent, MSG_NOSIGNAL);
+    while (fd >= 0 && sent < size) {
+        const ssize_t n = send(fd, bytes + sent, size - sent, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             return false;
         sent += size_t(n);
     }
-    return sent == message.size();
+    return sent == size;
 }
 
 ReadStatus DaemonConnection::Read(void* out, size_t size, std::chrono::milliseconds timeout)

@@ -58,7 +58,9 @@ struct ScanBench {
         std::string error;
         ScanClient client(DaemonConnection::ConnectLocal(daemon.Port(), &error));
         client.SetReplyTimeout(2s);
-        return RunNetworkScan(client, kScanner, options);
+        DeviceAddress scanner;
+        scanner.address = kScanner;
+        return RunScan(client, scanner, options);
     }
 
     ScanOutcome RunUsb(const ScanJobOptions& options)
@@ -70,7 +72,7 @@ struct ScanBench {
         device.kind = DeviceAddress::Kind::Usb;
         device.bus = 1;
         device.device = 5;
-        return RunUsbScan(client, device, options);
+        return RunScan(client, device, options);
     }
 
     // A USB scanner on bus 1 as device 5 (serial SER1), and another one (SER2).
@@ -468,7 +470,7 @@ private slots:
         missing.bus = 4;
         missing.device = 2;
 
-        const ScanOutcome outcome = RunUsbScan(client, missing, options);
+        const ScanOutcome outcome = RunScan(client, missing, options);
 
         QCOMPARE(outcome.status, int(OVRA_STATUS_INVAL));
         QCOMPARE(outcome.message, std::string("there is no USB device usb:004:002"));
@@ -478,7 +480,7 @@ private slots:
         DeviceAddress present = missing;
         present.bus = 1;
         present.device = 5;
-        const ScanOutcome unreachable = RunUsbScan(client, present, options);
+        const ScanOutcome unreachable = RunScan(client, present, options);
         QVERIFY(unreachable.message.find("the scan daemon does not reach the USB device usb:001:005") == 0);
     }
 };

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace ovrascan {
@@ -37,10 +38,23 @@ public:
 
     // Sends the 4-byte command code followed by the request record.
     bool SendCommand(scanCommandType command, const void* request, size_t size);
+    // The same from a buffer on the stack: nothing allocated, so that a signal handler
+    // may send a command while a read waits on the connection.
+    template <typename Request>
+    bool SendFromStack(scanCommandType command, const Request& request) const
+    {
+        char message[sizeof(int32_t) + sizeof(Request)];
+        const int32_t code = command;
+        std::memcpy(message, &code, sizeof code);
+        std::memcpy(message + sizeof code, &request, sizeof request);
+        return SendBytes(m_fd, message, sizeof message);
+    }
     // Reads exactly `size` bytes.
     ReadStatus Read(void* out, size_t size, std::chrono::milliseconds timeout);
 
 private:
+    static bool SendBytes(int fd, const char* bytes, size_t size);
+
     int m_fd = -1;
 };
 

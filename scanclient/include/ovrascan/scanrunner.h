@@ -9,6 +9,7 @@
 #include "ovrascan/pagetracker.h"
 #include "ovrascan/scanclient.h"
 #include "ovrascan/scansettings.h"
+#include "ovrascan/scantransport.h"
 #include "ovrascan/usbdevices.h"
 
 #include <chrono>
@@ -27,10 +28,6 @@ struct ScanProgress {
     int64_t bytes = 0;  // page bytes the daemon has written so far
 };
 using ProgressMeter = std::function<void(const ScanProgress&)>;
-
-// A USB scanner that was asleep sends its first record after the warm-up it reports
-// on power-on: at most 255 s (one byte).
-constexpr std::chrono::seconds kLongestWarmUp{255};
 
 struct ScanJobOptions {
     ScanSettings settings;
@@ -53,8 +50,8 @@ struct ScanOutcome {
     bool Ok() const { return message.empty(); }
 };
 
-ScanOutcome RunNetworkScan(ScanClient& client, const std::string& address, const ScanJobOptions& options);
-ScanOutcome RunUsbScan(ScanClient& client, const DeviceAddress& device, const ScanJobOptions& options);
+// One scan on the scanner a user named, through its transport (scantransport.h).
+ScanOutcome RunScan(ScanClient& client, const DeviceAddress& device, const ScanJobOptions& options);
 
 // Follows the records of a started scan to its last one and collects its pages.
 using NextRecord = std::function<Reply<ScanRecord>()>;

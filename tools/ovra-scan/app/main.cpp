@@ -49,9 +49,7 @@ int Scan(ScanClient& client, const ClientOptions& options)
         if (meter.Shown())
             job.meter = [&meter](const ScanProgress& progress) { meter.Update(progress); };
     }
-    const ScanOutcome outcome = options.device->kind == DeviceAddress::Kind::Net
-                                    ? RunNetworkScan(client, options.device->address, job)
-                                    : RunUsbScan(client, *options.device, job);
+    const ScanOutcome outcome = RunScan(client, *options.device, job);
     meter.Clear();
     if (!outcome.Ok()) {
         fprintf(stderr, "ovra-scan: %s\n", outcome.message.c_str());
