@@ -723,6 +723,61 @@ private slots:
         QVERIFY(daemon.Codes().back() == TCP_SCAN_ABORT);
     }
 
+    // A USB feeder scan through the stand-in daemon: the device of the entry's serial
+    // number among those of its model is opened, locked, asked for its feeder, woken and
+    // started, then unlocked and closed; the other one stays open with the connection.
+    void usbScanHoldsOnlyItsDevice()
+    {
+        QTemporaryDir folder;
+        clienttest::PageScript script;
+        script.baseName = folder.filePath("ovrascandata").toStdString();
+        const std::vector<uint8_t> page = Pattern(5000, 4);
+        script.pages.emplace_back(page.begin(), page.end());
+        clienttest::FakeDaemon daemon;
+        USBFindDevRes other{};
+        other.fd = 8;
+        other.vid = 0x3A53;
+        other.pid = 0x0131;
+        snprintf(other.SerialNumber, sizeof other.SerialNumber, "S2");
+        USBFindDevRes scanner = other;
+        scanner.fd = 9;
+        snprintf(scanner.SerialNumber, sizeof scanner.SerialNumber, "S1");
+        daemon.Reply(USB_FIND_DEV,
+                     clienttest::Bytes(int32_t(2)) + clienttest::Bytes(other) + clienttest::Bytes(scanner));
+        for (scanCommandType command : {USB_OPEN_DEV, USB_SCAN_LOCK, USB_SCAN_POWERON, USB_SCAN_UNLOCK, USB_CLOSE_DEV})
+            daemon.Reply(command, clienttest::Bytes(int32_t(OVRA_STATUS_GOOD)));
+        USBScanAdfStatusRes feeder{};
+        feeder.st = ADF_STATUS_LOADED;
+        daemon.Reply(USB_SCAN_ADFSTATUS, clienttest::Bytes(feeder));
+        daemon.On(USB_SCAN_START, [&](const std::string&) { return clienttest::UsbScanReply(script); });
+        QVERIFY(daemon.Start());
+        DeviceEntry device;
+        device.usb = true;
+        device.name = "usb:3a53:0131:S1";
+        device.vid = 0x3A53;
+        device.pid = 0x0131;
+        device.serial = "S1";
+        Session session(device, daemon.Port());
+        SetGrayPage(session, "ADF Single Page");
+
+        QCOMPARE(session.Start(), SANE_STATUS_GOOD);
+        std::vector<uint8_t> frame;
+        QCOMPARE(ReadFrame(session, frame), SANE_STATUS_EOF);
+        QCOMPARE(frame, page);
+        QCOMPARE(session.Start(), SANE_STATUS_NO_DOCS);
+
+        QCOMPARE(daemon.Codes(), (std::vector<int32_t>{USB_FIND_DEV, USB_OPEN_DEV, USB_SCAN_LOCK, USB_SCAN_ADFSTATUS,
+                                                       USB_SCAN_POWERON, USB_SCAN_START, CMD_DELETE_FILE,
+                                                       USB_SCAN_UNLOCK, USB_CLOSE_DEV}));
+        for (const clienttest::ReceivedCommand& command : daemon.Commands())
+            if (command.code != USB_FIND_DEV && command.code != CMD_DELETE_FILE)
+                QCOMPARE(clienttest::RecordFrom<USBCommonReq>(command.request).devfd, scanner.fd);
+        const USBScanLockReq lock = clienttest::RecordFrom<USBScanLockReq>(daemon.Commands()[2].request);
+        QCOMPARE(int(lock.info.bitDepth), 8);
+        QCOMPARE(int(lock.info.xResolution), 100);
+        QVERIFY(lock.info.feederEnabled);
+    }
+
     // sane_init, two handles on one device, open and close again and again, sane_exit,
     // and all of it once more: every status as the standard has it (leaks show under ASan).
     void openAndCloseAgainAndAgain()
