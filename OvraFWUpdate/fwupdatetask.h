@@ -1,8 +1,14 @@
-// Sends a firmware image to a USB printer of the family: the printer channel's device
-// search and endpoint choice, then the whole image in one bulk OUT transfer without
-// time limit. There is no reply. Like every USB exchange of the suite, it initialises
-// libusb and releases it again, so two must not overlap in one process.
+// Sends a firmware image to a USB printer of the family over the library's
+// UsbPrinterSession: the printer found by its IDs and the serial in its device URI (a
+// prefix, letter case counting, as in the settings tool), its printer-class interface
+// with bulk OUT 0x01 claimed, then the whole image in one bulk OUT transfer without time
+// limit. There is no reply.
+//
+// The codes below are the firmware helper's: FWUpdateCode (fwupdatetask.cpp) is the one
+// place where the library's results become them.
 #pragma once
+
+#include "usbprintersession.h"
 
 #include <QString>
 
@@ -17,6 +23,9 @@ enum enFWUpdateResult {
 };
 
 const unsigned int c_uiFWTransferTimeout = 0;   // no time limit
+
+// The firmware helper's code for a result of the library.
+int FWUpdateCode(UsbResult result);
 
 // One transfer of length bytes of data to the printer whose device URI (without
 // scheme) is uri; returns an enFWUpdateResult.

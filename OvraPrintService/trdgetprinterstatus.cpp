@@ -8,7 +8,7 @@
 #include "ovrapaths.h"
 #include "sharedprinterlist.h"
 #include "udpchannel.h"
-#include "usbprintersession.h"
+#include "serviceusb.h"
 #include "utilprinterstatus.h"
 
 #include <QDir>
@@ -186,12 +186,12 @@ int TrdGetPrinterStatus::GetUSBStatus(const QString& strPort, unsigned char bReq
 {
     try {
         UsbPrinterSession session;
-        const int iOpen = session.Open(strPort);
-        if (session.bKernelDriverDetached)
+        const int iOpen = OpenServiceSession(session, strPort);
+        if (session.KernelDriverDetached())
             OVRA_LOG("1");
         if (iOpen != en_Usb_OK) {
             if (iOpen != en_Usb_NoModel)
-                OVRA_LOG("*** error=%s \n", libusb_error_name(session.iLibusbError));
+                OVRA_LOG("*** error=%s \n", libusb_error_name(session.LibusbError()));
             return iOpen;
         }
         const int iMoved = session.ControlIn(bRequestType, bRequest, wValue, wIndex, pBuffer, wLength, c_uUsbTimeoutMs);
@@ -276,22 +276,22 @@ int TrdGetPrinterStatus::CancelPrinterJob(const QString& strPort)
 {
     try {
         UsbPrinterSession session;
-        const int iOpen = session.Open(strPort);
+        const int iOpen = OpenServiceSession(session, strPort);
         switch (iOpen) {
         case en_Usb_InitFailed: OVRA_LOG("Init Error"); break;
         case en_Usb_ListFailed: OVRA_LOG("Get Device Error"); break;
         case en_Usb_WalkFailed:
-            if (session.iFailedDescriptor > 0)
-                OVRA_LOG("*** libusb_get_device_descriptor failed! i:%d", session.iFailedDescriptor);
+            if (session.FailedDevicePosition() > 0)
+                OVRA_LOG("*** libusb_get_device_descriptor failed! i:%d", session.FailedDevicePosition());
             OVRA_LOG("*** get_device_descriptor failed!");
             break;
         case en_Usb_NoDevice: OVRA_LOG("Cannot open device"); break;
         case en_Usb_ClaimFailed: OVRA_LOG("Cannot Claim Interface"); break;
         default: break;
         }
-        if (session.bKernelDriverActive)
+        if (session.KernelDriverWasActive())
             OVRA_LOG("Kernel Driver Active");
-        if (session.bKernelDriverDetached)
+        if (session.KernelDriverDetached())
             OVRA_LOG("Kernel Driver Detached!");
         if (iOpen != en_Usb_OK)
             return iOpen;

@@ -6,7 +6,8 @@
 #include "ovralog.h"
 #include "ovraprogram.h"
 #include "updateattempts.h"
-#include "utillibusb.h"
+
+#include <libusb-1.0/libusb.h>
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -15,6 +16,8 @@
 #include <QtTest>
 
 #include <memory>
+
+Q_DECLARE_METATYPE(UsbResult)
 
 using ovraemu::UsbFault;
 using ovraemu::UsbPrinterBed;
@@ -241,6 +244,31 @@ private slots:
         QFETCH(int, result);
         QFETCH(QString, key);
         QCOMPARE(QString(UpdateResultKey(result)), key);
+    }
+
+    // The firmware helper's code for each result of the library's USB session.
+    void codesOfLibraryResults_data()
+    {
+        QTest::addColumn<UsbResult>("result");
+        QTest::addColumn<int>("code");
+        QTest::newRow("Ok") << UsbResult::Ok << int(en_FW_OK);
+        QTest::newRow("InitFailed") << UsbResult::InitFailed << int(en_FW_InitFailed);
+        QTest::newRow("ListFailed") << UsbResult::ListFailed << int(en_FW_NoDevice);
+        QTest::newRow("DescriptorFailed") << UsbResult::DescriptorFailed << int(en_FW_NoDevice);
+        QTest::newRow("NoDevice") << UsbResult::NoDevice << int(en_FW_NoDevice);
+        QTest::newRow("ProbeFailed") << UsbResult::ProbeFailed << int(en_FW_NoDevice);
+        QTest::newRow("ConfigFailed") << UsbResult::ConfigFailed << int(en_FW_NoEndpoint);
+        QTest::newRow("NoInterface") << UsbResult::NoInterface << int(en_FW_NoEndpoint);
+        QTest::newRow("OpenFailed") << UsbResult::OpenFailed << int(en_FW_OpenFailed);
+        QTest::newRow("ClaimFailed") << UsbResult::ClaimFailed << int(en_FW_ClaimFailed);
+        QTest::newRow("WriteFailed") << UsbResult::WriteFailed << int(en_FW_TransferFailed);
+    }
+
+    void codesOfLibraryResults()
+    {
+        QFETCH(UsbResult, result);
+        QFETCH(int, code);
+        QCOMPARE(FWUpdateCode(result), code);
     }
 };
 

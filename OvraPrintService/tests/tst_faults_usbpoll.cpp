@@ -9,7 +9,7 @@
 #include "printerstatebuilder.h"
 #include "sharedprinterlist.h"
 #include "trdgetprinterstatus.h"
-#include "usbprintersession.h"
+#include "serviceusb.h"
 
 #include "ovraemu/usbprinterbed.h"
 

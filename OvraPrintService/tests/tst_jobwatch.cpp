@@ -1,9 +1,9 @@
 // What a job check makes of the jobs CUPS reports: the status of each job, the printing
 // jobs kept, a cancel only for a job seen printing before; and the jobs read from an IPP
-// response.
+// response. (The serial of a port and the serial rules are the library's:
+// printersupport/tests/tst_usbserialrules.cpp.)
 #include "cupsclient.h"
 #include "jobwatch.h"
-#include "usbprintersession.h"
 
 #include <cups/cups.h>
 
@@ -133,18 +133,6 @@ private slots:
         QCOMPARE(jobs.at(1).iId, 5);
         QCOMPARE(jobs.at(1).iState, 0);
         QVERIFY(JobsOfResponse(nullptr).isEmpty());
-    }
-
-    void serialsOfPorts()
-    {
-        QCOMPARE(SerialOfPort("Ovra/P2200DN?serial=AB12"), QString("AB12"));
-        QCOMPARE(SerialOfPort("Ovra/P2200DN?serial=AB%3D12&interface=1"), QString("AB=12"));
-        QCOMPARE(SerialOfPort("Ovra/P2200DN"), QString());
-        QVERIFY(SerialMatches("ab12345", "AB12"));
-        QVERIFY(SerialMatches("AB12", "AB12"));
-        QVERIFY(!SerialMatches("AB1", "AB12"));
-        QVERIFY(!SerialMatches("XAB12", "AB12"));
-        QVERIFY(SerialMatches("anything", QString()));
     }
 };
 

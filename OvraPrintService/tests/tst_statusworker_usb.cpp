@@ -4,6 +4,7 @@
 #include "ovrapaths.h"
 #include "printerstatebuilder.h"
 #include "privatecups.h"
+#include "serviceusb.h"
 #include "sharedprinterlist.h"
 #include "trdgetprinterstatus.h"
 #include "utilprinterstatus.h"
@@ -14,6 +15,8 @@
 #include <libusb-1.0/libusb.h>
 #include <QThread>
 #include <QtTest>
+
+Q_DECLARE_METATYPE(UsbResult)
 
 using ovraemu::EmuPrinterState;
 using ovraemu::UsbFault;
@@ -198,6 +201,27 @@ private slots:
         bed.SetFault(id, UsbFault::KernelDriverActive);
         QCOMPARE(worker.PollPrinter(), 0);
         QVERIFY(bed.KernelDriverDetached(id));
+    }
+
+    // The service's code for each result of the library's USB session it can get.
+    void codesOfLibraryResults_data()
+    {
+        QTest::addColumn<UsbResult>("result");
+        QTest::addColumn<int>("code");
+        QTest::newRow("Ok") << UsbResult::Ok << int(en_Usb_OK);
+        QTest::newRow("InitFailed") << UsbResult::InitFailed << int(en_Usb_InitFailed);
+        QTest::newRow("ListFailed") << UsbResult::ListFailed << int(en_Usb_ListFailed);
+        QTest::newRow("DescriptorFailed") << UsbResult::DescriptorFailed << int(en_Usb_WalkFailed);
+        QTest::newRow("ProbeFailed") << UsbResult::ProbeFailed << int(en_Usb_WalkFailed);
+        QTest::newRow("NoDevice") << UsbResult::NoDevice << int(en_Usb_NoDevice);
+        QTest::newRow("ClaimFailed") << UsbResult::ClaimFailed << int(en_Usb_ClaimFailed);
+    }
+
+    void codesOfLibraryResults()
+    {
+        QFETCH(UsbResult, result);
+        QFETCH(int, code);
+        QCOMPARE(ServiceUsbCode(result), code);
     }
 
     void unknownModelIsNotLookedFor()

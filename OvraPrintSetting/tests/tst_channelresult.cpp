@@ -1,12 +1,40 @@
-// Every channel result and the message it gives on the task pages.
+// Every channel result and the message it gives on the task pages, and the settings
+// tool's code for each result of the library's USB session.
 #include "channelresult.h"
+#include "utillibusb.h"
 
 #include <QtTest>
+
+Q_DECLARE_METATYPE(UsbResult)
 
 class TestChannelResult : public QObject
 {
     Q_OBJECT
 private slots:
+    void codesOfLibraryResults_data()
+    {
+        QTest::addColumn<UsbResult>("result");
+        QTest::addColumn<int>("code");
+        QTest::newRow("Ok") << UsbResult::Ok << int(en_Usb_OK);
+        QTest::newRow("InitFailed") << UsbResult::InitFailed << int(en_Usb_InitFailed);
+        QTest::newRow("ListFailed") << UsbResult::ListFailed << int(en_Usb_NoDevice);
+        QTest::newRow("DescriptorFailed") << UsbResult::DescriptorFailed << int(en_Usb_NoDevice);
+        QTest::newRow("NoDevice") << UsbResult::NoDevice << int(en_Usb_NoDevice);
+        QTest::newRow("ProbeFailed") << UsbResult::ProbeFailed << int(en_Usb_NoDevice);
+        QTest::newRow("ConfigFailed") << UsbResult::ConfigFailed << int(en_Usb_NoEndpoint);
+        QTest::newRow("NoInterface") << UsbResult::NoInterface << int(en_Usb_NoEndpoint);
+        QTest::newRow("OpenFailed") << UsbResult::OpenFailed << int(en_Usb_OpenFailed);
+        QTest::newRow("ClaimFailed") << UsbResult::ClaimFailed << int(en_Usb_ClaimFailed);
+        QTest::newRow("WriteFailed") << UsbResult::WriteFailed << int(en_Usb_WriteFailed);
+        QTest::newRow("ReadFailed") << UsbResult::ReadFailed << int(en_Usb_ReadFailed);
+    }
+    void codesOfLibraryResults()
+    {
+        QFETCH(UsbResult, result);
+        QFETCH(int, code);
+        QCOMPARE(SettingUsbCode(result), code);
+    }
+
     void maintenanceCommands_data()
     {
         QTest::addColumn<bool>("usb");

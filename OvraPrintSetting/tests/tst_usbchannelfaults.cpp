@@ -5,9 +5,12 @@
 #include "modelinfo.h"
 #include "ovralog.h"
 #include "ovraprogram.h"
+#include "usbprintersession.h"
 #include "utillibusb.h"
 
 #include "ovraemu/usbprinterbed.h"
+
+#include <libusb-1.0/libusb.h>
 
 #include <QFile>
 #include <QRegularExpression>
@@ -149,18 +152,15 @@ private slots:
         const int id = m_bed->AddPrinter(config);
         Answer(id, {0x01});
 
-        userDevice device;
-        device.wVendorId = uint16_t(Model().iVendorId);
-        device.wProductId = uint16_t(Model().iProductId);
-        libusb_device_descriptor descriptor{};
-        QCOMPARE(init_libusb(), 0);
-        QCOMPARE(get_device_descriptor(&descriptor, &device, c_szURI), 0);
-        QCOMPARE(get_device_endpoint(&descriptor, &device), 0);
-        QCOMPARE(device.bOutEndpoint, uint8_t(0x01));
-        QCOMPARE(device.bInEndpoint, uint8_t(0x81));
-        QCOMPARE(device.bInterfaceNumber, uint8_t(0));
-        libusb_free_device_list(device.ppDeviceList, 1);
-        libusb_exit(nullptr);
+        {
+            UsbPrinterSession session;
+            QCOMPARE(session.Open(uint16_t(Model().iVendorId), uint16_t(Model().iProductId), SerialOfPort(c_szURI),
+                                  UsbSerialRule::StartsWith, UsbInterface::PrinterBulk),
+                     UsbResult::Ok);
+            QCOMPARE(session.BulkOutEndpoint(), uint8_t(0x01));
+            QCOMPARE(session.BulkInEndpoint(), uint8_t(0x81));
+            QCOMPARE(session.InterfaceNumber(), uint8_t(0));
+        }
         TakeMessages();
 
         QCOMPARE(Exchange().iResult, int(en_Usb_WriteFailed));

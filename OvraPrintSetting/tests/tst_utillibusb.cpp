@@ -4,9 +4,12 @@
 #include "modelinfo.h"
 #include "ovralog.h"
 #include "ovraprogram.h"
+#include "usbprintersession.h"
 #include "utillibusb.h"
 
 #include "ovraemu/usbprinterbed.h"
+
+#include <libusb-1.0/libusb.h>
 
 #include <QFile>
 #include <QRegularExpression>
@@ -262,30 +265,29 @@ private slots:
         QCOMPARE(Exchange("Ovra/P2200DN").iResult, int(en_Usb_NoDevice));
     }
 
+    // The search and endpoint choice the firmware helper shares with this channel: the
+    // library's session, with the channel's choices.
     void searchAndEndpointChoiceForTheFirmwareHelper()
     {
         m_bed->AddPrinter(Printer("K246SN0001"));
-        QCOMPARE(init_libusb(), 0);
-        userDevice device;
-        device.wVendorId = uint16_t(Model().iVendorId);
-        device.wProductId = uint16_t(Model().iProductId);
-        libusb_device_descriptor descriptor{};
-        QCOMPARE(get_device_descriptor(&descriptor, &device, "Ovra/P2200DN?serial=K246SN0001"), 0);
-        QVERIFY(device.pDevice);
-        QVERIFY(device.ppDeviceList);
-        QCOMPARE(descriptor.idProduct, uint16_t(Model().iProductId));
-        QCOMPARE(get_device_endpoint(&descriptor, &device), 0);
-        QCOMPARE(device.bOutEndpoint, uint8_t(0x01));
-        QCOMPARE(device.bInEndpoint, uint8_t(0x81));
-        QCOMPARE(device.bInterfaceNumber, uint8_t(0));
-        libusb_free_device_list(device.ppDeviceList, 1);
+        {
+            UsbPrinterSession session;
+            QCOMPARE(session.Open(uint16_t(Model().iVendorId), uint16_t(Model().iProductId),
+                                  SerialOfPort("Ovra/P2200DN?serial=K246SN0001"), UsbSerialRule::StartsWith,
+                                  UsbInterface::PrinterBulk),
+                     UsbResult::Ok);
+            QVERIFY(session.IsOpen());
+            QCOMPARE(session.BulkOutEndpoint(), uint8_t(0x01));
+            QCOMPARE(session.BulkInEndpoint(), uint8_t(0x81));
+            QCOMPARE(session.InterfaceNumber(), uint8_t(0));
+        }
 
-        userDevice nobody;
-        nobody.wVendorId = 0x1234;
-        QCOMPARE(get_device_descriptor(&descriptor, &nobody, "x?serial=K246SN0001"), -2);
-        QVERIFY(!nobody.pDevice);
-        QVERIFY(!nobody.ppDeviceList);
-        libusb_exit(nullptr);
+        UsbPrinterSession nobody;
+        QCOMPARE(nobody.Open(0x1234, uint16_t(Model().iProductId), SerialOfPort("x?serial=K246SN0001"),
+                             UsbSerialRule::StartsWith, UsbInterface::PrinterBulk),
+                 UsbResult::NoDevice);
+        QVERIFY(!nobody.IsOpen());
+        QCOMPARE(SettingUsbCode(UsbResult::NoDevice), int(en_Usb_NoDevice));
     }
 };
 

@@ -1,6 +1,8 @@
-// The endpoint test of the USB channel on hand-made interface settings: bulk endpoints
-// both ways, the last of each direction, other transfer types.
-#include "utillibusb.h"
+// The endpoint test of the USB printer session on hand-made interface settings: bulk
+// endpoints both ways, the last of each direction, other transfer types.
+#include "usbprintersession.h"
+
+#include <libusb-1.0/libusb.h>
 
 #include <QtTest>
 
@@ -40,22 +42,22 @@ private slots:
     {
         const std::vector<libusb_endpoint_descriptor> both = {Endpoint(0x01, c_byBulk), Endpoint(0x82, c_byBulk)};
         const libusb_interface_descriptor setting = Setting(both);
-        userDevice device;
-        QCOMPARE(match_with_endpoint(&setting, &device), 1);
-        QCOMPARE(device.bOutEndpoint, uint8_t(0x01));
-        QCOMPARE(device.bInEndpoint, uint8_t(0x82));
+        const UsbBulkEndpoints endpoints = BulkEndpointsOf(setting);
+        QVERIFY(endpoints.BothWays());
+        QCOMPARE(endpoints.out, uint8_t(0x01));
+        QCOMPARE(endpoints.in, uint8_t(0x82));
 
-        // Only IN: no match, but the address found is kept.
+        // Only IN: no match, but the address found is told.
         const std::vector<libusb_endpoint_descriptor> inOnly = {Endpoint(0x83, c_byBulk),
                                                                 Endpoint(0x04, c_byInterrupt)};
         const libusb_interface_descriptor inSetting = Setting(inOnly);
-        userDevice other;
-        QCOMPARE(match_with_endpoint(&inSetting, &other), 0);
-        QCOMPARE(other.bInEndpoint, uint8_t(0x83));
-        QCOMPARE(other.bOutEndpoint, uint8_t(0));
+        const UsbBulkEndpoints other = BulkEndpointsOf(inSetting);
+        QVERIFY(!other.BothWays());
+        QCOMPARE(other.in, uint8_t(0x83));
+        QCOMPARE(other.out, uint8_t(0));
 
         const libusb_interface_descriptor none = Setting({});
-        QCOMPARE(match_with_endpoint(&none, &other), 0);
+        QVERIFY(!BulkEndpointsOf(none).BothWays());
     }
 
     void lastOfEachDirectionWinsAndTypeBitsCount()
@@ -65,10 +67,10 @@ private slots:
             Endpoint(0x01, c_byBulk), Endpoint(0x81, c_byBulk), Endpoint(0x02, c_byBulk | 0x04),
             Endpoint(0x85, c_byInterrupt), Endpoint(0x03, c_byInterrupt)};
         const libusb_interface_descriptor setting = Setting(endpoints);
-        userDevice device;
-        QCOMPARE(match_with_endpoint(&setting, &device), 1);
-        QCOMPARE(device.bOutEndpoint, uint8_t(0x02));   // not 0x01: the channel does not take this setting
-        QCOMPARE(device.bInEndpoint, uint8_t(0x81));
+        const UsbBulkEndpoints found = BulkEndpointsOf(setting);
+        QVERIFY(found.BothWays());
+        QCOMPARE(found.out, uint8_t(0x02));   // not 0x01: the session does not take this setting
+        QCOMPARE(found.in, uint8_t(0x81));
     }
 };
 
