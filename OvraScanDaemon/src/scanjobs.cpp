@@ -16,8 +16,8 @@
 
 namespace {
 
-const int c_iForkFailed = 10;
-const int c_iNotOwnHandle = 9;
+// The status of a start whose data process cannot be made.
+const int32_t c_iForkFailed = OVRA_STATUS_NO_MEM;
 
 // The data process waits behind this gate until the connection process has
 // sent the start reply, so the reply always comes before the first record.
@@ -96,7 +96,7 @@ void cmdUsbScanStart(stConnectionState& st)
     copyToWire(res.fileName, baseName);
     pid_t pid = 0;
     stStartGate gate;
-    if (res.result == 0) {
+    if (res.result == OVRA_STATUS_GOOD) {
         pid = forkDataProcess(gate);
         if (pid == 0) {
             runUsbDataProcess(st.clientFd, req.devfd, baseName, st.warmUpSeconds[req.devfd]);
@@ -131,14 +131,14 @@ void cmdTcpScanStart(stConnectionState& st)
     TCPScanStartRes res;
     memset(&res, 0, sizeof(res));
     res.result = ovra_http_ScanStart(&socket, &req.info);
-    if (res.result == 0 && socket.tcpFromScanner >= 0)
+    if (res.result == OVRA_STATUS_GOOD && socket.tcpFromScanner >= 0)
         st.dataConnFds.insert(socket.tcpFromScanner);
     res.socketDataFd = socket.tcpFromScanner;
     std::string baseName = nextBaseName(st);
     copyToWire(res.fileName, baseName);
     pid_t pid = 0;
     stStartGate gate;
-    if (res.result == 0) {
+    if (res.result == OVRA_STATUS_GOOD) {
         pid = forkDataProcess(gate);
         if (pid == 0) {
             runTcpDataProcess(st.clientFd, socket, baseName);
