@@ -66,6 +66,12 @@ const QString c_strErrorDescText[][3] = {
     {QStringLiteral("IP address conflict. Please set again"), QStringLiteral("IP地址冲突，请重新设置"), QStringLiteral("Конфликт IP-адресов. Установите снова")}, // 44
 };
 
+// One row per value: a value added to an enumeration without its row does not compile.
+static_assert(sizeof(c_strStatusLanguageText) / sizeof(c_strStatusLanguageText[0]) == en_Status_Count,
+              "c_strStatusLanguageText needs one row per enPrinterStatus value");
+static_assert(sizeof(c_strErrorDescText) / sizeof(c_strErrorDescText[0]) == en_Error_Count,
+              "c_strErrorDescText needs one row per enErrorStatus value");
+
 namespace {
 
 QString Cell(const QString (*table)[3], int iRows, int iRow, int iLanguage)

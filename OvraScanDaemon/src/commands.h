@@ -8,6 +8,10 @@
 #include <cstddef>
 #include <cstdint>
 
+// The status of a command naming a device handle or data connection this
+// connection did not open.
+constexpr int32_t c_iNotOwnHandle = OVRA_STATUS_IO_ERROR;
+
 // Receives a request record with one receive call; logs errLine to the error
 // log and returns false when the call does not bring exactly the record.
 bool receiveRequest(stConnectionState& st, void* record, size_t size, const char* errLine);

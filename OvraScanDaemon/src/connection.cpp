@@ -12,8 +12,8 @@ namespace {
 
 using CommandHandler = void (*)(stConnectionState&);
 
-// Indexed by scanCommandType.
-const CommandHandler c_commandHandlers[OVRA_SCAN_COMMAND_COUNT] = {
+// Indexed by scanCommandType: one row per command, or the table does not compile.
+const CommandHandler c_commandHandlers[] = {
     cmdUsbFindDev,           // USB_FIND_DEV
     cmdUsbOpenDev,           // USB_OPEN_DEV
     cmdUsbCloseDev,          // USB_CLOSE_DEV
@@ -35,6 +35,8 @@ const CommandHandler c_commandHandlers[OVRA_SCAN_COMMAND_COUNT] = {
     cmdUsbReopenDev,         // USB_REOPEN_DEV
     cmdDeleteFile,           // CMD_DELETE_FILE
 };
+static_assert(sizeof(c_commandHandlers) / sizeof(c_commandHandlers[0]) == OVRA_SCAN_COMMAND_COUNT,
+              "c_commandHandlers needs one row per scanCommandType");
 
 } // namespace
 

@@ -15,6 +15,14 @@ bool ownsDataConnection(const stConnectionState& st, int fd)
     return st.dataConnFds.count(fd) != 0;
 }
 
+void releaseDataConnection(stConnectionState& st, int& fd)
+{
+    if (ownsDataConnection(st, fd))
+        st.dataConnFds.erase(fd);
+    else
+        fd = -1;
+}
+
 void reapDataProcesses(stConnectionState& st)
 {
     for (auto it = st.dataProcs.begin(); it != st.dataProcs.end();) {

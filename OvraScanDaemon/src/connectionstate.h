@@ -20,6 +20,11 @@ struct stConnectionState {
 bool ownsDevice(const stConnectionState& st, int fd);
 bool ownsDataConnection(const stConnectionState& st, int fd);
 
+// A data connection a request names and the command closes: one this connection
+// opened is forgotten here; any other becomes -1, so that the command never closes
+// a connection it does not own.
+void releaseDataConnection(stConnectionState& st, int& fd);
+
 // Collects the data processes that have ended. A data process that has ended
 // stays a zombie until collected here, so its process id cannot be reused
 // while the connection process still names it.

@@ -14,27 +14,27 @@ int skipPageHeader(int fd)
     char* p = header;
     if (ovra_tcp_recv_with_retry(fd, &p, sizeof(header)) != 0) {
         OvraLogErr("recv record scan data err");
-        return 9;
+        return OVRA_STATUS_IO_ERROR;
     }
     long n = parseLengthField(header + OVRA_NET_BLOCK_LENGTH_OFFSET, OVRA_NET_LENGTH_DIGITS);
     if (n < 0) {
         OvraLogErr("recv record header data error");
-        return 9;
+        return OVRA_STATUS_IO_ERROR;
     }
     if (n == 0)
-        return 0;
+        return OVRA_STATUS_GOOD;
     char* scratch = static_cast<char*>(malloc(static_cast<size_t>(n)));
     if (!scratch) {
         OvraLogErr("realloc record headerBuffer error");
-        return 10;
+        return OVRA_STATUS_NO_MEM;
     }
     int ret = ovra_tcp_recv_with_retry(fd, &scratch, static_cast<int>(n));
     free(scratch);
     if (ret != 0) {
         OvraLogErr("recv record header data error");
-        return 9;
+        return OVRA_STATUS_IO_ERROR;
     }
-    return 0;
+    return OVRA_STATUS_GOOD;
 }
 
 int receiveImageBlock(int fd, const char* header, unsigned char** outbuf, int* bufSize, int* outLength)
@@ -42,13 +42,13 @@ int receiveImageBlock(int fd, const char* header, unsigned char** outbuf, int* b
     long n = parseLengthField(header + OVRA_NET_BLOCK_LENGTH_OFFSET, OVRA_NET_LENGTH_DIGITS);
     if (n < 0) {
         OvraLogErr("ovra_tcp_recv_with_retry recv err");
-        return 9;
+        return OVRA_STATUS_IO_ERROR;
     }
     if (*bufSize < n || !*outbuf) {
         unsigned char* grown = static_cast<unsigned char*>(realloc(*outbuf, static_cast<size_t>(n ? n : 1)));
         if (!grown) {
             OvraLogErr("realloc bufSize err");
-            return 10;
+            return OVRA_STATUS_NO_MEM;
         }
         *outbuf = grown;
         *bufSize = static_cast<int>(n);
@@ -56,10 +56,10 @@ int receiveImageBlock(int fd, const char* header, unsigned char** outbuf, int* b
     char* p = reinterpret_cast<char*>(*outbuf);
     if (n > 0 && ovra_tcp_recv_with_retry(fd, &p, static_cast<int>(n)) != 0) {
         OvraLogErr("ovra_tcp_recv_with_retry recv err");
-        return 9;
+        return OVRA_STATUS_IO_ERROR;
     }
     *outLength = static_cast<int>(n);
-    return 0;
+    return OVRA_STATUS_GOOD;
 }
 
 } // namespace
@@ -75,7 +75,7 @@ int ovra_tcp_ScanRecord(OvraSocket sock, ScanStatus* scanStatus, unsigned char**
     if (ovra_tcp_recv_with_retry(fd, &p, sizeof(header)) != 0) {
         OvraLogErr("ovra_tcp_recv_with_retry blockdata err");
         ovra_close_tcp(fd);
-        return 9;
+        return OVRA_STATUS_IO_ERROR;
     }
     int ret;
     if (memcmp(header, newFileFlag, OVRA_NET_BLOCK_HEADER_SIZE) == 0) {
@@ -86,11 +86,11 @@ int ovra_tcp_ScanRecord(OvraSocket sock, ScanStatus* scanStatus, unsigned char**
         OvraLogInfo("jobDoneFlag");
         *scanStatus = SCAN_STATUS_END_OF_DATA;
         ovra_close_tcp(fd);
-        return 5;
+        return OVRA_STATUS_EOF;
     } else {
         ret = receiveImageBlock(fd, header, outbuf, bufSize, outLength);
     }
-    if (ret != 0)
+    if (ret != OVRA_STATUS_GOOD)
         ovra_close_tcp(fd);
     return ret;
 }

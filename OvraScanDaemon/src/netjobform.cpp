@@ -11,11 +11,13 @@ static_assert(sizeof(c_szJobPostAddress) == 16, "the job post address has 15 cha
 
 namespace {
 
-const char* const c_szPostKeys[eNumPostCmd] = {
+// Indexed by TmpNumPostCmd: one key per field, or the table does not compile.
+const char* const c_szPostKeys[] = {
     "SCANTYPE", "ADVCONTRAST", "BACKGROUNDREMOVAL", "COMPRESSION", "CONTRAST", "DARKNESS", "DEPTH",
     "DOCSOURCE", "EDGETOEDGE", "IPADDRESS", "JPEGQUALITY", "KEEPALIVE", "NAME", "ORIENTATION",
     "RESOLUTION", "SCANSOURCE", "SHARPNESS", "START_NOW", "TCPPORT", "TYPE", "SINGLEPAGE",
     "CUSTOM_WIDTH", "CUSTOM_HEIGHT", "OFFSETX", "OFFSETY"};
+static_assert(sizeof(c_szPostKeys) / sizeof(c_szPostKeys[0]) == eNumPostCmd, "c_szPostKeys needs one key per field");
 
 const char c_szPostHead[] =
     "Connection: Keep-Alive\r\n"

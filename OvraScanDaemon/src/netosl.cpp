@@ -15,7 +15,7 @@ int oslRecvFailed(int fd)
 {
     ovra_close_tcp(fd);
     OvraLogErrNoEol("recv ovra_send_osl error");
-    return 9;
+    return OVRA_STATUS_IO_ERROR;
 }
 
 // The 4-byte big-endian length in front of the reply text.
@@ -50,17 +50,17 @@ int ovra_send_osl(OvraSocket sockFd, char** outBuf, OSL_CMD_TYPE cmdType, int* b
     std::string message = buildOslMessage(cmdType);
     if (message.empty()) {
         OvraLogErr("ovra_send_osl unknown type:%d", static_cast<int>(cmdType));
-        return 4;
+        return OVRA_STATUS_INVAL;
     }
     sockFd.szScannerIP[sizeof(sockFd.szScannerIP) - 1] = '\0';
     int fd = ovra_init_tcp(sockFd.szScannerIP, OVRA_NET_OSL_PORT);
     if (fd < 0)
-        return 9;
+        return OVRA_STATUS_IO_ERROR;
     if (!ovra_tcp_send_all(fd, message.data(), message.size())) {
         int err = errno;
         ovra_close_tcp(fd);
         OvraLogErr("send ovra_send_osl msg error: %s(errno: %d)", strerror(err), err);
-        return 9;
+        return OVRA_STATUS_IO_ERROR;
     }
     uint32_t length = 0;
     if (!receiveReplyLength(fd, length))
@@ -68,7 +68,7 @@ int ovra_send_osl(OvraSocket sockFd, char** outBuf, OSL_CMD_TYPE cmdType, int* b
     if (length > OVRA_NET_ANSWER_MAX) {
         ovra_close_tcp(fd);
         OvraLogErr("ovra_send_osl reply too long: %u", length);
-        return 9;
+        return OVRA_STATUS_IO_ERROR;
     }
     char text[OVRA_NET_ANSWER_MAX];
     long got = receiveReplyText(fd, text, length);
@@ -76,12 +76,12 @@ int ovra_send_osl(OvraSocket sockFd, char** outBuf, OSL_CMD_TYPE cmdType, int* b
         return oslRecvFailed(fd);
     ovra_close_tcp(fd);
     if (static_cast<uint32_t>(got) < length)
-        return 9;
+        return OVRA_STATUS_IO_ERROR;
     char* reply = static_cast<char*>(malloc(length ? length : 1));
     if (!reply)
-        return 10;
+        return OVRA_STATUS_NO_MEM;
     memcpy(reply, text, length);
     *outBuf = reply;
     *bufLen = static_cast<int>(length);
-    return 0;
+    return OVRA_STATUS_GOOD;
 }

@@ -56,9 +56,9 @@ int ovra_http_ScanAbort(OvraSocket socketFd)
     if (got == -2)
         OvraLogErrNoEol("recv error");
     if (got < 0)
-        return 9;
+        return OVRA_STATUS_IO_ERROR;
     OvraLogInfo("ovra_http_ScanAbort Received : %s ", answer);
-    return 0;
+    return OVRA_STATUS_GOOD;
 }
 
 int ovra_http_DeviceProperties(OvraSocket socketFd, ScannerCapabilities* m_ScanCap)
@@ -70,9 +70,9 @@ int ovra_http_DeviceProperties(OvraSocket socketFd, ScannerCapabilities* m_ScanC
     if (got == -2)
         OvraLogErrNoEol("recv error");
     if (got < 0)
-        return 9;
+        return OVRA_STATUS_IO_ERROR;
     ovra_ParseScanCapabilities(m_ScanCap, answer);
-    return 0;
+    return OVRA_STATUS_GOOD;
 }
 
 int ovra_http_adfstatus(OvraSocket ovra_sock, ADFStatus* adfStatus)
@@ -85,7 +85,7 @@ int ovra_http_adfstatus(OvraSocket ovra_sock, ADFStatus* adfStatus)
     if (got == -2)
         OvraLogErr("recv error");
     if (got < 0)
-        return 9;
+        return OVRA_STATUS_IO_ERROR;
     OvraLogInfo("ovra_http_adfstatus Received : \n%s ", answer);
     switch (adfStatusFromAnswer(answer, static_cast<size_t>(got))) {
     case ADF_STATUS_LOADED:
@@ -104,5 +104,5 @@ int ovra_http_adfstatus(OvraSocket ovra_sock, ADFStatus* adfStatus)
         OvraLogErr("ADF status is invalid or not supported");
         break;
     }
-    return 0;
+    return OVRA_STATUS_GOOD;
 }

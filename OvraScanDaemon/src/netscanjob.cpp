@@ -61,27 +61,27 @@ int receiveJobHeader(int dataFd)
     char* p = header;
     if (ovra_tcp_recv_with_retry(dataFd, &p, sizeof(header)) != 0) {
         OvraLogErr("recv record scan data err");
-        return 9;
+        return OVRA_STATUS_IO_ERROR;
     }
     long n = parseLengthField(header + OVRA_NET_JOB_LENGTH_OFFSET, OVRA_NET_LENGTH_DIGITS);
     if (n < 0) {
         OvraLogErr("recv record header data error");
-        return 9;
+        return OVRA_STATUS_IO_ERROR;
     }
     if (n == 0)
-        return 0;
+        return OVRA_STATUS_GOOD;
     char* data = static_cast<char*>(malloc(static_cast<size_t>(n)));
     if (!data) {
         OvraLogErr("realloc record headerBuffer error");
-        return 9;
+        return OVRA_STATUS_IO_ERROR;
     }
     int ret = ovra_tcp_recv_with_retry(dataFd, &data, static_cast<int>(n));
     free(data);
     if (ret != 0) {
         OvraLogErr("recv record header data error");
-        return 9;
+        return OVRA_STATUS_IO_ERROR;
     }
-    return 0;
+    return OVRA_STATUS_GOOD;
 }
 
 } // namespace
@@ -90,7 +90,7 @@ int ovra_http_ScanStart(OvraSocket* socketFd, const SettingInfo* pSettingInfo)
 {
     OvraLogInfo("** %s", __func__);
     if (!socketFd || !pSettingInfo)
-        return 4;
+        return OVRA_STATUS_INVAL;
     socketFd->szScannerIP[sizeof(socketFd->szScannerIP) - 1] = '\0';
     LSP_POST_CMD form[eNumPostCmd];
     buildScanJobForm(form, *pSettingInfo, loginName());
@@ -102,22 +102,22 @@ int ovra_http_ScanStart(OvraSocket* socketFd, const SettingInfo* pSettingInfo)
     int httpFd = ovra_init_tcp(socketFd->szScannerIP, OVRA_NET_HTTP_PORT);
     if (httpFd < 0) {
         OvraLogErr("ovra_init_tcp 80 ERR");
-        return 9;
+        return OVRA_STATUS_IO_ERROR;
     }
     if (!ovra_tcp_send_all(httpFd, request.data(), request.size())) {
         int err = errno;
         ovra_close_tcp(httpFd);
         OvraLogErr("send ovra_http_ScanStart msg error: %s(errno: %d)", strerror(err), err);
-        return 9;
+        return OVRA_STATUS_IO_ERROR;
     }
     char answer[OVRA_NET_ANSWER_MAX];
     if (!receiveJobAnswer(httpFd, answer, sizeof(answer))) {
         ovra_close_tcp(httpFd);
         OvraLogErr("recv ovra_http_ScanStart error");
-        return 3;
+        return OVRA_STATUS_DEVICE_BUSY;
     }
     int status = ovra_http_ScanStartResult(answer);
-    if (status != 0) {
+    if (status != OVRA_STATUS_GOOD) {
         OvraLogErr("parse ovra_http_ScanStartResult error");
         ovra_close_tcp(httpFd);
         return status;
@@ -125,10 +125,10 @@ int ovra_http_ScanStart(OvraSocket* socketFd, const SettingInfo* pSettingInfo)
     if (connectDataPort(socketFd) < 0) {
         OvraLogErr("ovra_init_tcp 2080 error");
         ovra_close_tcp(httpFd);
-        return 9;
+        return OVRA_STATUS_IO_ERROR;
     }
     status = receiveJobHeader(socketFd->tcpFromScanner);
-    if (status != 0) {
+    if (status != OVRA_STATUS_GOOD) {
         ovra_close_tcp(socketFd->tcpFromScanner);
         socketFd->tcpFromScanner = -1;
     }

@@ -19,11 +19,11 @@ int GetHostIPAddress(char* szHostIpAddress, uint16_t wBufSize);
 // Sends all n bytes; false when the connection fails first.
 bool ovra_tcp_send_all(int sockfd, const void* data, size_t n);
 
-// Attribute request on port 5000. On 0, *outBuf holds a new buffer (release
+// Attribute request on port 5000. On OVRA_STATUS_GOOD, *outBuf holds a new buffer (release
 // with free) with exactly *bufLen bytes of reply text.
 int ovra_send_osl(OvraSocket sockFd, char** outBuf, OSL_CMD_TYPE cmdType, int* bufLen);
 
-// Posts a scan job and opens the data stream: on 0 the data connection is left
+// Posts a scan job and opens the data stream: on OVRA_STATUS_GOOD the data connection is left
 // open in socketFd->tcpFromScanner, after the job header has been read.
 int ovra_http_ScanStart(OvraSocket* socketFd, const SettingInfo* pSettingInfo);
 int ovra_http_ScanStartResult(const char* pData);
@@ -80,5 +80,5 @@ std::vector<std::string> splitLines(const char* text);
 // A length written in decimal in len characters (leading blanks, as atoi
 // reads it). -1 when it is negative or holds no digits.
 long parseLengthField(const char* field, size_t len);
-// The feeder status from the last character of the answer; 0 when invalid.
+// The feeder status from the last character of the answer; ADF_STATUS_UNKNOWN when invalid.
 int adfStatusFromAnswer(const char* answer, size_t len);

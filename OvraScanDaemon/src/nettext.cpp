@@ -51,10 +51,10 @@ int ovra_http_ScanStartResult(const char* pData)
         std::string value = eq == std::string::npos ? std::string() : line.substr(eq + 1);
         int result = atoi(value.c_str());
         if (result == RESULT_SUCCESS)
-            return 0;
-        return result == RESULT_DEVICEBUSY ? 3 : 4;
+            return OVRA_STATUS_GOOD;
+        return result == RESULT_DEVICEBUSY ? OVRA_STATUS_DEVICE_BUSY : OVRA_STATUS_INVAL;
     }
-    return 0;
+    return OVRA_STATUS_GOOD;
 }
 
 int ovra_SetScanCapabilities(ScannerCapabilities* m_ScanCap, const std::string& pwszKey,
@@ -83,7 +83,7 @@ int ovra_SetScanCapabilities(ScannerCapabilities* m_ScanCap, const std::string& 
         m_ScanCap->maxHeight = number;
     else if (pwszKey == "BASIC_RESOLUTION")
         m_ScanCap->basicres = number;
-    return 0;
+    return OVRA_STATUS_GOOD;
 }
 
 int ovra_ParseScanCapabilities(ScannerCapabilities* m_ScanCap, const char* pData)
@@ -97,17 +97,17 @@ int ovra_ParseScanCapabilities(ScannerCapabilities* m_ScanCap, const char* pData
         ovra_SetScanCapabilities(m_ScanCap, key, value);
         OvraLogInfo("%s:%s", key.c_str(), value.c_str());
     }
-    return 0;
+    return OVRA_STATUS_GOOD;
 }
 
 int adfStatusFromAnswer(const char* answer, size_t len)
 {
     if (len == 0)
-        return 0;
+        return ADF_STATUS_UNKNOWN;
     switch (answer[len - 1]) {
     case '1': return ADF_STATUS_EMPTY;
     case '2': return ADF_STATUS_LOADED;
     case '3': return ADF_STATUS_PAPER_JAM;
-    default: return 0;
+    default: return ADF_STATUS_UNKNOWN;
     }
 }

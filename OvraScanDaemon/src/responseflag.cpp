@@ -11,25 +11,25 @@ void logUnknownFlag(unsigned char flag)
 
 int lockRefused(unsigned char flag, CommandType type)
 {
-    if (flag == 0x88) {
+    if (flag == OVRA_SCAN_RESPONSE_REFUSED) {
         if (type == CMD_TYPE_SCAN_START || type == CMD_TYPE_SCAN_POWER_ON_COMMAND) {
             OvraLogErr("Response: Invalid scan request - parameter error");
-            return 9;
+            return OVRA_STATUS_IO_ERROR;
         }
         if (type == CMD_TYPE_SCAN_LOCK) {
             OvraLogErr("Response: Lock could not be obtained - scanner resource is already locked");
-            return 3;
+            return OVRA_STATUS_DEVICE_BUSY;
         }
         logUnknownFlag(flag);
-        return 9;
+        return OVRA_STATUS_IO_ERROR;
     }
-    // 0x89
+    // OVRA_SCAN_RESPONSE_NO_MEMORY
     if (type == CMD_TYPE_SCAN_LOCK) {
         OvraLogErr("Response: Lock could not be obtained because device doesn't have enough memory to perform scan");
-        return 9;
+        return OVRA_STATUS_IO_ERROR;
     }
     logUnknownFlag(flag);
-    return 9;
+    return OVRA_STATUS_IO_ERROR;
 }
 
 } // namespace
@@ -37,32 +37,33 @@ int lockRefused(unsigned char flag, CommandType type)
 int ConvertResponseFlagToErrorCode(unsigned char flag, CommandType type)
 {
     switch (flag) {
-    case 0x80:
+    case OVRA_SCAN_RESPONSE_SUCCESS:
         OvraLogInfo("Response: Command was successfully executed");
-        return 0;
-    case 0x81:
+        return OVRA_STATUS_GOOD;
+    case OVRA_SCAN_RESPONSE_INVALID_COMMAND:
         OvraLogErr("Response: Command is invalid or not supported");
-        return 9;
-    case 0x82:
+        return OVRA_STATUS_IO_ERROR;
+    case OVRA_SCAN_RESPONSE_FAILED:
         OvraLogErr("Response: Command execution has failed");
-        return 9;
-    case 0x83:
+        return OVRA_STATUS_IO_ERROR;
+    case OVRA_SCAN_RESPONSE_LOCK_REQUIRED:
         OvraLogErr("Response: Lock required to execute command");
-        return 9;
-    case 0x84:
+        return OVRA_STATUS_IO_ERROR;
+    case OVRA_SCAN_RESPONSE_POWERED_OFF:
         OvraLogErr("Response: Device is currently powered off");
-        return 9;
-    case 0x85:
+        return OVRA_STATUS_IO_ERROR;
+    case OVRA_SCAN_RESPONSE_CATASTROPHIC:
         OvraLogErr("Response: Catastrophic error");
-        return 9;
-    case 0x86:
+        return OVRA_STATUS_IO_ERROR;
+    case OVRA_SCAN_RESPONSE_COMMUNICATION:
         OvraLogErr("Response: Communication error (Host software use only. Printer will not send this error code.)");
-        return 9;
-    case 0x88:
-    case 0x89:
+        return OVRA_STATUS_IO_ERROR;
+    case OVRA_SCAN_RESPONSE_REFUSED:
+    case OVRA_SCAN_RESPONSE_NO_MEMORY:
         return lockRefused(flag, type);
     default:
+        // An unknown flag is taken as success.
         logUnknownFlag(flag);
-        return 0;
+        return OVRA_STATUS_GOOD;
     }
 }

@@ -25,7 +25,7 @@ int plainCommand(int fd, uint8_t cmdClass, uint8_t cmdCode, CommandType type)
 {
     ReqCommon header = commandHeader(cmdClass, cmdCode);
     int ret = RequestScanner(fd, &header, sizeof(header));
-    if (ret != 0)
+    if (ret != OVRA_STATUS_GOOD)
         return ret;
     return ResponseScanner(fd, type);
 }
@@ -43,7 +43,7 @@ int ScanDeviceProperties(int m_pDeviceHandle, ResScanDeviceProperties* pDevProp)
     OvraLogInfo("** %s", __func__);
     int ret = plainCommand(m_pDeviceHandle, OVRA_SCAN_CLASS_SCAN, OVRA_SCAN_CODE_DEVICE_PROPERTIES,
                            CMD_TYPE_SCAN_DEVICE_PROPERTIES);
-    if (ret == 0 && pDevProp)
+    if (ret == OVRA_STATUS_GOOD && pDevProp)
         memcpy(pDevProp, m_ResComBuf, sizeof(*pDevProp));
     return ret;
 }
@@ -53,7 +53,7 @@ int ScanADFStatus(int m_pDeviceHandle, ADFStatus* status)
     OvraLogInfo("** %s", __func__);
     int ret = plainCommand(m_pDeviceHandle, OVRA_SCAN_CLASS_SCAN, OVRA_SCAN_CODE_ADF_STATUS,
                            CMD_TYPE_SCAN_ADF_STATUS);
-    if (ret == 0 && status)
+    if (ret == OVRA_STATUS_GOOD && status)
         *status = static_cast<ADFStatus>(reinterpret_cast<const ResCommon*>(m_ResComBuf)->reserved);
     return ret;
 }
@@ -62,13 +62,13 @@ int ScanLock(int m_pDeviceHandle, const SettingInfo* pSettingInfo)
 {
     OvraLogInfo("** %s", __func__);
     if (!pSettingInfo)
-        return 4;
+        return OVRA_STATUS_INVAL;
     const SettingInfo& info = *pSettingInfo;
     OvraLogInfo("x:%u y:%u width:%u height:%u dpi:%u depth:%u", info.xStart, info.yStart, info.width,
                 info.height, static_cast<unsigned>(info.xResolution), static_cast<unsigned>(info.bitDepth));
     ReqScanLock lock = buildScanLock(info);
     int ret = RequestScanner(m_pDeviceHandle, &lock, OVRA_SCAN_LOCK_WIRE_SIZE);
-    if (ret != 0)
+    if (ret != OVRA_STATUS_GOOD)
         return ret;
     return ResponseScanner(m_pDeviceHandle, CMD_TYPE_SCAN_LOCK);
 }
@@ -100,7 +100,7 @@ int ScanPowerOn(int m_pDeviceHandle, int* warmUpSeconds)
     OvraLogInfo("** %s", __func__);
     int ret = plainCommand(m_pDeviceHandle, OVRA_SCAN_CLASS_POWER, OVRA_SCAN_CODE_POWER_ON,
                            CMD_TYPE_SCAN_POWER_ON_COMMAND);
-    if (ret == 0) {
+    if (ret == OVRA_STATUS_GOOD) {
         const ResScanPowerOnCommand* res = reinterpret_cast<const ResScanPowerOnCommand*>(m_ResComBuf);
         OvraLogInfo("ScanPowerOn Sleep: %d seconds for the scanner to warm prior to scanning.", res->timeToScan);
         if (warmUpSeconds)

@@ -12,7 +12,8 @@ namespace {
 const int c_iWriteTimeoutMs = 5000;
 const int c_iResponseTimeoutMs = 5000;
 const int c_iAdfTimeoutMs = 15000;
-const int c_iStatusNothingRead = 3;
+// A response that did not come in time: the scanner is busy.
+const int c_iStatusNothingRead = OVRA_STATUS_DEVICE_BUSY;
 
 bool headerIs(uint8_t cmdClass, uint8_t cmdCode)
 {
@@ -43,7 +44,7 @@ int readAgain(int fd)
 }
 
 // Status of a read that did not bring a whole header: the device is gone
-// (negative), answered nothing in time (3), or sent a fragment (9).
+// (negative), answered nothing in time (busy), or sent a fragment (I/O error).
 int failedReadStatus(int got)
 {
     if (got < 0)
@@ -51,7 +52,7 @@ int failedReadStatus(int got)
     if (got == 0)
         return c_iStatusNothingRead;
     OvraLogErr("ResponseScanner(ResCommon) short response: %d", got);
-    return 9;
+    return OVRA_STATUS_IO_ERROR;
 }
 
 int evaluateResponse(CommandType type)
@@ -60,7 +61,7 @@ int evaluateResponse(CommandType type)
     unsigned needed = header->dataSize + 8u;
     if (header->dataSize != 0 && needed > OVRA_RESPONSE_BUFFER_SIZE) {
         OvraLogErr("m_ResComBuf is too small. needed = %u", needed);
-        return 10;
+        return OVRA_STATUS_NO_MEM;
     }
     OvraLogInfo("  ** readSize = %u", needed);
     return ConvertResponseFlagToErrorCode(header->flags, type);
@@ -73,13 +74,13 @@ int RequestScanner(int fd, const void* reqCmd, unsigned dwReqBytes)
     OvraLogInfo("[enter] request size = %u", dwReqBytes);
     int written = ovra_bulk_write(fd, static_cast<const char*>(reqCmd), static_cast<int>(dwReqBytes),
                                   c_iWriteTimeoutMs);
-    int ret = 0;
+    int ret = OVRA_STATUS_GOOD;
     if (written < 0) {
         OvraLogErr("RequestScanner failed.");
-        ret = 9;
+        ret = OVRA_STATUS_IO_ERROR;
     } else if (written == 0) {
         OvraLogErr("RequestScanner failed.");
-        ret = 3;
+        ret = OVRA_STATUS_DEVICE_BUSY;
     }
     OvraLogInfo("[exit] nRet[0x%08x]", ret);
     return ret;

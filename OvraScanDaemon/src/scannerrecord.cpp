@@ -9,25 +9,26 @@
 namespace {
 
 const int c_iReadAttempts = 10;
-const int c_iStatusNothingRead = 3;
+// A record that did not come in time: the scanner is busy.
+const int c_iStatusNothingRead = OVRA_STATUS_DEVICE_BUSY;
 
 int readImageData(int fd, unsigned char** pBuffer, uint16_t* bufSize, uint16_t* readSize, int dataSize)
 {
     if (dataSize < OVRA_SCAN_RECORD_HEADER_PAYLOAD) {
         OvraLogErr("ScanRecord dataSize too small: %d", dataSize);
-        return 9;
+        return OVRA_STATUS_IO_ERROR;
     }
     unsigned need = static_cast<unsigned>(dataSize - OVRA_SCAN_RECORD_HEADER_PAYLOAD);
     if (need > *bufSize) {
         unsigned char* grown = getScanBuffer(*pBuffer, need);
         if (!grown) {
             OvraLogErr("resize scan data buffer err");
-            return 10;
+            return OVRA_STATUS_NO_MEM;
         }
         *pBuffer = grown;
         *bufSize = static_cast<uint16_t>(need);
     }
-    int ret = need ? ReadWithRetry(fd, reinterpret_cast<char*>(*pBuffer), need) : 0;
+    int ret = need ? ReadWithRetry(fd, reinterpret_cast<char*>(*pBuffer), need) : OVRA_STATUS_GOOD;
     *readSize = static_cast<uint16_t>(need);
     OvraLogInfo("  ** exist scan data : readSize = %u", need);
     OvraLogInfo("[exit] nRet[0x%08x]", ret);
@@ -37,15 +38,15 @@ int readImageData(int fd, unsigned char** pBuffer, uint16_t* bufSize, uint16_t* 
 int statusResult(uint8_t status)
 {
     switch (status) {
-    case SCAN_STATUS_END_OF_DATA: return 5;
-    case SCAN_STATUS_ABORTED_OUT_OF_MEMORY: return 10;
+    case SCAN_STATUS_END_OF_DATA: return OVRA_STATUS_EOF;
+    case SCAN_STATUS_ABORTED_OUT_OF_MEMORY: return OVRA_STATUS_NO_MEM;
     case SCAN_STATUS_ABORTED_BY_REQUEST:
-    case SCAN_STATUS_ABORTED_BY_DEVICE: return 2;
-    case SCAN_STATUS_ABORTED_PAPER_JAM: return 6;
+    case SCAN_STATUS_ABORTED_BY_DEVICE: return OVRA_STATUS_CANCELLED;
+    case SCAN_STATUS_ABORTED_PAPER_JAM: return OVRA_STATUS_JAMMED;
     case SCAN_STATUS_END_OF_PAGE:
     case SCAN_STATUS_BEGIN_OF_SCAN:
-    case SCAN_STATUS_BEGIN_OF_PAGE: return 0;
-    default: return 4;
+    case SCAN_STATUS_BEGIN_OF_PAGE: return OVRA_STATUS_GOOD;
+    default: return OVRA_STATUS_INVAL;
     }
 }
 
@@ -65,9 +66,9 @@ int ReadWithRetry(int fd, char* lpBuffer, unsigned dwBytesToRead)
             done += static_cast<unsigned>(got);
     }
     if (done >= dwBytesToRead)
-        return 0;
+        return OVRA_STATUS_GOOD;
     OvraLogErr("ReadWithRetry failed.");
-    return 9;
+    return OVRA_STATUS_IO_ERROR;
 }
 
 int ScanRecord(int m_pDeviceHandle, ScanStatus* scanStatus, unsigned char** pBuffer,
@@ -79,7 +80,7 @@ int ScanRecord(int m_pDeviceHandle, ScanStatus* scanStatus, unsigned char** pBuf
                              timeoutMs);
     if (got < 0) {
         OvraLogErr("ScanRecord(ResCommon) failed.");
-        return 9;
+        return OVRA_STATUS_IO_ERROR;
     }
     if (got == 0) {
         OvraLogErr("ScanRecord(ResCommon) nothing received.");
@@ -89,19 +90,19 @@ int ScanRecord(int m_pDeviceHandle, ScanStatus* scanStatus, unsigned char** pBuf
     if (got >= 3 && record[0] == OVRA_SCAN_CMD_START && record[1] == OVRA_SCAN_CLASS_SCAN &&
         record[2] == OVRA_SCAN_CODE_ABORT) {
         OvraLogInfo("ScanAbort Command from Device.");
-        return 2;
+        return OVRA_STATUS_CANCELLED;
     }
     if (got < static_cast<int>(sizeof(ResCommon))) {
         OvraLogErr("ScanRecord(ResCommon) short record: %d", got);
-        return 9;
+        return OVRA_STATUS_IO_ERROR;
     }
     if (header->dataSize == 0) {
-        OvraLogInfo("[exit] nRet[0x%08x]", 0);
-        return 0;
+        OvraLogInfo("[exit] nRet[0x%08x]", OVRA_STATUS_GOOD);
+        return OVRA_STATUS_GOOD;
     }
     if (got < static_cast<int>(sizeof(ResCommon)) + 1) {
         OvraLogErr("ScanRecord(ResCommon) short record: %d", got);
-        return 9;
+        return OVRA_STATUS_IO_ERROR;
     }
     uint8_t status = reinterpret_cast<const ResScanRecord*>(record)->status;
     OvraLogInfo("  ** status = %d, resCmd.dataSize = %d", status, header->dataSize);

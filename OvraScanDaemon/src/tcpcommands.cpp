@@ -22,7 +22,7 @@ void cmdTcpSendOsl(stConnectionState& st)
     int length = 0;
     TCPOSLRes res;
     res.result = ovra_send_osl(req.socket, &text, req.type, &length);
-    res.bufferLen = res.result == 0 ? length : 0;
+    res.bufferLen = res.result == OVRA_STATUS_GOOD ? length : 0;
     bool sent = sendReply(st, &res, sizeof(res), c_szSendErr);
     if (sent && res.bufferLen > 0)
         sendReply(st, text, static_cast<size_t>(res.bufferLen), c_szSendErr);

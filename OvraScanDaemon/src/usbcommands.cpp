@@ -10,9 +10,6 @@
 
 namespace {
 
-// The status of a command naming a device handle this connection did not open.
-const int c_iNotOwnHandle = 9;
-
 // Receives a USBCommonReq and runs op on its handle; replies with the result.
 void simpleScannerCommand(stConnectionState& st, const char* recvErr, const char* sendErr,
                           const char* infoName, int (*op)(int))
@@ -81,7 +78,7 @@ void cmdUsbCloseDev(stConnectionState& st)
         ovra_close_device(req.devfd);
         st.deviceFds.erase(req.devfd);
         st.warmUpSeconds.erase(req.devfd);
-        result = 0;
+        result = OVRA_STATUS_GOOD;
     }
     OvraLogInfo("USB_CLOSE_DEV result %d", result);
     sendReply(st, &result, sizeof(result), "send CloseDevReq result err");
@@ -110,7 +107,8 @@ void cmdUsbResetDevEp(stConnectionState& st)
 void cmdUsbReopenDev(stConnectionState& st)
 {
     USBReopenDevReq req;
-    USBReopenDevRes res = {9, -1};
+    // Refused until a device with the serial number is found.
+    USBReopenDevRes res = {OVRA_STATUS_IO_ERROR, -1};
     if (!receiveRequest(st, &req, sizeof(req), "recv USBReopenDevReq err")) {
         sendReply(st, &res, sizeof(res), nullptr);
         return;
@@ -121,7 +119,7 @@ void cmdUsbReopenDev(stConnectionState& st)
         int count = findDevices(list, req.vid, req.pid, true);
         for (int i = 0; i < count; ++i) {
             bool chosen = false;
-            if (res.ret == 9) {
+            if (res.ret == OVRA_STATUS_IO_ERROR) {
                 USBFindDevRes found = converToDevRes(list[i].fd, list[i].dev_des);
                 chosen = serial == wireString(found.SerialNumber);
             }

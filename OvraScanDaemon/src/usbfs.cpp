@@ -1,5 +1,6 @@
 #include "usbfs.h"
 
+#include "ovrascanprotocol.h"
 #include "scanlog.h"
 
 #include <cerrno>
@@ -76,22 +77,22 @@ int ovra_get_string_simple(int dev, int index, char* buf, size_t buflen)
     if (ret < 0)
         return ret;
     if (ret < 4)
-        return -5;
+        return -EIO;
     int langid = tbuf[2] | (tbuf[3] << 8);
     ret = ovra_get_string(dev, index, langid, reinterpret_cast<char*>(tbuf), sizeof(tbuf));
     if (ret < 0)
         return ret;
     if (ret < 2 || tbuf[1] != 3)
-        return -5;
+        return -EIO;
     if (tbuf[0] > ret)
-        return -27;
+        return -EFBIG;
     return usbStringToAscii(tbuf, tbuf[0], buf, buflen);
 }
 
 int ovra_resetep(int dev, unsigned ep)
 {
     unsigned int endpoint = ep;
-    return ovra_usb_ioctl(dev, USBDEVFS_RESETEP, &endpoint) < 0 ? 9 : 0;
+    return ovra_usb_ioctl(dev, USBDEVFS_RESETEP, &endpoint) < 0 ? OVRA_STATUS_IO_ERROR : OVRA_STATUS_GOOD;
 }
 
 int ovra_clear_halt(int dev, unsigned ep)
@@ -99,7 +100,7 @@ int ovra_clear_halt(int dev, unsigned ep)
     unsigned int endpoint = ep;
     int ret = ovra_usb_ioctl(dev, USBDEVFS_CLEAR_HALT, &endpoint);
     OvraLogInfoNoEol("ovra_clear_halt ret:%d", ret);
-    return ret < 0 ? 9 : 0;
+    return ret < 0 ? OVRA_STATUS_IO_ERROR : OVRA_STATUS_GOOD;
 }
 
 int ovra_reset_device(int dev)
@@ -117,7 +118,7 @@ int ovra_init(int dev)
 {
     (void)dev;
     OvraLogInfo("** %s", __func__);
-    return 0;
+    return OVRA_STATUS_GOOD;
 }
 
 void ovra_close_device(int dev)

@@ -157,7 +157,7 @@ void abortCapabilitiesFeeder(bool& skipped)
     CHECK_EQ(cap.maxres, 1200u);
     CHECK_EQ(cap.color, 1);
     CHECK_EQ(cap.maxHeight, 4200u);
-    ADFStatus adf = static_cast<ADFStatus>(0);
+    ADFStatus adf = ADF_STATUS_UNKNOWN;
     CHECK_EQ(ovra_http_adfstatus(scannerAt("127.0.0.105"), &adf), 0);
     CHECK_EQ(adf, ADF_STATUS_LOADED);
     scanner.stop();

@@ -145,8 +145,8 @@ void capabilitiesAndFeederAnswers()
     CHECK_EQ(adfStatusFromAnswer("x=2", 3), ADF_STATUS_LOADED);
     CHECK_EQ(adfStatusFromAnswer("3", 1), ADF_STATUS_PAPER_JAM);
     CHECK_EQ(adfStatusFromAnswer("1", 1), ADF_STATUS_EMPTY);
-    CHECK_EQ(adfStatusFromAnswer("4", 1), 0);
-    CHECK_EQ(adfStatusFromAnswer("", 0), 0);
+    CHECK_EQ(adfStatusFromAnswer("4", 1), ADF_STATUS_UNKNOWN);
+    CHECK_EQ(adfStatusFromAnswer("", 0), ADF_STATUS_UNKNOWN);
 }
 
 void lengthFields()

@@ -102,13 +102,13 @@ void responsePayloads()
 
     // The feeder status is header byte 7, even without a payload.
     f.dev->answers[0x5304] = responseBytes(0x04, 0x80, {}, ADF_STATUS_LOADED);
-    ADFStatus adf = static_cast<ADFStatus>(0);
+    ADFStatus adf = ADF_STATUS_UNKNOWN;
     CHECK_EQ(ScanADFStatus(f.fd, &adf), 0);
     CHECK_EQ(adf, ADF_STATUS_LOADED);
     f.dev->answers[0x5304] = responseBytes(0x04, 0x82, {}, ADF_STATUS_PAPER_JAM);
-    adf = static_cast<ADFStatus>(0);
+    adf = ADF_STATUS_UNKNOWN;
     CHECK_EQ(ScanADFStatus(f.fd, &adf), 9);
-    CHECK_EQ(adf, 0);
+    CHECK_EQ(adf, ADF_STATUS_UNKNOWN);
 
     f.dev->answers[0x4404] = responseBytes(0x04, 0x80, {12, 0}, 0, 0x44);
     CHECK_EQ(ScanPowerOn(f.fd), 0);

@@ -101,6 +101,7 @@ enum ScanStatus : int32_t {
 };
 
 enum ADFStatus : int32_t {
+    ADF_STATUS_UNKNOWN = 0,         // the scanner's answer named no feeder state
     ADF_STATUS_EMPTY = 1,
     ADF_STATUS_LOADED = 2,
     ADF_STATUS_PAPER_JAM = 3
