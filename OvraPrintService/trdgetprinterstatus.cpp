@@ -1,19 +1,17 @@
 #include "trdgetprinterstatus.h"
 
 #include "cupsclient.h"
-#include "filemodes.h"
 #include "jobwatch.h"
 #include "modelinfo.h"
 #include "ovralog.h"
 #include "ovrapaths.h"
 #include "sharedprinterlist.h"
+#include "statusfile.h"
 #include "udpchannel.h"
 #include "serviceusb.h"
 #include "utilprinterstatus.h"
 
-#include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QTextCodec>
 #include <QThread>
 
@@ -107,13 +105,8 @@ void TrdGetPrinterStatus::ApplyFailureRule(int iResult)
     } else if (++state.iConnectFailCount <= c_iFailuresBeforeOffline) {
         return;
     }
-    ForOwnPrinter([this] { QFile::remove(OvraPaths::StatusFile(stCurrent.stInfo.strName)); });
-    state.enCurrentStatus = en_Status_Offline;
-    state.iNumberOfError = 0;
-    state.iNumberOfWarning = 0;
-    state.listErrorStatus.clear();
-    state.listWarningStatus.clear();
-    state.iConnectFailCount = 0;
+    ForOwnPrinter([this] { RemoveStatusFile(stCurrent.stInfo.strName); });
+    MarkPrinterOffline(state);
 }
 
 // The printer's file is touched only while the entry is still this worker's printer: a
@@ -215,20 +208,10 @@ int TrdGetPrinterStatus::GetPrinterStatusUDP(const QString& strAddress)
 
 int TrdGetPrinterStatus::CheckPrinterStatus(const unsigned char* pBuffer, int iLength)
 {
-    QDir().mkpath(OvraPaths::CfgDir());
-    const QString strFile = OvraPaths::StatusFile(stCurrent.stInfo.strName);
-    const bool bChanged = QFile::exists(strFile) ? CheckRecvBufChange(pBuffer, iLength) : true;
-    if (bChanged) {
-        ForOwnPrinter([&] {
-            // Written aside and renamed into place: a reader never sees half a response.
-            QSaveFile file(strFile);
-            if (file.open(QIODevice::WriteOnly)) {
-                file.setPermissions(c_publicFilePermissions);
-                file.write(reinterpret_cast<const char*>(pBuffer), iLength);
-                file.commit();
-            }
-        });
-    }
+    const QString& strQueue = stCurrent.stInfo.strName;
+    const bool bChanged = StatusFileExists(strQueue) ? CheckRecvBufChange(pBuffer, iLength) : true;
+    if (bChanged)
+        ForOwnPrinter([&] { WriteStatusFile(strQueue, pBuffer, iLength); });
     stPrinterState state;
     if (!DecodePrinterStatus(pBuffer, static_cast<unsigned long>(iLength), state))
         return -1;

@@ -56,14 +56,8 @@ bool TrdGetPrinterStatus::RunCycle()
 void TrdGetPrinterStatus::CountFailure()
 {
     stPrinterState& state = stCurrent.stState;
-    if (++state.iConnectFailCount <= c_iFailuresBeforeOffline)
-        return;
-    state.enCurrentStatus = en_Status_Offline;
-    state.iNumberOfError = 0;
-    state.iNumberOfWarning = 0;
-    state.listErrorStatus.clear();
-    state.listWarningStatus.clear();
-    state.iConnectFailCount = 0;
+    if (++state.iConnectFailCount > c_iFailuresBeforeOffline)
+        MarkPrinterOffline(state);
 }
 
 // The printer has begun cancelling a task: CUPS cancels the queue's current job too.

@@ -98,6 +98,10 @@ struct stPrinterState {
 
 // Back to the state of a printer not heard from yet ("Offline", nothing known).
 void InitStPrinterState(stPrinterState& state);
+// A printer that no longer answers: Offline, with no errors and warnings left from its
+// last answer, and the count of failed reads started again. What is known of the printer
+// itself (serial, model, toner, counters) stays.
+void MarkPrinterOffline(stPrinterState& state);
 
 enum enJobStatus {
     en_Job_AlertNone = 0,

@@ -9,6 +9,12 @@
 
 const int c_iStatusFileMaxBytes = 2048;   // the largest response the service stores
 
+// Writes the response as the queue's status file, readable by every user; written aside
+// and renamed into place, so a reader never sees half a response. False when it fails.
+bool WriteStatusFile(const QString& strQueue, const unsigned char* pBuffer, int iLength);
+bool StatusFileExists(const QString& strQueue);
+bool RemoveStatusFile(const QString& strQueue);
+
 // The file's first bytes (at most c_iStatusFileMaxBytes); false when it cannot be read.
 bool ReadStatusFileBytes(const QString& strQueue, QByteArray& bytes);
 

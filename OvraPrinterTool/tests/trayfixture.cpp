@@ -1,10 +1,10 @@
 #include "trayfixture.h"
 
 #include "ovrapaths.h"
+#include "statusfile.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 TrayFiles::TrayFiles() { qputenv("OVRA_INSTALL_ROOT", m_root.path().toLocal8Bit()); }
 
@@ -40,15 +40,10 @@ void TrayFiles::WriteStatus(const QString& queue, const ovraemu::EmuPrinterState
 
 void TrayFiles::WriteRawStatus(const QString& queue, const QByteArray& bytes)
 {
-    QDir().mkpath(OvraPaths::CfgDir());
-    QSaveFile file(OvraPaths::StatusFile(queue));
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(bytes);
-        file.commit();
-    }
+    WriteStatusFile(queue, reinterpret_cast<const unsigned char*>(bytes.constData()), bytes.size());
 }
 
-void TrayFiles::RemoveStatus(const QString& queue) { QFile::remove(OvraPaths::StatusFile(queue)); }
+void TrayFiles::RemoveStatus(const QString& queue) { RemoveStatusFile(queue); }
 
 ovraemu::EmuPrinterState PrinterState(uint8_t status, uint32_t toner, std::vector<uint16_t> errors,
                                       std::vector<uint16_t> warnings)
