@@ -244,6 +244,13 @@ void TrdGetPrinterStatus::CheckJobStatus()
         QThread::msleep(c_iJobListRetryMs);
         listCupsJobs = m_pCups->Jobs(strQueue, stCurrent.listJobState, &enAnswer);
     }
+    // No answer is not the end of a job: the jobs seen printing stay watched, so that a
+    // job cancelled while the scheduler was slow to answer is still cancelled on the
+    // printer once it answers again.
+    if (enAnswer != en_Cups_Answered) {
+        OVRA_LOG("job check %s: CUPS did not answer (%d)", qPrintable(strQueue), int(enAnswer));
+        return;
+    }
 
     const QList<stJobState> listJobs =
         DecideJobs(strQueue, listCupsJobs, stCurrent.listJobState, [this](const stJobState&) {
