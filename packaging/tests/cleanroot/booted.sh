@@ -20,9 +20,18 @@ in_container() {
     DEBIAN_FRONTEND=noninteractive SYSTEMD_PAGER= SYSTEMD_COLORS=0 "$@"
 }
 
+# The container's init is the child of systemd-nspawn that is process 1 of a PID namespace
+# of its own ("NSpid: <pid> 1"); the child that sets the container up comes and goes first.
 container_init_known() {
-  container_init=$(pgrep -P "$nspawn_pid" | head -1)
-  [[ -n $container_init ]]
+  local child
+  container_init=""
+  for child in $(pgrep -P "$nspawn_pid"); do
+    if [[ $(awk '$1 == "NSpid:" { print (NF > 2 ? $NF : "") }' "/proc/$child/status" 2>/dev/null) == 1 ]]; then
+      container_init=$child
+      return 0
+    fi
+  done
+  return 1
 }
 
 system_started() {
@@ -35,18 +44,24 @@ system_started() {
 boot_root() {
   systemd-nspawn -D "$1" -b --register=no --keep-unit --console=passive --quiet >"$2" 2>&1 &
   nspawn_pid=$!
-  wait_for 30 container_init_known && wait_for 120 system_started
+  wait_for 30 container_init_known && wait_for 120 system_started && return 0
+  echo "container init: ${container_init:-none}; system: $(in_container systemctl is-system-running 2>&1)" >>"$2"
+  [[ -z $container_init ]] || in_container systemctl list-jobs --no-pager >>"$2" 2>&1
+  return 1
 }
 
 # shutdown_root: powers the container off; kills it when it has not ended after 30 s.
 shutdown_root() {
   [[ -n $nspawn_pid ]] || return 0
   if kill -0 "$nspawn_pid" 2>/dev/null; then
+    [[ -n $container_init ]] || container_init_known || true
     [[ -z $container_init || $container_init -le 1 ]] || kill -RTMIN+4 "$container_init" 2>/dev/null || true
     for _ in $(seq 150); do kill -0 "$nspawn_pid" 2>/dev/null || break; sleep 0.2; done
     if kill -0 "$nspawn_pid" 2>/dev/null; then
       echo "the container did not power off: killed" >&2
       [[ -z $container_init || $container_init -le 1 ]] || kill -KILL "$container_init" 2>/dev/null || true
+      for _ in $(seq 50); do kill -0 "$nspawn_pid" 2>/dev/null || break; sleep 0.2; done
+      kill -KILL "$nspawn_pid" 2>/dev/null || true
     fi
   fi
   wait "$nspawn_pid" 2>/dev/null || true
