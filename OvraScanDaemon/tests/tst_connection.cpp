@@ -172,9 +172,9 @@ void scannerCommandsThroughTheConnection()
     FakeUsbBed bed;
     bed.useAsUsbPath();
     stFakeUsbDevice& dev = bed.addDevice("001", "001", scannerDevice(1, u"SER1"));
-    dev.answers[0x5304] = responseBytes(0x04, 0x80, {}, ADF_STATUS_PAPER_JAM);
-    dev.answers[0x5305] = responseBytes(0x05, 0x88);
-    dev.answers[0x5303] = responseBytes(0x03, 0x80, {3, 4, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 2, 0, 5, 0});
+    dev.answers[0x5304] = ScanResponse(0x04, 0x80, {}, ADF_STATUS_PAPER_JAM);
+    dev.answers[0x5305] = ScanResponse(0x05, 0x88);
+    dev.answers[0x5303] = ScanResponse(0x03, 0x80, {3, 4, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 2, 0, 5, 0});
     stConnection c;
     int32_t count = 0;
     std::vector<USBFindDevRes> devs = findDevices(c.fd, c_vid, 1, true, count);
@@ -363,7 +363,7 @@ void pushUsbPages(stFakeUsbDevice& dev, int seed, int pages)
         Bytes image = pageImage(seed, p, 2500 + 100 * p);
         pushImageRecord(dev.scanStream, Bytes(image.begin(), image.begin() + 1000));
         pushImageRecord(dev.scanStream, Bytes(image.begin() + 1000, image.end()));
-        dev.scanStream.push_back(responseBytes(0x02, 0x80));   // a record without payload
+        dev.scanStream.push_back(ScanResponse(0x02, 0x80));   // a record without payload
         pushStatusRecord(dev.scanStream, SCAN_STATUS_END_OF_PAGE);
     }
     pushStatusRecord(dev.scanStream, SCAN_STATUS_END_OF_DATA);

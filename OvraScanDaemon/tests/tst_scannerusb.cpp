@@ -90,7 +90,7 @@ void responsePayloads()
 {
     stScannerFixture f;
     Bytes props = {1, 2, 1, 3, 4, 5, 0, 0, 0x78, 0x56, 0x34, 0x12, 0x22, 0x11, 0x07, 0};
-    f.dev->answers[0x5303] = responseBytes(0x03, 0x80, props);
+    f.dev->answers[0x5303] = ScanResponse(0x03, 0x80, props);
     ResScanDeviceProperties got = {};
     CHECK_EQ(ScanDeviceProperties(f.fd, &got), 0);
     CHECK_EQ(got.majorVersion, 1);
@@ -101,16 +101,16 @@ void responsePayloads()
     CHECK_EQ(got.common.cmdCode, 0x03);
 
     // The feeder status is header byte 7, even without a payload.
-    f.dev->answers[0x5304] = responseBytes(0x04, 0x80, {}, ADF_STATUS_LOADED);
+    f.dev->answers[0x5304] = ScanResponse(0x04, 0x80, {}, ADF_STATUS_LOADED);
     ADFStatus adf = ADF_STATUS_UNKNOWN;
     CHECK_EQ(ScanADFStatus(f.fd, &adf), 0);
     CHECK_EQ(adf, ADF_STATUS_LOADED);
-    f.dev->answers[0x5304] = responseBytes(0x04, 0x82, {}, ADF_STATUS_PAPER_JAM);
+    f.dev->answers[0x5304] = ScanResponse(0x04, 0x82, {}, ADF_STATUS_PAPER_JAM);
     adf = ADF_STATUS_UNKNOWN;
     CHECK_EQ(ScanADFStatus(f.fd, &adf), 9);
     CHECK_EQ(adf, ADF_STATUS_UNKNOWN);
 
-    f.dev->answers[0x4404] = responseBytes(0x04, 0x80, {12, 0}, 0, 0x44);
+    f.dev->answers[0x4404] = ScanResponse(0x04, 0x80, {12, 0}, 0, 0x44);
     CHECK_EQ(ScanPowerOn(f.fd), 0);
     CHECK(logContains(scanInfoLogPath(),
                       "[OvraScanSDK] ScanPowerOn Sleep: 12 seconds for the scanner to warm prior to scanning.\n"));
@@ -121,20 +121,20 @@ void responseSkipsAndLimits()
     stScannerFixture f;
     // Stray records and one abort response ahead of the answer are skipped.
     f.dev->answerCommands = false;
-    f.dev->responses.push_back(recordHeader(0, 100));
-    f.dev->responses.push_back(recordHeader(7, 23));
-    f.dev->responses.push_back(responseBytes(0x0F, 0x80));
-    f.dev->responses.push_back(responseBytes(0x01, 0x88));
+    f.dev->responses.push_back(ScanRecordHeader(0, 100));
+    f.dev->responses.push_back(ScanRecordHeader(7, 23));
+    f.dev->responses.push_back(ScanResponse(0x0F, 0x80));
+    f.dev->responses.push_back(ScanResponse(0x01, 0x88));
     CHECK_EQ(ScanStart(f.fd), 9);
     CHECK(f.dev->responses.empty());
     CHECK(logContains(scanInfoLogPath(), "[OvraScanSDK] ScanRecord Response recieve. Retry read.\n"));
     CHECK(logContains(scanInfoLogPath(), "[OvraScanSDK] ScanAbort Response recieve. Retry read.\n"));
 
     // dataSize 193 or more: 10 without looking at the flag.
-    f.dev->responses.push_back(responseBytes(0x05, 0x80, {}, 0, 0x53, 193));
+    f.dev->responses.push_back(ScanResponse(0x05, 0x80, {}, 0, 0x53, 193));
     CHECK_EQ(ResponseScanner(f.fd, CMD_TYPE_SCAN_LOCK), 10);
     CHECK(logContains(scanErrLogPath(), "[OvraScanSDK] m_ResComBuf is too small. needed = 201\n"));
-    f.dev->responses.push_back(responseBytes(0x05, 0x80, Bytes(184, 0), 0, 0x53, 192));
+    f.dev->responses.push_back(ScanResponse(0x05, 0x80, Bytes(184, 0), 0, 0x53, 192));
     CHECK_EQ(ResponseScanner(f.fd, CMD_TYPE_SCAN_LOCK), 0);
 
     // Nothing in time is "busy", not success; a fragment is an I/O error.
@@ -217,9 +217,9 @@ void lockCommandBytes()
     CHECK_EQ(lock.depth, 3);
 
     // A scanner that is locked by someone else.
-    f.dev->answers[0x5305] = responseBytes(0x05, 0x88);
+    f.dev->answers[0x5305] = ScanResponse(0x05, 0x88);
     CHECK_EQ(ScanLock(f.fd, &info), 3);
-    f.dev->answers[0x5305] = responseBytes(0x05, 0x89);
+    f.dev->answers[0x5305] = ScanResponse(0x05, 0x89);
     CHECK_EQ(ScanLock(f.fd, &info), 9);
 }
 
@@ -241,11 +241,11 @@ void recordStatuses()
         CHECK_EQ(static_cast<int>(st), c.status);   // stored even for unknown statuses
     }
     // A record without payload and the device's abort leave the status alone.
-    f.dev->scanStream.push_back(responseBytes(0x02, 0x80));
+    f.dev->scanStream.push_back(ScanResponse(0x02, 0x80));
     st = SCAN_STATUS_END_OF_PAGE;
     CHECK_EQ(ScanRecord(f.fd, &st, &buf, &bufSize, &readSize), 0);
     CHECK_EQ(st, SCAN_STATUS_END_OF_PAGE);
-    f.dev->scanStream.push_back(responseBytes(0x0F, 0x80));
+    f.dev->scanStream.push_back(ScanResponse(0x0F, 0x80));
     CHECK_EQ(ScanRecord(f.fd, &st, &buf, &bufSize, &readSize), 2);
     CHECK_EQ(st, SCAN_STATUS_END_OF_PAGE);
     // Nothing arrives in time; the device is gone.
@@ -283,14 +283,14 @@ void recordImageData()
     CHECK_EQ(buf[59999], 0xCD);
 
     // Status 0 announcing less than its own header: an error, nothing read.
-    f.dev->scanStream.push_back(recordHeader(0, 22));
+    f.dev->scanStream.push_back(ScanRecordHeader(0, 22));
     readSize = 77;
     CHECK_EQ(ScanRecord(f.fd, &st, &buf, &bufSize, &readSize), 9);
     CHECK(f.dev->scanStream.empty());
     CHECK(logContains(scanErrLogPath(), "[OvraScanSDK] ScanRecord dataSize too small: 22\n"));
 
     // Image bytes that never come.
-    f.dev->scanStream.push_back(recordHeader(0, 23 + 100));
+    f.dev->scanStream.push_back(ScanRecordHeader(0, 23 + 100));
     f.dev->scanStream.push_back(Bytes(40, 1));
     CHECK_EQ(ScanRecord(f.fd, &st, &buf, &bufSize, &readSize), 9);
     CHECK(logContains(scanErrLogPath(), "[OvraScanSDK] ReadWithRetry failed.\n"));
