@@ -4,8 +4,8 @@
 #include "usbfind.h"
 #include "usbfs.h"
 
-#include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -177,7 +177,8 @@ FakeUsbBed::~FakeUsbBed()
     ovra_set_usb_ioctl(nullptr);
     ovra_set_usb_paths({});
     g_bed = nullptr;
-    removeTree(m_root);
+    std::error_code ignored;
+    std::filesystem::remove_all(m_root, ignored);
 }
 
 stFakeUsbDevice& FakeUsbBed::addDevice(const std::string& bus, const std::string& name, const stFakeUsbDevice& device)

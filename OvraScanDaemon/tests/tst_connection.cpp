@@ -720,7 +720,8 @@ void networkQueries()
 int main()
 {
     signal(SIGPIPE, SIG_IGN);
-    g_root = makeInstallRoot("conn");
+    const TestInstallRoot root("conn", {"scan"});
+    g_root = root.Path();
     OvraInitDbg();
     int ret = testcheck::run({
         TEST_CASE(undefinedAndShortCommands),
@@ -740,6 +741,5 @@ int main()
     if (g_netSkipped)
         printf("SKIPPED: network scanner cases need root (binding port 80)\n");
     OvraCloseDbg();
-    removeTree(g_root);
     return ret;
 }

@@ -13,7 +13,6 @@
 
 namespace {
 
-std::string g_root;
 
 // A fresh fake scanner on its own descriptor.
 struct stScannerFixture {
@@ -301,7 +300,7 @@ void recordImageData()
 
 int main()
 {
-    g_root = makeInstallRoot("usbcmd");
+    const TestInstallRoot root("usbcmd", {"scan"});
     int ret = testcheck::run({
         TEST_CASE(responseFlagsAsStatus),
         TEST_CASE(plainCommandHeaders),
@@ -313,6 +312,5 @@ int main()
         TEST_CASE(recordImageData),
     });
     OvraCloseDbg();
-    removeTree(g_root);
     return ret;
 }
