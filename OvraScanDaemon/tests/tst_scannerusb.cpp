@@ -8,6 +8,7 @@
 #include "usbscanner.h"
 
 #include <cstdlib>
+#include <iterator>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -71,16 +72,26 @@ void responseFlagsAsStatus()
 void plainCommandHeaders()
 {
     stScannerFixture f;
-    CHECK_EQ(ScanStart(f.fd), 0);
-    CHECK_EQ(ScanUnlock(f.fd), 0);
-    CHECK_EQ(ScanGetScanSizes(f.fd), 0);
-    CHECK_EQ(ScanPowerOn(f.fd), 0);
-    CHECK_EQ(ScanAbort(f.fd), 0);
-    CHECK((header(*f.dev, 0) == Bytes{0x1B, 0x53, 0x01, 0, 0, 0, 0x80, 0}));
-    CHECK((header(*f.dev, 1) == Bytes{0x1B, 0x53, 0x06, 0, 0, 0, 0x80, 0}));
-    CHECK((header(*f.dev, 2) == Bytes{0x1B, 0x53, 0x0A, 0, 0, 0, 0x80, 0}));
-    CHECK((header(*f.dev, 3) == Bytes{0x1B, 0x44, 0x04, 0, 0, 0, 0x80, 0}));
-    CHECK((header(*f.dev, 4) == Bytes{0x1B, 0x53, 0x0F, 0, 0, 0, 0x80, 0}));
+    // The commands without a payload, and the class and code of the header each one writes.
+    const struct {
+        int (*send)(int fd);
+        uint8_t cmdClass;
+        uint8_t cmdCode;
+    } rows[] = {
+        {ScanStart, OVRA_SCAN_CLASS_SCAN, OVRA_SCAN_CODE_START},
+        {ScanUnlock, OVRA_SCAN_CLASS_SCAN, OVRA_SCAN_CODE_UNLOCK},
+        {ScanGetScanSizes, OVRA_SCAN_CLASS_SCAN, OVRA_SCAN_CODE_GET_SCAN_SIZES},
+        {[](int fd) { return ScanPowerOn(fd); }, OVRA_SCAN_CLASS_POWER, OVRA_SCAN_CODE_POWER_ON},
+        {ScanAbort, OVRA_SCAN_CLASS_SCAN, OVRA_SCAN_CODE_ABORT},
+    };
+    for (const auto& row : rows)
+        CHECK_EQ(row.send(f.fd), OVRA_STATUS_GOOD);
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        const Bytes expected = {OVRA_SCAN_CMD_START, rows[i].cmdClass, rows[i].cmdCode, 0, 0, 0,
+                                OVRA_SCAN_FLAG_COMMAND, 0};
+        if (!CHECK(header(*f.dev, i) == expected))
+            fprintf(stderr, "  command %zu (code 0x%02x)\n", i, rows[i].cmdCode);
+    }
     CHECK_EQ(f.dev->resets, 1);         // the abort resets the device
     CHECK(f.dev->responses.empty());    // and reads no response
 }
