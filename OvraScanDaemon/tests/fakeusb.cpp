@@ -4,8 +4,8 @@
 #include "usbfind.h"
 #include "usbfs.h"
 
-#include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -67,7 +67,7 @@ void answerCommand(stFakeUsbDevice& device, const Bytes& written)
     }
     if (written[1] == OVRA_SCAN_CLASS_SCAN && written[2] == OVRA_SCAN_CODE_ABORT)
         return;
-    device.responses.push_back(responseBytes(written[2], 0x80, {}, 0, written[1]));
+    device.responses.push_back(ScanResponse(written[2], OVRA_SCAN_RESPONSE_SUCCESS, {}, 0, written[1]));
 }
 
 int bulkIn(stFakeUsbDevice& device, usbdevfs_bulktransfer* bulk)
@@ -153,39 +153,15 @@ std::string pathOfFd(int fd)
 
 } // namespace
 
-Bytes responseBytes(uint8_t cmdCode, uint8_t flags, const Bytes& payload, uint8_t reserved, uint8_t cmdClass,
-                    int dataSizeOverride)
-{
-    uint16_t dataSize = static_cast<uint16_t>(dataSizeOverride >= 0 ? dataSizeOverride : static_cast<int>(payload.size()));
-    Bytes bytes(8 + payload.size(), 0);
-    bytes[0] = OVRA_SCAN_CMD_START;
-    bytes[1] = cmdClass;
-    bytes[2] = cmdCode;
-    bytes[4] = static_cast<unsigned char>(dataSize & 0xFF);
-    bytes[5] = static_cast<unsigned char>(dataSize >> 8);
-    bytes[6] = flags;
-    bytes[7] = reserved;
-    std::copy(payload.begin(), payload.end(), bytes.begin() + 8);
-    return bytes;
-}
-
-Bytes recordHeader(uint8_t status, uint16_t dataSize)
-{
-    Bytes payload(OVRA_SCAN_RECORD_HEADER_PAYLOAD, 0);
-    payload[0] = status;
-    return responseBytes(OVRA_SCAN_CODE_RECORD, 0x80, payload, 0, OVRA_SCAN_CLASS_SCAN, dataSize);
-}
-
 void pushImageRecord(std::deque<Bytes>& stream, const Bytes& image)
 {
-    stream.push_back(recordHeader(SCAN_STATUS_OPERATION_CONTINUOUS,
-                                  static_cast<uint16_t>(OVRA_SCAN_RECORD_HEADER_PAYLOAD + image.size())));
+    stream.push_back(ScanImageRecordHeader(image.size()));
     stream.push_back(image);
 }
 
 void pushStatusRecord(std::deque<Bytes>& stream, uint8_t status)
 {
-    stream.push_back(recordHeader(status, OVRA_SCAN_RECORD_HEADER_PAYLOAD));
+    stream.push_back(ScanStatusRecord(status));
 }
 
 FakeUsbBed::FakeUsbBed()
@@ -201,7 +177,8 @@ FakeUsbBed::~FakeUsbBed()
     ovra_set_usb_ioctl(nullptr);
     ovra_set_usb_paths({});
     g_bed = nullptr;
-    removeTree(m_root);
+    std::error_code ignored;
+    std::filesystem::remove_all(m_root, ignored);
 }
 
 stFakeUsbDevice& FakeUsbBed::addDevice(const std::string& bus, const std::string& name, const stFakeUsbDevice& device)

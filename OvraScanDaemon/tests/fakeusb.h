@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ovrascannerusb.h"
+#include "scannerreplies.h"
 
 #include <cstdint>
 #include <deque>
@@ -11,7 +12,7 @@
 #include <string>
 #include <vector>
 
-using Bytes = std::vector<unsigned char>;
+using Bytes = ScanBytes;
 
 struct stFakeUsbDevice {
     uint16_t vid = 0;
@@ -49,11 +50,6 @@ struct stFakeUsbDevice {
     bool failEndpointRequests = false;
 };
 
-// A response header (class 0x53 unless given) with payload bytes after it.
-Bytes responseBytes(uint8_t cmdCode, uint8_t flags, const Bytes& payload = {}, uint8_t reserved = 0,
-                    uint8_t cmdClass = OVRA_SCAN_CLASS_SCAN, int dataSizeOverride = -1);
-// A record header (1B 53 02) with the given status and dataSize.
-Bytes recordHeader(uint8_t status, uint16_t dataSize);
 // Pushes a record carrying image bytes: its header, then the bytes.
 void pushImageRecord(std::deque<Bytes>& stream, const Bytes& image);
 // Pushes a status record (no image bytes).

@@ -20,26 +20,6 @@
 
 extern char** environ;
 
-std::string makeInstallRoot(const char* tag, bool withScanDir)
-{
-    char pattern[128];
-    snprintf(pattern, sizeof(pattern), "/tmp/ovrascand_%s_XXXXXX", tag);
-    std::string root = mkdtemp(pattern);
-    setenv("OVRA_INSTALL_ROOT", root.c_str(), 1);
-    if (withScanDir)
-        mkdir((root + "/scan").c_str(), 0755);
-    return root;
-}
-
-void removeTree(const std::string& path)
-{
-    if (path.rfind("/tmp/ovrascand_", 0) != 0)
-        return;
-    std::string command = "rm -rf '" + path + "'";
-    int ignored = system(command.c_str());
-    (void)ignored;
-}
-
 bool fileExists(const std::string& path)
 {
     struct stat info;

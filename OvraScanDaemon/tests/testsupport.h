@@ -2,6 +2,7 @@
 // a client side for the scan client protocol.
 #pragma once
 
+#include "installroot.h"
 #include "ovrascanprotocol.h"
 
 #include <cstdint>
@@ -10,10 +11,6 @@
 #include <string>
 #include <vector>
 
-// Makes a fresh folder under /tmp and points OVRA_INSTALL_ROOT at it; the
-// scan directory is created unless withScanDir is false.
-std::string makeInstallRoot(const char* tag, bool withScanDir = true);
-void removeTree(const std::string& path);
 
 bool fileExists(const std::string& path);
 std::string readFile(const std::string& path);

@@ -172,9 +172,9 @@ void scannerCommandsThroughTheConnection()
     FakeUsbBed bed;
     bed.useAsUsbPath();
     stFakeUsbDevice& dev = bed.addDevice("001", "001", scannerDevice(1, u"SER1"));
-    dev.answers[0x5304] = responseBytes(0x04, 0x80, {}, ADF_STATUS_PAPER_JAM);
-    dev.answers[0x5305] = responseBytes(0x05, 0x88);
-    dev.answers[0x5303] = responseBytes(0x03, 0x80, {3, 4, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 2, 0, 5, 0});
+    dev.answers[0x5304] = ScanResponse(0x04, 0x80, {}, ADF_STATUS_PAPER_JAM);
+    dev.answers[0x5305] = ScanResponse(0x05, 0x88);
+    dev.answers[0x5303] = ScanResponse(0x03, 0x80, {3, 4, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 2, 0, 5, 0});
     stConnection c;
     int32_t count = 0;
     std::vector<USBFindDevRes> devs = findDevices(c.fd, c_vid, 1, true, count);
@@ -204,6 +204,70 @@ void scannerCommandsThroughTheConnection()
     CHECK_EQ(props.st.sources, 5);
 }
 
+// A command that names a handle: how its request is sent for a handle and how the
+// result is read from its reply.
+struct stHandleCommand {
+    scanCommandType command;
+    void (*send)(int fd, int32_t command, int32_t handle);
+    int32_t (*result)(int fd);
+};
+
+// The request with every field zero but the handle.
+template <typename Req>
+void sendForHandle(int fd, int32_t command, int32_t handle)
+{
+    Req req;
+    memset(&req, 0, sizeof(req));
+    req.devfd = handle;
+    sendCommand(fd, command, req);
+}
+
+void sendForEndpoint(int fd, int32_t command, int32_t handle)
+{
+    USBClearDevEpReq req = {handle, OVRA_SCAN_EP_IN};
+    sendCommand(fd, command, req);
+}
+
+void sendNetAbort(int fd, int32_t command, int32_t handle)
+{
+    TCPScanAbortReq req;
+    memset(&req, 0, sizeof(req));
+    req.socket.tcpFromScanner = handle;
+    strcpy(req.socket.szScannerIP, "127.0.0.106");
+    sendCommand(fd, command, req);
+}
+
+int32_t plainResult(int fd)
+{
+    return recvRecord<int32_t>(fd);
+}
+
+// A refused start still names a well-formed scan.
+int32_t startResult(int fd)
+{
+    USBScanStartRes start = recvRecord<USBScanStartRes>(fd);
+    CHECK(isScanBaseName(start.fileName));
+    return start.result;
+}
+
+const stHandleCommand c_handleCommands[] = {
+    {USB_OPEN_DEV, sendForHandle<USBCommonReq>, plainResult},
+    {USB_CLOSE_DEV, sendForHandle<USBCommonReq>, plainResult},
+    {USB_SCAN_UNLOCK, sendForHandle<USBCommonReq>, plainResult},
+    {USB_SCAN_POWERON, sendForHandle<USBCommonReq>, plainResult},
+    {USB_SCAN_GETSIZES, sendForHandle<USBCommonReq>, plainResult},
+    {USB_CLEAR_DEV, sendForEndpoint, plainResult},
+    {USB_RESET_DEVEP, sendForEndpoint, plainResult},
+    {USB_SCAN_LOCK, sendForHandle<USBScanLockReq>, plainResult},
+    {USB_SCAN_ADFSTATUS, sendForHandle<USBCommonReq>,
+     [](int fd) { return recvRecord<USBScanAdfStatusRes>(fd).result; }},
+    {USB_SCAN_DEVPROPERTIES, sendForHandle<USBCommonReq>,
+     [](int fd) { return recvRecord<USBScanDevicePropertiesRes>(fd).result; }},
+    {USB_SCAN_START, sendForHandle<USBCommonReq>, startResult},
+    {USB_REOPEN_DEV, sendForHandle<USBReopenDevReq>, [](int fd) { return recvRecord<USBReopenDevRes>(fd).ret; }},
+    {TCP_SCAN_ABORT, sendNetAbort, plainResult},
+};
+
 void handlesOfOthersAreRefused()
 {
     FakeUsbBed bed;
@@ -212,44 +276,14 @@ void handlesOfOthersAreRefused()
     // Descriptors that exist in the connection process but were not opened
     // as devices by it: standard descriptors, the client socket, the logs.
     for (int32_t h : {0, 1, 2, 3, 4, 5, 6, -1, 1000}) {
-        CHECK_EQ(intReply(c.fd, USB_OPEN_DEV, h), 9);
-        CHECK_EQ(intReply(c.fd, USB_CLOSE_DEV, h), 9);
-        CHECK_EQ(intReply(c.fd, USB_SCAN_UNLOCK, h), 9);
-        CHECK_EQ(intReply(c.fd, USB_SCAN_POWERON, h), 9);
-        CHECK_EQ(intReply(c.fd, USB_SCAN_GETSIZES, h), 9);
-        USBClearDevEpReq clear = {h, 0x82};
-        sendCommand(c.fd, USB_CLEAR_DEV, clear);
-        CHECK_EQ(recvRecord<int32_t>(c.fd), 9);
-        sendCommand(c.fd, USB_RESET_DEVEP, clear);
-        CHECK_EQ(recvRecord<int32_t>(c.fd), 9);
-        USBScanLockReq lock;
-        memset(&lock, 0, sizeof(lock));
-        lock.devfd = h;
-        sendCommand(c.fd, USB_SCAN_LOCK, lock);
-        CHECK_EQ(recvRecord<int32_t>(c.fd), 9);
-        USBCommonReq req = {h};
-        sendCommand(c.fd, USB_SCAN_ADFSTATUS, req);
-        CHECK_EQ(recvRecord<USBScanAdfStatusRes>(c.fd).result, 9);
-        sendCommand(c.fd, USB_SCAN_DEVPROPERTIES, req);
-        CHECK_EQ(recvRecord<USBScanDevicePropertiesRes>(c.fd).result, 9);
-        sendCommand(c.fd, USB_SCAN_START, req);
-        USBScanStartRes start = recvRecord<USBScanStartRes>(c.fd);
-        CHECK_EQ(start.result, 9);
-        CHECK(isScanBaseName(start.fileName));
-        USBReopenDevReq reopen;
-        memset(&reopen, 0, sizeof(reopen));
-        reopen.devfd = h;
-        sendCommand(c.fd, USB_REOPEN_DEV, reopen);
-        CHECK_EQ(recvRecord<USBReopenDevRes>(c.fd).ret, 9);
-        TCPScanAbortReq abort;
-        memset(&abort, 0, sizeof(abort));
-        abort.socket.tcpFromScanner = h;
-        strcpy(abort.socket.szScannerIP, "127.0.0.106");
-        sendCommand(c.fd, TCP_SCAN_ABORT, abort);
-        CHECK_EQ(recvRecord<int32_t>(c.fd), 9);
+        for (const stHandleCommand& row : c_handleCommands) {
+            row.send(c.fd, row.command, h);
+            if (!CHECK_EQ(row.result(c.fd), OVRA_STATUS_IO_ERROR))
+                fprintf(stderr, "  command %d, handle %d\n", row.command, h);
+        }
     }
     // The connection is still served, the logs still written.
-    CHECK_EQ(intReply(c.fd, USB_OPEN_DEV, 3), 9);
+    CHECK_EQ(intReply(c.fd, USB_OPEN_DEV, 3), OVRA_STATUS_IO_ERROR);
     CHECK(logContains(scanInfoLogPath(), "[OvraScanSDK] USB_OPEN_DEV result 9\n"));
     CHECK(!logContains(scanInfoLogPath(), "kill -9"));   // no scan ran: nothing to kill
 }
@@ -363,7 +397,7 @@ void pushUsbPages(stFakeUsbDevice& dev, int seed, int pages)
         Bytes image = pageImage(seed, p, 2500 + 100 * p);
         pushImageRecord(dev.scanStream, Bytes(image.begin(), image.begin() + 1000));
         pushImageRecord(dev.scanStream, Bytes(image.begin() + 1000, image.end()));
-        dev.scanStream.push_back(responseBytes(0x02, 0x80));   // a record without payload
+        dev.scanStream.push_back(ScanResponse(0x02, 0x80));   // a record without payload
         pushStatusRecord(dev.scanStream, SCAN_STATUS_END_OF_PAGE);
     }
     pushStatusRecord(dev.scanStream, SCAN_STATUS_END_OF_DATA);
@@ -720,7 +754,8 @@ void networkQueries()
 int main()
 {
     signal(SIGPIPE, SIG_IGN);
-    g_root = makeInstallRoot("conn");
+    const TestInstallRoot root("conn", {"scan"});
+    g_root = root.Path();
     OvraInitDbg();
     int ret = testcheck::run({
         TEST_CASE(undefinedAndShortCommands),
@@ -740,6 +775,5 @@ int main()
     if (g_netSkipped)
         printf("SKIPPED: network scanner cases need root (binding port 80)\n");
     OvraCloseDbg();
-    removeTree(g_root);
     return ret;
 }

@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstring>
 #include <dirent.h>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <set>
@@ -152,7 +153,7 @@ pid_t findDetachedDaemon(uint16_t port)
 void detachedStart()
 {
     const uint16_t port = 27142;
-    removeTree(g_root + "/scan");   // the daemon makes its scan directory
+    std::filesystem::remove_all(g_root + "/scan");   // the daemon makes its scan directory
     rmdir((g_root + "/scan").c_str());
     pid_t launcher = startDaemon(port, false);
     CHECK_EQ(waitExit(launcher, 5000), 0);   // the parent leaves at once
@@ -273,7 +274,8 @@ void twentyClientsScanAtOnce()
 int main()
 {
     signal(SIGPIPE, SIG_IGN);
-    g_root = makeInstallRoot("daemon", false);   // the daemon makes its scan directory
+    const TestInstallRoot root("daemon");   // the daemon makes its scan directory
+    g_root = root.Path();
     int ret = testcheck::run({
         TEST_CASE(listenerOnLoopbackLogsAndQuit),
         TEST_CASE(detachedStart),
@@ -281,6 +283,5 @@ int main()
     });
     if (g_netSkipped)
         printf("SKIPPED: network scanner cases need root (binding port 80)\n");
-    removeTree(g_root);
     return ret;
 }

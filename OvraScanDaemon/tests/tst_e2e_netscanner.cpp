@@ -20,7 +20,6 @@ namespace {
 using namespace std::chrono_literals;
 
 const uint16_t c_port = 27144;
-std::string g_root;
 bool g_skipped = false;
 
 pid_t startDaemon()
@@ -271,11 +270,10 @@ void attributeReplyInParts()
 int main()
 {
     signal(SIGPIPE, SIG_IGN);
-    g_root = makeInstallRoot("e2enet");
+    const TestInstallRoot root("e2enet", {"scan"});
     pid_t daemon = startDaemon();
     if (!daemonStillRunning(daemon)) {
         fprintf(stderr, "FAIL: the daemon did not start (port %u busy?)\n", c_port);
-        removeTree(g_root);
         return 1;
     }
     int ret = testcheck::run({
@@ -289,6 +287,5 @@ int main()
     waitpid(daemon, &status, 0);
     if (g_skipped)
         printf("SKIPPED: the network scanner emulator needs root to bind port 80\n");
-    removeTree(g_root);
     return ret;
 }

@@ -281,14 +281,13 @@ void abortMidScan(ovraemu::UsbScannerBed& bed, int id)
 int main()
 {
     signal(SIGPIPE, SIG_IGN);
-    std::string root = makeInstallRoot("e2eusb");
+    const TestInstallRoot root("e2eusb", {"scan"});
     ovraemu::UsbScannerBed bed;   // points UMOCKDEV_DIR at its testbed for the daemon
     int first = bed.AddScanner(c_vid, 1, "E2E-1");
     bed.AddScanner(c_vid, 2, "E2E-2", "Ovra", "Сканер MFP");
     pid_t daemon = startDaemon();
     if (!daemonStillRunning(daemon)) {
         fprintf(stderr, "FAIL: the daemon did not start (port %u busy?)\n", c_port);
-        removeTree(root);
         return 1;
     }
     g_fd = connectLoopback(c_port);
@@ -302,6 +301,5 @@ int main()
     signalProcess(daemon, SIGQUIT);
     int status = 0;
     waitpid(daemon, &status, 0);
-    removeTree(root);
     return ret;
 }

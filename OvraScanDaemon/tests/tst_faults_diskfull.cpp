@@ -201,10 +201,9 @@ int main()
     signal(SIGPIPE, SIG_IGN);
     if (!runsAsRoot("a tmpfs for the scan directory (and port 80 of the scanner emulator)"))
         return c_iSkipped;
-    const std::string root = makeInstallRoot("faultdisk");
+    const TestInstallRoot root("faultdisk", {"scan"});
     // The mount namespace is made before any thread exists, so the whole process moves.
-    const int ret = runWithDaemon(root);
-    umount2((root + "/scan").c_str(), MNT_DETACH);
-    removeTree(root);
+    const int ret = runWithDaemon(root.Path());
+    umount2(root.FilePath("scan").c_str(), MNT_DETACH);
     return ret;
 }

@@ -178,7 +178,7 @@ int main()
     signal(SIGPIPE, SIG_IGN);
     if (!runsAsRoot("the network scanner emulator (port 80)"))
         return c_iSkipped;
-    const std::string root = makeInstallRoot("faultnet");
+    const TestInstallRoot root("faultnet", {"scan"});
     setenv("OVRA_SCAN_DAEMON_PAGE_LIMIT", c_szPageLimit, 1);
     const pid_t daemon = startFaultDaemon(c_port);
     int ret = daemon < 0 ? 1 : testcheck::run({
@@ -187,6 +187,5 @@ int main()
         TEST_CASE(pageOverTheLimitIsRemoved),
     });
     stopFaultDaemon(daemon);
-    removeTree(root);
     return ret;
 }

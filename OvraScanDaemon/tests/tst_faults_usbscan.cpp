@@ -228,7 +228,7 @@ void firstRecordAfterTheWarmUp(ovraemu::UsbScannerBed& bed)
 int main()
 {
     signal(SIGPIPE, SIG_IGN);
-    const std::string root = makeInstallRoot("faultusb");
+    const TestInstallRoot root("faultusb", {"scan"});
     ovraemu::UsbScannerBed bed;   // points UMOCKDEV_DIR of the daemon at its testbed
     const int id = bed.AddScanner(c_vid, c_pid, c_szSerial);
     // The daemon's connection and data processes share one open device node.
@@ -243,6 +243,5 @@ int main()
         {"firstRecordAfterTheWarmUp", [&] { firstRecordAfterTheWarmUp(bed); }},
     });
     stopFaultDaemon(daemon);
-    removeTree(root);
     return ret;
 }

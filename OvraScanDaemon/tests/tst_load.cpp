@@ -263,16 +263,13 @@ int main()
 {
     signal(SIGPIPE, SIG_IGN);
     prctl(PR_SET_CHILD_SUBREAPER, 1);
-    g_root = makeInstallRoot("load");
-    if (!startScanners()) {
-        removeTree(g_root);
+    TestInstallRoot root("load", {"scan"});
+    g_root = root.Path();
+    if (!startScanners())
         return c_skipped;
-    }
     g_daemon = startServingDaemon(OVRA_SCAN_DAEMON_PATH, c_port);
-    if (g_daemon < 0) {
-        removeTree(g_root);
+    if (g_daemon < 0)
         return 1;
-    }
     int ret = testcheck::run({
         TEST_CASE(repliesInPartsAreNotHeldBack),
         TEST_CASE(sixtyFourClientsAtOnce),
@@ -283,9 +280,9 @@ int main()
         waitForExit(g_daemon, 5000);
     }
     g_scanners.clear();
-    if (ret == 0)
-        removeTree(g_root);
-    else
+    if (ret != 0) {
+        root.Keep();
         fprintf(stderr, "the daemon's logs are kept in %s/scan\n", g_root.c_str());
+    }
     return ret;
 }

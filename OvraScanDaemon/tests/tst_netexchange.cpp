@@ -221,7 +221,7 @@ void streamBlocksFromASocketPair()
 
 int main()
 {
-    std::string root = makeInstallRoot("netx");
+    const TestInstallRoot root("netx", {"scan"});
     OvraInitDbg();
     bool skipped = false;
     int ret = testcheck::run({
@@ -235,6 +235,5 @@ int main()
     if (skipped)
         printf("SKIPPED: the HTTP port 80 tests need root (binding port 80)\n");
     OvraCloseDbg();
-    removeTree(root);
     return ret;
 }

@@ -175,7 +175,7 @@ void splittingLines()
 
 int main()
 {
-    std::string root = makeInstallRoot("nettext");
+    const TestInstallRoot root("nettext", {"scan"});
     int ret = testcheck::run({
         TEST_CASE(flatbedJobBodyFieldByField),
         TEST_CASE(feederJobs),
@@ -187,6 +187,5 @@ int main()
         TEST_CASE(splittingLines),
     });
     OvraCloseDbg();
-    removeTree(root);
     return ret;
 }

@@ -13,11 +13,11 @@
 
 namespace {
 
-std::string g_root;
+const TestInstallRoot* g_root = nullptr;
 
 std::string scanDir()
 {
-    return g_root + "/scan/";
+    return g_root->FilePath("scan/");
 }
 
 void namesOfScansAndPages()
@@ -64,7 +64,7 @@ void abortRemovesOnlyThatScansPages()
     for (const char* name : files)
         writeFile(dir + name, "page");
     mkdir((dir + "ovrascandata_7_1_5.tmp").c_str(), 0755);  // a folder with a page file's name
-    std::string outside = g_root + "/precious";
+    std::string outside = g_root->FilePath("precious");
     writeFile(outside, "keep");
     CHECK_EQ(symlink(outside.c_str(), (dir + "ovrascandata_7_1_9.tmp").c_str()), 0);
 
@@ -97,7 +97,7 @@ void abortWithUnsafeNamesRemovesNothing()
     CHECK(fileExists(dir + "ovrascandata_9_0_0.tmp"));
     CHECK(fileExists(scanInfoLogPath()));
     CHECK(fileExists(scanErrLogPath()));
-    CHECK_EQ(deleteFileList((g_root + "/missing").c_str(), (dir + "ovrascandata_9_0").c_str()), -1);
+    CHECK_EQ(deleteFileList(g_root->FilePath("missing").c_str(), (dir + "ovrascandata_9_0").c_str()), -1);
 }
 
 void deleteFileTakesOnlyPageFiles()
@@ -105,7 +105,7 @@ void deleteFileTakesOnlyPageFiles()
     std::string dir = scanDir();
     OvraInitDbg();
     writeFile(dir + "ovrascandata_3_0_0.tmp", "page");
-    std::string outside = g_root + "/ovrascandata_3_0_0.tmp";
+    std::string outside = g_root->FilePath("ovrascandata_3_0_0.tmp");
     writeFile(outside, "keep");
     CHECK(!deletePageFile(outside.c_str()));
     CHECK(!deletePageFile(scanInfoLogPath().c_str()));
@@ -130,7 +130,7 @@ void pageFilesAreWrittenWhole()
     CHECK(!writePageData(-1, data.data(), data.size()));
 
     // A planted link is not followed.
-    std::string target = g_root + "/target";
+    std::string target = g_root->FilePath("target");
     writeFile(target, "keep");
     CHECK_EQ(symlink(target.c_str(), pageFileName(base, 3).c_str()), 0);
     CHECK_EQ(createPageFile(base, 3), -1);
@@ -155,7 +155,7 @@ void logsTruncateThenAppend()
 
 void missingScanDirectory()
 {
-    std::string root = makeInstallRoot("nodir", false);
+    const TestInstallRoot root("nodir");
     CHECK(!OvraInitDbg());
     OvraLogInfo("goes nowhere");   // must not crash
     OvraLogErr("goes nowhere");
@@ -163,17 +163,17 @@ void missingScanDirectory()
     CHECK_EQ(createPageFile(scanBaseName(1, 0), 0), -1);
     CHECK(ensureScanDir());
     CHECK(OvraInitDbg());
-    CHECK(fileExists(root + "/scan/ovra_scan_info.log"));
+    CHECK(fileExists(root.FilePath("scan/ovra_scan_info.log")));
     OvraCloseDbg();
-    removeTree(root);
-    setenv("OVRA_INSTALL_ROOT", g_root.c_str(), 1);
+    g_root->Use();
 }
 
 } // namespace
 
 int main()
 {
-    g_root = makeInstallRoot("files");
+    const TestInstallRoot root("files", {"scan"});
+    g_root = &root;
     int ret = testcheck::run({
         TEST_CASE(namesOfScansAndPages),
         TEST_CASE(onlyPageFilesOfTheScanDirectoryMatch),
@@ -185,6 +185,5 @@ int main()
         TEST_CASE(missingScanDirectory),
     });
     OvraCloseDbg();
-    removeTree(g_root);
     return ret;
 }

@@ -8,12 +8,12 @@
 #include "usbscanner.h"
 
 #include <cstdlib>
+#include <iterator>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace {
 
-std::string g_root;
 
 // A fresh fake scanner on its own descriptor.
 struct stScannerFixture {
@@ -72,16 +72,26 @@ void responseFlagsAsStatus()
 void plainCommandHeaders()
 {
     stScannerFixture f;
-    CHECK_EQ(ScanStart(f.fd), 0);
-    CHECK_EQ(ScanUnlock(f.fd), 0);
-    CHECK_EQ(ScanGetScanSizes(f.fd), 0);
-    CHECK_EQ(ScanPowerOn(f.fd), 0);
-    CHECK_EQ(ScanAbort(f.fd), 0);
-    CHECK((header(*f.dev, 0) == Bytes{0x1B, 0x53, 0x01, 0, 0, 0, 0x80, 0}));
-    CHECK((header(*f.dev, 1) == Bytes{0x1B, 0x53, 0x06, 0, 0, 0, 0x80, 0}));
-    CHECK((header(*f.dev, 2) == Bytes{0x1B, 0x53, 0x0A, 0, 0, 0, 0x80, 0}));
-    CHECK((header(*f.dev, 3) == Bytes{0x1B, 0x44, 0x04, 0, 0, 0, 0x80, 0}));
-    CHECK((header(*f.dev, 4) == Bytes{0x1B, 0x53, 0x0F, 0, 0, 0, 0x80, 0}));
+    // The commands without a payload, and the class and code of the header each one writes.
+    const struct {
+        int (*send)(int fd);
+        uint8_t cmdClass;
+        uint8_t cmdCode;
+    } rows[] = {
+        {ScanStart, OVRA_SCAN_CLASS_SCAN, OVRA_SCAN_CODE_START},
+        {ScanUnlock, OVRA_SCAN_CLASS_SCAN, OVRA_SCAN_CODE_UNLOCK},
+        {ScanGetScanSizes, OVRA_SCAN_CLASS_SCAN, OVRA_SCAN_CODE_GET_SCAN_SIZES},
+        {[](int fd) { return ScanPowerOn(fd); }, OVRA_SCAN_CLASS_POWER, OVRA_SCAN_CODE_POWER_ON},
+        {ScanAbort, OVRA_SCAN_CLASS_SCAN, OVRA_SCAN_CODE_ABORT},
+    };
+    for (const auto& row : rows)
+        CHECK_EQ(row.send(f.fd), OVRA_STATUS_GOOD);
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        const Bytes expected = {OVRA_SCAN_CMD_START, rows[i].cmdClass, rows[i].cmdCode, 0, 0, 0,
+                                OVRA_SCAN_FLAG_COMMAND, 0};
+        if (!CHECK(header(*f.dev, i) == expected))
+            fprintf(stderr, "  command %zu (code 0x%02x)\n", i, rows[i].cmdCode);
+    }
     CHECK_EQ(f.dev->resets, 1);         // the abort resets the device
     CHECK(f.dev->responses.empty());    // and reads no response
 }
@@ -90,7 +100,7 @@ void responsePayloads()
 {
     stScannerFixture f;
     Bytes props = {1, 2, 1, 3, 4, 5, 0, 0, 0x78, 0x56, 0x34, 0x12, 0x22, 0x11, 0x07, 0};
-    f.dev->answers[0x5303] = responseBytes(0x03, 0x80, props);
+    f.dev->answers[0x5303] = ScanResponse(0x03, 0x80, props);
     ResScanDeviceProperties got = {};
     CHECK_EQ(ScanDeviceProperties(f.fd, &got), 0);
     CHECK_EQ(got.majorVersion, 1);
@@ -101,16 +111,16 @@ void responsePayloads()
     CHECK_EQ(got.common.cmdCode, 0x03);
 
     // The feeder status is header byte 7, even without a payload.
-    f.dev->answers[0x5304] = responseBytes(0x04, 0x80, {}, ADF_STATUS_LOADED);
+    f.dev->answers[0x5304] = ScanResponse(0x04, 0x80, {}, ADF_STATUS_LOADED);
     ADFStatus adf = ADF_STATUS_UNKNOWN;
     CHECK_EQ(ScanADFStatus(f.fd, &adf), 0);
     CHECK_EQ(adf, ADF_STATUS_LOADED);
-    f.dev->answers[0x5304] = responseBytes(0x04, 0x82, {}, ADF_STATUS_PAPER_JAM);
+    f.dev->answers[0x5304] = ScanResponse(0x04, 0x82, {}, ADF_STATUS_PAPER_JAM);
     adf = ADF_STATUS_UNKNOWN;
     CHECK_EQ(ScanADFStatus(f.fd, &adf), 9);
     CHECK_EQ(adf, ADF_STATUS_UNKNOWN);
 
-    f.dev->answers[0x4404] = responseBytes(0x04, 0x80, {12, 0}, 0, 0x44);
+    f.dev->answers[0x4404] = ScanResponse(0x04, 0x80, {12, 0}, 0, 0x44);
     CHECK_EQ(ScanPowerOn(f.fd), 0);
     CHECK(logContains(scanInfoLogPath(),
                       "[OvraScanSDK] ScanPowerOn Sleep: 12 seconds for the scanner to warm prior to scanning.\n"));
@@ -121,20 +131,20 @@ void responseSkipsAndLimits()
     stScannerFixture f;
     // Stray records and one abort response ahead of the answer are skipped.
     f.dev->answerCommands = false;
-    f.dev->responses.push_back(recordHeader(0, 100));
-    f.dev->responses.push_back(recordHeader(7, 23));
-    f.dev->responses.push_back(responseBytes(0x0F, 0x80));
-    f.dev->responses.push_back(responseBytes(0x01, 0x88));
+    f.dev->responses.push_back(ScanRecordHeader(0, 100));
+    f.dev->responses.push_back(ScanRecordHeader(7, 23));
+    f.dev->responses.push_back(ScanResponse(0x0F, 0x80));
+    f.dev->responses.push_back(ScanResponse(0x01, 0x88));
     CHECK_EQ(ScanStart(f.fd), 9);
     CHECK(f.dev->responses.empty());
     CHECK(logContains(scanInfoLogPath(), "[OvraScanSDK] ScanRecord Response recieve. Retry read.\n"));
     CHECK(logContains(scanInfoLogPath(), "[OvraScanSDK] ScanAbort Response recieve. Retry read.\n"));
 
     // dataSize 193 or more: 10 without looking at the flag.
-    f.dev->responses.push_back(responseBytes(0x05, 0x80, {}, 0, 0x53, 193));
+    f.dev->responses.push_back(ScanResponse(0x05, 0x80, {}, 0, 0x53, 193));
     CHECK_EQ(ResponseScanner(f.fd, CMD_TYPE_SCAN_LOCK), 10);
     CHECK(logContains(scanErrLogPath(), "[OvraScanSDK] m_ResComBuf is too small. needed = 201\n"));
-    f.dev->responses.push_back(responseBytes(0x05, 0x80, Bytes(184, 0), 0, 0x53, 192));
+    f.dev->responses.push_back(ScanResponse(0x05, 0x80, Bytes(184, 0), 0, 0x53, 192));
     CHECK_EQ(ResponseScanner(f.fd, CMD_TYPE_SCAN_LOCK), 0);
 
     // Nothing in time is "busy", not success; a fragment is an I/O error.
@@ -217,9 +227,9 @@ void lockCommandBytes()
     CHECK_EQ(lock.depth, 3);
 
     // A scanner that is locked by someone else.
-    f.dev->answers[0x5305] = responseBytes(0x05, 0x88);
+    f.dev->answers[0x5305] = ScanResponse(0x05, 0x88);
     CHECK_EQ(ScanLock(f.fd, &info), 3);
-    f.dev->answers[0x5305] = responseBytes(0x05, 0x89);
+    f.dev->answers[0x5305] = ScanResponse(0x05, 0x89);
     CHECK_EQ(ScanLock(f.fd, &info), 9);
 }
 
@@ -241,11 +251,11 @@ void recordStatuses()
         CHECK_EQ(static_cast<int>(st), c.status);   // stored even for unknown statuses
     }
     // A record without payload and the device's abort leave the status alone.
-    f.dev->scanStream.push_back(responseBytes(0x02, 0x80));
+    f.dev->scanStream.push_back(ScanResponse(0x02, 0x80));
     st = SCAN_STATUS_END_OF_PAGE;
     CHECK_EQ(ScanRecord(f.fd, &st, &buf, &bufSize, &readSize), 0);
     CHECK_EQ(st, SCAN_STATUS_END_OF_PAGE);
-    f.dev->scanStream.push_back(responseBytes(0x0F, 0x80));
+    f.dev->scanStream.push_back(ScanResponse(0x0F, 0x80));
     CHECK_EQ(ScanRecord(f.fd, &st, &buf, &bufSize, &readSize), 2);
     CHECK_EQ(st, SCAN_STATUS_END_OF_PAGE);
     // Nothing arrives in time; the device is gone.
@@ -283,14 +293,14 @@ void recordImageData()
     CHECK_EQ(buf[59999], 0xCD);
 
     // Status 0 announcing less than its own header: an error, nothing read.
-    f.dev->scanStream.push_back(recordHeader(0, 22));
+    f.dev->scanStream.push_back(ScanRecordHeader(0, 22));
     readSize = 77;
     CHECK_EQ(ScanRecord(f.fd, &st, &buf, &bufSize, &readSize), 9);
     CHECK(f.dev->scanStream.empty());
     CHECK(logContains(scanErrLogPath(), "[OvraScanSDK] ScanRecord dataSize too small: 22\n"));
 
     // Image bytes that never come.
-    f.dev->scanStream.push_back(recordHeader(0, 23 + 100));
+    f.dev->scanStream.push_back(ScanRecordHeader(0, 23 + 100));
     f.dev->scanStream.push_back(Bytes(40, 1));
     CHECK_EQ(ScanRecord(f.fd, &st, &buf, &bufSize, &readSize), 9);
     CHECK(logContains(scanErrLogPath(), "[OvraScanSDK] ReadWithRetry failed.\n"));
@@ -301,7 +311,7 @@ void recordImageData()
 
 int main()
 {
-    g_root = makeInstallRoot("usbcmd");
+    const TestInstallRoot root("usbcmd", {"scan"});
     int ret = testcheck::run({
         TEST_CASE(responseFlagsAsStatus),
         TEST_CASE(plainCommandHeaders),
@@ -313,6 +323,5 @@ int main()
         TEST_CASE(recordImageData),
     });
     OvraCloseDbg();
-    removeTree(g_root);
     return ret;
 }

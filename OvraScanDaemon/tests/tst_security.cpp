@@ -28,7 +28,7 @@ const char c_szNoScanner[] = "127.0.4.1";
 const int32_t c_notOpened = 1000;
 const int c_iTestIdleSeconds = 4;
 
-std::string g_root;
+const TestInstallRoot* g_root = nullptr;
 pid_t g_daemon = -1;
 
 int modeOf(const std::string& path)
@@ -81,7 +81,7 @@ void abortScan(int fd, const std::string& baseName)
 
 void filesKeepTheirModesUnderAnOpenUmask()
 {
-    std::string root = makeInstallRoot("secmodes", false);
+    const TestInstallRoot root("secmodes");
     mode_t old = umask(0);
     CHECK(ensureScanDir());
     CHECK(OvraInitDbg());
@@ -89,13 +89,12 @@ void filesKeepTheirModesUnderAnOpenUmask()
     CHECK(page >= 0);
     closePageFile(page);
     umask(old);
-    CHECK_EQ(modeOf(root + "/scan"), 0755);
+    CHECK_EQ(modeOf(root.FilePath("scan")), 0755);
     CHECK_EQ(modeOf(scanInfoLogPath()), 0644);
     CHECK_EQ(modeOf(scanErrLogPath()), 0644);
     CHECK_EQ(modeOf(pageFileName(scanBaseName(1, 0), 0)), 0644);
     OvraCloseDbg();
-    removeTree(root);
-    setenv("OVRA_INSTALL_ROOT", g_root.c_str(), 1);
+    g_root->Use();
 }
 
 // Page names are the only files a client can have deleted, from any connection
@@ -106,7 +105,7 @@ void onlyPagesGoNeverThroughALink()
     int a = connectLoopback(c_port);
     int b = connectLoopback(c_port);
     std::string scanA = reserveScan(a);
-    std::string outside = g_root + "/precious";
+    std::string outside = g_root->FilePath("precious");
     writeFile(outside, "keep");
     for (int page = 0; page < 2; ++page)
         writeFile(pageFileName(scanA, page), "page of A");
@@ -271,13 +270,12 @@ void stalledClientEndsOnQuit()
 int main()
 {
     signal(SIGPIPE, SIG_IGN);
-    g_root = makeInstallRoot("security");
+    const TestInstallRoot root("security", {"scan"});
+    g_root = &root;
     setenv("OVRA_SCAN_DAEMON_IDLE_SECONDS", std::to_string(c_iTestIdleSeconds).c_str(), 1);
     int daemon = g_daemon = startServingDaemon(OVRA_SCAN_DAEMON_PATH, c_port);
-    if (daemon < 0) {
-        removeTree(g_root);
+    if (daemon < 0)
         return 1;
-    }
     int ret = testcheck::run({
         TEST_CASE(filesKeepTheirModesUnderAnOpenUmask),
         TEST_CASE(onlyPagesGoNeverThroughALink),
@@ -289,6 +287,5 @@ int main()
     });
     signalProcess(daemon, SIGQUIT);
     waitForExit(daemon, 5000);
-    removeTree(g_root);
     return ret;
 }

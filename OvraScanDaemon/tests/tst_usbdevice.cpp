@@ -200,7 +200,8 @@ void noUsbDirectory()
 
 int main()
 {
-    g_root = makeInstallRoot("usbdev");
+    const TestInstallRoot root("usbdev", {"scan"});
+    g_root = root.Path();
     int ret = testcheck::run({
         TEST_CASE(bulkReadStopsAtShortPiece),
         TEST_CASE(bulkWriteInPieces),
@@ -213,6 +214,5 @@ int main()
         TEST_CASE(noUsbDirectory),
     });
     OvraCloseDbg();
-    removeTree(g_root);
     return ret;
 }

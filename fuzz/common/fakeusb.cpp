@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <vector>
 
 namespace ovrafuzz {
 
@@ -71,30 +70,14 @@ std::string UsbChunk(const std::string& bytes)
     return std::string(1, static_cast<char>(n)) + bytes.substr(0, n);
 }
 
+std::string UsbChunk(const std::vector<uint8_t>& bytes)
+{
+    return UsbChunk(std::string(bytes.begin(), bytes.end()));
+}
+
 std::string UsbFailedTransfer()
 {
     return std::string(1, static_cast<char>(c_byFailedTransfer));
-}
-
-std::string UsbResponse(uint8_t cmdClass, uint8_t cmdCode, uint8_t flags, const std::string& payload, uint8_t reserved)
-{
-    ResCommon header = {};
-    header.cmdStart = OVRA_SCAN_CMD_START;
-    header.cmdClass = cmdClass;
-    header.cmdCode = cmdCode;
-    header.dataSize = static_cast<uint16_t>(payload.size());
-    header.flags = flags;
-    header.reserved = reserved;
-    return std::string(reinterpret_cast<const char*>(&header), sizeof(header)) + payload;
-}
-
-std::string UsbRecordHeader(uint8_t status, uint16_t dataSize)
-{
-    std::string record = UsbResponse(OVRA_SCAN_CLASS_SCAN, OVRA_SCAN_CODE_RECORD, OVRA_SCAN_FLAG_COMMAND,
-                                     std::string(OVRA_SCAN_RECORD_HEADER_PAYLOAD, '\0'));
-    reinterpret_cast<ResCommon*>(record.data())->dataSize = dataSize;
-    record[sizeof(ResCommon)] = static_cast<char>(status);
-    return record;
 }
 
 } // namespace ovrafuzz

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace ovrafuzz {
 
@@ -20,11 +21,9 @@ constexpr size_t c_uMaxChunk = 0xFE;
 void PlayUsbScript(const uint8_t* data, size_t size);
 
 // Script building (seeds, canned devices): one chunk of the given bytes (cut to
-// c_uMaxChunk), a failing transfer, a response header and a scan record header.
+// c_uMaxChunk; the scanner's answers come from scannerreplies.h), a failing transfer.
 std::string UsbChunk(const std::string& bytes);
+std::string UsbChunk(const std::vector<uint8_t>& bytes);
 std::string UsbFailedTransfer();
-std::string UsbResponse(uint8_t cmdClass, uint8_t cmdCode, uint8_t flags, const std::string& payload = "",
-                        uint8_t reserved = 0);
-std::string UsbRecordHeader(uint8_t status, uint16_t dataSize);
 
 } // namespace ovrafuzz

@@ -6,6 +6,7 @@
 #include "ovraemu/netscanner.h"
 #include "scanlog.h"
 #include "scanpaths.h"
+#include "scannerreplies.h"
 #include "streamheaders.h"
 #include "attributes.h"
 #include "usbscanner.h"
@@ -63,32 +64,23 @@ stNetScannerAnswers MakeNetAnswers()
     return answers;
 }
 
-std::string Answer(uint8_t cmdClass, uint8_t cmdCode, const std::string& payload = "", uint8_t reserved = 0)
+std::string Answer(uint8_t cmdClass, uint8_t cmdCode, const ScanBytes& payload = {}, uint8_t reserved = 0)
 {
-    return UsbChunk(UsbResponse(cmdClass, cmdCode, OVRA_SCAN_FLAG_COMMAND, payload, reserved));
-}
-
-std::string StatusRecord(uint8_t status)
-{
-    return UsbChunk(UsbRecordHeader(status, OVRA_SCAN_RECORD_HEADER_PAYLOAD));
+    return UsbChunk(ScanResponse(cmdCode, OVRA_SCAN_RESPONSE_SUCCESS, payload, reserved, cmdClass));
 }
 
 std::string MakeUsbScan()
 {
-    const std::string image(40, '\x33');
-    ResScanDeviceProperties properties = {};
-    const std::string propertyPayload(reinterpret_cast<const char*>(&properties) + sizeof(ResCommon),
-                                      sizeof(properties) - sizeof(ResCommon));
+    const ScanBytes image(40, 0x33);
+    const ScanBytes propertyPayload(sizeof(ResScanDeviceProperties) - sizeof(ResCommon), 0);
     return Answer(OVRA_SCAN_CLASS_SCAN, OVRA_SCAN_CODE_LOCK)
-           + Answer(OVRA_SCAN_CLASS_POWER, OVRA_SCAN_CODE_POWER_ON, std::string(2, '\0'))
+           + Answer(OVRA_SCAN_CLASS_POWER, OVRA_SCAN_CODE_POWER_ON, ScanBytes(2, 0))
            + Answer(OVRA_SCAN_CLASS_SCAN, OVRA_SCAN_CODE_DEVICE_PROPERTIES, propertyPayload)
-           + Answer(OVRA_SCAN_CLASS_SCAN, OVRA_SCAN_CODE_ADF_STATUS, "", ADF_STATUS_LOADED)
-           + Answer(OVRA_SCAN_CLASS_SCAN, OVRA_SCAN_CODE_START) + StatusRecord(SCAN_STATUS_BEGIN_OF_SCAN)
-           + StatusRecord(SCAN_STATUS_BEGIN_OF_PAGE)
-           + UsbChunk(UsbRecordHeader(SCAN_STATUS_OPERATION_CONTINUOUS,
-                                      static_cast<uint16_t>(OVRA_SCAN_RECORD_HEADER_PAYLOAD + image.size())))
-           + UsbChunk(image) + StatusRecord(SCAN_STATUS_END_OF_PAGE) + StatusRecord(SCAN_STATUS_END_OF_DATA)
-           + Answer(OVRA_SCAN_CLASS_SCAN, OVRA_SCAN_CODE_UNLOCK);
+           + Answer(OVRA_SCAN_CLASS_SCAN, OVRA_SCAN_CODE_ADF_STATUS, {}, ADF_STATUS_LOADED)
+           + Answer(OVRA_SCAN_CLASS_SCAN, OVRA_SCAN_CODE_START) + UsbChunk(ScanStatusRecord(SCAN_STATUS_BEGIN_OF_SCAN))
+           + UsbChunk(ScanStatusRecord(SCAN_STATUS_BEGIN_OF_PAGE)) + UsbChunk(ScanImageRecordHeader(image.size()))
+           + UsbChunk(image) + UsbChunk(ScanStatusRecord(SCAN_STATUS_END_OF_PAGE))
+           + UsbChunk(ScanStatusRecord(SCAN_STATUS_END_OF_DATA)) + Answer(OVRA_SCAN_CLASS_SCAN, OVRA_SCAN_CODE_UNLOCK);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "netform.h"
 #include "ovrascannerusb.h"
 #include "printerstatebuilder.h"
+#include "scannerreplies.h"
 #include "scannerscripts.h"
 #include "settingsresponder.h"
 
@@ -144,8 +145,8 @@ void UsbScanner()
                   languages + StringDescriptor(u"Ovra") + languages + StringDescriptor(u"K246 Scanner \u00e9\u0416")
                       + languages + StringDescriptor(u"SN0001")));
 
-    const std::string abort = ovrafuzz::UsbChunk(ovrafuzz::UsbResponse(OVRA_SCAN_CLASS_SCAN, OVRA_SCAN_CODE_ABORT, 0x80));
-    const std::string refused = ovrafuzz::UsbChunk(ovrafuzz::UsbResponse(OVRA_SCAN_CLASS_SCAN, OVRA_SCAN_CODE_LOCK, 0x88));
+    const std::string abort = ovrafuzz::UsbChunk(ScanResponse(OVRA_SCAN_CODE_ABORT, OVRA_SCAN_RESPONSE_SUCCESS));
+    const std::string refused = ovrafuzz::UsbChunk(ScanResponse(OVRA_SCAN_CODE_LOCK, OVRA_SCAN_RESPONSE_REFUSED));
     Seed(target, "abort-refused-lock",
          UsbInput(std::string({7, 8, 3}), settings, abort + abort + refused + ovrafuzz::UsbFailedTransfer()));
 }

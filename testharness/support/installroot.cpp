@@ -19,6 +19,8 @@ TestInstallRoot::TestInstallRoot(const char* tag, const std::vector<std::string>
 
 TestInstallRoot::~TestInstallRoot()
 {
+    if (m_bKeep)
+        return;
     std::error_code ignored;
     std::filesystem::remove_all(m_strPath, ignored);
 }

@@ -24,6 +24,8 @@ public:
     std::string FilePath(const std::string& relative) const { return m_strPath + "/" + relative; }
     // Points OVRA_INSTALL_ROOT at this root again (the constructor does it once).
     void Use() const;
+    // Leaves the tree in place when the object goes (to look into after a failure).
+    void Keep() { m_bKeep = true; }
 
 #ifdef QT_CORE_LIB
     QString QPath() const { return QString::fromStdString(m_strPath); }
@@ -32,4 +34,5 @@ public:
 
 private:
     std::string m_strPath;
+    bool m_bKeep = false;
 };
