@@ -1,19 +1,9 @@
 #include "fwfixture.h"
 
 #include "modelinfo.h"
-#include "ovrapaths.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
-
-void WriteStatusFile(const QString& queueName)
-{
-    QDir().mkpath(OvraPaths::CfgDir());
-    QFile file(OvraPaths::StatusFile(queueName));
-    if (file.open(QIODevice::WriteOnly))
-        file.write(QByteArray(12, '\0'));
-}
 
 std::vector<uint8_t> FirmwareImage(size_t size)
 {

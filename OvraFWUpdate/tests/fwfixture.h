@@ -1,7 +1,6 @@
-// What the firmware helper's tests share besides the settings tool's fixture (a
-// temporary install root with a printer list, the message box answerer): status
-// files, firmware images, emulated printers of a model, and a driver for the file
-// dialog.
+// What the firmware helper's tests share besides the print service's files and the
+// settings tool's message box answerer: firmware images, emulated printers of a model,
+// and a driver for the file dialog.
 #pragma once
 
 #include "printerinfo.h"
@@ -30,9 +29,6 @@ void WaitForUpdateEnd(const Window& window, int timeoutMs = 120000)
         loop.exec();
     }
 }
-
-// The status file the print service keeps for a printer it reaches.
-void WriteStatusFile(const QString& queueName);
 
 // An image of `size` bytes with a pattern that changes every byte.
 std::vector<uint8_t> FirmwareImage(size_t size);

@@ -10,6 +10,7 @@
 #include "fwupdatetask.h"
 #include "modelinfo.h"
 #include "ovraprogram.h"
+#include "printerfiles.h"
 #include "settingfixture.h"
 #include "translation.h"
 #include "ui_widget.h"
@@ -104,8 +105,8 @@ private slots:
     // Through the window: three attempts, the message of the last one.
     void unplugMidTransfer()
     {
-        SettingFiles files;
-        files.WriteList({SettingFiles::Usb("Office", "K246FW0001", "K246")});
+        PrinterFiles files;
+        files.WriteList({PrinterFiles::Usb("Office", "K246FW0001", "K246")});
         QTemporaryDir images;
         const std::vector<uint8_t> image = FirmwareImage(1024 * 1024);
         const QString path = images.filePath("k246.fls");

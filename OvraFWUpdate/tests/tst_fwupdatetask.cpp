@@ -6,13 +6,13 @@
 #include "ovralog.h"
 #include "ovraprogram.h"
 #include "updateattempts.h"
+#include "installroot.h"
 
 #include <libusb-1.0/libusb.h>
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -48,7 +48,7 @@ int Send(std::vector<uint8_t>& image, const char* uri = c_szURI)
 class TestFWUpdateTask : public QObject
 {
     Q_OBJECT
-    QTemporaryDir m_root;
+    TestInstallRoot m_root{"fwupdatetask"};
     std::unique_ptr<UsbPrinterBed> m_bed;
 
     int AddPrinter(const std::string& serial = "K246FW0001")
@@ -77,8 +77,6 @@ class TestFWUpdateTask : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_root.isValid());
-        qputenv("OVRA_INSTALL_ROOT", m_root.path().toLocal8Bit());
         SetOvraProgram(en_Program_FWUpdate);
         SetLogEnable(true);
         QVERIFY(Ids().vid != 0);

@@ -12,9 +12,9 @@
 #include "serviceusb.h"
 
 #include "ovraemu/usbprinterbed.h"
+#include "installroot.h"
 
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <libusb-1.0/libusb.h>
@@ -55,7 +55,7 @@ QByteArray ExpectedFile(uint8_t statusCode)
 class TestFaultsUsbPoll : public QObject
 {
     Q_OBJECT
-    QScopedPointer<QTemporaryDir> m_root;
+    QScopedPointer<TestInstallRoot> m_root;
     QScopedPointer<UsbPrinterBed> m_bed;
     SharedPrinterList m_list;
     QScopedPointer<TrdGetPrinterStatus> m_worker;
@@ -77,8 +77,7 @@ class TestFaultsUsbPoll : public QObject
 private slots:
     void init()
     {
-        m_root.reset(new QTemporaryDir);
-        qputenv("OVRA_INSTALL_ROOT", m_root->path().toLocal8Bit());
+        m_root.reset(new TestInstallRoot("usbpoll"));
         m_bed.reset(new UsbPrinterBed);
         stPrinterManager entry;
         entry.stInfo.strName = "desk";

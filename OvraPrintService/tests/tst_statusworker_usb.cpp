@@ -10,8 +10,8 @@
 #include "utilprinterstatus.h"
 
 #include "ovraemu/usbprinterbed.h"
+#include "installroot.h"
 
-#include <QTemporaryDir>
 #include <libusb-1.0/libusb.h>
 #include <QThread>
 #include <QtTest>
@@ -77,7 +77,7 @@ QByteArray FileBytes(const QString& path)
 class TestStatusWorkerUsb : public QObject
 {
     Q_OBJECT
-    QScopedPointer<QTemporaryDir> m_root;
+    QScopedPointer<TestInstallRoot> m_root;
     SharedPrinterList m_list;
 
     void Bind(TrdGetPrinterStatus& worker, int index)
@@ -89,9 +89,8 @@ class TestStatusWorkerUsb : public QObject
 private slots:
     void init()
     {
-        m_root.reset(new QTemporaryDir);
-        qputenv("OVRA_INSTALL_ROOT", m_root->path().toLocal8Bit());
-        qputenv("CUPS_SERVER", (m_root->path() + "/no-cupsd.sock").toLocal8Bit());
+        m_root.reset(new TestInstallRoot("statusworker"));
+        qputenv("CUPS_SERVER", m_root->QFilePath("no-cupsd.sock").toLocal8Bit());
     }
 
     void statusFileHoldsSevenZerosAndTheReply()
@@ -240,7 +239,7 @@ private slots:
 
     void cancelledJobSendsExactlyOneCancel()
     {
-        PrivateCups cups(m_root->path() + "/cups");
+        PrivateCups cups(m_root->QFilePath("cups"));
         QString error;
         QVERIFY2(cups.Start(&error), qPrintable(error));
         QVERIFY2(cups.AddQueue("ovra-usb", "usb://Ovra/P2200DN?serial=USB0006", PrivateCups::PpdPath("ovra-p2200dn"), &error),

@@ -7,6 +7,7 @@
 #include "modelinfo.h"
 #include "netform.h"
 #include "pageindex.h"
+#include "printerfiles.h"
 #include "settingfixture.h"
 #include "settingsresponder.h"
 #include "translation.h"
@@ -65,8 +66,8 @@ private slots:
 
     void unplugWhileTheReadReplyIsAwaited()
     {
-        SettingFiles files;
-        files.WriteList({SettingFiles::Usb("desk", c_szSerial)});
+        PrinterFiles files;
+        files.WriteList({PrinterFiles::Usb("desk", c_szSerial)});
         ovraemu::UsbPrinterBed bed;
         SettingsResponder quiet;
         quiet.SetAnswer(SettingsRequestKind::Read, std::nullopt);   // answers the probe only

@@ -7,6 +7,7 @@
 #include "modelinfo.h"
 #include "netform.h"
 #include "pageindex.h"
+#include "printerfiles.h"
 #include "settingfixture.h"
 #include "settingsrecords.h"
 #include "settingsresponder.h"
@@ -84,7 +85,7 @@ Bytes FullBlockReply(int iBlock)
 class TestSettingUsb : public QObject
 {
     Q_OBJECT
-    std::unique_ptr<SettingFiles> m_files;
+    std::unique_ptr<PrinterFiles> m_files;
     std::unique_ptr<UsbPrinterBed> m_bed;
     std::unique_ptr<SettingsResponder> m_responder;
     int m_id = 0;
@@ -116,7 +117,7 @@ private slots:
 
     void init()
     {
-        m_files.reset(new SettingFiles);
+        m_files.reset(new PrinterFiles);
         m_bed.reset(new UsbPrinterBed);
         m_responder.reset(new SettingsResponder);
         m_id = m_bed->AddPrinter(Config("K246SN0001"));
@@ -125,8 +126,8 @@ private slots:
         m_responder->SetModeText(std::string("Static"));
         for (int k = 1; k <= 7; ++k)
             m_responder->SetAddress(k, c_szAddresses[k - 1]);
-        m_files->WriteList({SettingFiles::Usb("desk", "K246SN0001"), SettingFiles::Usb("other", "NOPE"),
-                            SettingFiles::Network("office", "127.0.0.190")});
+        m_files->WriteList({PrinterFiles::Usb("desk", "K246SN0001"), PrinterFiles::Usb("other", "NOPE"),
+                            PrinterFiles::Network("office", "127.0.0.190")});
     }
 
     void cleanup()
@@ -336,7 +337,7 @@ private slots:
         QVERIFY(clean.bCleanSent);
 
         // A USB printer of no known model is refused before any access.
-        m_files->WriteList({SettingFiles::Usb("odd", "K246SN0001", "Q999")});
+        m_files->WriteList({PrinterFiles::Usb("odd", "K246SN0001", "Q999")});
         window.SlotChangeForm(en_Page_Clean);
         m_bed->SetFault(m_id, UsbFault::None);
         QTest::mouseClick(clean.ui->pushButtonClean, Qt::LeftButton);

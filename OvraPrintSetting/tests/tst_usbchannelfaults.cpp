@@ -9,12 +9,12 @@
 #include "utillibusb.h"
 
 #include "ovraemu/usbprinterbed.h"
+#include "installroot.h"
 
 #include <libusb-1.0/libusb.h>
 
 #include <QFile>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using ovraemu::BulkReply;
@@ -68,7 +68,7 @@ struct Exchange {
 class TestUsbChannelFaults : public QObject
 {
     Q_OBJECT
-    QTemporaryDir m_root;
+    TestInstallRoot m_root{"usbchannel"};
     QScopedPointer<UsbPrinterBed> m_bed;
 
     // The messages of the lines written since the last call, without time stamp and
@@ -98,8 +98,6 @@ class TestUsbChannelFaults : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_root.isValid());
-        qputenv("OVRA_INSTALL_ROOT", m_root.path().toLocal8Bit());
         SetOvraProgram(en_Program_PrintSetting);
         SetLogEnable(true);
     }

@@ -8,12 +8,12 @@
 #include "utillibusb.h"
 
 #include "ovraemu/usbprinterbed.h"
+#include "installroot.h"
 
 #include <libusb-1.0/libusb.h>
 
 #include <QFile>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using ovraemu::BulkReply;
@@ -87,7 +87,7 @@ void Answer(UsbPrinterBed& bed, int id, const std::vector<uint8_t>& reply)
 class TestUtilLibusb : public QObject
 {
     Q_OBJECT
-    QTemporaryDir m_root;
+    TestInstallRoot m_root{"utillibusb"};
     QScopedPointer<UsbPrinterBed> m_bed;
 
     QStringList LogLines()
@@ -115,7 +115,6 @@ class TestUtilLibusb : public QObject
 private slots:
     void initTestCase()
     {
-        qputenv("OVRA_INSTALL_ROOT", m_root.path().toLocal8Bit());
         SetOvraProgram(en_Program_PrintSetting);
         SetLogEnable(true);
     }
