@@ -34,7 +34,7 @@ struct stModelIds {
 
 stModelIds Ids()
 {
-    const ovraemu::UsbPrinterConfig config = PrinterOfModel(c_szModel, "");
+    const ovraemu::UsbPrinterConfig config = UsbPrinterOfModel(c_szModel, "");
     return {config.vendorId, config.productId};
 }
 
@@ -53,7 +53,7 @@ class TestFWUpdateTask : public QObject
 
     int AddPrinter(const std::string& serial = "K246FW0001")
     {
-        return m_bed->AddPrinter(PrinterOfModel(c_szModel, serial));
+        return m_bed->AddPrinter(UsbPrinterOfModel(c_szModel, serial));
     }
 
     // The messages of the transfer's lines since the last call; a line of another
@@ -154,7 +154,7 @@ private slots:
         AddPrinter("OTHER0001");
         QCOMPARE(Send(image), int(en_FW_NoDevice));   // other serial
 
-        ovraemu::UsbPrinterConfig config = PrinterOfModel(c_szModel, "K246FW0001");
+        ovraemu::UsbPrinterConfig config = UsbPrinterOfModel(c_szModel, "K246FW0001");
         config.bulkOutEndpoint = 0x02;
         const int id = m_bed->AddPrinter(config);
         TakeMessages();

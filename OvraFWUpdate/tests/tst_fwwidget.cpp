@@ -113,8 +113,8 @@ private slots:
         m_files.reset(new PrinterFiles);
         m_bed.reset();   // one bed at a time
         m_bed.reset(new UsbPrinterBed);
-        m_office = m_bed->AddPrinter(PrinterOfModel("Ovra K246", "K246OF0001"));
-        m_lab = m_bed->AddPrinter(PrinterOfModel("Ovra P2200DN", "P22LAB0001"));
+        m_office = m_bed->AddPrinter(UsbPrinterOfModel("Ovra K246", "K246OF0001"));
+        m_lab = m_bed->AddPrinter(UsbPrinterOfModel("Ovra P2200DN", "P22LAB0001"));
         m_files->WriteList({PrinterFiles::Usb("Office", "K246OF0001", "K246"),
                             PrinterFiles::Network("Lobby", "127.0.0.5"),
                             PrinterFiles::Usb("Lab", "P22LAB0001", "P2200DN")});

@@ -4,7 +4,6 @@
 // file, the next poll finds no printer (Offline, file gone), and the printer
 // plugged in again is polled as before. A reply that never comes ends at the
 // request's 2000 ms time-out.
-#include "modelinfo.h"
 #include "ovrapaths.h"
 #include "printerstatebuilder.h"
 #include "sharedprinterlist.h"
@@ -13,6 +12,7 @@
 
 #include "ovraemu/usbprinterbed.h"
 #include "installroot.h"
+#include "usbprinters.h"
 
 #include <QElapsedTimer>
 #include <QtTest>
@@ -62,12 +62,7 @@ class TestFaultsUsbPoll : public QObject
 
     int Plug(uint8_t statusCode)
     {
-        const stModelInfo* pModel = FindModelByDisplayName("Ovra P2200DN");
-        ovraemu::UsbPrinterConfig config;
-        config.vendorId = uint16_t(pModel->iVendorId);
-        config.productId = uint16_t(pModel->iProductId);
-        config.serial = c_szSerial;
-        const int id = m_bed->AddPrinter(config);
+        const int id = m_bed->AddPrinter(UsbPrinterOfModel("Ovra P2200DN", c_szSerial));
         m_bed->SetStatusReply(id, ovraemu::BuildStatusBody(State(statusCode)));
         return id;
     }

@@ -1,6 +1,5 @@
 // Status workers polling emulated USB printers (umockdev's usbfs, real libusb), and the
 // job watcher cancelling a printer's own job through a private cupsd.
-#include "modelinfo.h"
 #include "ovrapaths.h"
 #include "printerstatebuilder.h"
 #include "privatecups.h"
@@ -11,6 +10,7 @@
 
 #include "ovraemu/usbprinterbed.h"
 #include "installroot.h"
+#include "usbprinters.h"
 
 #include <libusb-1.0/libusb.h>
 #include <QThread>
@@ -21,11 +21,8 @@ Q_DECLARE_METATYPE(UsbResult)
 using ovraemu::EmuPrinterState;
 using ovraemu::UsbFault;
 using ovraemu::UsbPrinterBed;
-using ovraemu::UsbPrinterConfig;
 
 namespace {
-
-const stModelInfo& P2200DN() { return *FindModelByDisplayName("Ovra P2200DN"); }
 
 EmuPrinterState StateFor(const std::string& serial, uint8_t status = 0x00)
 {
@@ -39,11 +36,7 @@ EmuPrinterState StateFor(const std::string& serial, uint8_t status = 0x00)
 
 int Plug(UsbPrinterBed& bed, const std::string& serial, const EmuPrinterState& state)
 {
-    UsbPrinterConfig config;
-    config.vendorId = uint16_t(P2200DN().iVendorId);
-    config.productId = uint16_t(P2200DN().iProductId);
-    config.serial = serial;
-    const int id = bed.AddPrinter(config);
+    const int id = bed.AddPrinter(UsbPrinterOfModel("Ovra P2200DN", serial));
     bed.SetStatusReply(id, ovraemu::BuildStatusBody(state));
     return id;
 }

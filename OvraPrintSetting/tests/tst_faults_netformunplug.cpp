@@ -4,7 +4,6 @@
 // reply. The exchange ends at once with the channel's read failure (-7), the
 // page says so and keeps what it showed, a Set finds no printer (-2), and the
 // printer plugged in again is read as before.
-#include "modelinfo.h"
 #include "netform.h"
 #include "pageindex.h"
 #include "printerfiles.h"
@@ -16,6 +15,7 @@
 #include "widget.h"
 
 #include "ovraemu/usbprinterbed.h"
+#include "usbprinters.h"
 
 #include <QLineEdit>
 #include <QtTest>
@@ -30,15 +30,7 @@ namespace {
 
 const char* const c_szSerial = "K246UP0001";
 
-ovraemu::UsbPrinterConfig Printer()
-{
-    const stModelInfo* pModel = FindModelByDisplayName("Ovra P2200DN");
-    ovraemu::UsbPrinterConfig config;
-    config.vendorId = uint16_t(pModel->iVendorId);
-    config.productId = uint16_t(pModel->iProductId);
-    config.serial = c_szSerial;
-    return config;
-}
+ovraemu::UsbPrinterConfig Printer() { return UsbPrinterOfModel("Ovra P2200DN", c_szSerial); }
 
 int PlugAnswering(ovraemu::UsbPrinterBed& bed, SettingsResponder& responder)
 {

@@ -4,7 +4,6 @@
 #include "alignmentform.h"
 #include "cleanform.h"
 #include "homeform.h"
-#include "modelinfo.h"
 #include "netform.h"
 #include "pageindex.h"
 #include "printerfiles.h"
@@ -19,6 +18,7 @@
 #include "widget.h"
 
 #include "ovraemu/usbprinterbed.h"
+#include "usbprinters.h"
 
 #include <QLineEdit>
 #include <QSpinBox>
@@ -90,15 +90,7 @@ class TestSettingUsb : public QObject
     std::unique_ptr<SettingsResponder> m_responder;
     int m_id = 0;
 
-    UsbPrinterConfig Config(const std::string& serial)
-    {
-        const stModelInfo* pModel = FindModelByDisplayName("Ovra P2200DN");
-        UsbPrinterConfig config;
-        config.vendorId = uint16_t(pModel->iVendorId);
-        config.productId = uint16_t(pModel->iProductId);
-        config.serial = serial;
-        return config;
-    }
+    UsbPrinterConfig Config(const std::string& serial) { return UsbPrinterOfModel("Ovra P2200DN", serial); }
 
     QStringList Fields(NetForm& net)
     {

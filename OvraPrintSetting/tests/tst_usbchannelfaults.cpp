@@ -9,6 +9,7 @@
 #include "utillibusb.h"
 
 #include "ovraemu/usbprinterbed.h"
+#include "usbprinters.h"
 #include "installroot.h"
 
 #include <libusb-1.0/libusb.h>
@@ -28,14 +29,7 @@ const stModelInfo& Model() { return *FindModelByDisplayName("Ovra P2200DN"); }
 
 const char* const c_szURI = "Ovra/P2200DN?serial=K246SN0001";
 
-UsbPrinterConfig Printer()
-{
-    UsbPrinterConfig config;
-    config.vendorId = uint16_t(Model().iVendorId);
-    config.productId = uint16_t(Model().iProductId);
-    config.serial = "K246SN0001";
-    return config;
-}
+UsbPrinterConfig Printer() { return UsbPrinterOfModel("Ovra P2200DN", "K246SN0001"); }
 
 UsbAlternateSetting PrinterSetting(uint8_t outEndpoint, uint8_t inEndpoint)
 {

@@ -8,6 +8,7 @@
 #include "utillibusb.h"
 
 #include "ovraemu/usbprinterbed.h"
+#include "usbprinters.h"
 #include "installroot.h"
 
 #include <libusb-1.0/libusb.h>
@@ -27,12 +28,7 @@ const stModelInfo& Model() { return *FindModelByDisplayName("Ovra P2200DN"); }
 
 UsbPrinterConfig Printer(const std::string& serial, bool hasSerial = true)
 {
-    UsbPrinterConfig config;
-    config.vendorId = uint16_t(Model().iVendorId);
-    config.productId = uint16_t(Model().iProductId);
-    config.serial = serial;
-    config.hasSerial = hasSerial;
-    return config;
+    return UsbPrinterOfModel("Ovra P2200DN", serial, hasSerial);
 }
 
 const std::vector<uint8_t> c_request = {0xA5, 0x00, 0x07, 0x50, 0xE0, 0x2E, 0x02, 0x01, 0x01, 0x01};
