@@ -1,19 +1,7 @@
 #include "fwfixture.h"
 
-#include "modelinfo.h"
-#include "ovrapaths.h"
-
 #include <QApplication>
-#include <QDir>
 #include <QFile>
-
-void WriteStatusFile(const QString& queueName)
-{
-    QDir().mkpath(OvraPaths::CfgDir());
-    QFile file(OvraPaths::StatusFile(queueName));
-    if (file.open(QIODevice::WriteOnly))
-        file.write(QByteArray(12, '\0'));
-}
 
 std::vector<uint8_t> FirmwareImage(size_t size)
 {
@@ -29,16 +17,6 @@ bool WriteFile(const QString& path, const std::vector<uint8_t>& bytes)
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     return file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size())) == qint64(bytes.size());
-}
-
-ovraemu::UsbPrinterConfig PrinterOfModel(const QString& displayName, const std::string& serial)
-{
-    const stModelInfo* pModel = FindModelByDisplayName(displayName);
-    ovraemu::UsbPrinterConfig config;
-    config.vendorId = pModel ? uint16_t(pModel->iVendorId) : 0;
-    config.productId = pModel ? uint16_t(pModel->iProductId) : 0;
-    config.serial = serial;
-    return config;
 }
 
 FileDialogDriver::FileDialogDriver()

@@ -1,12 +1,11 @@
-// What the firmware helper's tests share besides the settings tool's fixture (a
-// temporary install root with a printer list, the message box answerer): status
-// files, firmware images, emulated printers of a model, and a driver for the file
-// dialog.
+// What the firmware helper's tests share besides the print service's files, the
+// emulated printers of a model and the settings tool's message box answerer: firmware
+// images and a driver for the file dialog.
 #pragma once
 
 #include "printerinfo.h"
 
-#include "ovraemu/usbprinterbed.h"
+#include "usbprinters.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -31,16 +30,10 @@ void WaitForUpdateEnd(const Window& window, int timeoutMs = 120000)
     }
 }
 
-// The status file the print service keeps for a printer it reaches.
-void WriteStatusFile(const QString& queueName);
-
 // An image of `size` bytes with a pattern that changes every byte.
 std::vector<uint8_t> FirmwareImage(size_t size);
 // Writes bytes to a file; false when it could not be written whole.
 bool WriteFile(const QString& path, const std::vector<uint8_t>& bytes);
-
-// An emulated printer of a model of the model table with the serial.
-ovraemu::UsbPrinterConfig PrinterOfModel(const QString& displayName, const std::string& serial);
 
 // Waits for the helper's file dialog and answers it: selects the queued file and
 // accepts, or rejects when none is queued. Records what the dialog showed.

@@ -10,6 +10,7 @@
 #include "fwupdatetask.h"
 #include "modelinfo.h"
 #include "ovraprogram.h"
+#include "printerfiles.h"
 #include "settingfixture.h"
 #include "translation.h"
 #include "ui_widget.h"
@@ -89,7 +90,7 @@ private slots:
     void transferEndsWithTheUnplug()
     {
         UsbPrinterBed bed;
-        const int id = bed.AddPrinter(PrinterOfModel("Ovra K246", "K246FW0002"));
+        const int id = bed.AddPrinter(UsbPrinterOfModel("Ovra K246", "K246FW0002"));
         bed.HoldBulkOut(id, c_takenBytes);
         std::vector<uint8_t> image = FirmwareImage(1024 * 1024);
         const stModelInfo* pModel = FindModelByDisplayName("Ovra K246");
@@ -104,14 +105,14 @@ private slots:
     // Through the window: three attempts, the message of the last one.
     void unplugMidTransfer()
     {
-        SettingFiles files;
-        files.WriteList({SettingFiles::Usb("Office", "K246FW0001", "K246")});
+        PrinterFiles files;
+        files.WriteList({PrinterFiles::Usb("Office", "K246FW0001", "K246")});
         QTemporaryDir images;
         const std::vector<uint8_t> image = FirmwareImage(1024 * 1024);
         const QString path = images.filePath("k246.fls");
         QVERIFY(WriteFile(path, image));
         UsbPrinterBed bed;
-        const int id = bed.AddPrinter(PrinterOfModel("Ovra K246", "K246FW0001"));
+        const int id = bed.AddPrinter(UsbPrinterOfModel("Ovra K246", "K246FW0001"));
         bed.HoldBulkOut(id, c_takenBytes);
 
         MessageBoxAnswerer answerer;
@@ -151,7 +152,7 @@ private slots:
         QCOMPARE(transfers.size(), size_t(1));
         QVERIFY(transfers[0] == std::vector<uint8_t>(image.begin(), image.begin() + c_takenBytes));
 
-        const int again = bed.AddPrinter(PrinterOfModel("Ovra K246", "K246FW0001"));
+        const int again = bed.AddPrinter(UsbPrinterOfModel("Ovra K246", "K246FW0001"));
         QCOMPARE(Update(window, answerer, path), QStringList({"MainWindow.Message.Whether_Update_Printer Office ?",
                                                               "MainWindow.Message.Success"}));
         QCOMPARE(bed.BulkOutTransfers(again), std::vector<std::vector<uint8_t>>{image});

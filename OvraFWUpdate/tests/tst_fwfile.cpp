@@ -3,6 +3,7 @@
 #include "modelinfo.h"
 #include "ovralog.h"
 #include "ovraprogram.h"
+#include "printerfiles.h"
 #include "settingfixture.h"
 #include "translation.h"
 #include "widget.h"
@@ -83,7 +84,7 @@ struct stReadFile {
 class TestFWFile : public QObject
 {
     Q_OBJECT
-    std::unique_ptr<SettingFiles> m_files;
+    std::unique_ptr<PrinterFiles> m_files;
     QTemporaryDir m_images;
 
     QStringList TakeWidgetLogMessages(const QString& strLogFile)
@@ -107,7 +108,7 @@ private slots:
     {
         InitFWUpdateResources();
         SetOvraProgram(en_Program_FWUpdate);
-        m_files.reset(new SettingFiles);
+        m_files.reset(new PrinterFiles);
         QVERIFY(m_images.isValid());
     }
 

@@ -6,13 +6,13 @@
 #include "ovralog.h"
 #include "ovraprogram.h"
 #include "updateattempts.h"
+#include "installroot.h"
 
 #include <libusb-1.0/libusb.h>
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -34,7 +34,7 @@ struct stModelIds {
 
 stModelIds Ids()
 {
-    const ovraemu::UsbPrinterConfig config = PrinterOfModel(c_szModel, "");
+    const ovraemu::UsbPrinterConfig config = UsbPrinterOfModel(c_szModel, "");
     return {config.vendorId, config.productId};
 }
 
@@ -48,12 +48,12 @@ int Send(std::vector<uint8_t>& image, const char* uri = c_szURI)
 class TestFWUpdateTask : public QObject
 {
     Q_OBJECT
-    QTemporaryDir m_root;
+    TestInstallRoot m_root{"fwupdatetask"};
     std::unique_ptr<UsbPrinterBed> m_bed;
 
     int AddPrinter(const std::string& serial = "K246FW0001")
     {
-        return m_bed->AddPrinter(PrinterOfModel(c_szModel, serial));
+        return m_bed->AddPrinter(UsbPrinterOfModel(c_szModel, serial));
     }
 
     // The messages of the transfer's lines since the last call; a line of another
@@ -77,8 +77,6 @@ class TestFWUpdateTask : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_root.isValid());
-        qputenv("OVRA_INSTALL_ROOT", m_root.path().toLocal8Bit());
         SetOvraProgram(en_Program_FWUpdate);
         SetLogEnable(true);
         QVERIFY(Ids().vid != 0);
@@ -156,7 +154,7 @@ private slots:
         AddPrinter("OTHER0001");
         QCOMPARE(Send(image), int(en_FW_NoDevice));   // other serial
 
-        ovraemu::UsbPrinterConfig config = PrinterOfModel(c_szModel, "K246FW0001");
+        ovraemu::UsbPrinterConfig config = UsbPrinterOfModel(c_szModel, "K246FW0001");
         config.bulkOutEndpoint = 0x02;
         const int id = m_bed->AddPrinter(config);
         TakeMessages();

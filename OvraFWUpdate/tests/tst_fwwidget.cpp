@@ -5,6 +5,7 @@
 #include "fwfixture.h"
 #include "ovrapaths.h"
 #include "ovraprogram.h"
+#include "printerfiles.h"
 #include "settingfixture.h"
 #include "translation.h"
 #include "ui_widget.h"
@@ -51,7 +52,7 @@ class TestFWWidget : public QObject
     Q_OBJECT
     QTranslator m_english;
     QTemporaryDir m_images;
-    std::unique_ptr<SettingFiles> m_files;
+    std::unique_ptr<PrinterFiles> m_files;
     std::unique_ptr<UsbPrinterBed> m_bed;
     std::unique_ptr<MessageBoxAnswerer> m_answerer;
     std::unique_ptr<FileDialogDriver> m_dialogs;
@@ -109,16 +110,16 @@ private slots:
 
     void init()
     {
-        m_files.reset(new SettingFiles);
+        m_files.reset(new PrinterFiles);
         m_bed.reset();   // one bed at a time
         m_bed.reset(new UsbPrinterBed);
-        m_office = m_bed->AddPrinter(PrinterOfModel("Ovra K246", "K246OF0001"));
-        m_lab = m_bed->AddPrinter(PrinterOfModel("Ovra P2200DN", "P22LAB0001"));
-        m_files->WriteList({SettingFiles::Usb("Office", "K246OF0001", "K246"),
-                            SettingFiles::Network("Lobby", "127.0.0.5"),
-                            SettingFiles::Usb("Lab", "P22LAB0001", "P2200DN")});
-        WriteStatusFile("Office");
-        WriteStatusFile("Lobby");
+        m_office = m_bed->AddPrinter(UsbPrinterOfModel("Ovra K246", "K246OF0001"));
+        m_lab = m_bed->AddPrinter(UsbPrinterOfModel("Ovra P2200DN", "P22LAB0001"));
+        m_files->WriteList({PrinterFiles::Usb("Office", "K246OF0001", "K246"),
+                            PrinterFiles::Network("Lobby", "127.0.0.5"),
+                            PrinterFiles::Usb("Lab", "P22LAB0001", "P2200DN")});
+        m_files->WriteRawStatus("Office", QByteArray(12, '\0'));   // printers the service reaches
+        m_files->WriteRawStatus("Lobby", QByteArray(12, '\0'));
         m_answerer.reset(new MessageBoxAnswerer);
         m_dialogs.reset(new FileDialogDriver);
     }
@@ -198,9 +199,9 @@ private slots:
 
         // The list is read again on "Refresh the list" only.
         QVERIFY(QDir().rmdir(OvraPaths::StatusFile("Lab")));
-        WriteStatusFile("Lab");
-        m_files->WriteList({SettingFiles::Usb("Lab", "P22LAB0001", "P2200DN"),
-                            SettingFiles::Usb("Desk", "K246DK0001", "K246W")});
+        m_files->WriteRawStatus("Lab", QByteArray(12, '\0'));
+        m_files->WriteList({PrinterFiles::Usb("Lab", "P22LAB0001", "P2200DN"),
+                            PrinterFiles::Usb("Desk", "K246DK0001", "K246W")});
         QCOMPARE(pTable->rowCount(), 2);
         QCOMPARE(pTable->item(0, 0)->text(), QString("Office"));
         QTest::mouseClick(window->ui->buttonRefresh, Qt::LeftButton);
@@ -352,7 +353,7 @@ private slots:
 
     void unsupportedModelIsRefusedBeforeAnyUsbAccess()
     {
-        stPrinterInfo odd = SettingFiles::Usb("Odd", "K246OF0001", "K246");
+        stPrinterInfo odd = PrinterFiles::Usb("Odd", "K246OF0001", "K246");
         odd.enType = "Ovra X9000";
         m_files->WriteList({odd});
         const std::unique_ptr<Widget> window = Open();

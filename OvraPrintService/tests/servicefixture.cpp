@@ -8,9 +8,9 @@
 #include <QThread>
 #include <QFile>
 
-ServiceFixture::ServiceFixture() : m_cups(m_root.path() + "/cups")
+ServiceFixture::ServiceFixture() : m_cups(m_root.QFilePath("cups"))
 {
-    qputenv("OVRA_INSTALL_ROOT", (m_root.path() + "/root").toLocal8Bit());
+    qputenv("OVRA_INSTALL_ROOT", m_root.QFilePath("root").toLocal8Bit());
 }
 
 ServiceFixture::~ServiceFixture()
@@ -21,7 +21,7 @@ ServiceFixture::~ServiceFixture()
 
 bool ServiceFixture::StartCups(QString* error)
 {
-    QDir().mkpath(m_root.path() + "/cups");
+    QDir().mkpath(m_root.QFilePath("cups"));
     return m_cups.Start(error);
 }
 
@@ -37,7 +37,7 @@ bool ServiceFixture::AddQueue(const QString& name, const QString& uri, const QSt
 QProcessEnvironment ServiceFixture::Environment() const
 {
     QProcessEnvironment env = m_cups.Environment();
-    env.insert("OVRA_INSTALL_ROOT", m_root.path() + "/root");
+    env.insert("OVRA_INSTALL_ROOT", m_root.QFilePath("root"));
     return env;
 }
 

@@ -5,10 +5,10 @@
 #include "printerstate.h"
 #include "printerstatebuilder.h"
 #include "privatecups.h"
+#include "installroot.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <QTemporaryDir>
 
 class ServiceFixture
 {
@@ -33,13 +33,13 @@ public:
     QByteArray StatusFileBytes(const QString& queue) const;
 
     PrivateCups& Cups() { return m_cups; }
-    QString Root() const { return m_root.path(); }
+    QString Root() const { return m_root.QPath(); }
     QProcess& Service() { return m_service; }
 
 private:
     QProcessEnvironment Environment() const;
 
-    QTemporaryDir m_root;
+    TestInstallRoot m_root{"service"};
     PrivateCups m_cups;
     QProcess m_service;
 };

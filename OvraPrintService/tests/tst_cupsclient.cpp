@@ -7,9 +7,9 @@
 #include "privatecups.h"
 #include "sharedprinterlist.h"
 #include "trdgetprinterstatus.h"
+#include "installroot.h"
 
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
@@ -17,7 +17,7 @@
 class TestCupsClient : public QObject
 {
     Q_OBJECT
-    QTemporaryDir m_root;
+    TestInstallRoot m_root{"cupsclient"};
     QScopedPointer<PrivateCups> m_cups;
     SharedPrinterList m_list;
 
@@ -52,9 +52,9 @@ class TestCupsClient : public QObject
 private slots:
     void initTestCase()
     {
-        qputenv("OVRA_INSTALL_ROOT", (m_root.path() + "/root").toLocal8Bit());
-        QDir::setCurrent(m_root.path());
-        m_cups.reset(new PrivateCups(m_root.path() + "/cups"));
+        qputenv("OVRA_INSTALL_ROOT", m_root.QFilePath("root").toLocal8Bit());
+        QDir::setCurrent(m_root.QPath());
+        m_cups.reset(new PrivateCups(m_root.QFilePath("cups")));
         QString error;
         QVERIFY2(m_cups->Start(&error), qPrintable(error));
     }
@@ -97,7 +97,7 @@ private slots:
             QVERIFY(worker.stCurrent.listJobState.isEmpty());
             QVERIFY2(timer.elapsed() >= 900, "asked again while CUPS has no job");
         }
-        QVERIFY(QDir(m_root.path()).entryList({"PWNED*"}).isEmpty());
+        QVERIFY(QDir(m_root.QPath()).entryList({"PWNED*"}).isEmpty());
         QVERIFY(QDir(OvraPaths::CfgDir()).entryList({"*.tmp"}, QDir::Files).isEmpty());
     }
 

@@ -5,8 +5,8 @@
 #include "sharedprinterlist.h"
 #include "trddevicemanage.h"
 #include "trdgetprinterstatus.h"
+#include "installroot.h"
 
-#include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 
@@ -42,7 +42,7 @@ void WriteCups(const QList<stQueue>& queues)
 class TestDeviceManage : public QObject
 {
     Q_OBJECT
-    QScopedPointer<QTemporaryDir> m_root;
+    QScopedPointer<TestInstallRoot> m_root;
     SharedPrinterList m_list;
     QScopedPointer<TrdDeviceManage> m_manager;
 
@@ -52,10 +52,9 @@ class TestDeviceManage : public QObject
 private slots:
     void init()
     {
-        m_root.reset(new QTemporaryDir);
-        qputenv("OVRA_INSTALL_ROOT", m_root->path().toLocal8Bit());
-        qputenv("CUPS_SERVERROOT", (m_root->path() + "/cups").toLocal8Bit());
-        qputenv("CUPS_SERVER", (m_root->path() + "/no-cupsd.sock").toLocal8Bit());
+        m_root.reset(new TestInstallRoot("devicemanage"));
+        qputenv("CUPS_SERVERROOT", m_root->QFilePath("cups").toLocal8Bit());
+        qputenv("CUPS_SERVER", m_root->QFilePath("no-cupsd.sock").toLocal8Bit());
         m_list.Replace({});
         m_manager.reset(new TrdDeviceManage);
         m_manager->Init(&m_list);
@@ -195,7 +194,7 @@ private slots:
 
     void inventoryFromARealCupsd()
     {
-        PrivateCups cups(m_root->path() + "/cupsd");
+        PrivateCups cups(m_root->QFilePath("cupsd"));
         QString error;
         QVERIFY2(cups.Start(&error), qPrintable(error));   // points CUPS_SERVERROOT at its own folder
         const QString p2200 = PrivateCups::PpdPath("ovra-p2200dn");

@@ -9,8 +9,8 @@
 #include "sharedprinterlist.h"
 #include "trddevicemanage.h"
 #include "trdgetprinterstatus.h"
+#include "installroot.h"
 
-#include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 
@@ -86,7 +86,7 @@ int WholeBlocks(int length)
 class TestFaultsCupsConfig : public QObject
 {
     Q_OBJECT
-    QScopedPointer<QTemporaryDir> m_root;
+    QScopedPointer<TestInstallRoot> m_root;
     SharedPrinterList m_list;
     QScopedPointer<TrdDeviceManage> m_manager;
     QList<stPrinterInfo> m_whole;
@@ -109,8 +109,8 @@ class TestFaultsCupsConfig : public QObject
 private slots:
     void init()
     {
-        m_root.reset(new QTemporaryDir);
-        const QByteArray root = m_root->path().toLocal8Bit();
+        m_root.reset(new TestInstallRoot("cupsconfig"));
+        const QByteArray root = m_root->QPath().toLocal8Bit();
         qputenv("OVRA_INSTALL_ROOT", root);
         qputenv("CUPS_SERVERROOT", root + "/cups");
         qputenv("CUPS_SERVER", root + "/no-cupsd.sock");   // the workers find no scheduler

@@ -4,7 +4,6 @@
 // file, the next poll finds no printer (Offline, file gone), and the printer
 // plugged in again is polled as before. A reply that never comes ends at the
 // request's 2000 ms time-out.
-#include "modelinfo.h"
 #include "ovrapaths.h"
 #include "printerstatebuilder.h"
 #include "sharedprinterlist.h"
@@ -12,9 +11,10 @@
 #include "serviceusb.h"
 
 #include "ovraemu/usbprinterbed.h"
+#include "installroot.h"
+#include "usbprinters.h"
 
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <libusb-1.0/libusb.h>
@@ -55,19 +55,14 @@ QByteArray ExpectedFile(uint8_t statusCode)
 class TestFaultsUsbPoll : public QObject
 {
     Q_OBJECT
-    QScopedPointer<QTemporaryDir> m_root;
+    QScopedPointer<TestInstallRoot> m_root;
     QScopedPointer<UsbPrinterBed> m_bed;
     SharedPrinterList m_list;
     QScopedPointer<TrdGetPrinterStatus> m_worker;
 
     int Plug(uint8_t statusCode)
     {
-        const stModelInfo* pModel = FindModelByDisplayName("Ovra P2200DN");
-        ovraemu::UsbPrinterConfig config;
-        config.vendorId = uint16_t(pModel->iVendorId);
-        config.productId = uint16_t(pModel->iProductId);
-        config.serial = c_szSerial;
-        const int id = m_bed->AddPrinter(config);
+        const int id = m_bed->AddPrinter(UsbPrinterOfModel("Ovra P2200DN", c_szSerial));
         m_bed->SetStatusReply(id, ovraemu::BuildStatusBody(State(statusCode)));
         return id;
     }
@@ -77,8 +72,7 @@ class TestFaultsUsbPoll : public QObject
 private slots:
     void init()
     {
-        m_root.reset(new QTemporaryDir);
-        qputenv("OVRA_INSTALL_ROOT", m_root->path().toLocal8Bit());
+        m_root.reset(new TestInstallRoot("usbpoll"));
         m_bed.reset(new UsbPrinterBed);
         stPrinterManager entry;
         entry.stInfo.strName = "desk";

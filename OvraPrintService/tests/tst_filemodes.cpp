@@ -12,8 +12,8 @@
 #include "sharedprinterlist.h"
 #include "trddevicemanage.h"
 #include "trdgetprinterstatus.h"
+#include "installroot.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -31,14 +31,12 @@ int ModeOf(const QString& path)
 class TestFileModes : public QObject
 {
     Q_OBJECT
-    QTemporaryDir m_root;
+    TestInstallRoot m_root{"filemodes"};
     mode_t m_oldMask = 0;
 
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_root.isValid());
-        qputenv("OVRA_INSTALL_ROOT", m_root.path().toLocal8Bit());
         SetOvraProgram(en_Program_PrintService);
         m_oldMask = umask(0);
     }
@@ -93,7 +91,7 @@ private slots:
         SetLogEnable(true);
         const QString log = CurrentLogFileName();
         // A link put where the log goes is not followed.
-        const QString target = m_root.path() + "/target";
+        const QString target = m_root.QFilePath("target");
         QFile file(target);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();

@@ -5,8 +5,8 @@
 #include "trdgetprinterstatus.h"
 #include "udpchannel.h"
 #include "utilprinterstatus.h"
+#include "installroot.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 using ovraemu::EmuPrinterState;
@@ -39,7 +39,7 @@ QByteArray Bytes(const std::vector<uint8_t>& v) { return QByteArray(reinterpret_
 class TestStatusWorkerNet : public QObject
 {
     Q_OBJECT
-    QScopedPointer<QTemporaryDir> m_root;
+    QScopedPointer<TestInstallRoot> m_root;
     SharedPrinterList m_list;
 
     // A worker for index 0 holding a ready-to-poll copy of the network printer at address.
@@ -61,9 +61,8 @@ class TestStatusWorkerNet : public QObject
 private slots:
     void init()
     {
-        m_root.reset(new QTemporaryDir);
-        qputenv("OVRA_INSTALL_ROOT", m_root->path().toLocal8Bit());
-        qputenv("CUPS_SERVER", (m_root->path() + "/no-cupsd.sock").toLocal8Bit());
+        m_root.reset(new TestInstallRoot("statusworker"));
+        qputenv("CUPS_SERVER", m_root->QFilePath("no-cupsd.sock").toLocal8Bit());
     }
 
     void replyIsStoredAndDecoded()

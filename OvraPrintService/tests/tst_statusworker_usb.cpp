@@ -1,6 +1,5 @@
 // Status workers polling emulated USB printers (umockdev's usbfs, real libusb), and the
 // job watcher cancelling a printer's own job through a private cupsd.
-#include "modelinfo.h"
 #include "ovrapaths.h"
 #include "printerstatebuilder.h"
 #include "privatecups.h"
@@ -10,8 +9,9 @@
 #include "utilprinterstatus.h"
 
 #include "ovraemu/usbprinterbed.h"
+#include "installroot.h"
+#include "usbprinters.h"
 
-#include <QTemporaryDir>
 #include <libusb-1.0/libusb.h>
 #include <QThread>
 #include <QtTest>
@@ -21,11 +21,8 @@ Q_DECLARE_METATYPE(UsbResult)
 using ovraemu::EmuPrinterState;
 using ovraemu::UsbFault;
 using ovraemu::UsbPrinterBed;
-using ovraemu::UsbPrinterConfig;
 
 namespace {
-
-const stModelInfo& P2200DN() { return *FindModelByDisplayName("Ovra P2200DN"); }
 
 EmuPrinterState StateFor(const std::string& serial, uint8_t status = 0x00)
 {
@@ -39,11 +36,7 @@ EmuPrinterState StateFor(const std::string& serial, uint8_t status = 0x00)
 
 int Plug(UsbPrinterBed& bed, const std::string& serial, const EmuPrinterState& state)
 {
-    UsbPrinterConfig config;
-    config.vendorId = uint16_t(P2200DN().iVendorId);
-    config.productId = uint16_t(P2200DN().iProductId);
-    config.serial = serial;
-    const int id = bed.AddPrinter(config);
+    const int id = bed.AddPrinter(UsbPrinterOfModel("Ovra P2200DN", serial));
     bed.SetStatusReply(id, ovraemu::BuildStatusBody(state));
     return id;
 }
@@ -77,7 +70,7 @@ QByteArray FileBytes(const QString& path)
 class TestStatusWorkerUsb : public QObject
 {
     Q_OBJECT
-    QScopedPointer<QTemporaryDir> m_root;
+    QScopedPointer<TestInstallRoot> m_root;
     SharedPrinterList m_list;
 
     void Bind(TrdGetPrinterStatus& worker, int index)
@@ -89,9 +82,8 @@ class TestStatusWorkerUsb : public QObject
 private slots:
     void init()
     {
-        m_root.reset(new QTemporaryDir);
-        qputenv("OVRA_INSTALL_ROOT", m_root->path().toLocal8Bit());
-        qputenv("CUPS_SERVER", (m_root->path() + "/no-cupsd.sock").toLocal8Bit());
+        m_root.reset(new TestInstallRoot("statusworker"));
+        qputenv("CUPS_SERVER", m_root->QFilePath("no-cupsd.sock").toLocal8Bit());
     }
 
     void statusFileHoldsSevenZerosAndTheReply()
@@ -240,7 +232,7 @@ private slots:
 
     void cancelledJobSendsExactlyOneCancel()
     {
-        PrivateCups cups(m_root->path() + "/cups");
+        PrivateCups cups(m_root->QFilePath("cups"));
         QString error;
         QVERIFY2(cups.Start(&error), qPrintable(error));
         QVERIFY2(cups.AddQueue("ovra-usb", "usb://Ovra/P2200DN?serial=USB0006", PrivateCups::PpdPath("ovra-p2200dn"), &error),

@@ -2,38 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QFile>
 #include <QPushButton>
-
-#include "ovrapaths.h"
-
-SettingFiles::SettingFiles() { qputenv("OVRA_INSTALL_ROOT", m_root.path().toLocal8Bit()); }
-
-void SettingFiles::WriteList(const QList<stPrinterInfo>& list) { SavePrinterInfo(list, true); }
-
-void SettingFiles::RemoveList() { QFile::remove(OvraPaths::PrinterListFile()); }
-
-stPrinterInfo SettingFiles::Usb(const QString& name, const QString& serial, const QString& model)
-{
-    stPrinterInfo info;
-    info.strName = name;
-    info.enType = "Ovra " + model;
-    info.iConnectType = en_Connect_USB;
-    info.strURI = "usb://Ovra/" + model + "?serial=" + serial;
-    info.strPort = info.strURI.mid(6);
-    return info;
-}
-
-stPrinterInfo SettingFiles::Network(const QString& name, const QString& address)
-{
-    stPrinterInfo info;
-    info.strName = name;
-    info.enType = "Ovra P2200DN";
-    info.iConnectType = en_Connect_Network;
-    info.strURI = "socket://" + address + ":9100";
-    info.strPort = address;
-    return info;
-}
 
 MessageBoxAnswerer::MessageBoxAnswerer()
 {

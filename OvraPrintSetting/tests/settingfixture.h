@@ -1,28 +1,11 @@
-// What the settings tool's tests share: a temporary install root with a printer list
-// file, and a watcher that answers the tool's message boxes.
+// What the settings tool's tests share besides the print service's files: a watcher
+// that answers the tool's message boxes.
 #pragma once
-
-#include "printerinfo.h"
 
 #include <QMessageBox>
 #include <QObject>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <QTimer>
-
-class SettingFiles
-{
-public:
-    SettingFiles();   // points OVRA_INSTALL_ROOT at a fresh folder
-    void WriteList(const QList<stPrinterInfo>& list);
-    void RemoveList();
-
-    static stPrinterInfo Usb(const QString& name, const QString& serial, const QString& model = "P2200DN");
-    static stPrinterInfo Network(const QString& name, const QString& address);
-
-private:
-    QTemporaryDir m_root;
-};
 
 // One message box the tool showed.
 struct stShownBox {

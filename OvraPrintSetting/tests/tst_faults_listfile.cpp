@@ -6,6 +6,7 @@
 #include "netform.h"
 #include "ovrapaths.h"
 #include "pageindex.h"
+#include "printerfiles.h"
 #include "settingfixture.h"
 #include "translation.h"
 #include "ui_baseform.h"
@@ -30,7 +31,7 @@ private slots:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QStringList, names);
-        SettingFiles files;
+        PrinterFiles files;
         QDir().mkpath(OvraPaths::CfgDir());
         QFile list(OvraPaths::PrinterListFile());
         QVERIFY(list.open(QIODevice::WriteOnly));

@@ -4,9 +4,9 @@
 // reply. The exchange ends at once with the channel's read failure (-7), the
 // page says so and keeps what it showed, a Set finds no printer (-2), and the
 // printer plugged in again is read as before.
-#include "modelinfo.h"
 #include "netform.h"
 #include "pageindex.h"
+#include "printerfiles.h"
 #include "settingfixture.h"
 #include "settingsresponder.h"
 #include "translation.h"
@@ -15,6 +15,7 @@
 #include "widget.h"
 
 #include "ovraemu/usbprinterbed.h"
+#include "usbprinters.h"
 
 #include <QLineEdit>
 #include <QtTest>
@@ -29,15 +30,7 @@ namespace {
 
 const char* const c_szSerial = "K246UP0001";
 
-ovraemu::UsbPrinterConfig Printer()
-{
-    const stModelInfo* pModel = FindModelByDisplayName("Ovra P2200DN");
-    ovraemu::UsbPrinterConfig config;
-    config.vendorId = uint16_t(pModel->iVendorId);
-    config.productId = uint16_t(pModel->iProductId);
-    config.serial = c_szSerial;
-    return config;
-}
+ovraemu::UsbPrinterConfig Printer() { return UsbPrinterOfModel("Ovra P2200DN", c_szSerial); }
 
 int PlugAnswering(ovraemu::UsbPrinterBed& bed, SettingsResponder& responder)
 {
@@ -65,8 +58,8 @@ private slots:
 
     void unplugWhileTheReadReplyIsAwaited()
     {
-        SettingFiles files;
-        files.WriteList({SettingFiles::Usb("desk", c_szSerial)});
+        PrinterFiles files;
+        files.WriteList({PrinterFiles::Usb("desk", c_szSerial)});
         ovraemu::UsbPrinterBed bed;
         SettingsResponder quiet;
         quiet.SetAnswer(SettingsRequestKind::Read, std::nullopt);   // answers the probe only

@@ -7,8 +7,10 @@
 #include "homeform.h"
 #include "netform.h"
 #include "pageindex.h"
+#include "printerfiles.h"
 #include "settingfixture.h"
 #include "settingsresponder.h"
+#include "stipinfo.h"
 #include "translation.h"
 #include "ui_alignmentform.h"
 #include "ui_baseform.h"
@@ -99,7 +101,7 @@ const char* const c_szAllKeys[] = {
 class TestSettingPages : public QObject
 {
     Q_OBJECT
-    std::unique_ptr<SettingFiles> m_files;
+    std::unique_ptr<PrinterFiles> m_files;
 
     // The idle / calibration-sent table of the calibration page.
     void CheckAlignmentState(AlignmentForm& page, bool bSent)
@@ -120,7 +122,7 @@ class TestSettingPages : public QObject
 
 private slots:
     void initTestCase() { InitSettingResources(); }
-    void init() { m_files.reset(new SettingFiles); }
+    void init() { m_files.reset(new PrinterFiles); }
     void cleanup() { m_files.reset(); }
 
     void windowHoldsTheFourPages()
@@ -199,31 +201,37 @@ private slots:
                                                 "click \xE2\x80\x9CPrint Calibration Page\xE2\x80\x9D.")));
     }
 
+    void languageFollowsTheLocale_data()
+    {
+        QTest::addColumn<QLocale::Language>("language");
+        QTest::addColumn<bool>("russian");
+        QTest::newRow("Russian") << QLocale::Russian << true;
+        QTest::newRow("German") << QLocale::German << false;
+        QTest::newRow("English") << QLocale::English << false;
+    }
     void languageFollowsTheLocale()
     {
-        const QList<QPair<QLocale::Language, bool>> locales = {
-            {QLocale::Russian, true}, {QLocale::German, false}, {QLocale::English, false}};
-        QTranslator russian;
-        QVERIFY(russian.load(":/Language/ru_ru.qm"));
-        const QString strRussianBack = Translated(russian, "BaseForm.Button.Back");
-        for (const auto& locale : locales) {
-            QLocale::setDefault(QLocale(locale.first));
-            QTranslator translator;
-            QVERIFY(InstallTranslation(*qApp, translator));
-            Widget window;
-            QCOMPARE(window.pNetForm->baseUi->pushButtonBack->text(), locale.second ? strRussianBack : QString("Back"));
-            const QString strImage = locale.second ? "://Resource/button_net_ru.png" : "://Resource/button_net_en.png";
-            QVERIFY(window.pHomeForm->ui->pushButtonNet->styleSheet().contains("url(" + strImage + ")"));
-            // 200 wide, height from the picture's aspect ratio, centred, top at 200.
-            QCOMPARE(Geometry(window.pHomeForm->ui->pushButtonNet), QRect(150, 200, 200, 100));
-            qApp->removeTranslator(&translator);
-        }
+        QFETCH(QLocale::Language, language);
+        QFETCH(bool, russian);
+        QTranslator russianCatalogue;
+        QVERIFY(russianCatalogue.load(":/Language/ru_ru.qm"));
+        const QString strRussianBack = Translated(russianCatalogue, "BaseForm.Button.Back");
+        QLocale::setDefault(QLocale(language));
+        QTranslator translator;
+        QVERIFY(InstallTranslation(*qApp, translator));
+        Widget window;
+        QCOMPARE(window.pNetForm->baseUi->pushButtonBack->text(), russian ? strRussianBack : QString("Back"));
+        const QString strImage = russian ? "://Resource/button_net_ru.png" : "://Resource/button_net_en.png";
+        QVERIFY(window.pHomeForm->ui->pushButtonNet->styleSheet().contains("url(" + strImage + ")"));
+        // 200 wide, height from the picture's aspect ratio, centred, top at 200.
+        QCOMPARE(Geometry(window.pHomeForm->ui->pushButtonNet), QRect(150, 200, 200, 100));
+        qApp->removeTranslator(&translator);
         QLocale::setDefault(QLocale(QLocale::English));
     }
 
     void taskPagesReloadTheListWhenShown()
     {
-        m_files->WriteList({SettingFiles::Network("office", c_szPrinterA), SettingFiles::Network("lab", c_szPrinterB)});
+        m_files->WriteList({PrinterFiles::Network("office", c_szPrinterA), PrinterFiles::Network("lab", c_szPrinterB)});
         Widget window;
         NetForm& net = *window.pNetForm;
         QCOMPARE(net.baseUi->comboBoxDevice->count(), 0);   // nothing read before the page is shown
@@ -232,7 +240,7 @@ private slots:
         QCOMPARE(net.baseUi->comboBoxDevice->itemText(1), QString("lab"));
         net.baseUi->comboBoxDevice->setCurrentIndex(1);
 
-        m_files->WriteList({SettingFiles::Network("front desk", c_szPrinterA)});
+        m_files->WriteList({PrinterFiles::Network("front desk", c_szPrinterA)});
         window.SlotChangeForm(en_Page_Home);
         QCOMPARE(net.baseUi->comboBoxDevice->count(), 2);   // going home reloads nothing
         window.SlotChangeForm(en_Page_Net);
@@ -320,7 +328,7 @@ private slots:
 
     void networkPageFieldsAndTabOrder()
     {
-        m_files->WriteList({SettingFiles::Usb("desk", "A1"), SettingFiles::Usb("hall", "B2")});
+        m_files->WriteList({PrinterFiles::Usb("desk", "A1"), PrinterFiles::Usb("hall", "B2")});
         Widget window;
         window.SlotChangeForm(en_Page_Net);
         NetForm& net = *window.pNetForm;
@@ -357,41 +365,50 @@ private slots:
             QCOMPARE(chain.at(i)->nextInFocusChain(), chain.at(i + 1));
     }
 
+    // Each of these stops the page before anything is sent: no printer, a network
+    // printer, a USB printer of no known model, a USB printer with a bad address (in
+    // DHCP mode the disabled fields count too).
+    void networkPageChecksBeforeAnyExchange_data()
+    {
+        QTest::addColumn<int>("device");   // -1: no printer list
+        QTest::addColumn<bool>("badAddress");
+        QTest::addColumn<int>("source");   // the address source the bad address is sent with
+        QTest::addColumn<bool>("read");
+        QTest::addColumn<QString>("message");   // below NetForm.Message
+        QTest::newRow("no printer, read") << -1 << false << c_iIPModeDHCP << true << "Required_Printer";
+        QTest::newRow("no printer, set") << -1 << false << c_iIPModeDHCP << false << "Required_Printer";
+        QTest::newRow("network printer, read") << 0 << false << c_iIPModeDHCP << true << "Required_USB_Printer";
+        QTest::newRow("network printer, set") << 0 << false << c_iIPModeDHCP << false << "Required_USB_Printer";
+        QTest::newRow("unknown model, read") << 1 << false << c_iIPModeDHCP << true << "Check_Printer_Model";
+        QTest::newRow("unknown model, set") << 1 << false << c_iIPModeDHCP << false << "Check_Printer_Model";
+        QTest::newRow("bad address, static") << 2 << true << c_iIPModeStatic << false << "Check_Address_Format";
+        QTest::newRow("bad address, DHCP") << 2 << true << c_iIPModeDHCP << false << "Check_Address_Format";
+    }
     void networkPageChecksBeforeAnyExchange()
     {
+        QFETCH(int, device);
+        QFETCH(bool, badAddress);
+        QFETCH(int, source);
+        QFETCH(bool, read);
+        QFETCH(QString, message);
         NetSettingsPrinter office(c_szPrinterA);
         QVERIFY(office.Start());
+        if (device >= 0)
+            m_files->WriteList({PrinterFiles::Network("office", c_szPrinterA), PrinterFiles::Usb("odd", "Z1", "Q999"),
+                                PrinterFiles::Usb("desk", "A1")});
         MessageBoxAnswerer answerer;
         Widget window;
         NetForm& net = *window.pNetForm;
-
-        // No printer.
         window.SlotChangeForm(en_Page_Net);
-        QTest::mouseClick(net.ui->pushButtonRead, Qt::LeftButton);
-        QTest::mouseClick(net.ui->pushButtonSet, Qt::LeftButton);
-        QCOMPARE(answerer.TakeTexts(),
-                 QStringList({"NetForm.Message.Required_Printer", "NetForm.Message.Required_Printer"}));
-
-        // A network printer, a USB printer of no known model, a USB printer with a bad address.
-        m_files->WriteList({SettingFiles::Network("office", c_szPrinterA), SettingFiles::Usb("odd", "Z1", "Q999"),
-                            SettingFiles::Usb("desk", "A1")});
-        window.SlotChangeForm(en_Page_Net);
-        QTest::mouseClick(net.ui->pushButtonRead, Qt::LeftButton);
-        QTest::mouseClick(net.ui->pushButtonSet, Qt::LeftButton);
-        net.baseUi->comboBoxDevice->setCurrentIndex(1);
-        QTest::mouseClick(net.ui->pushButtonRead, Qt::LeftButton);
-        QTest::mouseClick(net.ui->pushButtonSet, Qt::LeftButton);
-        net.baseUi->comboBoxDevice->setCurrentIndex(2);
-        net.ui->comboBoxSource->setCurrentIndex(1);
-        net.Field(3, 3)->clear();
-        QTest::mouseClick(net.ui->pushButtonSet, Qt::LeftButton);
-        // In DHCP mode the disabled fields count too.
-        net.ui->comboBoxSource->setCurrentIndex(0);
-        QTest::mouseClick(net.ui->pushButtonSet, Qt::LeftButton);
-        QCOMPARE(answerer.TakeTexts(),
-                 QStringList({"NetForm.Message.Required_USB_Printer", "NetForm.Message.Required_USB_Printer",
-                              "NetForm.Message.Check_Printer_Model", "NetForm.Message.Check_Printer_Model",
-                              "NetForm.Message.Check_Address_Format", "NetForm.Message.Check_Address_Format"}));
+        if (device > 0)
+            net.baseUi->comboBoxDevice->setCurrentIndex(device);
+        if (badAddress) {
+            net.ui->comboBoxSource->setCurrentIndex(c_iIPModeStatic);
+            net.Field(3, 3)->clear();
+            net.ui->comboBoxSource->setCurrentIndex(source);
+        }
+        QTest::mouseClick(read ? net.ui->pushButtonRead : net.ui->pushButtonSet, Qt::LeftButton);
+        QCOMPARE(answerer.TakeTexts(), QStringList({"NetForm.Message." + message}));
         QVERIFY(office.printer.Received().empty());
 
         const stShownBox box = answerer.Boxes().first();
@@ -406,8 +423,8 @@ private slots:
         NetSettingsPrinter lab(c_szPrinterB);
         QVERIFY(office.Start());
         QVERIFY(lab.Start());
-        m_files->WriteList({SettingFiles::Network("office", c_szPrinterA), SettingFiles::Network("lab", c_szPrinterB),
-                            SettingFiles::Network("nowhere", "127.0.0.256")});
+        m_files->WriteList({PrinterFiles::Network("office", c_szPrinterA), PrinterFiles::Network("lab", c_szPrinterB),
+                            PrinterFiles::Network("nowhere", "127.0.0.256")});
         MessageBoxAnswerer answerer;
         Widget window;
         window.pHomeForm->OnButtonCleanFormClicked();
@@ -481,7 +498,7 @@ private slots:
     {
         NetSettingsPrinter office(c_szPrinterA);
         QVERIFY(office.Start());
-        m_files->WriteList({SettingFiles::Network("office", c_szPrinterA), SettingFiles::Network("gone", "1.2.3")});
+        m_files->WriteList({PrinterFiles::Network("office", c_szPrinterA), PrinterFiles::Network("gone", "1.2.3")});
         MessageBoxAnswerer answerer;
         Widget window;
         window.pHomeForm->OnButtonAlignmentFormClicked();
@@ -559,7 +576,7 @@ private slots:
         QTranslator translator;
         QVERIFY(translator.load(":/Language/" + QString(language == "ru" ? "ru_ru" : "en_us") + ".qm"));
         qApp->installTranslator(&translator);
-        m_files->WriteList({SettingFiles::Usb("Ovra-P2200DN-desk", "A1"), SettingFiles::Network("office", c_szPrinterA)});
+        m_files->WriteList({PrinterFiles::Usb("Ovra-P2200DN-desk", "A1"), PrinterFiles::Network("office", c_szPrinterA)});
         Widget window;
         window.show();
         Shot(window, "home_" + language);

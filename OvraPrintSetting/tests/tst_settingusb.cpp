@@ -4,9 +4,9 @@
 #include "alignmentform.h"
 #include "cleanform.h"
 #include "homeform.h"
-#include "modelinfo.h"
 #include "netform.h"
 #include "pageindex.h"
+#include "printerfiles.h"
 #include "settingfixture.h"
 #include "settingsrecords.h"
 #include "settingsresponder.h"
@@ -18,6 +18,7 @@
 #include "widget.h"
 
 #include "ovraemu/usbprinterbed.h"
+#include "usbprinters.h"
 
 #include <QLineEdit>
 #include <QSpinBox>
@@ -84,20 +85,12 @@ Bytes FullBlockReply(int iBlock)
 class TestSettingUsb : public QObject
 {
     Q_OBJECT
-    std::unique_ptr<SettingFiles> m_files;
+    std::unique_ptr<PrinterFiles> m_files;
     std::unique_ptr<UsbPrinterBed> m_bed;
     std::unique_ptr<SettingsResponder> m_responder;
     int m_id = 0;
 
-    UsbPrinterConfig Config(const std::string& serial)
-    {
-        const stModelInfo* pModel = FindModelByDisplayName("Ovra P2200DN");
-        UsbPrinterConfig config;
-        config.vendorId = uint16_t(pModel->iVendorId);
-        config.productId = uint16_t(pModel->iProductId);
-        config.serial = serial;
-        return config;
-    }
+    UsbPrinterConfig Config(const std::string& serial) { return UsbPrinterOfModel("Ovra P2200DN", serial); }
 
     QStringList Fields(NetForm& net)
     {
@@ -116,7 +109,7 @@ private slots:
 
     void init()
     {
-        m_files.reset(new SettingFiles);
+        m_files.reset(new PrinterFiles);
         m_bed.reset(new UsbPrinterBed);
         m_responder.reset(new SettingsResponder);
         m_id = m_bed->AddPrinter(Config("K246SN0001"));
@@ -125,8 +118,8 @@ private slots:
         m_responder->SetModeText(std::string("Static"));
         for (int k = 1; k <= 7; ++k)
             m_responder->SetAddress(k, c_szAddresses[k - 1]);
-        m_files->WriteList({SettingFiles::Usb("desk", "K246SN0001"), SettingFiles::Usb("other", "NOPE"),
-                            SettingFiles::Network("office", "127.0.0.190")});
+        m_files->WriteList({PrinterFiles::Usb("desk", "K246SN0001"), PrinterFiles::Usb("other", "NOPE"),
+                            PrinterFiles::Network("office", "127.0.0.190")});
     }
 
     void cleanup()
@@ -336,7 +329,7 @@ private slots:
         QVERIFY(clean.bCleanSent);
 
         // A USB printer of no known model is refused before any access.
-        m_files->WriteList({SettingFiles::Usb("odd", "K246SN0001", "Q999")});
+        m_files->WriteList({PrinterFiles::Usb("odd", "K246SN0001", "Q999")});
         window.SlotChangeForm(en_Page_Clean);
         m_bed->SetFault(m_id, UsbFault::None);
         QTest::mouseClick(clean.ui->pushButtonClean, Qt::LeftButton);

@@ -9,12 +9,13 @@
 #include "utillibusb.h"
 
 #include "ovraemu/usbprinterbed.h"
+#include "usbprinters.h"
+#include "installroot.h"
 
 #include <libusb-1.0/libusb.h>
 
 #include <QFile>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using ovraemu::BulkReply;
@@ -28,14 +29,7 @@ const stModelInfo& Model() { return *FindModelByDisplayName("Ovra P2200DN"); }
 
 const char* const c_szURI = "Ovra/P2200DN?serial=K246SN0001";
 
-UsbPrinterConfig Printer()
-{
-    UsbPrinterConfig config;
-    config.vendorId = uint16_t(Model().iVendorId);
-    config.productId = uint16_t(Model().iProductId);
-    config.serial = "K246SN0001";
-    return config;
-}
+UsbPrinterConfig Printer() { return UsbPrinterOfModel("Ovra P2200DN", "K246SN0001"); }
 
 UsbAlternateSetting PrinterSetting(uint8_t outEndpoint, uint8_t inEndpoint)
 {
@@ -68,7 +62,7 @@ struct Exchange {
 class TestUsbChannelFaults : public QObject
 {
     Q_OBJECT
-    QTemporaryDir m_root;
+    TestInstallRoot m_root{"usbchannel"};
     QScopedPointer<UsbPrinterBed> m_bed;
 
     // The messages of the lines written since the last call, without time stamp and
@@ -98,8 +92,6 @@ class TestUsbChannelFaults : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_root.isValid());
-        qputenv("OVRA_INSTALL_ROOT", m_root.path().toLocal8Bit());
         SetOvraProgram(en_Program_PrintSetting);
         SetLogEnable(true);
     }

@@ -8,12 +8,13 @@
 #include "utillibusb.h"
 
 #include "ovraemu/usbprinterbed.h"
+#include "usbprinters.h"
+#include "installroot.h"
 
 #include <libusb-1.0/libusb.h>
 
 #include <QFile>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using ovraemu::BulkReply;
@@ -27,12 +28,7 @@ const stModelInfo& Model() { return *FindModelByDisplayName("Ovra P2200DN"); }
 
 UsbPrinterConfig Printer(const std::string& serial, bool hasSerial = true)
 {
-    UsbPrinterConfig config;
-    config.vendorId = uint16_t(Model().iVendorId);
-    config.productId = uint16_t(Model().iProductId);
-    config.serial = serial;
-    config.hasSerial = hasSerial;
-    return config;
+    return UsbPrinterOfModel("Ovra P2200DN", serial, hasSerial);
 }
 
 const std::vector<uint8_t> c_request = {0xA5, 0x00, 0x07, 0x50, 0xE0, 0x2E, 0x02, 0x01, 0x01, 0x01};
@@ -87,7 +83,7 @@ void Answer(UsbPrinterBed& bed, int id, const std::vector<uint8_t>& reply)
 class TestUtilLibusb : public QObject
 {
     Q_OBJECT
-    QTemporaryDir m_root;
+    TestInstallRoot m_root{"utillibusb"};
     QScopedPointer<UsbPrinterBed> m_bed;
 
     QStringList LogLines()
@@ -115,7 +111,6 @@ class TestUtilLibusb : public QObject
 private slots:
     void initTestCase()
     {
-        qputenv("OVRA_INSTALL_ROOT", m_root.path().toLocal8Bit());
         SetOvraProgram(en_Program_PrintSetting);
         SetLogEnable(true);
     }

@@ -6,7 +6,7 @@
 #include "damagedfiles.h"
 #include "ovrapaths.h"
 #include "sharedprinterlist.h"
-#include "trayfixture.h"
+#include "printerfiles.h"
 #include "trddevicemanage.h"
 #include "trdgetprinterstatus.h"
 
@@ -62,7 +62,7 @@ private slots:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QStringList, names);
-        TrayFiles files;
+        PrinterFiles files;
         QDir().mkpath(OvraPaths::CfgDir());
         m_list.Replace({});
         TrdDeviceManage manager;
@@ -97,8 +97,8 @@ private slots:
     void damagedStatusFile()
     {
         QFETCH(QByteArray, bytes);
-        TrayFiles files;
-        m_list.Replace(TrdDeviceManage::GetInitPrinterList({TrayFiles::Usb("desk", "DESK000001")}));
+        PrinterFiles files;
+        m_list.Replace(TrdDeviceManage::GetInitPrinterList({PrinterFiles::Usb("desk", "DESK000001")}));
         TrdGetPrinterStatus worker;
         worker.Init(0, &m_list);
         QSignalSpy updates(&worker, &TrdGetPrinterStatus::SgnUpdatePrinterStatus);

@@ -2,7 +2,7 @@
 #include "ovralog.h"
 #include "ovraprintertoolwidget.h"
 #include "ovraprogram.h"
-#include "trayfixture.h"
+#include "printerfiles.h"
 #include "trdgetprinterstatus.h"
 #include "translation.h"
 #include "ui_ovraprintertoolwidget.h"
@@ -36,7 +36,7 @@ private slots:
 
     void tableFollowsTheListFile()
     {
-        TrayFiles files;
+        PrinterFiles files;
         OvraPrinterToolWidget window;
         QCOMPARE(window.ui->tableDeviceManage->columnCount(), 4);
         QCOMPARE(window.ui->tableDeviceManage->horizontalHeaderItem(3)->text(), QString("MainWindow.Table.Status"));
@@ -44,7 +44,7 @@ private slots:
         QCOMPARE(Rows(window), 0);                     // no list file: no rows, no worker
         QCOMPARE(window.listStatusWorker.size(), 0);
 
-        files.WriteList({TrayFiles::Usb("desk", "A1"), TrayFiles::Network("office", "192.168.1.20")});
+        files.WriteList({PrinterFiles::Usb("desk", "A1"), PrinterFiles::Network("office", "192.168.1.20")});
         QTRY_COMPARE_WITH_TIMEOUT(Rows(window), 2, 5000);
         QCOMPARE(Cell(window, 0, 0), QString("desk"));
         QCOMPARE(Cell(window, 0, 1), QString("USB"));
@@ -72,7 +72,7 @@ private slots:
         QCOMPARE(balloons.last().at(1).toString(), QString("Paper jam in device"));
 
         // A rename resets every row to "Offline" and redraws the table.
-        files.WriteList({TrayFiles::Usb("desk-2", "A1"), TrayFiles::Network("office", "192.168.1.20")});
+        files.WriteList({PrinterFiles::Usb("desk-2", "A1"), PrinterFiles::Network("office", "192.168.1.20")});
         QTRY_COMPARE_WITH_TIMEOUT(Cell(window, 0, 0), QString("desk-2"), 5000);
         QCOMPARE(Cell(window, 0, 3), QString("Offline"));
         emit window.SgnThreadQuit();
@@ -80,18 +80,18 @@ private slots:
 
     void workersOnlyGrowAndLateUpdatesAreIgnored()
     {
-        TrayFiles files;
-        files.WriteList({TrayFiles::Usb("a", "1"), TrayFiles::Usb("b", "2"), TrayFiles::Usb("c", "3")});
+        PrinterFiles files;
+        files.WriteList({PrinterFiles::Usb("a", "1"), PrinterFiles::Usb("b", "2"), PrinterFiles::Usb("c", "3")});
         OvraPrinterToolWidget window;
         QTRY_COMPARE_WITH_TIMEOUT(Rows(window), 3, 5000);
         QCOMPARE(window.listStatusWorker.size(), 3);
-        files.WriteList({TrayFiles::Usb("a", "1"), TrayFiles::Usb("b", "2")});
+        files.WriteList({PrinterFiles::Usb("a", "1"), PrinterFiles::Usb("b", "2")});
         QTRY_COMPARE_WITH_TIMEOUT(Rows(window), 2, 5000);
         window.SlotUpdatePrinterStatus(2);   // an update for the row that went away
         window.SlotUpdatePrinterStatus(-1);
         QCOMPARE(Rows(window), 2);
         QCOMPARE(window.listStatusWorker.size(), 3);
-        files.WriteList({TrayFiles::Usb("a", "1"), TrayFiles::Usb("b", "2"), TrayFiles::Usb("d", "4")});
+        files.WriteList({PrinterFiles::Usb("a", "1"), PrinterFiles::Usb("b", "2"), PrinterFiles::Usb("d", "4")});
         QTRY_COMPARE_WITH_TIMEOUT(Rows(window), 3, 5000);
         QCOMPARE(window.listStatusWorker.size(), 3);
         QCOMPARE(window.iStatusThreadCount, 3);
@@ -102,8 +102,8 @@ private slots:
 
     void debugDumpsWhenLoggingIsOn()
     {
-        TrayFiles files;
-        files.WriteList({TrayFiles::Network("office", "10.1.2.3")});
+        PrinterFiles files;
+        files.WriteList({PrinterFiles::Network("office", "10.1.2.3")});
         OvraPrinterToolWidget window;   // turns logging off
         QTRY_COMPARE_WITH_TIMEOUT(Rows(window), 1, 5000);
         files.WriteStatus("office", PrinterState(0x10, 4200, {0x1106}, {0x110D, 0x1121}));
@@ -125,7 +125,7 @@ private slots:
 
     void firmwareHelperStartsDetached()
     {
-        TrayFiles files;
+        PrinterFiles files;
         QDir().mkpath(files.Root() + "/bin");
         QFile helper(files.Root() + "/bin/ovraK246FW");
         QVERIFY(helper.open(QIODevice::WriteOnly));
@@ -173,7 +173,7 @@ private slots:
     void startAndCloseFollowTheTrayArea()
     {
         QFETCH(bool, tray);
-        TrayFiles files;
+        PrinterFiles files;
         OvraPrinterToolWidget window;
         window.bTrayAvailable = tray;
         window.ShowAtStart(true);

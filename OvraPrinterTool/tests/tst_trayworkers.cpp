@@ -1,7 +1,7 @@
 // The tray's file readers: list changes, status reads, the failure rule and the job
 // cancel a printer's "Canceling task" triggers.
 #include "sharedprinterlist.h"
-#include "trayfixture.h"
+#include "printerfiles.h"
 #include "trddevicemanage.h"
 #include "trdgetprinterstatus.h"
 
@@ -27,30 +27,30 @@ class TestTrayWorkers : public QObject
 private slots:
     void listChangesByNameAndPort()
     {
-        TrayFiles files;
+        PrinterFiles files;
         m_list.Replace({});
         TrdDeviceManage manager;
         manager.Init(&m_list);
         QSignalSpy updates(&manager, &TrdDeviceManage::SgnUpdatePrinterList);
         QVERIFY(!manager.RunPass());   // no file, empty list: nothing to tell
-        files.WriteList({TrayFiles::Usb("a", "1"), TrayFiles::Network("b", "10.0.0.2")});
+        files.WriteList({PrinterFiles::Usb("a", "1"), PrinterFiles::Network("b", "10.0.0.2")});
         QVERIFY(manager.RunPass());
         QCOMPARE(updates.size(), 1);
         QCOMPARE(m_list.Size(), 2);
-        stPrinterInfo changedModel = TrayFiles::Network("b", "10.0.0.2");
+        stPrinterInfo changedModel = PrinterFiles::Network("b", "10.0.0.2");
         changedModel.enType = "Ovra C5100";
         changedModel.strURI = "socket://10.0.0.2:9101";
-        files.WriteList({TrayFiles::Usb("a", "1"), changedModel});
+        files.WriteList({PrinterFiles::Usb("a", "1"), changedModel});
         QVERIFY(!manager.RunPass());   // model, URI: no change
-        files.WriteList({TrayFiles::Usb("a", "1"), TrayFiles::Network("b", "10.0.0.3")});
+        files.WriteList({PrinterFiles::Usb("a", "1"), PrinterFiles::Network("b", "10.0.0.3")});
         QVERIFY(manager.RunPass());    // a new port is
         QCOMPARE(updates.size(), 2);
     }
 
     void readsOnChangeAndGoesOfflineAtTheEleventhFailure()
     {
-        TrayFiles files;
-        m_list.Replace(TrdDeviceManage::GetInitPrinterList({TrayFiles::Usb("p", "1")}));
+        PrinterFiles files;
+        m_list.Replace(TrdDeviceManage::GetInitPrinterList({PrinterFiles::Usb("p", "1")}));
         TrdGetPrinterStatus worker;
         Worker(worker);
         QSignalSpy updates(&worker, &TrdGetPrinterStatus::SgnUpdatePrinterStatus);
@@ -98,8 +98,8 @@ private slots:
 
     void aLongFileIsReadUpToTheBuffer()
     {
-        TrayFiles files;
-        m_list.Replace(TrdDeviceManage::GetInitPrinterList({TrayFiles::Usb("p", "1")}));
+        PrinterFiles files;
+        m_list.Replace(TrdDeviceManage::GetInitPrinterList({PrinterFiles::Usb("p", "1")}));
         TrdGetPrinterStatus worker;
         Worker(worker);
         const std::vector<uint8_t> body = ovraemu::BuildStatusBody(PrinterState(0x12, 1));
@@ -112,7 +112,7 @@ private slots:
 
     void cancellingRunsCancelOnce()
     {
-        TrayFiles files;
+        PrinterFiles files;
         QTemporaryDir bin;
         QFile fake(bin.path() + "/cancel");
         QVERIFY(fake.open(QIODevice::WriteOnly));
@@ -123,7 +123,7 @@ private slots:
         qputenv("PATH", bin.path().toLocal8Bit() + ":" + oldPath);
 
         const QString name = "q$(touch PWNED);'x";
-        m_list.Replace(TrdDeviceManage::GetInitPrinterList({TrayFiles::Usb(name, "1")}));
+        m_list.Replace(TrdDeviceManage::GetInitPrinterList({PrinterFiles::Usb(name, "1")}));
         TrdGetPrinterStatus worker;
         Worker(worker);
         files.WriteStatus(name, PrinterState(0x10, 100));

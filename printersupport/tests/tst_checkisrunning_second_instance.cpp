@@ -3,9 +3,9 @@
 #include "checkisrunning.h"
 #include "ovrapaths.h"
 #include "ovraprogram.h"
+#include "installroot.h"
 
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <unistd.h>
@@ -13,7 +13,7 @@
 class TestCheckIsRunning : public QObject
 {
     Q_OBJECT
-    QTemporaryDir m_root;
+    TestInstallRoot m_root{"instance"};
 
     // Another process of this very program, doing nothing for a while; run by the
     // user "nobody" when asked.
@@ -31,8 +31,6 @@ class TestCheckIsRunning : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_root.isValid());
-        qputenv("OVRA_INSTALL_ROOT", m_root.path().toLocal8Bit());
         QVERIFY(QCoreApplication::applicationName().size() > 15);
     }
 
@@ -99,7 +97,7 @@ private slots:
         // Another user plants a link where a fixed scratch file would be written.
         SetOvraProgram(en_Program_PrinterTool);
         QVERIFY(QDir().mkpath(OvraPaths::ToolDir()));
-        QFile victim(m_root.path() + "/victim");
+        QFile victim(m_root.QFilePath("victim"));
         QVERIFY(victim.open(QIODevice::WriteOnly));
         victim.write("keep me");
         victim.close();

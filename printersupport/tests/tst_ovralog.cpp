@@ -2,8 +2,8 @@
 #include "ovralog.h"
 #include "ovrapaths.h"
 #include "ovraprogram.h"
+#include "installroot.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <atomic>
@@ -28,14 +28,12 @@ QStringList FilesIn(const QString& dir)
 class TestOvraLog : public QObject
 {
     Q_OBJECT
-    QScopedPointer<QTemporaryDir> m_root;
+    QScopedPointer<TestInstallRoot> m_root;
 
 private slots:
     void init()
     {
-        m_root.reset(new QTemporaryDir);
-        QVERIFY(m_root->isValid());
-        qputenv("OVRA_INSTALL_ROOT", m_root->path().toLocal8Bit());
+        m_root.reset(new TestInstallRoot("ovralog"));
         SetOvraProgram(en_Program_PrintService);
     }
     void cleanup() { SetLogEnable(false); }
@@ -45,7 +43,7 @@ private slots:
         QVERIFY(!IsLogEnabled());
         OVRA_LOG("nothing %d", 1);
         WriteStringLog("x.cpp", 1, "f", "plain");
-        QVERIFY(QDir(m_root->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+        QVERIFY(QDir(m_root->QPath()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
     }
 
     void switchedOnOnlyByTheDebugVariable()
@@ -115,7 +113,7 @@ private slots:
         SetOvraProgram(enOvraProgram(program));
         SetLogEnable(true);
         OVRA_LOG("hello");
-        const QStringList files = FilesIn(m_root->path() + "/" + dir);
+        const QStringList files = FilesIn(m_root->QFilePath(dir));
         QCOMPARE(files.size(), 1);
         QVERIFY(files.at(0).startsWith(prefix + "_"));
         QVERIFY(files.at(0).endsWith("_0.log"));
@@ -215,10 +213,10 @@ private slots:
     {
         SetLogEnable(true);
         QVERIFY(QDir(OvraPaths::LogDir()).removeRecursively());
-        QFile blocker(m_root->path() + "/log");
+        QFile blocker(m_root->QFilePath("log"));
         QVERIFY(blocker.open(QIODevice::WriteOnly));   // a file where the folder should be
         OVRA_LOG("lost");
-        QCOMPARE(QFileInfo(m_root->path() + "/log").size(), qint64(0));
+        QCOMPARE(QFileInfo(m_root->QFilePath("log")).size(), qint64(0));
     }
 };
 

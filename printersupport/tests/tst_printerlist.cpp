@@ -2,9 +2,9 @@
 #include "modelinfo.h"
 #include "ovrapaths.h"
 #include "printerinfo.h"
+#include "installroot.h"
 
 #include <QSet>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <unistd.h>
@@ -44,13 +44,11 @@ void WriteRaw(const QByteArray& content)
 class TestPrinterList : public QObject
 {
     Q_OBJECT
-    QTemporaryDir m_root;
+    TestInstallRoot m_root{"printerlist"};
 
 private slots:
     void init()
     {
-        QVERIFY(m_root.isValid());
-        qputenv("OVRA_INSTALL_ROOT", m_root.path().toLocal8Bit());
         QFile::remove(OvraPaths::PrinterListFile());
     }
 

@@ -2,8 +2,8 @@
 #include "ovrapaths.h"
 #include "statusfile.h"
 #include "statustext.h"
+#include "installroot.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 class TestStatusText : public QObject
@@ -53,8 +53,7 @@ private slots:
 
     void statusFilesReadBack()
     {
-        QTemporaryDir root;
-        qputenv("OVRA_INSTALL_ROOT", root.path().toLocal8Bit());
+        TestInstallRoot root("statustext");
         stPrinterState state;
         state.enCurrentStatus = en_Status_Printing;
         QVERIFY(!ReadStatusFile("missing", state));

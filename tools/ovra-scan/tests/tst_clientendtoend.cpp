@@ -1,6 +1,7 @@
 // ovra-scan through the real scan daemon to an emulated network scanner: the page
 // files the client saves are the scanner's image bytes, and the scanner's faults reach
 // the user as named failures.
+#include "installroot.h"
 #include "ovraemu/netscanner.h"
 
 #include <QDir>
@@ -71,7 +72,7 @@ class TestClientEndToEnd : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_root;
+    TestInstallRoot m_root{"clientendtoend"};
     QProcess m_daemon;
     uint16_t m_port = 0;
 
@@ -79,7 +80,7 @@ private:
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("OVRA_SCAN_DAEMON_PORT", QString::number(m_port));
-        environment.insert("OVRA_INSTALL_ROOT", m_root.path() + "/");
+        environment.insert("OVRA_INSTALL_ROOT", m_root.QPath() + "/");
         environment.insert("OVRA_SCAN_DAEMON_FOREGROUND", "1");
         return environment;
     }
@@ -107,7 +108,7 @@ private:
 
     QStringList LeftInScanDir() const
     {
-        return QDir(m_root.filePath("scan")).entryList({"ovrascandata_*"}, QDir::Files);
+        return QDir(m_root.QFilePath("scan")).entryList({"ovrascandata_*"}, QDir::Files);
     }
 
 private slots:

@@ -4,12 +4,12 @@
 #include "damagedfiles.h"
 #include "ovrapaths.h"
 #include "printerstatebuilder.h"
+#include "installroot.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -36,7 +36,7 @@ void WriteBytes(const QString& path, const QByteArray& bytes)
 class TestFaultsOvraStatus : public QObject
 {
     Q_OBJECT
-    QScopedPointer<QTemporaryDir> m_root;
+    QScopedPointer<TestInstallRoot> m_root;
 
     // Runs ovra-status with the arguments; its output, with its exit code checked.
     QByteArray Run(const QStringList& arguments)
@@ -59,8 +59,7 @@ class TestFaultsOvraStatus : public QObject
 private slots:
     void init()
     {
-        m_root.reset(new QTemporaryDir);
-        qputenv("OVRA_INSTALL_ROOT", m_root->path().toLocal8Bit());
+        m_root.reset(new TestInstallRoot("ovrastatus"));
         QDir().mkpath(OvraPaths::CfgDir());
         WriteBytes(OvraPaths::StatusFile("desk"), WholeStatusFile());
         WriteBytes(OvraPaths::StatusFile("hall"), WholeStatusFile());

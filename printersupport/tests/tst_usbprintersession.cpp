@@ -7,6 +7,7 @@
 #include "usbprintersession.h"
 
 #include "ovraemu/usbprinterbed.h"
+#include "usbprinters.h"
 
 #include <libusb-1.0/libusb.h>
 
@@ -27,15 +28,7 @@ const stModelInfo& Model() { return *FindModelByDisplayName("Ovra P2200DN"); }
 uint16_t Vid() { return uint16_t(Model().iVendorId); }
 uint16_t Pid() { return uint16_t(Model().iProductId); }
 
-UsbPrinterConfig Printer(const std::string& serial, bool hasSerial = true)
-{
-    UsbPrinterConfig config;
-    config.vendorId = Vid();
-    config.productId = Pid();
-    config.serial = serial;
-    config.hasSerial = hasSerial;
-    return config;
-}
+UsbPrinterConfig Printer(const std::string& serial) { return UsbPrinterOfModel("Ovra P2200DN", serial); }
 
 UsbResult OpenBulk(UsbPrinterSession& session, const QString& serial,
                    UsbSerialRule rule = UsbSerialRule::StartsWith)

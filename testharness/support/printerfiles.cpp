@@ -1,49 +1,48 @@
-#include "trayfixture.h"
+#include "printerfiles.h"
 
 #include "ovrapaths.h"
 #include "statusfile.h"
 
-#include <QDir>
 #include <QFile>
 
-TrayFiles::TrayFiles() { qputenv("OVRA_INSTALL_ROOT", m_root.path().toLocal8Bit()); }
-
-stPrinterInfo TrayFiles::Usb(const QString& name, const QString& serial)
+stPrinterInfo PrinterFiles::Usb(const QString& name, const QString& serial, const QString& model)
 {
     stPrinterInfo info;
     info.strName = name;
-    info.enType = "Ovra P2200DN";
+    info.enType = "Ovra " + model;
     info.iConnectType = en_Connect_USB;
-    info.strURI = "usb://Ovra/P2200DN?serial=" + serial;
+    info.strURI = "usb://Ovra/" + model + "?serial=" + serial;
     info.strPort = info.strURI.mid(6);
     return info;
 }
 
-stPrinterInfo TrayFiles::Network(const QString& name, const QString& address)
+stPrinterInfo PrinterFiles::Network(const QString& name, const QString& address, const QString& model)
 {
     stPrinterInfo info;
     info.strName = name;
-    info.enType = "Ovra MK246";
+    info.enType = "Ovra " + model;
     info.iConnectType = en_Connect_Network;
     info.strURI = "socket://" + address + ":9100";
     info.strPort = address;
     return info;
 }
 
-void TrayFiles::WriteList(const QList<stPrinterInfo>& list) { SavePrinterInfo(list, true); }
+void PrinterFiles::WriteList(const QList<stPrinterInfo>& list) { SavePrinterInfo(list, true); }
 
-void TrayFiles::WriteStatus(const QString& queue, const ovraemu::EmuPrinterState& state)
+void PrinterFiles::RemoveList() { QFile::remove(OvraPaths::PrinterListFile()); }
+
+void PrinterFiles::WriteStatus(const QString& queue, const ovraemu::EmuPrinterState& state)
 {
     const std::vector<uint8_t> body = ovraemu::BuildStatusBody(state);
     WriteRawStatus(queue, QByteArray(7, '\0') + QByteArray(reinterpret_cast<const char*>(body.data()), int(body.size())));
 }
 
-void TrayFiles::WriteRawStatus(const QString& queue, const QByteArray& bytes)
+void PrinterFiles::WriteRawStatus(const QString& queue, const QByteArray& bytes)
 {
     WriteStatusFile(queue, reinterpret_cast<const unsigned char*>(bytes.constData()), bytes.size());
 }
 
-void TrayFiles::RemoveStatus(const QString& queue) { RemoveStatusFile(queue); }
+void PrinterFiles::RemoveStatus(const QString& queue) { RemoveStatusFile(queue); }
 
 ovraemu::EmuPrinterState PrinterState(uint8_t status, uint32_t toner, std::vector<uint16_t> errors,
                                       std::vector<uint16_t> warnings)
