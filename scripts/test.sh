@@ -70,7 +70,7 @@ stage_done
 stage "library, print service and tray monitor under TSan"
 cmake -S "$top" -B "$top/build-tsan" "${sanitizer_build[@]}" -DOVRA_TSAN=ON \
   -DOVRA_SKIP_SUBDIRS=OvraPrintSetting >/dev/null
-for dir in printersupport OvraPrintService OvraPrinterTool; do
+for dir in printersupport printersupport/tests OvraPrintService OvraPrinterTool; do
   make -C "$top/build-tsan/$dir" -j"$jobs" --no-print-directory
 done
 # ignore_noninstrumented_modules=1: Qt, glib and umockdev are not built with TSan; what
