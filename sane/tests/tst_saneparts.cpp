@@ -135,6 +135,26 @@ bool Gone(const std::string& path)
     return !clienttest::FileExists(path);
 }
 
+// Writes ovra.conf into the folder and points the backend at it.
+bool UseConfigDir(const QTemporaryDir& dir, const QByteArray& text)
+{
+    QFile file(dir.filePath("ovra.conf"));
+    qputenv("SANE_CONFIG_DIR", dir.path().toUtf8());
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.flush();
+}
+
+SANE_Status SetText(Session& session, SANE_Int option, const char* value, SANE_Int* info = nullptr)
+{
+    char text[64] = {};
+    qstrncpy(text, value, sizeof text);
+    return session.Control(option, SANE_ACTION_SET_VALUE, text, info);
+}
+
+SANE_Status SetWord(Session& session, SANE_Int option, SANE_Word value, SANE_Int* info = nullptr)
+{
+    return session.Control(option, SANE_ACTION_SET_VALUE, &value, info);
+}
+
 DeviceEntry NetDevice()
 {
     DeviceEntry device;
@@ -172,11 +192,7 @@ private slots:
     void configIsReadFromSaneConfigDir()
     {
         QTemporaryDir dir;
-        QFile file(dir.filePath("ovra.conf"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("net 127.0.0.249\n");
-        file.close();
-        qputenv("SANE_CONFIG_DIR", dir.path().toUtf8());
+        QVERIFY(UseConfigDir(dir, "net 127.0.0.249\n"));
         const BackendConfig config = LoadConfig();
         qunsetenv("SANE_CONFIG_DIR");
         QCOMPARE(config.netAddresses, (std::vector<std::string>{"127.0.0.249"}));
@@ -250,26 +266,19 @@ private slots:
         QVERIFY(mode && QByteArray(mode->name) == SANE_NAME_SCAN_MODE);
         QVERIFY(session.Descriptor(NUM_OPTIONS) == nullptr);
         SANE_Int info = 0;
-        char text[32] = "Gray";
-        QCOMPARE(session.Control(OPT_MODE, SANE_ACTION_SET_VALUE, text, &info), SANE_STATUS_GOOD);
-        char source[32] = "ADF multi page";
-        QCOMPARE(session.Control(OPT_SOURCE, SANE_ACTION_SET_VALUE, source, &info), SANE_STATUS_GOOD);
-        char bad[32] = "Sepia";
-        QCOMPARE(session.Control(OPT_MODE, SANE_ACTION_SET_VALUE, bad, &info), SANE_STATUS_INVAL);
-        SANE_Word resolution = 1200;
-        QCOMPARE(session.Control(OPT_RESOLUTION, SANE_ACTION_SET_VALUE, &resolution, &info), SANE_STATUS_GOOD);
+        QCOMPARE(SetText(session, OPT_MODE, "Gray", &info), SANE_STATUS_GOOD);
+        QCOMPARE(SetText(session, OPT_SOURCE, "ADF multi page", &info), SANE_STATUS_GOOD);
+        QCOMPARE(SetText(session, OPT_MODE, "Sepia", &info), SANE_STATUS_INVAL);
+        QCOMPARE(SetWord(session, OPT_RESOLUTION, 1200, &info), SANE_STATUS_GOOD);
         QVERIFY(info & SANE_INFO_INEXACT);
         SANE_Word read = 0;
         QCOMPARE(session.Control(OPT_RESOLUTION, SANE_ACTION_GET_VALUE, &read, &info), SANE_STATUS_GOOD);
         QCOMPARE(read, 600);  // the scanner's highest
-        SANE_Word x = SANE_FIX(25.4), y = SANE_FIX(50.8), left = SANE_FIX(25.4);
-        QCOMPARE(session.Control(OPT_BR_X, SANE_ACTION_SET_VALUE, &x, &info), SANE_STATUS_GOOD);
-        x = SANE_FIX(50.8);
-        QCOMPARE(session.Control(OPT_BR_X, SANE_ACTION_SET_VALUE, &x, &info), SANE_STATUS_GOOD);
-        QCOMPARE(session.Control(OPT_TL_X, SANE_ACTION_SET_VALUE, &left, &info), SANE_STATUS_GOOD);
-        QCOMPARE(session.Control(OPT_BR_Y, SANE_ACTION_SET_VALUE, &y, &info), SANE_STATUS_GOOD);
-        SANE_Word brightness = 300;
-        QCOMPARE(session.Control(OPT_BRIGHTNESS, SANE_ACTION_SET_VALUE, &brightness, &info), SANE_STATUS_GOOD);
+        QCOMPARE(SetWord(session, OPT_BR_X, SANE_FIX(25.4), &info), SANE_STATUS_GOOD);
+        QCOMPARE(SetWord(session, OPT_BR_X, SANE_FIX(50.8), &info), SANE_STATUS_GOOD);
+        QCOMPARE(SetWord(session, OPT_TL_X, SANE_FIX(25.4), &info), SANE_STATUS_GOOD);
+        QCOMPARE(SetWord(session, OPT_BR_Y, SANE_FIX(50.8), &info), SANE_STATUS_GOOD);
+        QCOMPARE(SetWord(session, OPT_BRIGHTNESS, 300, &info), SANE_STATUS_GOOD);
 
         const SettingInfo sent = ovrascan::ToSettingInfo(session.Settings());
         QCOMPARE(int(sent.bitDepth), 8);
@@ -293,8 +302,7 @@ private slots:
     void lineartIsRawOneBit()
     {
         Session session(NetDevice(), 1);  // never connects
-        char text[32] = SANE_VALUE_SCAN_MODE_LINEART;
-        QCOMPARE(session.Control(OPT_MODE, SANE_ACTION_SET_VALUE, text, nullptr), SANE_STATUS_GOOD);
+        QCOMPARE(SetText(session, OPT_MODE, SANE_VALUE_SCAN_MODE_LINEART), SANE_STATUS_GOOD);
         const SettingInfo sent = ovrascan::ToSettingInfo(session.Settings());
         QCOMPARE(int(sent.bitDepth), 1);
         QCOMPARE(int(sent.compType), int(COMPRESSION_NONE));
@@ -311,12 +319,10 @@ private slots:
         usb.usb = true;
         usb.name = "usb:3a53:0131:S1";
         Session session(usb, 1);
-        SANE_Word resolution = 1200;
-        QCOMPARE(session.Control(OPT_RESOLUTION, SANE_ACTION_SET_VALUE, &resolution, nullptr), SANE_STATUS_GOOD);
+        QCOMPARE(SetWord(session, OPT_RESOLUTION, 1200), SANE_STATUS_GOOD);
         QCOMPARE(session.Settings().resolution, 1200);  // flatbed
         QCOMPARE(int(session.Settings().format.value()), int(ovrascan::ImageFormat::Raw));
-        char source[32] = "ADF single page";
-        QCOMPARE(session.Control(OPT_SOURCE, SANE_ACTION_SET_VALUE, source, nullptr), SANE_STATUS_GOOD);
+        QCOMPARE(SetText(session, OPT_SOURCE, "ADF single page"), SANE_STATUS_GOOD);
         QCOMPARE(session.Settings().resolution, 600);
         SANE_Parameters params{};
         QCOMPARE(session.Parameters(&params), SANE_STATUS_GOOD);
@@ -791,11 +797,7 @@ private slots:
         daemon.Reply(TCP_SCAN_DEVPROPERTIES, clienttest::Bytes(properties));
         QVERIFY(daemon.Start());
         QTemporaryDir config;
-        QFile file(config.filePath("ovra.conf"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray("net 127.0.0.250\nport ") + QByteArray::number(daemon.Port()) + "\n");
-        file.close();
-        qputenv("SANE_CONFIG_DIR", config.path().toUtf8());
+        QVERIFY(UseConfigDir(config, "net 127.0.0.250\nport " + QByteArray::number(daemon.Port()) + "\n"));
         qunsetenv("OVRA_SCAN_DAEMON_PORT");
         SANE_Handle handle = nullptr;
         QCOMPARE(sane_ovra_open("net:127.0.0.250", &handle), SANE_STATUS_INVAL);  // before sane_init
@@ -836,14 +838,11 @@ private:
     static void SetGrayPage(Session& session, const char* source)
     {
         // 100 dpi, 25.4 x 12.7 mm: 100 pixels by 50 lines of 8-bit grey.
-        char mode[32] = "Gray", text[32] = {};
-        qstrncpy(text, source, sizeof text);
-        SANE_Word resolution = 100, width = SANE_FIX(25.4), height = SANE_FIX(12.7);
-        QCOMPARE(session.Control(OPT_MODE, SANE_ACTION_SET_VALUE, mode, nullptr), SANE_STATUS_GOOD);
-        QCOMPARE(session.Control(OPT_SOURCE, SANE_ACTION_SET_VALUE, text, nullptr), SANE_STATUS_GOOD);
-        QCOMPARE(session.Control(OPT_RESOLUTION, SANE_ACTION_SET_VALUE, &resolution, nullptr), SANE_STATUS_GOOD);
-        QCOMPARE(session.Control(OPT_BR_X, SANE_ACTION_SET_VALUE, &width, nullptr), SANE_STATUS_GOOD);
-        QCOMPARE(session.Control(OPT_BR_Y, SANE_ACTION_SET_VALUE, &height, nullptr), SANE_STATUS_GOOD);
+        QCOMPARE(SetText(session, OPT_MODE, "Gray"), SANE_STATUS_GOOD);
+        QCOMPARE(SetText(session, OPT_SOURCE, source), SANE_STATUS_GOOD);
+        QCOMPARE(SetWord(session, OPT_RESOLUTION, 100), SANE_STATUS_GOOD);
+        QCOMPARE(SetWord(session, OPT_BR_X, SANE_FIX(25.4)), SANE_STATUS_GOOD);
+        QCOMPARE(SetWord(session, OPT_BR_Y, SANE_FIX(12.7)), SANE_STATUS_GOOD);
     }
 
     static SANE_Parameters ParametersOf(Session& session)

@@ -17,6 +17,15 @@ namespace {
 
 const std::string kScanner = "127.0.0.164";
 
+DeviceAddress UsbAddress(int bus, int device)
+{
+    DeviceAddress address;
+    address.kind = DeviceAddress::Kind::Usb;
+    address.bus = bus;
+    address.device = device;
+    return address;
+}
+
 std::string Pattern(size_t bytes, int seed)
 {
     std::string page(bytes, '\0');
@@ -53,27 +62,23 @@ struct ScanBench {
         return options;
     }
 
-    ScanOutcome RunNet(const ScanJobOptions& options)
+    ScanOutcome Run(const DeviceAddress& device, const ScanJobOptions& options)
     {
         std::string error;
         ScanClient client(DaemonConnection::ConnectLocal(daemon.Port(), &error));
         client.SetReplyTimeout(2s);
-        DeviceAddress scanner;
-        scanner.address = kScanner;
-        return RunScan(client, scanner, options);
-    }
-
-    ScanOutcome RunUsb(const ScanJobOptions& options)
-    {
-        std::string error;
-        ScanClient client(DaemonConnection::ConnectLocal(daemon.Port(), &error));
-        client.SetReplyTimeout(2s);
-        DeviceAddress device;
-        device.kind = DeviceAddress::Kind::Usb;
-        device.bus = 1;
-        device.device = 5;
         return RunScan(client, device, options);
     }
+
+    ScanOutcome RunNet(const ScanJobOptions& options)
+    {
+        DeviceAddress scanner;
+        scanner.address = kScanner;
+        return Run(scanner, options);
+    }
+
+    // The first of PlugUsbScanners.
+    ScanOutcome RunUsb(const ScanJobOptions& options) { return Run(UsbAddress(1, 5), options); }
 
     // A USB scanner on bus 1 as device 5 (serial SER1), and another one (SER2).
     void PlugUsbScanners()
@@ -465,22 +470,15 @@ private slots:
         ScanJobOptions options = bench.Options();
         std::string error;
         ScanClient client(DaemonConnection::ConnectLocal(bench.daemon.Port(), &error));
-        DeviceAddress missing;
-        missing.kind = DeviceAddress::Kind::Usb;
-        missing.bus = 4;
-        missing.device = 2;
 
-        const ScanOutcome outcome = RunScan(client, missing, options);
+        const ScanOutcome outcome = RunScan(client, UsbAddress(4, 2), options);
 
         QCOMPARE(outcome.status, int(OVRA_STATUS_INVAL));
         QCOMPARE(outcome.message, std::string("there is no USB device usb:004:002"));
         QVERIFY(bench.daemon.Commands().empty());
 
         bench.daemon.Reply(USB_FIND_DEV, Bytes(int32_t(0)));
-        DeviceAddress present = missing;
-        present.bus = 1;
-        present.device = 5;
-        const ScanOutcome unreachable = RunScan(client, present, options);
+        const ScanOutcome unreachable = RunScan(client, UsbAddress(1, 5), options);
         QVERIFY(unreachable.message.find("the scan daemon does not reach the USB device usb:001:005") == 0);
     }
 };

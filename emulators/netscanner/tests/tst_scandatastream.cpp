@@ -36,6 +36,16 @@ JobSettings FeederJob(bool jpeg = true)
     return settings;
 }
 
+// `pages` pattern pages of `pageBytes` each, sent in blocks of `blockSize`.
+NetScanJob PatternJob(int pages, size_t pageBytes, size_t blockSize = NetScanJob().blockSize)
+{
+    NetScanJob job;
+    job.pages = pages;
+    job.pageBytes = pageBytes;
+    job.blockSize = blockSize;
+    return job;
+}
+
 // Reads what arrives within `ms`; -1 when the peer has closed.
 long ReadFor(int fd, int ms)
 {
@@ -70,11 +80,7 @@ private slots:
         QFETCH(int, pageBytes);
         QFETCH(int, blockSize);
         NetScanner scanner(kAddress);
-        NetScanJob job;
-        job.pages = 3;
-        job.pageBytes = size_t(pageBytes);
-        job.blockSize = size_t(blockSize);
-        scanner.SetJob(job);
+        scanner.SetJob(PatternJob(3, size_t(pageBytes), size_t(blockSize)));
         START_SCANNER_OR_SKIP(scanner);
         QVERIFY(PostJob(FeederJob(jpeg)));
 
@@ -152,10 +158,7 @@ private slots:
     void framingIsByteExact()
     {
         NetScanner scanner(kAddress);
-        NetScanJob job;
-        job.pageBytes = 10;
-        job.blockSize = 4;
-        scanner.SetJob(job);
+        scanner.SetJob(PatternJob(1, 10, 4));
         START_SCANNER_OR_SKIP(scanner);
         QVERIFY(PostJob(JobSettings()));
         const int fd = Connect(kAddress, 2080);
@@ -184,9 +187,7 @@ private slots:
     void spacePaddedSizesReadTheSame()
     {
         NetScanner scanner(kAddress);
-        NetScanJob job;
-        job.pageBytes = 250;
-        job.blockSize = 100;
+        NetScanJob job = PatternJob(1, 250, 100);
         job.sizeFields = SizeFieldStyle::SpacePadded;
         scanner.SetJob(job);
         START_SCANNER_OR_SKIP(scanner);
@@ -225,9 +226,7 @@ private slots:
     void firstPageWithoutNewFileMarker()
     {
         NetScanner scanner(kAddress);
-        NetScanJob job;
-        job.pages = 2;
-        job.pageBytes = 3000;
+        NetScanJob job = PatternJob(2, 3000);
         job.firstPageWithoutNewFile = true;
         scanner.SetJob(job);
         START_SCANNER_OR_SKIP(scanner);
@@ -245,10 +244,7 @@ private slots:
     void closeMidBlockFault()
     {
         NetScanner scanner(kAddress);
-        NetScanJob job;
-        job.pages = 3;
-        job.pageBytes = 5000;
-        job.blockSize = 1000;
+        NetScanJob job = PatternJob(3, 5000, 1000);
         job.fault = {DataFaultKind::CloseMidBlock, 1, 2, 300};
         scanner.SetJob(job);
         START_SCANNER_OR_SKIP(scanner);
@@ -271,9 +267,7 @@ private slots:
     void shortBlockFaultHoldsUntilAbort()
     {
         NetScanner scanner(kAddress);
-        NetScanJob job;
-        job.pageBytes = 4000;
-        job.blockSize = 2000;
+        NetScanJob job = PatternJob(1, 4000, 2000);
         job.fault = {DataFaultKind::ShortBlock, 0, 1, 10};
         scanner.SetJob(job);
         START_SCANNER_OR_SKIP(scanner);
@@ -304,9 +298,7 @@ private slots:
     void feederJamAfterAPage()
     {
         NetScanner scanner(kAddress);
-        NetScanJob job;
-        job.pages = 3;
-        job.pageBytes = 2000;
+        NetScanJob job = PatternJob(3, 2000);
         job.fault.kind = DataFaultKind::FeederJam;
         job.fault.page = 1;
         scanner.SetJob(job);

@@ -95,11 +95,11 @@ private:
     std::vector<bool> continuations_;
 };
 
-usbdevfs_urb BulkOutUrb(uint8_t* buffer, int length, unsigned flags)
+usbdevfs_urb BulkUrb(unsigned char endpoint, uint8_t* buffer, int length, unsigned flags = 0)
 {
     usbdevfs_urb urb{};
     urb.type = USBDEVFS_URB_TYPE_BULK;
-    urb.endpoint = 0x02;
+    urb.endpoint = endpoint;
     urb.buffer = buffer;
     urb.buffer_length = length;
     urb.flags = flags;
@@ -140,14 +140,25 @@ struct Node {
     }
 };
 
-usbdevfs_urb BulkInUrb(uint8_t* buffer, int length)
+// A testbed with one device of the given model and the path of its node.
+template <typename Model = QueueDevice>
+struct OneDevice {
+    UsbTestbed testbed;
+    std::shared_ptr<Model> device = std::make_shared<Model>();
+    const int id = testbed.AddDevice(Description(), device);
+    const std::string path = testbed.DevNode(id);
+};
+
+// The result of the first claim of interface 0 that succeeds within `limitMs`.
+int ClaimWithin(int fd, int limitMs, int stepMs)
 {
-    usbdevfs_urb urb{};
-    urb.type = USBDEVFS_URB_TYPE_BULK;
-    urb.endpoint = 0x82;
-    urb.buffer = buffer;
-    urb.buffer_length = length;
-    return urb;
+    unsigned interface = 0;
+    QElapsedTimer timer;
+    timer.start();
+    int result = -1;
+    while ((result = ::ioctl(fd, USBDEVFS_CLAIMINTERFACE, &interface)) != 0 && timer.elapsed() < limitMs)
+        QThread::msleep(static_cast<unsigned long>(stepMs));
+    return result;
 }
 
 // Catches the first client that connects while OnConnected is an emission hook
@@ -207,13 +218,11 @@ class UsbfsNodeTest : public QObject {
 private slots:
     void readWithoutTimeOutWaitsUntilTheDeviceHasData()
     {
-        UsbTestbed testbed;
-        auto device = std::make_shared<QueueDevice>();
-        const int id = testbed.AddDevice(Description(), device);
-        Node node(testbed.DevNode(id));
+        OneDevice<> bed;
+        Node node(bed.path);
         uint8_t buffer[64] = {};
         usbdevfs_bulktransfer transfer{0x82, sizeof buffer, 0, buffer};
-        std::thread push = PushLater(testbed, id, *device, {7, 8, 9}, 150);
+        std::thread push = PushLater(bed.testbed, bed.id, *bed.device, {7, 8, 9}, 150);
         const auto start = Clock::now();
         QCOMPARE(::ioctl(node.fd, USBDEVFS_BULK, &transfer), 3);
         push.join();
@@ -223,17 +232,15 @@ private slots:
 
     void drainEndsAWaitingReadAndKeepsLaterOnesFromWaiting()
     {
-        UsbTestbed testbed;
-        const int id = testbed.AddDevice(Description(), std::make_shared<QueueDevice>());
-        const std::string path = testbed.DevNode(id);
+        OneDevice<> bed;
         // Another process drains the node while this one waits in a read.
         const pid_t drainer = fork();
         if (drainer == 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(150));
-            const int fd = ::open(path.c_str(), O_RDWR);
+            const int fd = ::open(bed.path.c_str(), O_RDWR);
             _exit(::ioctl(fd, OVRA_USBFS_DRAIN, nullptr) == 0 ? 0 : 1);
         }
-        Node node(path);
+        Node node(bed.path);
         uint8_t buffer[8];
         usbdevfs_bulktransfer transfer{0x82, sizeof buffer, 5000, buffer};
         const auto start = Clock::now();
@@ -255,18 +262,16 @@ private slots:
 
     void blockingReapWaitsForTheNextFinishedUrb()
     {
-        UsbTestbed testbed;
-        auto device = std::make_shared<QueueDevice>();
-        const int id = testbed.AddDevice(Description(), device);
-        Node node(testbed.DevNode(id));
+        OneDevice<> bed;
+        Node node(bed.path);
         uint8_t buffer[16] = {};
-        usbdevfs_urb urb = BulkInUrb(buffer, sizeof buffer);
+        usbdevfs_urb urb = BulkUrb(0x82, buffer, sizeof buffer);
         QCOMPARE(::ioctl(node.fd, USBDEVFS_SUBMITURB, &urb), 0);
         void* reaped = nullptr;
         QCOMPARE(::ioctl(node.fd, USBDEVFS_REAPURBNDELAY, &reaped), -1);
         QCOMPARE(errno, EAGAIN);
 
-        std::thread push = PushLater(testbed, id, *device, {1, 2, 3, 4, 5}, 150);
+        std::thread push = PushLater(bed.testbed, bed.id, *bed.device, {1, 2, 3, 4, 5}, 150);
         const auto start = Clock::now();
         QCOMPARE(::ioctl(node.fd, USBDEVFS_REAPURB, &reaped), 0);
         push.join();
@@ -279,11 +284,10 @@ private slots:
 
     void discardedReadIsReapedWithEnoent()
     {
-        UsbTestbed testbed;
-        const int id = testbed.AddDevice(Description(), std::make_shared<QueueDevice>());
-        Node node(testbed.DevNode(id));
+        OneDevice<> bed;
+        Node node(bed.path);
         uint8_t buffer[16] = {};
-        usbdevfs_urb urb = BulkInUrb(buffer, sizeof buffer);
+        usbdevfs_urb urb = BulkUrb(0x82, buffer, sizeof buffer);
         QCOMPARE(::ioctl(node.fd, USBDEVFS_SUBMITURB, &urb), 0);
         QCOMPARE(::ioctl(node.fd, USBDEVFS_DISCARDURB, &urb), 0);
         void* reaped = nullptr;
@@ -295,13 +299,12 @@ private slots:
 
     void unplugEndsWaitingReadsAndLaterRequests()
     {
-        UsbTestbed testbed;
-        const int id = testbed.AddDevice(Description(), std::make_shared<QueueDevice>());
-        Node node(testbed.DevNode(id));
+        OneDevice<> bed;
+        Node node(bed.path);
         uint8_t buffer[16] = {};
-        usbdevfs_urb urb = BulkInUrb(buffer, sizeof buffer);
+        usbdevfs_urb urb = BulkUrb(0x82, buffer, sizeof buffer);
         QCOMPARE(::ioctl(node.fd, USBDEVFS_SUBMITURB, &urb), 0);
-        testbed.Unplug(id);
+        bed.testbed.Unplug(bed.id);
         void* reaped = nullptr;
         QCOMPARE(::ioctl(node.fd, USBDEVFS_REAPURB, &reaped), 0);
         QCOMPARE(urb.status, -ESHUTDOWN);
@@ -310,60 +313,44 @@ private slots:
         unsigned interface = 0;
         QCOMPARE(::ioctl(node.fd, USBDEVFS_CLAIMINTERFACE, &interface), -1);
         QCOMPARE(errno, ENODEV);
-        QVERIFY(testbed.IsUnplugged(id));
+        QVERIFY(bed.testbed.IsUnplugged(bed.id));
     }
 
     void claimOfAClosedFileIsGone()
     {
-        UsbTestbed testbed;
-        const int id = testbed.AddDevice(Description(), std::make_shared<QueueDevice>());
+        OneDevice<> bed;
         unsigned interface = 0;
-        auto first = std::make_unique<Node>(testbed.DevNode(id));
-        Node second(testbed.DevNode(id));
+        auto first = std::make_unique<Node>(bed.path);
+        Node second(bed.path);
         QCOMPARE(::ioctl(first->fd, USBDEVFS_CLAIMINTERFACE, &interface), 0);
         QCOMPARE(::ioctl(second.fd, USBDEVFS_CLAIMINTERFACE, &interface), -1);
         first.reset();  // closed without a release
-        QElapsedTimer timer;
-        timer.start();
-        int result = -1;
-        while ((result = ::ioctl(second.fd, USBDEVFS_CLAIMINTERFACE, &interface)) != 0 && timer.elapsed() < 2000)
-            QThread::msleep(10);
-        QCOMPARE(result, 0);
+        QCOMPARE(ClaimWithin(second.fd, 2000, 10), 0);
     }
 
     void processEndingWithAWaitingUrbLeavesNoClaimBehind()
     {
-        UsbTestbed testbed;
-        const int id = testbed.AddDevice(Description(), std::make_shared<QueueDevice>());
-        const std::string path = testbed.DevNode(id);
+        OneDevice<> bed;
         const pid_t child = fork();
         if (child == 0) {
-            const int fd = ::open(path.c_str(), O_RDWR);
+            const int fd = ::open(bed.path.c_str(), O_RDWR);
             static uint8_t buffer[16];
-            usbdevfs_urb urb = BulkInUrb(buffer, sizeof buffer);
+            usbdevfs_urb urb = BulkUrb(0x82, buffer, sizeof buffer);
             _exit(::ioctl(fd, USBDEVFS_SUBMITURB, &urb) == 0 ? 0 : 1);  // claims on the way, then waits
         }
         int status = 0;
         waitpid(child, &status, 0);
         QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-        Node node(path);
-        unsigned interface = 0;
-        QElapsedTimer timer;
-        timer.start();
-        int result = -1;
-        while ((result = ::ioctl(node.fd, USBDEVFS_CLAIMINTERFACE, &interface)) != 0 && timer.elapsed() < 2000)
-            QThread::msleep(10);
-        QCOMPARE(result, 0);
+        Node node(bed.path);
+        QCOMPARE(ClaimWithin(node.fd, 2000, 10), 0);
     }
 
     void processKilledInAWaitingReadLeavesNoClaimOnceTheReadEnds()
     {
-        UsbTestbed testbed;
-        const int id = testbed.AddDevice(Description(), std::make_shared<QueueDevice>());
-        const std::string path = testbed.DevNode(id);
+        OneDevice<> bed;
         const pid_t child = fork();
         if (child == 0) {
-            const int fd = ::open(path.c_str(), O_RDWR);
+            const int fd = ::open(bed.path.c_str(), O_RDWR);
             uint8_t buffer[8];
             usbdevfs_bulktransfer transfer{0x82, sizeof buffer, 400, buffer};
             ::ioctl(fd, USBDEVFS_BULK, &transfer);
@@ -372,46 +359,36 @@ private slots:
         QThread::msleep(150);
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
-        Node node(path);
-        unsigned interface = 0;
-        QElapsedTimer timer;
-        timer.start();
-        int result = -1;
-        while ((result = ::ioctl(node.fd, USBDEVFS_CLAIMINTERFACE, &interface)) != 0 && timer.elapsed() < 3000)
-            QThread::msleep(20);
-        QCOMPARE(result, 0);
+        Node node(bed.path);
+        QCOMPARE(ClaimWithin(node.fd, 3000, 20), 0);
     }
 
     void synchronousWriteEndsShortOrStalls()
     {
-        UsbTestbed testbed;
-        auto device = std::make_shared<PartTakingDevice>();
-        const int id = testbed.AddDevice(Description(), device);
-        Node node(testbed.DevNode(id));
+        OneDevice<PartTakingDevice> bed;
+        Node node(bed.path);
         uint8_t bytes[5] = {1, 2, 3, 4, 5};
         usbdevfs_bulktransfer transfer{0x02, sizeof bytes, 1000, bytes};
         QCOMPARE(::ioctl(node.fd, USBDEVFS_BULK, &transfer), 3);
-        device->SetStall(true);
+        bed.device->SetStall(true);
         const auto start = Clock::now();
         QCOMPARE(::ioctl(node.fd, USBDEVFS_BULK, &transfer), -1);
         QCOMPARE(errno, EPIPE);
         QVERIFY(ElapsedMs(start) < 500);  // a stall does not wait for the time-out
-        QCOMPARE(device->Taken(), (std::vector<uint8_t>{1, 2, 3}));
+        QCOMPARE(bed.device->Taken(), (std::vector<uint8_t>{1, 2, 3}));
     }
 
     // URBs after one that ended short belong to a transfer that is over: they are
     // cancelled without reaching the device, until a URB starts the next transfer.
     void urbsContinuingAnEndedTransferAreCancelled()
     {
-        UsbTestbed testbed;
-        auto device = std::make_shared<PartTakingDevice>();
-        const int id = testbed.AddDevice(Description(), device);
-        Node node(testbed.DevNode(id));
+        OneDevice<PartTakingDevice> bed;
+        Node node(bed.path);
         uint8_t first[4] = {1, 2, 3, 4};
         uint8_t second[4] = {5, 6, 7, 8};
         uint8_t next[2] = {9, 10};
-        usbdevfs_urb urbs[3] = {BulkOutUrb(first, 4, 0), BulkOutUrb(second, 4, USBDEVFS_URB_BULK_CONTINUATION),
-                                BulkOutUrb(next, 2, 0)};
+        usbdevfs_urb urbs[3] = {BulkUrb(0x02, first, 4, 0), BulkUrb(0x02, second, 4, USBDEVFS_URB_BULK_CONTINUATION),
+                                BulkUrb(0x02, next, 2, 0)};
         for (usbdevfs_urb& urb : urbs)
             QCOMPARE(::ioctl(node.fd, USBDEVFS_SUBMITURB, &urb), 0);
         for (usbdevfs_urb& urb : urbs) {
@@ -425,16 +402,15 @@ private slots:
         QCOMPARE(urbs[1].actual_length, 0);
         QCOMPARE(urbs[2].status, 0);
         QCOMPARE(urbs[2].actual_length, 2);
-        QCOMPARE(device->Taken(), (std::vector<uint8_t>{1, 2, 3, 9, 10}));
-        QCOMPARE(device->Continuations(), (std::vector<bool>{false, false}));
+        QCOMPARE(bed.device->Taken(), (std::vector<uint8_t>{1, 2, 3, 9, 10}));
+        QCOMPARE(bed.device->Continuations(), (std::vector<bool>{false, false}));
     }
 
     void nodeReadsTheDescriptorsFromTheStartOfEveryOpenFile()
     {
-        UsbTestbed testbed;
-        const int id = testbed.AddDevice(Description(), std::make_shared<QueueDevice>());
+        OneDevice<> bed;
         for (int round = 0; round < 2; ++round) {
-            Node node(testbed.DevNode(id));
+            Node node(bed.path);
             uint8_t bytes[64] = {};
             QCOMPARE(::read(node.fd, bytes, 18), ssize_t(18));
             QCOMPARE(bytes[8] | bytes[9] << 8, 0x1234);

@@ -33,6 +33,11 @@ std::vector<uint8_t> Pattern(size_t size)
     return bytes;
 }
 
+// A bed with one printer of serial number SN1.
+struct PrinterBed : UsbPrinterBed {
+    const int id = AddPrinter(Printer("SN1"));
+};
+
 // An open and claimed printer, released and closed at the end of the scope.
 struct ClaimedPrinter {
     UsbContext usb;
@@ -116,10 +121,9 @@ private slots:
 
     void statusRequestGetsConfiguredBytesCutToLength()
     {
-        UsbPrinterBed bed;
-        const int id = bed.AddPrinter(Printer("SN1"));
+        PrinterBed bed;
         const std::vector<uint8_t> status = Pattern(40);
-        bed.SetStatusReply(id, status);
+        bed.SetStatusReply(bed.id, status);
         ClaimedPrinter printer("SN1");
         QCOMPARE(printer.claim, 0);
 
@@ -130,34 +134,32 @@ private slots:
         QCOMPARE(reply, std::vector<uint8_t>(status.begin(), status.begin() + 16));
 
         const ControlRequest expected{0xA1, 0x33, 0, 0, 1024};
-        QCOMPARE(bed.ControlRequests(id).front(), expected);
-        QCOMPARE(bed.CountRequests(id, 0x33), 2);
+        QCOMPARE(bed.ControlRequests(bed.id).front(), expected);
+        QCOMPARE(bed.CountRequests(bed.id, 0x33), 2);
     }
 
     void cancelRequestIsRecordedInOrder()
     {
-        UsbPrinterBed bed;
-        const int id = bed.AddPrinter(Printer("SN1"));
+        PrinterBed bed;
         ClaimedPrinter printer("SN1");
         std::vector<uint8_t> reply;
         QVERIFY(ClassRequestIn(printer.handle, 0x33, 1024, reply) >= 0);
         QCOMPARE(ClassRequestIn(printer.handle, 0x34, 1017, reply), 0);
 
-        const std::vector<ControlRequest> requests = bed.ControlRequests(id);
+        const std::vector<ControlRequest> requests = bed.ControlRequests(bed.id);
         QCOMPARE(requests.size(), size_t(2));
         QCOMPARE(requests[1], (ControlRequest{0xA1, 0x34, 0, 0, 1017}));
-        QCOMPARE(bed.CountRequests(id, 0x34), 1);
-        QCOMPARE(bed.CountRequests(id, 0x35), 0);
+        QCOMPARE(bed.CountRequests(bed.id, 0x34), 1);
+        QCOMPARE(bed.CountRequests(bed.id, 0x35), 0);
     }
 
     void unknownClassRequestIsStalledButRecorded()
     {
-        UsbPrinterBed bed;
-        const int id = bed.AddPrinter(Printer("SN1"));
+        PrinterBed bed;
         ClaimedPrinter printer("SN1");
         std::vector<uint8_t> reply;
         QCOMPARE(ClassRequestIn(printer.handle, 0x40, 8, reply), int(LIBUSB_ERROR_PIPE));
-        QCOMPARE(bed.CountRequests(id, 0x40), 1);
+        QCOMPARE(bed.CountRequests(bed.id, 0x40), 1);
     }
 
     void unpluggedPrinterLeavesEnumerationAndFailsOpenHandles()
@@ -178,8 +180,7 @@ private slots:
 
     void unplugEndsWaitingRead()
     {
-        UsbPrinterBed bed;
-        const int id = bed.AddPrinter(Printer("SN1"));
+        PrinterBed bed;
         ClaimedPrinter printer("SN1");
         std::vector<uint8_t> reply(1024);
         int result = 0;
@@ -187,7 +188,7 @@ private slots:
         timer.start();
         std::thread reader([&] { result = printer.BulkIn(reply, 10000); });
         QThread::msleep(200);
-        bed.Unplug(id);
+        bed.Unplug(bed.id);
         reader.join();
         QCOMPARE(result, int(LIBUSB_ERROR_NO_DEVICE));
         QVERIFY(timer.elapsed() < 5000);
@@ -195,27 +196,25 @@ private slots:
 
     void refuseOpenMakesOpenFailUntilCleared()
     {
-        UsbPrinterBed bed;
-        const int id = bed.AddPrinter(Printer("SN1"));
-        bed.SetFault(id, UsbFault::RefuseOpen);
+        PrinterBed bed;
+        bed.SetFault(bed.id, UsbFault::RefuseOpen);
         {
             UsbContext usb;
             QCOMPARE(OpenResult(usb.Get(), kVendor, kProduct), int(LIBUSB_ERROR_IO));
         }
-        bed.SetFault(id, UsbFault::None);
+        bed.SetFault(bed.id, UsbFault::None);
         UsbContext usb;
         QCOMPARE(OpenResult(usb.Get(), kVendor, kProduct), 0);
     }
 
     void failClaimMakesClaimBusy()
     {
-        UsbPrinterBed bed;
-        const int id = bed.AddPrinter(Printer("SN1"));
-        bed.SetFault(id, UsbFault::FailClaim);
+        PrinterBed bed;
+        bed.SetFault(bed.id, UsbFault::FailClaim);
         ClaimedPrinter printer("SN1");
         QVERIFY(printer.handle);
         QCOMPARE(printer.claim, int(LIBUSB_ERROR_BUSY));
-        QCOMPARE(bed.CountRequests(id, 0x33), 0);
+        QCOMPARE(bed.CountRequests(bed.id, 0x33), 0);
     }
 
     void interfaceClaimedElsewhereIsBusy()
@@ -230,16 +229,15 @@ private slots:
 
     void kernelDriverIsReportedAndDetached()
     {
-        UsbPrinterBed bed;
-        const int id = bed.AddPrinter(Printer("SN1"));
-        bed.SetFault(id, UsbFault::KernelDriverActive);
+        PrinterBed bed;
+        bed.SetFault(bed.id, UsbFault::KernelDriverActive);
         ClaimedPrinter printer("SN1");
         QCOMPARE(printer.claim, int(LIBUSB_ERROR_BUSY));
         QCOMPARE(libusb_kernel_driver_active(printer.handle, 0), 1);
-        QVERIFY(!bed.KernelDriverDetached(id));
+        QVERIFY(!bed.KernelDriverDetached(bed.id));
 
         QCOMPARE(libusb_detach_kernel_driver(printer.handle, 0), 0);
-        QVERIFY(bed.KernelDriverDetached(id));
+        QVERIFY(bed.KernelDriverDetached(bed.id));
         QCOMPARE(libusb_kernel_driver_active(printer.handle, 0), 0);
         QCOMPARE(libusb_detach_kernel_driver(printer.handle, 0), int(LIBUSB_ERROR_NOT_FOUND));
         printer.claim = libusb_claim_interface(printer.handle, 0);
@@ -250,15 +248,14 @@ private slots:
 
     void stallControlFailsClassRequestsOnly()
     {
-        UsbPrinterBed bed;
-        const int id = bed.AddPrinter(Printer("SN1"));
-        bed.SetStatusReply(id, {1, 2, 3});
-        bed.SetFault(id, UsbFault::StallControl);
+        PrinterBed bed;
+        bed.SetStatusReply(bed.id, {1, 2, 3});
+        bed.SetFault(bed.id, UsbFault::StallControl);
         ClaimedPrinter printer("SN1");
         QVERIFY(printer.handle);  // the serial string was still read
         std::vector<uint8_t> reply;
         QCOMPARE(ClassRequestIn(printer.handle, 0x33, 1024, reply), int(LIBUSB_ERROR_PIPE));
-        QCOMPARE(bed.CountRequests(id, 0x33), 1);
+        QCOMPARE(bed.CountRequests(bed.id, 0x33), 1);
     }
 
     void heldControlEndsAtTimeOutOrUnplug()
@@ -285,9 +282,8 @@ private slots:
 
     void heldBulkOutEndsAtTimeOutOrUnplug()
     {
-        UsbPrinterBed bed;
-        const int id = bed.AddPrinter(Printer("SN1"));
-        bed.HoldBulkOut(id, 40000);
+        PrinterBed bed;
+        bed.HoldBulkOut(bed.id, 40000);
         const std::vector<uint8_t> image = Pattern(200000);
         ClaimedPrinter printer("SN1");
         int sent = 0;
@@ -295,34 +291,32 @@ private slots:
         QCOMPARE(sent, 40000);
         int result = 0;
         std::thread writer([&] { result = printer.BulkOut(image, &sent, 0x01, 0); });
-        QTRY_COMPARE(bed.BulkOutData(id).size(), size_t(80000));
-        bed.Unplug(id);
+        QTRY_COMPARE(bed.BulkOutData(bed.id).size(), size_t(80000));
+        bed.Unplug(bed.id);
         writer.join();
         QCOMPARE(result, int(LIBUSB_ERROR_NO_DEVICE));
         // The printer took the first 40000 bytes of each transfer, nothing after its stop.
-        const std::vector<std::vector<uint8_t>> transfers = bed.BulkOutTransfers(id);
+        const std::vector<std::vector<uint8_t>> transfers = bed.BulkOutTransfers(bed.id);
         QCOMPARE(transfers.size(), size_t(2));
         QVERIFY(transfers[1] == std::vector<uint8_t>(image.begin(), image.begin() + 40000));
     }
 
     void largeBulkOutArrivesByteForByte()
     {
-        UsbPrinterBed bed;
-        const int id = bed.AddPrinter(Printer("SN1"));
+        PrinterBed bed;
         const int other = bed.AddPrinter(Printer("SN2"));
         const std::vector<uint8_t> image = Pattern(4 * 1024 * 1024 + 77);
         ClaimedPrinter printer("SN1");
         int sent = 0;
         QCOMPARE(printer.BulkOut(image, &sent), 0);
         QCOMPARE(sent, int(image.size()));
-        QVERIFY(bed.BulkOutData(id) == image);
+        QVERIFY(bed.BulkOutData(bed.id) == image);
         QVERIFY(bed.BulkOutData(other).empty());
     }
 
     void firmwareImageArrivesWholeAsOneTransferWithoutTimeLimit()
     {
-        UsbPrinterBed bed;
-        const int id = bed.AddPrinter(Printer("SN1"));
+        PrinterBed bed;
         const std::vector<uint8_t> image = Pattern(6 * 1024 * 1024 + 4093);
         ClaimedPrinter printer("SN1");
         QElapsedTimer timer;
@@ -331,8 +325,8 @@ private slots:
         QCOMPARE(printer.BulkOut(image, &sent, 0x01, 0), 0);
         const qint64 elapsedMs = timer.elapsed();
         QCOMPARE(sent, int(image.size()));
-        QVERIFY(bed.BulkOutData(id) == image);
-        const std::vector<std::vector<uint8_t>> transfers = bed.BulkOutTransfers(id);
+        QVERIFY(bed.BulkOutData(bed.id) == image);
+        const std::vector<std::vector<uint8_t>> transfers = bed.BulkOutTransfers(bed.id);
         QCOMPARE(transfers.size(), size_t(1));
         QVERIFY(transfers.front() == image);
         // 390 URBs of 16 KiB; a firmware test sends several images.
@@ -342,20 +336,18 @@ private slots:
 
     void zeroLengthTransferIsOneEmptyTransfer()
     {
-        UsbPrinterBed bed;
-        const int id = bed.AddPrinter(Printer("SN1"));
+        PrinterBed bed;
         ClaimedPrinter printer("SN1");
         int sent = -1;
         QCOMPARE(printer.BulkOut({}, &sent, 0x01, 0), 0);
         QCOMPARE(sent, 0);
-        QCOMPARE(bed.BulkOutTransfers(id), std::vector<std::vector<uint8_t>>{{}});
+        QCOMPARE(bed.BulkOutTransfers(bed.id), std::vector<std::vector<uint8_t>>{{}});
     }
 
     void bulkOutFailsOnceAfterTakingPartThenWhole()
     {
-        UsbPrinterBed bed;
-        const int id = bed.AddPrinter(Printer("SN1"));
-        bed.FailBulkOut(id, 1, 40000);
+        PrinterBed bed;
+        bed.FailBulkOut(bed.id, 1, 40000);
         const std::vector<uint8_t> image = Pattern(200000);
         ClaimedPrinter printer("SN1");
         int sent = 0;
@@ -364,37 +356,35 @@ private slots:
         QCOMPARE(printer.BulkOut(image, &sent, 0x01, 0), 0);
         QCOMPARE(sent, int(image.size()));
 
-        const std::vector<std::vector<uint8_t>> transfers = bed.BulkOutTransfers(id);
+        const std::vector<std::vector<uint8_t>> transfers = bed.BulkOutTransfers(bed.id);
         QCOMPARE(transfers.size(), size_t(2));
         // The failed transfer stopped where the printer stalled: nothing of its later URBs arrived.
         QVERIFY(transfers[0] == std::vector<uint8_t>(image.begin(), image.begin() + 40000));
         QVERIFY(transfers[1] == image);
-        QCOMPARE(bed.BulkOutData(id).size(), size_t(40000 + 200000));
+        QCOMPARE(bed.BulkOutData(bed.id).size(), size_t(40000 + 200000));
     }
 
     void bulkOutFailsAlwaysUntilLifted()
     {
-        UsbPrinterBed bed;
-        const int id = bed.AddPrinter(Printer("SN1"));
-        bed.FailBulkOut(id, kEveryTransfer);
+        PrinterBed bed;
+        bed.FailBulkOut(bed.id, kEveryTransfer);
         ClaimedPrinter printer("SN1");
         int sent = 0;
         for (int attempt = 0; attempt < 3; ++attempt)
             QCOMPARE(printer.BulkOut(Pattern(70000), &sent, 0x01, 0), int(LIBUSB_ERROR_PIPE));
         QCOMPARE(printer.BulkOut({}, &sent), int(LIBUSB_ERROR_PIPE));  // a zero-length packet is stalled too
-        QVERIFY(bed.BulkOutData(id).empty());
-        QCOMPARE(bed.BulkOutTransfers(id).size(), size_t(4));
+        QVERIFY(bed.BulkOutData(bed.id).empty());
+        QCOMPARE(bed.BulkOutTransfers(bed.id).size(), size_t(4));
 
-        bed.FailBulkOut(id, 0);
+        bed.FailBulkOut(bed.id, 0);
         QCOMPARE(printer.BulkOut({1, 2, 3}, &sent), 0);
-        QCOMPARE(bed.BulkOutData(id), (std::vector<uint8_t>{1, 2, 3}));
+        QCOMPARE(bed.BulkOutData(bed.id), (std::vector<uint8_t>{1, 2, 3}));
     }
 
     void shortWriteReportsFewerBytesWithoutError()
     {
-        UsbPrinterBed bed;
-        const int id = bed.AddPrinter(Printer("SN1"));
-        bed.ShortenBulkOut(id, 6);
+        PrinterBed bed;
+        bed.ShortenBulkOut(bed.id, 6);
         ClaimedPrinter printer("SN1");
         const std::vector<uint8_t> request{0xA5, 0x00, 0x07, 0x50, 0xE0, 0x2E, 0x02, 0x01, 0x01, 0x01};
         int sent = 0;
@@ -402,16 +392,16 @@ private slots:
         QCOMPARE(sent, 6);
 
         // A transfer of many URBs ends after the limit; its later URBs do not reach the printer.
-        bed.ShortenBulkOut(id, 50000);
+        bed.ShortenBulkOut(bed.id, 50000);
         const std::vector<uint8_t> image = Pattern(300000);
         QCOMPARE(printer.BulkOut(image, &sent, 0x01, 0), 0);
         QCOMPARE(sent, 50000);
 
-        bed.ShortenBulkOut(id, std::nullopt);
+        bed.ShortenBulkOut(bed.id, std::nullopt);
         QCOMPARE(printer.BulkOut(request, &sent), 0);
         QCOMPARE(sent, int(request.size()));
 
-        const std::vector<std::vector<uint8_t>> transfers = bed.BulkOutTransfers(id);
+        const std::vector<std::vector<uint8_t>> transfers = bed.BulkOutTransfers(bed.id);
         QCOMPARE(transfers.size(), size_t(3));
         QCOMPARE(transfers[0], std::vector<uint8_t>(request.begin(), request.begin() + 6));
         QVERIFY(transfers[1] == std::vector<uint8_t>(image.begin(), image.begin() + 50000));
@@ -470,23 +460,21 @@ private slots:
 
     void requestsReachingTheNodeAreCounted()
     {
-        UsbPrinterBed bed;
-        const int id = bed.AddPrinter(Printer("SN1"));
+        PrinterBed bed;
         {
             UsbContext usb;
             QCOMPARE(CountDevices(usb.Get(), kVendor, kProduct), 1);  // enumeration reads sysfs only
         }
-        QCOMPARE(bed.UsbfsRequestCount(id), 0ul);
+        QCOMPARE(bed.UsbfsRequestCount(bed.id), 0ul);
         ClaimedPrinter printer("SN1");
-        QVERIFY(bed.UsbfsRequestCount(id) > 0);
+        QVERIFY(bed.UsbfsRequestCount(bed.id) > 0);
     }
 
     void bulkRequestIsAnsweredByHandler()
     {
-        UsbPrinterBed bed;
-        const int id = bed.AddPrinter(Printer("SN1"));
+        PrinterBed bed;
         std::vector<uint8_t> seen;
-        bed.SetBulkHandler(id, [&seen](const std::vector<uint8_t>& request) {
+        bed.SetBulkHandler(bed.id, [&seen](const std::vector<uint8_t>& request) {
             seen = request;
             std::vector<uint8_t> reply(request.rbegin(), request.rend());
             return BulkReply(reply);
@@ -503,10 +491,9 @@ private slots:
 
     void bulkReadTimesOutWithoutReplyAndGetsEmptyReply()
     {
-        UsbPrinterBed bed;
-        const int id = bed.AddPrinter(Printer("SN1"));
+        PrinterBed bed;
         std::atomic<int> calls{0};
-        bed.SetBulkHandler(id, [&calls](const std::vector<uint8_t>&) {
+        bed.SetBulkHandler(bed.id, [&calls](const std::vector<uint8_t>&) {
             return ++calls == 1 ? BulkReply() : BulkReply(std::vector<uint8_t>{});
         });
         ClaimedPrinter printer("SN1");
@@ -514,7 +501,7 @@ private slots:
         std::vector<uint8_t> reply(1024);
         QCOMPARE(printer.BulkOut({0x01}, &sent), 0);
         QCOMPARE(printer.BulkIn(reply, 300), int(LIBUSB_ERROR_TIMEOUT));
-        QCOMPARE(bed.BulkOutData(id), std::vector<uint8_t>{0x01});
+        QCOMPARE(bed.BulkOutData(bed.id), std::vector<uint8_t>{0x01});
 
         reply.resize(1024);
         QCOMPARE(printer.BulkOut({0x02}, &sent), 0);
@@ -525,10 +512,9 @@ private slots:
 
     void replyLongerThanReadIsReadInPieces()
     {
-        UsbPrinterBed bed;
-        const int id = bed.AddPrinter(Printer("SN1"));
+        PrinterBed bed;
         const std::vector<uint8_t> answer = Pattern(1500);
-        bed.SetBulkHandler(id, [&answer](const std::vector<uint8_t>&) { return BulkReply(answer); });
+        bed.SetBulkHandler(bed.id, [&answer](const std::vector<uint8_t>&) { return BulkReply(answer); });
         ClaimedPrinter printer("SN1");
         int sent = 0;
         QCOMPARE(printer.BulkOut({0x10}, &sent), 0);

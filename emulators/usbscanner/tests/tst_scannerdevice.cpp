@@ -2,6 +2,7 @@
 // their flags, the record stream, pacing, resets and the wire layouts.
 #include "commandassembler.h"
 #include "ovraemu/usbcore/usbdescriptors.h"
+#include "rawusbfs.h"
 #include "scannerdevice.h"
 #include "scannerlayout.h"
 
@@ -14,24 +15,14 @@ using namespace ovraemu;
 
 namespace {
 
-std::vector<uint8_t> Command(ScannerCommand command, const std::vector<uint8_t>& payload = {})
-{
-    ScanHeader header;
-    header.commandClass = static_cast<uint8_t>(static_cast<uint16_t>(command) >> 8);
-    header.code = static_cast<uint8_t>(static_cast<uint16_t>(command) & 0xFF);
-    header.dataSize = static_cast<uint16_t>(payload.size());
-    header.flags = flag::kSuccess;
-    std::vector<uint8_t> bytes = EncodeHeader(header);
-    bytes.insert(bytes.end(), payload.begin(), payload.end());
-    return bytes;
-}
+using test::CommandBytes;
 
 std::vector<uint8_t> LockBytes(uint8_t source = 1)
 {
     std::vector<uint8_t> payload(kLockSettingsSize, 0);
     payload[0] = 2;
     payload[24] = source;
-    return Command(ScannerCommand::Lock, payload);
+    return CommandBytes(ScannerCommand::Lock, payload);
 }
 
 UsbScannerConfig Config()
@@ -55,6 +46,16 @@ uint8_t Flag(const std::vector<uint8_t>& answer)
     return answer.size() >= 8 ? answer[6] : 0;
 }
 
+// A scanner given the job, then locked and started.
+struct ScanningDevice : ScannerDevice {
+    explicit ScanningDevice(const ScanJob& job) : ScannerDevice(Config())
+    {
+        SetJob(job);
+        Ask(*this, LockBytes());
+        Ask(*this, CommandBytes(ScannerCommand::Start));
+    }
+};
+
 }  // namespace
 
 class ScannerDeviceTest : public QObject {
@@ -73,8 +74,8 @@ private slots:
         QCOMPARE(first[0].payload.size(), kLockSettingsSize);
         QCOMPARE(assembler.PendingBytes(), size_t(0));
 
-        std::vector<uint8_t> two = Command(ScannerCommand::Start);
-        const std::vector<uint8_t> unlock = Command(ScannerCommand::Unlock);
+        std::vector<uint8_t> two = CommandBytes(ScannerCommand::Start);
+        const std::vector<uint8_t> unlock = CommandBytes(ScannerCommand::Unlock);
         two.insert(two.end(), unlock.begin(), unlock.end());
         const auto batch = assembler.Feed(two);
         QCOMPARE(batch.size(), size_t(2));
@@ -132,7 +133,7 @@ private slots:
         shape.chunk = 400;
         device.SetJob(MakeScanJob({std::vector<uint8_t>(1500, 7)}, shape));
         QCOMPARE(Flag(Ask(device, LockBytes())), flag::kSuccess);
-        QCOMPARE(Ask(device, Command(ScannerCommand::Start)),
+        QCOMPARE(Ask(device, CommandBytes(ScannerCommand::Start)),
                  (std::vector<uint8_t>{0x1B, 0x53, 0x01, 0, 0, 0, 0x80, 0}));
         std::vector<size_t> sizes;
         std::vector<uint8_t> statuses;
@@ -150,10 +151,7 @@ private slots:
 
     void readsShorterThanATransferReadItOnWithoutCrossingIntoTheNext()
     {
-        ScannerDevice device(Config());
-        device.SetJob(MakeScanJob({std::vector<uint8_t>(700, 1)}));
-        Ask(device, LockBytes());
-        Ask(device, Command(ScannerCommand::Start));
+        ScanningDevice device(MakeScanJob({std::vector<uint8_t>(700, 1)}));
         QCOMPARE(device.BulkIn(kScannerBulkIn, 20)->size(), size_t(20));
         QCOMPARE(device.BulkIn(kScannerBulkIn, 200)->size(), size_t(11));  // the rest of the 31 bytes
         QCOMPARE(device.BulkIn(kScannerBulkIn, 200)->size(), size_t(31));
@@ -164,16 +162,13 @@ private slots:
 
     void answerToACommandDuringTheScanWaitsForTheCurrentRecord()
     {
-        ScannerDevice device(Config());
         JobShape shape;
         shape.chunk = 100;
-        device.SetJob(MakeScanJob({std::vector<uint8_t>(200, 3)}, shape));
-        Ask(device, LockBytes());
-        Ask(device, Command(ScannerCommand::Start));
+        ScanningDevice device(MakeScanJob({std::vector<uint8_t>(200, 3)}, shape));
         device.BulkIn(kScannerBulkIn, 200);                           // begin of scan
         device.BulkIn(kScannerBulkIn, 200);                           // begin of page
         QCOMPARE(device.BulkIn(kScannerBulkIn, 200)->size(), size_t(31));  // image record header
-        device.BulkOut(kScannerBulkOut, Command(ScannerCommand::AdfStatus));
+        device.BulkOut(kScannerBulkOut, CommandBytes(ScannerCommand::AdfStatus));
         QCOMPARE(device.BulkIn(kScannerBulkIn, 200)->size(), size_t(100));
         QCOMPARE(device.BulkIn(kScannerBulkIn, 200)->size(), size_t(100));
         const std::vector<uint8_t> answer = *device.BulkIn(kScannerBulkIn, 200);
@@ -185,14 +180,14 @@ private slots:
     void flagsFollowTheScannerState()
     {
         ScannerDevice device(Config());
-        QCOMPARE(Flag(Ask(device, Command(ScannerCommand::Start))), flag::kLockRequired);
+        QCOMPARE(Flag(Ask(device, CommandBytes(ScannerCommand::Start))), flag::kLockRequired);
         QCOMPARE(Flag(Ask(device, LockBytes(3))), flag::kSuccess);
         QCOMPARE(Flag(Ask(device, LockBytes(3))), flag::kBusyOrBadRequest);  // held already
         device.SetFeeder(AdfStatus::PaperJam);
-        QCOMPARE(Flag(Ask(device, Command(ScannerCommand::Start))), flag::kFailed);
+        QCOMPARE(Flag(Ask(device, CommandBytes(ScannerCommand::Start))), flag::kFailed);
         device.SetFeeder(AdfStatus::Loaded);
-        QCOMPARE(Flag(Ask(device, Command(ScannerCommand::Start))), flag::kSuccess);
-        QCOMPARE(Flag(Ask(device, Command(ScannerCommand::Start))), flag::kFailed);  // a scan runs already
+        QCOMPARE(Flag(Ask(device, CommandBytes(ScannerCommand::Start))), flag::kSuccess);
+        QCOMPARE(Flag(Ask(device, CommandBytes(ScannerCommand::Start))), flag::kFailed);  // a scan runs already
         QCOMPARE((*device.BulkIn(kScannerBulkIn, 200))[8], uint8_t(8));
     }
 
@@ -216,9 +211,9 @@ private slots:
         always.flag = flag::kCommunication;
         device.Script(ScannerCommand::Properties, always, 0);
         for (int i = 0; i < 3; ++i)
-            QCOMPARE(Flag(Ask(device, Command(ScannerCommand::Properties))), flag::kCommunication);
+            QCOMPARE(Flag(Ask(device, CommandBytes(ScannerCommand::Properties))), flag::kCommunication);
         device.ClearScripts();
-        QCOMPARE(Ask(device, Command(ScannerCommand::Properties)).size(), size_t(24));
+        QCOMPARE(Ask(device, CommandBytes(ScannerCommand::Properties)).size(), size_t(24));
     }
 
     void silentScriptRecordsTheCommandButSendsNothing()
@@ -227,7 +222,7 @@ private slots:
         ScriptedResponse silent;
         silent.silent = true;
         device.Script(ScannerCommand::PowerOn, silent, 1);
-        device.BulkOut(kScannerBulkOut, Command(ScannerCommand::PowerOn));
+        device.BulkOut(kScannerBulkOut, CommandBytes(ScannerCommand::PowerOn));
         QVERIFY(!device.BulkIn(kScannerBulkIn, 200));
         QCOMPARE(device.Commands().size(), size_t(1));
     }
@@ -235,21 +230,18 @@ private slots:
     void abortIsAnsweredOnlyWhenTheScannerDoesSo()
     {
         ScannerDevice device(Config());
-        device.BulkOut(kScannerBulkOut, Command(ScannerCommand::Abort));
+        device.BulkOut(kScannerBulkOut, CommandBytes(ScannerCommand::Abort));
         QCOMPARE(*device.BulkIn(kScannerBulkIn, 200), EncodeDeviceAbort());
         device.SetAnswerAbort(false);
-        device.BulkOut(kScannerBulkOut, Command(ScannerCommand::Abort));
+        device.BulkOut(kScannerBulkOut, CommandBytes(ScannerCommand::Abort));
         QVERIFY(!device.BulkIn(kScannerBulkIn, 200));
     }
 
     void resetEndsTheScanAndDropsItsTransfersOnly()
     {
-        ScannerDevice device(Config());
-        device.SetJob(MakeScanJob({std::vector<uint8_t>(100, 9)}));
-        Ask(device, LockBytes());
-        Ask(device, Command(ScannerCommand::Start));
+        ScanningDevice device(MakeScanJob({std::vector<uint8_t>(100, 9)}));
         device.BulkIn(kScannerBulkIn, 10);  // part of the begin-of-scan record
-        device.BulkOut(kScannerBulkOut, Command(ScannerCommand::GetScanSizes));
+        device.BulkOut(kScannerBulkOut, CommandBytes(ScannerCommand::GetScanSizes));
         device.BulkOut(kScannerBulkOut, {0x1B, 0x53});  // part of a command
         device.OnReset();
         const std::vector<uint8_t> sizes = *device.BulkIn(kScannerBulkIn, 200);
@@ -258,21 +250,18 @@ private slots:
         QVERIFY(!device.BulkIn(kScannerBulkIn, 200));  // nothing of the scan, not even the record begun
         QVERIFY(device.IsLocked());
         QCOMPARE(device.Events().back(), std::string("job ended by reset"));
-        QCOMPARE(Flag(Ask(device, Command(ScannerCommand::Unlock))), flag::kSuccess);  // nothing half-read is left
+        QCOMPARE(Flag(Ask(device, CommandBytes(ScannerCommand::Unlock))), flag::kSuccess);  // nothing half-read is left
     }
 
     void abortLetsTheImageOfARecordBegunFollowItsHeader()
     {
-        ScannerDevice device(Config());
         JobShape shape;
         shape.chunk = 50;
-        device.SetJob(MakeScanJob({std::vector<uint8_t>(150, 4), std::vector<uint8_t>(150, 5)}, shape));
-        Ask(device, LockBytes());
-        Ask(device, Command(ScannerCommand::Start));
+        ScanningDevice device(MakeScanJob({std::vector<uint8_t>(150, 4), std::vector<uint8_t>(150, 5)}, shape));
         device.BulkIn(kScannerBulkIn, 200);                                  // begin of scan
         device.BulkIn(kScannerBulkIn, 200);                                  // begin of page
         QCOMPARE(device.BulkIn(kScannerBulkIn, 200)->size(), size_t(31));  // image record header
-        device.BulkOut(kScannerBulkOut, Command(ScannerCommand::Abort));
+        device.BulkOut(kScannerBulkOut, CommandBytes(ScannerCommand::Abort));
         for (int chunk = 0; chunk < 3; ++chunk)
             QCOMPARE(*device.BulkIn(kScannerBulkIn, 200), std::vector<uint8_t>(50, 4));
         QCOMPARE(*device.BulkIn(kScannerBulkIn, 200), EncodeDeviceAbort());
@@ -282,12 +271,9 @@ private slots:
 
     void pacedStepsWaitForTheirTime()
     {
-        ScannerDevice device(Config());
         JobShape shape;
         shape.delayMs = 80;
-        device.SetJob(MakeScanJob({}, shape));
-        Ask(device, LockBytes());
-        Ask(device, Command(ScannerCommand::Start));
+        ScanningDevice device(MakeScanJob({}, shape));
         QVERIFY(!device.BulkIn(kScannerBulkIn, 200));
         const auto due = device.NextDataTime();
         QVERIFY(due);
@@ -302,12 +288,9 @@ private slots:
 
     void unplugStepLeavesTheBusAfterEverythingBeforeWasRead()
     {
-        ScannerDevice device(Config());
         ScanJob job;
         job.steps = {JobStep::Record(ScanStatus::BeginOfScan), JobStep::Unplug(), JobStep::Record(ScanStatus::EndOfData)};
-        device.SetJob(job);
-        Ask(device, LockBytes());
-        Ask(device, Command(ScannerCommand::Start));
+        ScanningDevice device(job);
         QVERIFY(device.BulkIn(kScannerBulkIn, 200));
         QVERIFY(!device.HasLeftBus());
         QVERIFY(!device.BulkIn(kScannerBulkIn, 200));
@@ -319,10 +302,10 @@ private slots:
     {
         ScannerDevice device(Config());
         device.SetRefuseWrites(true);
-        QVERIFY(!device.BulkOut(kScannerBulkOut, Command(ScannerCommand::Properties)));
+        QVERIFY(!device.BulkOut(kScannerBulkOut, CommandBytes(ScannerCommand::Properties)));
         QVERIFY(device.Commands().empty());
         device.SetRefuseWrites(false);
-        QVERIFY(device.BulkOut(kScannerBulkOut, Command(ScannerCommand::Properties)));
+        QVERIFY(device.BulkOut(kScannerBulkOut, CommandBytes(ScannerCommand::Properties)));
         QCOMPARE(device.Commands().size(), size_t(1));
     }
 
@@ -404,7 +387,7 @@ private slots:
         lock[kScanHeaderSize + 20] = uint8_t(resolution);
         lock[kScanHeaderSize + 22] = uint8_t(resolution);
         QCOMPARE(Flag(Ask(device, lock)), flag::kSuccess);
-        QCOMPARE(Flag(Ask(device, Command(ScannerCommand::Start))), flag::kSuccess);
+        QCOMPARE(Flag(Ask(device, CommandBytes(ScannerCommand::Start))), flag::kSuccess);
 
         std::vector<std::vector<uint8_t>> pages;
         uint32_t recordWidth = 0;

@@ -46,6 +46,25 @@ std::vector<uint8_t> GrayLock()
     return LockPayload(2, 850, 1100, 300, ScanSource::FlatbedSingle);
 }
 
+// A bed with one scanner of serial number S1.
+struct ScannerBed : UsbScannerBed {
+    const int id = AddScanner(kVendor, kProduct, "S1");
+};
+
+// The error of a response read that got nothing within the time-out; 0 when one came.
+int ReadError(int fd, unsigned timeoutMs)
+{
+    int error = 0;
+    return ReadResponse(fd, timeoutMs, &error) ? 0 : error;
+}
+
+// Locks the scanner for a grey flatbed page and starts the scan.
+bool LockAndStart(int fd)
+{
+    return Exchange(fd, ScannerCommand::Lock, GrayLock()) == flag::kSuccess
+           && Exchange(fd, ScannerCommand::Start) == flag::kSuccess;
+}
+
 int WaitForChild(pid_t child)
 {
     int status = 0;
@@ -120,10 +139,9 @@ private slots:
 
     void interfaceClaimsAndDriverRequestsBehaveLikeTheKernel()
     {
-        UsbScannerBed bed;
-        const int id = bed.AddScanner(kVendor, kProduct, "S1");
-        Handle one(bed.DevNode(id));
-        Handle two(bed.DevNode(id));
+        ScannerBed bed;
+        Handle one(bed.DevNode(bed.id));
+        Handle two(bed.DevNode(bed.id));
         unsigned interface = 0;
         QCOMPARE(::ioctl(one.fd, USBDEVFS_CLAIMINTERFACE, &interface), 0);
         QCOMPARE(::ioctl(two.fd, USBDEVFS_CLAIMINTERFACE, &interface), -1);
@@ -135,18 +153,17 @@ private slots:
         usbdevfs_ioctl detach{0, USBDEVFS_DISCONNECT, nullptr};
         QCOMPARE(::ioctl(one.fd, USBDEVFS_IOCTL, &detach), -1);
         QCOMPARE(errno, ENODATA);  // no kernel driver bound
-        bed.SetFault(id, UsbFault::KernelDriverActive);
-        Handle three(bed.DevNode(id));
+        bed.SetFault(bed.id, UsbFault::KernelDriverActive);
+        Handle three(bed.DevNode(bed.id));
         QCOMPARE(::ioctl(three.fd, USBDEVFS_IOCTL, &detach), 0);
-        QVERIFY(bed.KernelDriverDetached(id));
+        QVERIFY(bed.KernelDriverDetached(bed.id));
     }
 
     void commandIsAnsweredInOneShortTransfer()
     {
-        UsbScannerBed bed;
-        const int id = bed.AddScanner(kVendor, kProduct, "S1");
-        bed.SetAsleep(id, true, 7);
-        Handle scanner(bed.DevNode(id));
+        ScannerBed bed;
+        bed.SetAsleep(bed.id, true, 7);
+        Handle scanner(bed.DevNode(bed.id));
         std::vector<uint8_t> response;
         QCOMPARE(Exchange(scanner.fd, ScannerCommand::Properties, {}, &response), int(flag::kPoweredOff));
         QCOMPARE(Exchange(scanner.fd, ScannerCommand::PowerOn, {}, &response), int(flag::kSuccess));
@@ -158,7 +175,7 @@ private slots:
         QCOMPARE(Exchange(scanner.fd, ScannerCommand::GetScanSizes, {}, &response), int(flag::kSuccess));
         QCOMPARE(response.size(), size_t(10));
 
-        const std::vector<ReceivedCommand> commands = bed.Commands(id);
+        const std::vector<ReceivedCommand> commands = bed.Commands(bed.id);
         QCOMPARE(commands.size(), size_t(4));
         QVERIFY(commands[0].Is(ScannerCommand::Properties));
         QVERIFY(commands[1].Is(ScannerCommand::PowerOn));
@@ -168,17 +185,16 @@ private slots:
 
     void threePageJobIsReassembledByteForByte()
     {
-        UsbScannerBed bed;
-        const int id = bed.AddScanner(kVendor, kProduct, "S1");
+        ScannerBed bed;
         JobShape shape;
         shape.recordBytes = 1500;  // pages of 3700 bytes: records of 1500, 1500 and 700
         shape.chunk = 700;         // image bytes arrive in several transfers
         const ScanJob job = MakePatternJob(3, PageGeometry{100, 37, PixelMode::Gray}, shape);
-        bed.SetJob(id, job);
+        bed.SetJob(bed.id, job);
 
-        Handle scanner(bed.DevNode(id));
+        Handle scanner(bed.DevNode(bed.id));
         QCOMPARE(Exchange(scanner.fd, ScannerCommand::Lock, GrayLock()), int(flag::kSuccess));
-        QVERIFY(bed.IsLocked(id));
+        QVERIFY(bed.IsLocked(bed.id));
         QCOMPARE(Exchange(scanner.fd, ScannerCommand::Start), int(flag::kSuccess));
         const ScanReadout scan = ReadScan(scanner.fd);
         QCOMPARE(scan.error, 0);
@@ -192,25 +208,24 @@ private slots:
         QCOMPARE(std::count(scan.statuses.begin(), scan.statuses.end(), 9), 3L);
         QCOMPARE(std::count(scan.statuses.begin(), scan.statuses.end(), 0), 9L);
         QCOMPARE(Exchange(scanner.fd, ScannerCommand::Unlock), int(flag::kSuccess));
-        QVERIFY(!bed.IsLocked(id));
+        QVERIFY(!bed.IsLocked(bed.id));
 
-        const JobProgress progress = bed.Progress(id);
+        const JobProgress progress = bed.Progress(bed.id);
         QCOMPARE(progress.runs, 1);
         QCOMPARE(progress.stepsSent, job.steps.size());
         QVERIFY(!progress.running);
-        const std::vector<std::string> events = bed.Events(id);
+        const std::vector<std::string> events = bed.Events(bed.id);
         QCOMPARE(events.front(), std::string("command 1B5305 size 47 flag 80"));
         QVERIFY(std::find(events.begin(), events.end(), "job finished") != events.end());
     }
 
     void lockSettingsAreRecordedFieldByField()
     {
-        UsbScannerBed bed;
-        const int id = bed.AddScanner(kVendor, kProduct, "S1");
-        Handle scanner(bed.DevNode(id));
+        ScannerBed bed;
+        Handle scanner(bed.DevNode(bed.id));
         QCOMPARE(Exchange(scanner.fd, ScannerCommand::Lock, LockPayload(3, 2480, 3508, 600, ScanSource::FeederMulti)),
                  int(flag::kSuccess));
-        const auto lock = bed.LastLock(id);
+        const auto lock = bed.LastLock(bed.id);
         QVERIFY(lock);
         QCOMPARE(lock->depth, uint8_t(3));
         QCOMPARE(lock->width, 2480u);
@@ -220,7 +235,7 @@ private slots:
         QCOMPARE(lock->scanSource, uint8_t(3));
         QCOMPARE(lock->filter, uint8_t(3));
         QVERIFY(lock->FromFeeder());
-        QCOMPARE(bed.Commands(id).front().payload, lock->raw);
+        QCOMPARE(bed.Commands(bed.id).front().payload, lock->raw);
     }
 
     void everyResponseFlagCanBeScripted_data()
@@ -234,14 +249,13 @@ private slots:
     void everyResponseFlagCanBeScripted()
     {
         QFETCH(int, flag);
-        UsbScannerBed bed;
-        const int id = bed.AddScanner(kVendor, kProduct, "S1");
+        ScannerBed bed;
         ScriptedResponse response;
         response.flag = static_cast<uint8_t>(flag);
-        bed.ScriptResponse(id, ScannerCommand::Lock, response);
-        Handle scanner(bed.DevNode(id));
+        bed.ScriptResponse(bed.id, ScannerCommand::Lock, response);
+        Handle scanner(bed.DevNode(bed.id));
         QCOMPARE(Exchange(scanner.fd, ScannerCommand::Lock, GrayLock()), flag);
-        QCOMPARE(bed.IsLocked(id), flag == 0x80);  // a refused lock changes nothing
+        QCOMPARE(bed.IsLocked(bed.id), flag == 0x80);  // a refused lock changes nothing
         // The script was for one answer: the next lock gets the usual one.
         const int expected = flag == 0x80 ? flag::kBusyOrBadRequest : flag::kSuccess;
         QCOMPARE(Exchange(scanner.fd, ScannerCommand::Lock, GrayLock()), expected);
@@ -249,44 +263,42 @@ private slots:
 
     void scannerStateDecidesTheFlags()
     {
-        UsbScannerBed bed;
-        const int id = bed.AddScanner(kVendor, kProduct, "S1");
-        Handle scanner(bed.DevNode(id));
+        ScannerBed bed;
+        Handle scanner(bed.DevNode(bed.id));
         QCOMPARE(Exchange(scanner.fd, ScannerCommand::Start), int(flag::kLockRequired));
         QCOMPARE(Exchange(scanner.fd, ScannerCommand::Unlock), int(flag::kLockRequired));
-        bed.SetLockedElsewhere(id, true);
+        bed.SetLockedElsewhere(bed.id, true);
         QCOMPARE(Exchange(scanner.fd, ScannerCommand::Lock, GrayLock()), int(flag::kBusyOrBadRequest));
-        bed.SetLockedElsewhere(id, false);
+        bed.SetLockedElsewhere(bed.id, false);
         QCOMPARE(Exchange(scanner.fd, ScannerCommand::Lock, {1, 2, 3}), int(flag::kInvalidCommand));
 
-        bed.SetFeeder(id, AdfStatus::Empty);
+        bed.SetFeeder(bed.id, AdfStatus::Empty);
         std::vector<uint8_t> response;
         QCOMPARE(Exchange(scanner.fd, ScannerCommand::AdfStatus, {}, &response), int(flag::kSuccess));
         QCOMPARE(response, (std::vector<uint8_t>{0x1B, 0x53, 0x04, 0, 0, 0, 0x80, 1}));
         QCOMPARE(Exchange(scanner.fd, ScannerCommand::Lock, LockPayload(2, 1, 1, 300, ScanSource::FeederSingle)),
                  int(flag::kSuccess));
         QCOMPARE(Exchange(scanner.fd, ScannerCommand::Start), int(flag::kFailed));  // no paper
-        bed.SetFeeder(id, AdfStatus::PaperJam);
+        bed.SetFeeder(bed.id, AdfStatus::PaperJam);
         QCOMPARE(Exchange(scanner.fd, ScannerCommand::AdfStatus, {}, &response), int(flag::kSuccess));
         QCOMPARE(response[7], uint8_t(3));
-        bed.SetFeeder(id, AdfStatus::Loaded);
+        bed.SetFeeder(bed.id, AdfStatus::Loaded);
         QCOMPARE(Exchange(scanner.fd, ScannerCommand::Start), int(flag::kSuccess));
         QCOMPARE(Exchange(scanner.fd, static_cast<ScannerCommand>(0x5399)), int(flag::kInvalidCommand));
     }
 
     void scriptedAnswersCarryOddSizesAndStrayTransfers()
     {
-        UsbScannerBed bed;
-        const int id = bed.AddScanner(kVendor, kProduct, "S1");
+        ScannerBed bed;
         ScriptedResponse oversize;
         oversize.dataSize = 193;
-        bed.ScriptResponse(id, ScannerCommand::Properties, oversize);
+        bed.ScriptResponse(bed.id, ScannerCommand::Properties, oversize);
         ScriptedResponse stray;
         stray.before = {EncodeRecordHeader(0, 23, 0, 0), EncodeDeviceAbort()};
         stray.reserved = 2;
-        bed.ScriptResponse(id, ScannerCommand::AdfStatus, stray);
+        bed.ScriptResponse(bed.id, ScannerCommand::AdfStatus, stray);
 
-        Handle scanner(bed.DevNode(id));
+        Handle scanner(bed.DevNode(bed.id));
         std::vector<uint8_t> response;
         QCOMPARE(Exchange(scanner.fd, ScannerCommand::Properties, {}, &response), int(flag::kSuccess));
         QCOMPARE(response[4] | response[5] << 8, 193);
@@ -302,74 +314,64 @@ private slots:
 
     void silentScannerLetsTheReadTimeOutAfterItsTimeOut()
     {
-        UsbScannerBed bed;
-        const int id = bed.AddScanner(kVendor, kProduct, "S1");
+        ScannerBed bed;
         ScriptedResponse silent;
         silent.silent = true;
-        bed.ScriptResponse(id, ScannerCommand::Unlock, silent);
-        Handle scanner(bed.DevNode(id));
+        bed.ScriptResponse(bed.id, ScannerCommand::Unlock, silent);
+        Handle scanner(bed.DevNode(bed.id));
         QCOMPARE(SendCommand(scanner.fd, ScannerCommand::Unlock), 0);
         const auto start = Clock::now();
-        int error = 0;
-        QVERIFY(!ReadResponse(scanner.fd, 300, &error));
-        QCOMPARE(error, ETIMEDOUT);
+        QCOMPARE(ReadError(scanner.fd, 300), ETIMEDOUT);
         QVERIFY2(ElapsedMs(start) >= 290, qPrintable(QString::number(ElapsedMs(start))));
         QVERIFY(ElapsedMs(start) < 2000);
-        QCOMPARE(bed.Commands(id).size(), size_t(1));
+        QCOMPARE(bed.Commands(bed.id).size(), size_t(1));
     }
 
     void refusedWriteTimesOut()
     {
-        UsbScannerBed bed;
-        const int id = bed.AddScanner(kVendor, kProduct, "S1");
-        bed.SetRefuseWrites(id, true);
-        Handle scanner(bed.DevNode(id));
+        ScannerBed bed;
+        bed.SetRefuseWrites(bed.id, true);
+        Handle scanner(bed.DevNode(bed.id));
         const auto start = Clock::now();
         QCOMPARE(SendCommand(scanner.fd, ScannerCommand::Properties, {}, 250), -ETIMEDOUT);
         QVERIFY(ElapsedMs(start) >= 240);
-        QVERIFY(bed.Commands(id).empty());
-        QCOMPARE(bed.Events(id), std::vector<std::string>{"refused 8 bytes"});
-        bed.SetRefuseWrites(id, false);
+        QVERIFY(bed.Commands(bed.id).empty());
+        QCOMPARE(bed.Events(bed.id), std::vector<std::string>{"refused 8 bytes"});
+        bed.SetRefuseWrites(bed.id, false);
         QCOMPARE(Exchange(scanner.fd, ScannerCommand::Properties), int(flag::kSuccess));
     }
 
     void pacedRecordsArriveWhileTheReadWaits()
     {
-        UsbScannerBed bed;
-        const int id = bed.AddScanner(kVendor, kProduct, "S1");
+        ScannerBed bed;
         JobShape shape;
         shape.delayMs = 150;
-        bed.SetJob(id, MakeScanJob({{1, 2, 3}}, shape));
-        Handle scanner(bed.DevNode(id));
-        QCOMPARE(Exchange(scanner.fd, ScannerCommand::Lock, GrayLock()), int(flag::kSuccess));
-        QCOMPARE(Exchange(scanner.fd, ScannerCommand::Start), int(flag::kSuccess));
+        bed.SetJob(bed.id, MakeScanJob({{1, 2, 3}}, shape));
+        Handle scanner(bed.DevNode(bed.id));
+        QVERIFY(LockAndStart(scanner.fd));
         const auto start = Clock::now();
         const auto first = ReadResponse(scanner.fd, 2000);
         QVERIFY(first);
         QCOMPARE((*first)[8], uint8_t(8));
         QVERIFY(ElapsedMs(start) >= 140);
-        int error = 0;
-        QVERIFY(!ReadResponse(scanner.fd, 50, &error));  // the next record is not due yet
-        QCOMPARE(error, ETIMEDOUT);
+        QCOMPARE(ReadError(scanner.fd, 50), ETIMEDOUT);  // the next record is not due yet
         QCOMPARE((*ReadResponse(scanner.fd, 2000))[8], uint8_t(9));
     }
 
     void unplugByTheJobFailsTheNextRequestsWithNoDevice()
     {
-        UsbScannerBed bed;
-        const int id = bed.AddScanner(kVendor, kProduct, "S1");
+        ScannerBed bed;
         ScanJob job = MakeScanJob({std::vector<uint8_t>(600, 0x5A), std::vector<uint8_t>(600, 0xA5)});
         job.steps.insert(job.steps.begin() + 4, JobStep::Unplug());  // after the end of page 0
-        bed.SetJob(id, job);
-        const std::string node = bed.DevNode(id);
+        bed.SetJob(bed.id, job);
+        const std::string node = bed.DevNode(bed.id);
         Handle scanner(node);
-        QCOMPARE(Exchange(scanner.fd, ScannerCommand::Lock, GrayLock()), int(flag::kSuccess));
-        QCOMPARE(Exchange(scanner.fd, ScannerCommand::Start), int(flag::kSuccess));
+        QVERIFY(LockAndStart(scanner.fd));
         const ScanReadout scan = ReadScan(scanner.fd);
         QCOMPARE(scan.error, ENODEV);
         QCOMPARE(scan.pages.size(), size_t(1));
         QCOMPARE(scan.pages[0], job.pages[0]);
-        QVERIFY(bed.IsUnplugged(id));
+        QVERIFY(bed.IsUnplugged(bed.id));
 
         std::vector<uint8_t> probe;
         QCOMPARE(ReadStringDescriptor(scanner.fd, 0, probe), -ENODEV);
@@ -381,16 +383,14 @@ private slots:
 
     void unplugEndsAReadThatWaits()
     {
-        UsbScannerBed bed;
-        const int id = bed.AddScanner(kVendor, kProduct, "S1");
-        Handle scanner(bed.DevNode(id));
-        std::thread unplug([&bed, id] {
+        ScannerBed bed;
+        Handle scanner(bed.DevNode(bed.id));
+        std::thread unplug([&bed] {
             std::this_thread::sleep_for(std::chrono::milliseconds(150));
-            bed.Unplug(id);
+            bed.Unplug(bed.id);
         });
         const auto start = Clock::now();
-        int error = 0;
-        QVERIFY(!ReadResponse(scanner.fd, 5000, &error));
+        const int error = ReadError(scanner.fd, 5000);
         unplug.join();
         QCOMPARE(error, ENODEV);
         QVERIFY(ElapsedMs(start) < 2000);
@@ -398,15 +398,13 @@ private slots:
 
     void faultyRecordsAreSentAsScripted()
     {
-        UsbScannerBed bed;
-        const int id = bed.AddScanner(kVendor, kProduct, "S1");
+        ScannerBed bed;
         ScanJob job;
         job.steps = {JobStep::Record(ScanStatus::BeginOfScan), JobStep::AnnouncedRecord(0, 10),
                      JobStep::Record(ScanStatus(6)), JobStep::AnnouncedRecord(0, 0), JobStep::DeviceAbort()};
-        bed.SetJob(id, job);
-        Handle scanner(bed.DevNode(id));
-        QCOMPARE(Exchange(scanner.fd, ScannerCommand::Lock, GrayLock()), int(flag::kSuccess));
-        QCOMPARE(Exchange(scanner.fd, ScannerCommand::Start), int(flag::kSuccess));
+        bed.SetJob(bed.id, job);
+        Handle scanner(bed.DevNode(bed.id));
+        QVERIFY(LockAndStart(scanner.fd));
         QCOMPARE((*ReadResponse(scanner.fd, 500))[8], uint8_t(8));
         const std::vector<uint8_t> shortRecord = *ReadResponse(scanner.fd, 500);
         QCOMPARE(shortRecord[4] | shortRecord[5] << 8, 10);
@@ -414,40 +412,33 @@ private slots:
         QCOMPARE((*ReadResponse(scanner.fd, 500))[8], uint8_t(6));
         QCOMPARE((*ReadResponse(scanner.fd, 500))[4], uint8_t(0));
         QCOMPARE(*ReadResponse(scanner.fd, 500), EncodeDeviceAbort());
-        int error = 0;
-        QVERIFY(!ReadResponse(scanner.fd, 100, &error));
-        QCOMPARE(error, ETIMEDOUT);
+        QCOMPARE(ReadError(scanner.fd, 100), ETIMEDOUT);
     }
 
     void abortEndsTheScanAndIsAnsweredAcrossTheReset()
     {
-        UsbScannerBed bed;
-        const int id = bed.AddScanner(kVendor, kProduct, "S1");
-        bed.SetJob(id, MakePatternJob(2, PageGeometry{64, 64, PixelMode::Color}, JobShape{1024, 0, 0}));
-        Handle scanner(bed.DevNode(id));
-        QCOMPARE(Exchange(scanner.fd, ScannerCommand::Lock, GrayLock()), int(flag::kSuccess));
-        QCOMPARE(Exchange(scanner.fd, ScannerCommand::Start), int(flag::kSuccess));
+        ScannerBed bed;
+        bed.SetJob(bed.id, MakePatternJob(2, PageGeometry{64, 64, PixelMode::Color}, JobShape{1024, 0, 0}));
+        Handle scanner(bed.DevNode(bed.id));
+        QVERIFY(LockAndStart(scanner.fd));
         QCOMPARE((*ReadResponse(scanner.fd, 500))[8], uint8_t(8));
         QCOMPARE((*ReadResponse(scanner.fd, 500))[8], uint8_t(9));
         QCOMPARE(SendCommand(scanner.fd, ScannerCommand::Abort), 0);
         QCOMPARE(::ioctl(scanner.fd, USBDEVFS_RESET, nullptr), 0);
         QCOMPARE(*ReadResponse(scanner.fd, 500), EncodeDeviceAbort());  // the abort's answer
-        int error = 0;
-        QVERIFY(!ReadResponse(scanner.fd, 100, &error));  // nothing of the scan is left
-        QCOMPARE(error, ETIMEDOUT);
-        QVERIFY(bed.IsLocked(id));
-        const std::vector<std::string> events = bed.Events(id);
+        QCOMPARE(ReadError(scanner.fd, 100), ETIMEDOUT);  // nothing of the scan is left
+        QVERIFY(bed.IsLocked(bed.id));
+        const std::vector<std::string> events = bed.Events(bed.id);
         const auto aborted = std::find(events.begin(), events.end(), "job aborted");
         QVERIFY(aborted != events.end());
         QVERIFY(std::find(aborted, events.end(), "reset") != events.end());
-        QVERIFY(!bed.Progress(id).running);
+        QVERIFY(!bed.Progress(bed.id).running);
     }
 
     void endpointRequestsNameExistingEndpoints()
     {
-        UsbScannerBed bed;
-        const int id = bed.AddScanner(kVendor, kProduct, "S1");
-        Handle scanner(bed.DevNode(id));
+        ScannerBed bed;
+        Handle scanner(bed.DevNode(bed.id));
         unsigned in = 0x82;
         unsigned out = 0x02;
         unsigned missing = 0x05;
@@ -455,18 +446,16 @@ private slots:
         QCOMPARE(::ioctl(scanner.fd, USBDEVFS_RESETEP, &out), 0);
         QCOMPARE(::ioctl(scanner.fd, USBDEVFS_CLEAR_HALT, &missing), -1);
         QCOMPARE(errno, ENOENT);
-        QCOMPARE(bed.Events(id), (std::vector<std::string>{"clear-halt 82", "reset-endpoint 02"}));
+        QCOMPARE(bed.Events(bed.id), (std::vector<std::string>{"clear-halt 82", "reset-endpoint 02"}));
     }
 
     void forkedReaderSharesTheHandleLikeADataProcess()
     {
-        UsbScannerBed bed;
-        const int id = bed.AddScanner(kVendor, kProduct, "S1");
+        ScannerBed bed;
         const ScanJob job = MakePatternJob(2, PageGeometry{200, 20, PixelMode::Gray}, JobShape{1000, 300, 0});
-        bed.SetJob(id, job);
-        Handle scanner(bed.DevNode(id));
-        QCOMPARE(Exchange(scanner.fd, ScannerCommand::Lock, GrayLock()), int(flag::kSuccess));
-        QCOMPARE(Exchange(scanner.fd, ScannerCommand::Start), int(flag::kSuccess));
+        bed.SetJob(bed.id, job);
+        Handle scanner(bed.DevNode(bed.id));
+        QVERIFY(LockAndStart(scanner.fd));
         QTemporaryDir dir;
         const std::string base = dir.path().toStdString() + "/page_";
         const pid_t child = fork();
