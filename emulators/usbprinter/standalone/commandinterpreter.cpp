@@ -69,19 +69,11 @@ std::optional<UsbPrinterConfig> ParsePrinterArgument(const std::string& text)
 
 std::optional<UsbFault> ParseFault(const std::string& name)
 {
-    if (name == "none")
-        return UsbFault::None;
-    if (name == "refuse-open")
-        return UsbFault::RefuseOpen;
-    if (name == "fail-claim")
-        return UsbFault::FailClaim;
-    if (name == "kernel-driver")
-        return UsbFault::KernelDriverActive;
     if (name == "stall-control")
         return UsbFault::StallControl;
     if (name == "hold-control")
         return UsbFault::HoldControl;
-    return std::nullopt;
+    return ParseDeviceFault(name);
 }
 
 std::string CommandInterpreter::Execute(const std::string& line)
