@@ -78,11 +78,7 @@ std::optional<UsbFault> ParseFault(const std::string& name)
 
 std::string CommandInterpreter::Execute(const std::string& line)
 {
-    try {
-        return Run(SplitWords(line));
-    } catch (const std::exception& e) {
-        return Error(e.what());
-    }
+    return AnswerLine(line, [this](const std::vector<std::string>& words) { return Run(words); });
 }
 
 std::string CommandInterpreter::Run(const std::vector<std::string>& words)

@@ -37,11 +37,7 @@ size_t TotalBytes(const std::vector<std::vector<uint8_t>>& pages)
 
 std::string ScannerCommandInterpreter::Execute(const std::string& line)
 {
-    try {
-        return Run(SplitWords(line));
-    } catch (const std::exception& e) {
-        return Error(e.what());
-    }
+    return AnswerLine(line, [this](const std::vector<std::string>& words) { return Run(words); });
 }
 
 std::string ScannerCommandInterpreter::Run(const Words& words)
