@@ -21,7 +21,7 @@ int main(int argc, char* argv[])
     EnableLogOnRequest();
     InitFWUpdateResources();
     QTranslator translator;
-    InstallTranslation(app, translator);
+    InstallTranslation(app, translator, QLocale::system().language());
     Widget window;
     window.show();
     const int iStatus = app.exec();

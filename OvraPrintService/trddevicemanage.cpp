@@ -22,13 +22,10 @@ TrdDeviceManage::~TrdDeviceManage() = default;
 
 void TrdDeviceManage::Init(SharedPrinterList* pList) { pPrinterList = pList; }
 
-void TrdDeviceManage::SlotThreadQuit() { bQuit = true; }
-
 void TrdDeviceManage::SlotTaskStart()
 {
-    if (bRunning)
+    if (!StartRunning())
         return;
-    bRunning = true;
     bool bForce = true;
     for (;;) {
         RunPass(bForce);

@@ -45,7 +45,6 @@ signals:
 
 public slots:
     void SlotTaskStart();
-    void SlotThreadQuit();
 
 private:
     static bool SamePrinters(const QList<stPrinterInfo>& a, const QList<stPrinterInfo>& b);

@@ -36,25 +36,16 @@ const int c_iJobListRetryMs = 100;
 } // namespace
 
 TrdGetPrinterStatus::TrdGetPrinterStatus(QObject* parent)
-    : UtilThreadBase(parent), pCodec(QTextCodec::codecForName("utf-8")), m_pCups(new CupsClient)
+    : UtilPrinterWorker(parent), pCodec(QTextCodec::codecForName("utf-8")), m_pCups(new CupsClient)
 {
 }
 
 TrdGetPrinterStatus::~TrdGetPrinterStatus() = default;
 
-void TrdGetPrinterStatus::Init(int iIndex, SharedPrinterList* pList)
-{
-    iPrinterIndex = iIndex;
-    pPrinterList = pList;
-}
-
-void TrdGetPrinterStatus::SlotThreadQuit() { bQuit = true; }
-
 void TrdGetPrinterStatus::SlotTaskStart()
 {
-    if (bRunning)
+    if (!StartRunning())
         return;
-    bRunning = true;
     while (!bQuit) {
         if (!RunCycle() && WaitForSleep(1000))
             break;

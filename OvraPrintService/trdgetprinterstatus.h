@@ -2,17 +2,15 @@
 // UDP, keeps its status file, decodes its state and watches its CUPS jobs.
 #pragma once
 
-#include "printerstate.h"
-#include "utilthreadbase.h"
+#include "utilprinterworker.h"
 
 #include <functional>
 #include <memory>
 
 class CupsClient;
 class QTextCodec;
-class SharedPrinterList;
 
-class TrdGetPrinterStatus : public UtilThreadBase
+class TrdGetPrinterStatus : public UtilPrinterWorker
 {
     Q_OBJECT
 public:
@@ -21,8 +19,6 @@ public:
 
     explicit TrdGetPrinterStatus(QObject* parent = nullptr);
     ~TrdGetPrinterStatus() override;
-
-    void Init(int iIndex, SharedPrinterList* pList);
 
     bool CheckNeedStatus(int& iPeriod);
     int GetPrinterStatusUSB(const QString& strPort);
@@ -40,19 +36,12 @@ public:
     // The poll of one pass on stCurrent, with the failure rule; the poll's result.
     int PollPrinter();
 
-    int iPrinterIndex = -1;
-    SharedPrinterList* pPrinterList = nullptr;
-    stPrinterManager stCurrent;
     int iLastRecvLen = 0;
     unsigned char byLastRecvBuf[c_iRecvBufferSize] = {0};
     QTextCodec* pCodec = nullptr;
 
-signals:
-    void SgnUpdatePrinterStatus(int iIndex);
-
 public slots:
     void SlotTaskStart();
-    void SlotThreadQuit();
 
 private:
     void ApplyFailureRule(int iResult);

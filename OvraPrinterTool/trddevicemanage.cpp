@@ -6,13 +6,10 @@ TrdDeviceManage::TrdDeviceManage(QObject* parent) : UtilThreadBase(parent) {}
 
 void TrdDeviceManage::Init(SharedPrinterList* pList) { pPrinterList = pList; }
 
-void TrdDeviceManage::SlotThreadQuit() { bQuit = true; }
-
 void TrdDeviceManage::SlotTaskStart()
 {
-    if (bRunning)
+    if (!StartRunning())
         return;
-    bRunning = true;
     do {
         RunPass();
     } while (!WaitForSleep(c_iListIntervalMs));

@@ -30,5 +30,4 @@ signals:
 
 public slots:
     void SlotTaskStart();
-    void SlotThreadQuit();
 };

@@ -12,21 +12,12 @@
 #include <cstring>
 #include <exception>
 
-TrdGetPrinterStatus::TrdGetPrinterStatus(QObject* parent) : UtilThreadBase(parent) {}
-
-void TrdGetPrinterStatus::Init(int iIndex, SharedPrinterList* pList)
-{
-    iPrinterIndex = iIndex;
-    pPrinterList = pList;
-}
-
-void TrdGetPrinterStatus::SlotThreadQuit() { bQuit = true; }
+TrdGetPrinterStatus::TrdGetPrinterStatus(QObject* parent) : UtilPrinterWorker(parent) {}
 
 void TrdGetPrinterStatus::SlotTaskStart()
 {
-    if (bRunning)
+    if (!StartRunning())
         return;
-    bRunning = true;
     do {
         RunCycle();
     } while (!WaitForSleep(c_iReadIntervalMs));

@@ -3,15 +3,12 @@
 // something it shows has changed.
 #pragma once
 
-#include "printerstate.h"
 #include "statusfile.h"
-#include "utilthreadbase.h"
+#include "utilprinterworker.h"
 
 #include <QDateTime>
 
-class SharedPrinterList;
-
-class TrdGetPrinterStatus : public UtilThreadBase
+class TrdGetPrinterStatus : public UtilPrinterWorker
 {
     Q_OBJECT
 public:
@@ -20,8 +17,6 @@ public:
 
     explicit TrdGetPrinterStatus(QObject* parent = nullptr);
 
-    void Init(int iIndex, SharedPrinterList* pList);
-
     // One cycle of the loop (without its wait); false when the index is idle.
     bool RunCycle();
 
@@ -29,19 +24,12 @@ public:
     int CheckPrinterStatus(const unsigned char* pBuffer, unsigned long ulLength);
     static bool CheckStatusChange(const stPrinterState& a, const stPrinterState& b);
 
-    int iPrinterIndex = -1;
-    SharedPrinterList* pPrinterList = nullptr;
-    stPrinterManager stCurrent;
     unsigned char byRecvBuf[c_iStatusFileMaxBytes] = {0};
     QDateTime dtLastModified;
     bool bLastReadFailed = false;   // the file at dtLastModified could not be decoded
 
-signals:
-    void SgnUpdatePrinterStatus(int iIndex);
-
 public slots:
     void SlotTaskStart();
-    void SlotThreadQuit();
 
 private:
     void CountFailure();

@@ -23,6 +23,16 @@ bool UtilThreadBase::WaitForSleep(int ms)
     return bQuit;
 }
 
+bool UtilThreadBase::StartRunning()
+{
+    if (bRunning)
+        return false;
+    bRunning = true;
+    return true;
+}
+
+void UtilThreadBase::SlotThreadQuit() { bQuit = true; }
+
 bool MakePathExist(const QString& strPath)
 {
     if (QDir(strPath).exists())

@@ -44,18 +44,27 @@ long httpExchange(const char* ip, const std::string& request, char* answer, size
     return static_cast<long>(got);
 }
 
+// The exchange of one request with the scanner at the socket's address: the answer's
+// length, or -1 after logging the failure; a failed receive is logged as "recv error"
+// by logRecvError.
+long askScanner(OvraSocket& sock, const std::string& request, char (&answer)[OVRA_NET_ANSWER_MAX], bool logConnect,
+                void (*logRecvError)(const char*, ...))
+{
+    sock.szScannerIP[sizeof(sock.szScannerIP) - 1] = '\0';
+    long got = httpExchange(sock.szScannerIP, request, answer, sizeof(answer), logConnect);
+    if (got == -2)
+        logRecvError("recv error");
+    return got < 0 ? -1 : got;
+}
+
 } // namespace
 
 int ovra_http_ScanAbort(OvraSocket socketFd)
 {
-    socketFd.szScannerIP[sizeof(socketFd.szScannerIP) - 1] = '\0';
     std::string request = buildPostRequest("/netscan/post", hostAddress(), "SCANTYPE=4");
     ovra_close_tcp(socketFd.tcpFromScanner);
     char answer[OVRA_NET_ANSWER_MAX];
-    long got = httpExchange(socketFd.szScannerIP, request, answer, sizeof(answer), true);
-    if (got == -2)
-        OvraLogErrNoEol("recv error");
-    if (got < 0)
+    if (askScanner(socketFd, request, answer, true, OvraLogErrNoEol) < 0)
         return OVRA_STATUS_IO_ERROR;
     OvraLogInfo("ovra_http_ScanAbort Received : %s ", answer);
     return OVRA_STATUS_GOOD;
@@ -63,13 +72,9 @@ int ovra_http_ScanAbort(OvraSocket socketFd)
 
 int ovra_http_DeviceProperties(OvraSocket socketFd, ScannerCapabilities* m_ScanCap)
 {
-    socketFd.szScannerIP[sizeof(socketFd.szScannerIP) - 1] = '\0';
     std::string request = buildCapabilitiesRequest(hostAddress());
     char answer[OVRA_NET_ANSWER_MAX];
-    long got = httpExchange(socketFd.szScannerIP, request, answer, sizeof(answer), true);
-    if (got == -2)
-        OvraLogErrNoEol("recv error");
-    if (got < 0)
+    if (askScanner(socketFd, request, answer, true, OvraLogErrNoEol) < 0)
         return OVRA_STATUS_IO_ERROR;
     ovra_ParseScanCapabilities(m_ScanCap, answer);
     return OVRA_STATUS_GOOD;
@@ -77,13 +82,10 @@ int ovra_http_DeviceProperties(OvraSocket socketFd, ScannerCapabilities* m_ScanC
 
 int ovra_http_adfstatus(OvraSocket ovra_sock, ADFStatus* adfStatus)
 {
-    ovra_sock.szScannerIP[sizeof(ovra_sock.szScannerIP) - 1] = '\0';
     std::string request =
         buildPostRequest("/cgi-bin/dynamic/printer/netscan/adfStatus.html", hostAddress(), "GETADFSTATUS");
     char answer[OVRA_NET_ANSWER_MAX];
-    long got = httpExchange(ovra_sock.szScannerIP, request, answer, sizeof(answer), false);
-    if (got == -2)
-        OvraLogErr("recv error");
+    const long got = askScanner(ovra_sock, request, answer, false, OvraLogErr);
     if (got < 0)
         return OVRA_STATUS_IO_ERROR;
     OvraLogInfo("ovra_http_adfstatus Received : \n%s ", answer);

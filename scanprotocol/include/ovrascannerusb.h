@@ -4,22 +4,12 @@
 #pragma once
 
 #include "ovrascanprotocol.h"
+#include "ovrascanresponse.h"
 
 constexpr uint8_t OVRA_SCAN_CMD_START = 0x1B;
 constexpr uint8_t OVRA_SCAN_CLASS_SCAN = 0x53;
 constexpr uint8_t OVRA_SCAN_CLASS_POWER = 0x44;
 constexpr uint8_t OVRA_SCAN_FLAG_COMMAND = 0x80;
-
-// Response flags (ResCommon::flags) of the scanner's answers.
-constexpr uint8_t OVRA_SCAN_RESPONSE_SUCCESS = 0x80;
-constexpr uint8_t OVRA_SCAN_RESPONSE_INVALID_COMMAND = 0x81;
-constexpr uint8_t OVRA_SCAN_RESPONSE_FAILED = 0x82;
-constexpr uint8_t OVRA_SCAN_RESPONSE_LOCK_REQUIRED = 0x83;
-constexpr uint8_t OVRA_SCAN_RESPONSE_POWERED_OFF = 0x84;
-constexpr uint8_t OVRA_SCAN_RESPONSE_CATASTROPHIC = 0x85;
-constexpr uint8_t OVRA_SCAN_RESPONSE_COMMUNICATION = 0x86;
-constexpr uint8_t OVRA_SCAN_RESPONSE_REFUSED = 0x88;     // bad scan request; lock held elsewhere
-constexpr uint8_t OVRA_SCAN_RESPONSE_NO_MEMORY = 0x89;
 
 // Command codes (cmdCode) of class 0x53, and 0x04 of class 0x44 (power on).
 constexpr uint8_t OVRA_SCAN_CODE_START = 0x01;

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <fstream>
 
 namespace ovraemu {
@@ -167,6 +168,22 @@ int ParseEmulatorCommandLine(int argc, char** argv, const option* longOptions, c
         return AnswerCommonOption('?', name, usage);
     process.program.assign(argv + optind, argv + argc);
     return kOvraRun;
+}
+
+int RunEmulatorMain(const std::string& name, int argc, char** argv, const std::function<int()>& parseOptions,
+                    const std::function<int()>& serve)
+{
+    if (argc >= 4 && std::strcmp(argv[1], "ctl") == 0)
+        return RunControlCommand(name, argc, argv);
+    const int commandLineExit = parseOptions();
+    if (commandLineExit != kOvraRun)
+        return commandLineExit;
+    try {
+        return serve();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s: %s\n", name.c_str(), e.what());
+        return 1;
+    }
 }
 
 }  // namespace ovraemu

@@ -54,4 +54,10 @@ int ServeEmulator(const EmulatorProcess& process, const std::string& testbedDir,
 // Returns 0 for "ok", 1 for "error", 2 when the emulator does not answer.
 int RunControlCommand(const std::string& name, int argc, char** argv);
 
+// The main of a standalone emulator: the "ctl" client mode, else the command line read by
+// parseOptions (kOvraRun, or the exit status it ends with) and serve run; an error thrown
+// is printed after the name and ends the process with status 1.
+int RunEmulatorMain(const std::string& name, int argc, char** argv, const std::function<int()>& parseOptions,
+                    const std::function<int()>& serve);
+
 }  // namespace ovraemu

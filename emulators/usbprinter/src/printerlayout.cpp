@@ -5,12 +5,7 @@ namespace ovraemu {
 UsbDeviceDescription PrinterDescription(const UsbPrinterConfig& config)
 {
     UsbDeviceDescription description;
-    description.identity.vendorId = config.vendorId;
-    description.identity.productId = config.productId;
-    description.identity.manufacturer = config.manufacturer;
-    description.identity.product = config.product;
-    description.identity.serial = config.serial;
-    description.identity.hasSerial = config.hasSerial;
+    description.identity = IdentityOf(config);
     description.layout.interfaceClass = kPrinterInterfaceClass;
     description.layout.interfaceSubClass = 1;
     description.layout.interfaceProtocol = 2;

@@ -1,41 +1,13 @@
 #include "commandinterpreter.h"
 
+#include "commandwords.h"
 #include "hexbytes.h"
 
 #include <cstdio>
-#include <sstream>
 #include <stdexcept>
 
 namespace ovraemu {
 namespace {
-
-const std::string kOk = "ok";
-
-std::string Error(const std::string& message)
-{
-    return "error " + message;
-}
-
-std::vector<std::string> SplitWords(const std::string& line)
-{
-    std::istringstream stream(line);
-    std::vector<std::string> words;
-    for (std::string word; stream >> word;)
-        words.push_back(word);
-    return words;
-}
-
-std::optional<int> ParseId(const std::string& text)
-{
-    try {
-        size_t used = 0;
-        const int id = std::stoi(text, &used);
-        if (used == text.size())
-            return id;
-    } catch (const std::exception&) {
-    }
-    return std::nullopt;
-}
 
 // A decimal count of bytes or transfers.
 std::optional<size_t> ParseCount(const std::string& text)
@@ -97,28 +69,16 @@ std::optional<UsbPrinterConfig> ParsePrinterArgument(const std::string& text)
 
 std::optional<UsbFault> ParseFault(const std::string& name)
 {
-    if (name == "none")
-        return UsbFault::None;
-    if (name == "refuse-open")
-        return UsbFault::RefuseOpen;
-    if (name == "fail-claim")
-        return UsbFault::FailClaim;
-    if (name == "kernel-driver")
-        return UsbFault::KernelDriverActive;
     if (name == "stall-control")
         return UsbFault::StallControl;
     if (name == "hold-control")
         return UsbFault::HoldControl;
-    return std::nullopt;
+    return ParseDeviceFault(name);
 }
 
 std::string CommandInterpreter::Execute(const std::string& line)
 {
-    try {
-        return Run(SplitWords(line));
-    } catch (const std::exception& e) {
-        return Error(e.what());
-    }
+    return AnswerLine(line, [this](const std::vector<std::string>& words) { return Run(words); });
 }
 
 std::string CommandInterpreter::Run(const std::vector<std::string>& words)

@@ -5,8 +5,6 @@
 #include "ovraemu/usbprinterbed.h"
 #include "ovracli.h"
 
-#include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -58,16 +56,7 @@ int Serve(const Options& options)
 
 int main(int argc, char** argv)
 {
-    if (argc >= 4 && std::strcmp(argv[1], "ctl") == 0)
-        return ovraemu::RunControlCommand(kName, argc, argv);
     Options options;
-    const int commandLineExit = ParseOptions(argc, argv, options);
-    if (commandLineExit != kOvraRun)
-        return commandLineExit;
-    try {
-        return Serve(options);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s: %s\n", kName, e.what());
-        return 1;
-    }
+    return ovraemu::RunEmulatorMain(
+        kName, argc, argv, [&] { return ParseOptions(argc, argv, options); }, [&options] { return Serve(options); });
 }

@@ -5,12 +5,7 @@ namespace ovraemu {
 UsbDeviceDescription ScannerDescription(const UsbScannerConfig& config)
 {
     UsbDeviceDescription description;
-    description.identity.vendorId = config.vendorId;
-    description.identity.productId = config.productId;
-    description.identity.manufacturer = config.manufacturer;
-    description.identity.product = config.product;
-    description.identity.serial = config.serial;
-    description.identity.hasSerial = config.hasSerial;
+    description.identity = IdentityOf(config);
     description.layout.interfaceClass = kVendorSpecificClass;
     description.layout.interfaceSubClass = kVendorSpecificClass;
     description.layout.interfaceProtocol = kVendorSpecificClass;

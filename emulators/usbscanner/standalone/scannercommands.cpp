@@ -1,43 +1,16 @@
 #include "scannercommands.h"
 
+#include "commandwords.h"
 #include "hexbytes.h"
 #include "jobspec.h"
 #include "scannerwords.h"
 
 #include <fstream>
 #include <map>
-#include <sstream>
+#include <stdexcept>
 
 namespace ovraemu {
 namespace {
-
-const std::string kOk = "ok";
-
-std::string Error(const std::string& message)
-{
-    return "error " + message;
-}
-
-std::vector<std::string> SplitWords(const std::string& line)
-{
-    std::istringstream stream(line);
-    std::vector<std::string> words;
-    for (std::string word; stream >> word;)
-        words.push_back(word);
-    return words;
-}
-
-std::optional<int> ParseId(const std::string& text)
-{
-    try {
-        size_t used = 0;
-        const int id = std::stoi(text, &used);
-        if (used == text.size())
-            return id;
-    } catch (const std::exception&) {
-    }
-    return std::nullopt;
-}
 
 // Commands that name a scanner: the fewest and most words after the id.
 struct Arity {
@@ -64,11 +37,7 @@ size_t TotalBytes(const std::vector<std::vector<uint8_t>>& pages)
 
 std::string ScannerCommandInterpreter::Execute(const std::string& line)
 {
-    try {
-        return Run(SplitWords(line));
-    } catch (const std::exception& e) {
-        return Error(e.what());
-    }
+    return AnswerLine(line, [this](const std::vector<std::string>& words) { return Run(words); });
 }
 
 std::string ScannerCommandInterpreter::Run(const Words& words)

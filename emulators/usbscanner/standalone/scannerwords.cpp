@@ -123,15 +123,7 @@ std::optional<AdfStatus> ParseFeeder(const std::string& name)
 
 std::optional<UsbFault> ParseFault(const std::string& name)
 {
-    if (name == "none")
-        return UsbFault::None;
-    if (name == "refuse-open")
-        return UsbFault::RefuseOpen;
-    if (name == "fail-claim")
-        return UsbFault::FailClaim;
-    if (name == "kernel-driver")
-        return UsbFault::KernelDriverActive;
-    return std::nullopt;
+    return ParseDeviceFault(name);
 }
 
 std::optional<bool> ParseSwitch(const std::string& text)

@@ -4,6 +4,8 @@
 // of a scan and the lock command's settings.
 #pragma once
 
+#include "ovrascanresponse.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -34,17 +36,17 @@ enum class ScannerCommand : uint16_t {
     PowerOn = 0x4404,
 };
 
-// Result flags of a response.
+// Result flags of a response: the scanner protocol's own values.
 namespace flag {
-constexpr uint8_t kSuccess = 0x80;
-constexpr uint8_t kInvalidCommand = 0x81;
-constexpr uint8_t kFailed = 0x82;
-constexpr uint8_t kLockRequired = 0x83;
-constexpr uint8_t kPoweredOff = 0x84;
-constexpr uint8_t kCatastrophic = 0x85;
-constexpr uint8_t kCommunication = 0x86;
-constexpr uint8_t kBusyOrBadRequest = 0x88;  // lock held elsewhere; bad scan request
-constexpr uint8_t kNoMemory = 0x89;
+constexpr uint8_t kSuccess = OVRA_SCAN_RESPONSE_SUCCESS;
+constexpr uint8_t kInvalidCommand = OVRA_SCAN_RESPONSE_INVALID_COMMAND;
+constexpr uint8_t kFailed = OVRA_SCAN_RESPONSE_FAILED;
+constexpr uint8_t kLockRequired = OVRA_SCAN_RESPONSE_LOCK_REQUIRED;
+constexpr uint8_t kPoweredOff = OVRA_SCAN_RESPONSE_POWERED_OFF;
+constexpr uint8_t kCatastrophic = OVRA_SCAN_RESPONSE_CATASTROPHIC;
+constexpr uint8_t kCommunication = OVRA_SCAN_RESPONSE_COMMUNICATION;
+constexpr uint8_t kBusyOrBadRequest = OVRA_SCAN_RESPONSE_REFUSED;  // lock held elsewhere; bad scan request
+constexpr uint8_t kNoMemory = OVRA_SCAN_RESPONSE_NO_MEMORY;
 }  // namespace flag
 
 // The status byte of a record.

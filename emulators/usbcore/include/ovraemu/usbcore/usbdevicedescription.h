@@ -46,4 +46,18 @@ struct UsbDeviceDescription {
     UsbInterfaceLayout layout;
 };
 
+// The identity a device model's configuration names (IDs, strings, whether it has a serial).
+template <typename Config>
+UsbDeviceIdentity IdentityOf(const Config& config)
+{
+    UsbDeviceIdentity identity;
+    identity.vendorId = config.vendorId;
+    identity.productId = config.productId;
+    identity.manufacturer = config.manufacturer;
+    identity.product = config.product;
+    identity.serial = config.serial;
+    identity.hasSerial = config.hasSerial;
+    return identity;
+}
+
 }  // namespace ovraemu
