@@ -26,7 +26,7 @@ int FWUpdateCode(UsbResult result)
     case UsbResult::OpenFailed: return en_FW_OpenFailed;
     case UsbResult::ClaimFailed: return en_FW_ClaimFailed;
     case UsbResult::WriteFailed: return en_FW_TransferFailed;
-    case UsbResult::ReadFailed: return en_FW_TransferFailed;   // the helper reads nothing
+    case UsbResult::ReadFailed: return en_FW_TransferFailed; // the helper reads nothing
     }
     return en_FW_NoDevice;
 }

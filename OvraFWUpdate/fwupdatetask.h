@@ -14,15 +14,15 @@
 
 enum enFWUpdateResult {
     en_FW_OK = 0,
-    en_FW_InitFailed = -1,       // library initialisation
-    en_FW_NoDevice = -2,         // device search
-    en_FW_NoEndpoint = -3,       // interface and endpoint choice
-    en_FW_OpenFailed = -4,       // opening the device
-    en_FW_ClaimFailed = -5,      // claiming the interface (or detaching the kernel driver)
-    en_FW_TransferFailed = -7,   // bulk OUT failed or moved fewer bytes than the image holds
+    en_FW_InitFailed = -1,     // library initialisation
+    en_FW_NoDevice = -2,       // device search
+    en_FW_NoEndpoint = -3,     // interface and endpoint choice
+    en_FW_OpenFailed = -4,     // opening the device
+    en_FW_ClaimFailed = -5,    // claiming the interface (or detaching the kernel driver)
+    en_FW_TransferFailed = -7, // bulk OUT failed or moved fewer bytes than the image holds
 };
 
-const unsigned int c_uiFWTransferTimeout = 0;   // no time limit
+const unsigned int c_uiFWTransferTimeout = 0; // no time limit
 
 // The firmware helper's code for a result of the library.
 int FWUpdateCode(UsbResult result);

@@ -20,20 +20,15 @@ int RunFWUpdateAttempts(int vid, int pid, const QString& uri, char* data, int le
 const char* UpdateResultKey(int result)
 {
     switch (result) {
-    case en_FW_OK:
-        return QT_TRANSLATE_NOOP("QObject", "MainWindow.Message.Success");
-    case en_FW_TransferFailed:
-        return QT_TRANSLATE_NOOP("QObject", "MainWindow.Message.Failed_Printer_Ping");
-    case -6:   // no transfer result of its own; read failures share its message
+    case en_FW_OK: return QT_TRANSLATE_NOOP("QObject", "MainWindow.Message.Success");
+    case en_FW_TransferFailed: return QT_TRANSLATE_NOOP("QObject", "MainWindow.Message.Failed_Printer_Ping");
+    case -6: // no transfer result of its own; read failures share its message
         return QT_TRANSLATE_NOOP("QObject", "MainWindow.Message.Failed_Read_File");
-    case en_FW_InitFailed:
-        return QT_TRANSLATE_NOOP("QObject", "MainWindow.Message.Failed_Device_Interface_Init");
+    case en_FW_InitFailed: return QT_TRANSLATE_NOOP("QObject", "MainWindow.Message.Failed_Device_Interface_Init");
     case en_FW_NoDevice:
     case en_FW_NoEndpoint:
     case en_FW_OpenFailed:
-    case en_FW_ClaimFailed:
-        return QT_TRANSLATE_NOOP("QObject", "MainWindow.Message.Failed_Printer_Connection");
-    default:
-        return QT_TRANSLATE_NOOP("QObject", "MainWindow.Message.Error_Unknow");
+    case en_FW_ClaimFailed: return QT_TRANSLATE_NOOP("QObject", "MainWindow.Message.Failed_Printer_Connection");
+    default: return QT_TRANSLATE_NOOP("QObject", "MainWindow.Message.Error_Unknow");
     }
 }

@@ -5,7 +5,7 @@
 #include <QString>
 
 const int c_iFWUpdateAttempts = 3;
-const unsigned long c_ulFWUpdatePauseMs = 100;   // after every failed attempt, the last one too
+const unsigned long c_ulFWUpdatePauseMs = 100; // after every failed attempt, the last one too
 
 // Runs FWUpdateTask until it succeeds or the attempts are used up; its last result.
 int RunFWUpdateAttempts(int vid, int pid, const QString& uri, char* data, int length);

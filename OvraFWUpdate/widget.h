@@ -57,7 +57,7 @@ protected:
 
 public:
     Ui::Widget* ui;
-    QList<stPrinterInfo> listPrinterInfo;   // row i of the table shows entry i
+    QList<stPrinterInfo> listPrinterInfo; // row i of the table shows entry i
 
 private:
     void InitUI();

@@ -75,7 +75,4 @@ void Widget::RefreshDeviceTable()
     }
 }
 
-void Widget::SlotShowToolTip(const QModelIndex& index)
-{
-    QToolTip::showText(QCursor::pos(), index.data().toString());
-}
+void Widget::SlotShowToolTip(const QModelIndex& index) { QToolTip::showText(QCursor::pos(), index.data().toString()); }

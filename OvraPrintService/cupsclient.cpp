@@ -26,10 +26,7 @@ const char* const c_aszJobAttributes[] = {c_szJobId, c_szJobState, c_szJobStateR
 const int c_iJobAttributes = int(sizeof(c_aszJobAttributes) / sizeof(c_aszJobAttributes[0]));
 
 // A response that says the scheduler took the question, even if it knows no such queue.
-bool Answered(ipp_t* pResponse)
-{
-    return pResponse && ippGetStatusCode(pResponse) <= IPP_STATUS_OK_EVENTS_COMPLETE;
-}
+bool Answered(ipp_t* pResponse) { return pResponse && ippGetStatusCode(pResponse) <= IPP_STATUS_OK_EVENTS_COMPLETE; }
 
 // The service asks nothing that needs a password, and has nobody to ask for one: never
 // prompt on a terminal, whatever the scheduler's policy says.
@@ -106,8 +103,8 @@ bool CupsClient::Connect()
     // libcups would otherwise keep the first answer for the life of the thread.
     cupsSetServer(nullptr);
     cupsSetPasswordCB2(NoPassword, nullptr);
-    m_pHttp = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, c_iConnectTimeoutMs,
-                           nullptr);
+    m_pHttp =
+        httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, c_iConnectTimeoutMs, nullptr);
     if (!m_pHttp) {
         m_enLast = en_Cups_Unreachable;
         return false;
@@ -123,7 +120,7 @@ ipp_t* CupsClient::Ask(ipp_t* pRequest)
         ippDelete(pRequest);
         return nullptr;
     }
-    ipp_t* pResponse = cupsDoRequest(m_pHttp, pRequest, "/");   // frees the request
+    ipp_t* pResponse = cupsDoRequest(m_pHttp, pRequest, "/"); // frees the request
     if (pResponse) {
         m_enLast = en_Cups_Answered;
         return pResponse;

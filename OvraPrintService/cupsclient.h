@@ -15,8 +15,8 @@ typedef struct _ipp_s ipp_t;
 // How a question was answered.
 enum enCupsAnswer {
     en_Cups_Answered = 0,
-    en_Cups_Unreachable = 1,   // no scheduler, or the connection broke: asking again is cheap
-    en_Cups_TimedOut = 2,      // the scheduler took longer than the time-out: it hangs
+    en_Cups_Unreachable = 1, // no scheduler, or the connection broke: asking again is cheap
+    en_Cups_TimedOut = 2,    // the scheduler took longer than the time-out: it hangs
 };
 
 class CupsClient

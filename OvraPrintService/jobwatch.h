@@ -14,16 +14,16 @@
 // One job as CUPS reports it (Get-Jobs / Get-Job-Attributes).
 struct stCupsJob {
     int iId = 0;
-    int iState = 0;              // job-state (3 pending ... 9 completed); 0 when CUPS gave none
-    QStringList listReasons;     // job-state-reasons, the keywords lpstat shows as "Alerts:"
-    QString strMessage;          // job-printer-state-message, what lpstat shows as "Status:"
+    int iState = 0;          // job-state (3 pending ... 9 completed); 0 when CUPS gave none
+    QStringList listReasons; // job-state-reasons, the keywords lpstat shows as "Alerts:"
+    QString strMessage;      // job-printer-state-message, what lpstat shows as "Status:"
 };
 
 enum enCupsJobState {
     en_CupsJob_Pending = 3,
     en_CupsJob_Held = 4,
     en_CupsJob_Processing = 5,
-    en_CupsJob_Stopped = 6,      // processing-stopped: the queue stopped under the job
+    en_CupsJob_Stopped = 6, // processing-stopped: the queue stopped under the job
     en_CupsJob_Canceled = 7,
     en_CupsJob_Aborted = 8,
     en_CupsJob_Completed = 9,

@@ -14,9 +14,9 @@ int ServiceUsbCode(UsbResult result)
     case UsbResult::NoDevice: return en_Usb_NoDevice;
     case UsbResult::ProbeFailed: return en_Usb_WalkFailed;
     case UsbResult::ClaimFailed: return en_Usb_ClaimFailed;
-    case UsbResult::ConfigFailed: return en_Usb_WalkFailed;   // a descriptor could not be read
-    case UsbResult::NoInterface: return en_Usb_NoDevice;      // not the printer looked for
-    case UsbResult::OpenFailed: return en_Usb_WalkFailed;     // a failed open on the way
+    case UsbResult::ConfigFailed: return en_Usb_WalkFailed; // a descriptor could not be read
+    case UsbResult::NoInterface: return en_Usb_NoDevice;    // not the printer looked for
+    case UsbResult::OpenFailed: return en_Usb_WalkFailed;   // a failed open on the way
     case UsbResult::WriteFailed: return en_Usb_Exception;
     case UsbResult::ReadFailed: return en_Usb_Exception;
     }
@@ -28,7 +28,6 @@ int OpenServiceSession(UsbPrinterSession& session, const QString& strPort)
     const stModelInfo* pModel = FindModelByDeviceURI(strPort);
     if (!pModel)
         return en_Usb_NoModel;
-    return ServiceUsbCode(session.Open(uint16_t(pModel->iVendorId), uint16_t(pModel->iProductId),
-                                       SerialOfPort(strPort), UsbSerialRule::StartsWithIgnoringCase,
-                                       UsbInterface::Interface0));
+    return ServiceUsbCode(session.Open(uint16_t(pModel->iVendorId), uint16_t(pModel->iProductId), SerialOfPort(strPort),
+                                       UsbSerialRule::StartsWithIgnoringCase, UsbInterface::Interface0));
 }

@@ -15,13 +15,13 @@
 
 enum enUsbSessionResult {
     en_Usb_OK = 0,
-    en_Usb_NoModel = -1,          // the port names no model of the table
+    en_Usb_NoModel = -1, // the port names no model of the table
     en_Usb_InitFailed = -2,
     en_Usb_ListFailed = -3,
-    en_Usb_WalkFailed = -4,       // a descriptor could not be read, or the walk ended on a failed call
+    en_Usb_WalkFailed = -4, // a descriptor could not be read, or the walk ended on a failed call
     en_Usb_NoDevice = -5,
     en_Usb_ClaimFailed = -6,
-    en_Usb_Exception = -99,       // an exception ended the request
+    en_Usb_Exception = -99, // an exception ended the request
 };
 
 // The service's code for a result of the library.

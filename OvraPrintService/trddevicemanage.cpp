@@ -90,7 +90,8 @@ bool TrdDeviceManage::SamePrinters(const QList<stPrinterInfo>& a, const QList<st
     if (a.size() != b.size())
         return false;
     for (int i = 0; i < a.size(); ++i) {
-        if (a.at(i).strName != b.at(i).strName || a.at(i).strPort != b.at(i).strPort || a.at(i).strURI != b.at(i).strURI)
+        if (a.at(i).strName != b.at(i).strName || a.at(i).strPort != b.at(i).strPort
+            || a.at(i).strURI != b.at(i).strURI)
             return false;
     }
     return true;
@@ -101,7 +102,7 @@ void TrdDeviceManage::StartWorkers(int iFrom, int iTo)
 {
     for (int j = iFrom; j < iTo; ++j) {
         TrdGetPrinterStatus* pWorker = new TrdGetPrinterStatus;
-        pWorker->Init(j, pPrinterList);   // before its thread starts, which then sees it
+        pWorker->Init(j, pPrinterList); // before its thread starts, which then sees it
         QThread* pThread = new QThread;
         pWorker->moveToThread(pThread);
         pThread->start(QThread::InheritPriority);

@@ -78,8 +78,8 @@ int TrdGetPrinterStatus::PollPrinter()
         return 0;
     const stPrinterInfo& info = stCurrent.stInfo;
     OVRA_LOG("try to connect %s", qPrintable(info.strName));
-    const int iResult = info.iConnectType == en_Connect_USB ? GetPrinterStatusUSB(info.strPort)
-                                                             : GetPrinterStatusUDP(info.strPort);
+    const int iResult =
+        info.iConnectType == en_Connect_USB ? GetPrinterStatusUSB(info.strPort) : GetPrinterStatusUDP(info.strPort);
     if (iResult < 0) {
         OVRA_LOG("connect %s fail, ret = %d", qPrintable(info.strName), iResult);
         ApplyFailureRule(iResult);
@@ -119,18 +119,14 @@ bool TrdGetPrinterStatus::CheckNeedStatus(int& iPeriod)
     }
     iPeriod = 100;
     switch (entry.stState.enCurrentStatus) {
-    case en_Status_Offline:
-        iPeriod = 10000;
-        return true;
+    case en_Status_Offline: iPeriod = 10000; return true;
     case en_Status_Ready:
         if (!PrinterIsPrinting())
             return false;
         OVRA_LOG("dev: printing");
         iPeriod = 1000;
         return true;
-    default:
-        iPeriod = 1000;
-        return true;
+    default: iPeriod = 1000; return true;
     }
 }
 

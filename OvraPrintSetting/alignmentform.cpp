@@ -56,17 +56,15 @@ QSpinBox* AlignmentForm::Chooser(int iRow) const
 
 QLabel* AlignmentForm::Sample(int iRow) const
 {
-    QLabel* const samples[c_iCalibrationRows] = {ui->labelSample1, ui->labelSample2, ui->labelSample3,
-                                                 ui->labelSample4, ui->labelSample5, ui->labelSample6,
-                                                 ui->labelSample7};
+    QLabel* const samples[c_iCalibrationRows] = {ui->labelSample1, ui->labelSample2, ui->labelSample3, ui->labelSample4,
+                                                 ui->labelSample5, ui->labelSample6, ui->labelSample7};
     return samples[qBound(1, iRow, c_iCalibrationRows) - 1];
 }
 
 QLabel* AlignmentForm::Number(int iRow) const
 {
-    QLabel* const numbers[c_iCalibrationRows] = {ui->labelNumber1, ui->labelNumber2, ui->labelNumber3,
-                                                 ui->labelNumber4, ui->labelNumber5, ui->labelNumber6,
-                                                 ui->labelNumber7};
+    QLabel* const numbers[c_iCalibrationRows] = {ui->labelNumber1, ui->labelNumber2, ui->labelNumber3, ui->labelNumber4,
+                                                 ui->labelNumber5, ui->labelNumber6, ui->labelNumber7};
     return numbers[qBound(1, iRow, c_iCalibrationRows) - 1];
 }
 
@@ -92,7 +90,7 @@ void AlignmentForm::PlaceRow(int iRow)
     const int x0 = (c_iPageWidth - c_iSampleWidth - 114) / 2;
     Number(iRow)->setText("#" + QString::number(iRow));
     QFont font = Number(iRow)->font();
-    font.setPixelSize(c_iNumberPixelSize);   // "#7" fits the 16 pixels whatever the desktop font
+    font.setPixelSize(c_iNumberPixelSize); // "#7" fits the 16 pixels whatever the desktop font
     Number(iRow)->setFont(font);
     Number(iRow)->setGeometry(x0, y, 16, 20);
     Sample(iRow)->setPixmap(sample);

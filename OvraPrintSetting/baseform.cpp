@@ -121,8 +121,8 @@ stSendResult BaseForm::SendToPrinter(const stPrinterInfo& info, const unsigned c
     std::memset(reply, 0, c_iPrinterReplySize);
     result.bUsb = info.iConnectType == en_Connect_USB;
     if (!result.bUsb) {
-        result.iResult = UDPSendRecvData(info.strPort, byRequest.data(), requestLength, reply, c_iPrinterReplySize,
-                                         replyLength);
+        result.iResult =
+            UDPSendRecvData(info.strPort, byRequest.data(), requestLength, reply, c_iPrinterReplySize, replyLength);
         return result;
     }
     int vid = 0;

@@ -13,13 +13,13 @@ namespace Ui {
 class BaseForm;
 }
 
-const int c_iPrinterReplySize = 1024;   // reply buffer of every command
+const int c_iPrinterReplySize = 1024; // reply buffer of every command
 
 // How a request reached (or did not reach) the chosen printer.
 struct stSendResult {
-    bool bModelKnown = true;   // false: a USB printer of no known model; nothing was sent
-    bool bUsb = false;         // the USB channel was used, else UDP
-    int iResult = 0;           // the channel's result code
+    bool bModelKnown = true; // false: a USB printer of no known model; nothing was sent
+    bool bUsb = false;       // the USB channel was used, else UDP
+    int iResult = 0;         // the channel's result code
 };
 
 class BaseForm : public QWidget
@@ -52,7 +52,7 @@ public slots:
 
 public:
     Ui::BaseForm* baseUi;
-    QList<stPrinterInfo> listPrinter;   // index-aligned with the chooser's items
+    QList<stPrinterInfo> listPrinter; // index-aligned with the chooser's items
 
 protected:
     // Selection check: the chosen printer into info; false (after showing

@@ -14,17 +14,13 @@ QString UsbFailureMessage(int iResult)
 {
     switch (iResult) {
     case en_Usb_WriteFailed:
-    case en_Usb_ReadFailed:
-        return c_szPing;
+    case en_Usb_ReadFailed: return c_szPing;
     case en_Usb_ClaimFailed:
     case en_Usb_OpenFailed:
     case en_Usb_NoEndpoint:
-    case en_Usb_NoDevice:
-        return c_szConnection;
-    case en_Usb_InitFailed:
-        return c_szInit;
-    default:
-        return c_szUnknown;
+    case en_Usb_NoDevice: return c_szConnection;
+    case en_Usb_InitFailed: return c_szInit;
+    default: return c_szUnknown;
     }
 }
 
@@ -39,7 +35,4 @@ QString MaintenanceResultMessage(bool bUsb, int iResult)
     return UsbFailureMessage(iResult);
 }
 
-QString NetResultMessage(int iResult)
-{
-    return iResult == en_Usb_OK ? QString() : UsbFailureMessage(iResult);
-}
+QString NetResultMessage(int iResult) { return iResult == en_Usb_OK ? QString() : UsbFailureMessage(iResult); }

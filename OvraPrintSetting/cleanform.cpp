@@ -21,7 +21,7 @@ const int c_iCleanButtonTop = 325;
 CleanForm::CleanForm(QWidget* parent) : BaseForm(parent), ui(new Ui::CleanForm)
 {
     ui->setupUi(this);
-    baseUi->labelTitle->clear();   // the cleaning page has no title
+    baseUi->labelTitle->clear(); // the cleaning page has no title
     ui->labelTxt->setText(QObject::tr("CleanForm.Label.Txt"));
     ui->pushButtonClean->setText(QObject::tr("CleanForm.Button.Clean"));
     PlaceWidgets();
@@ -43,8 +43,7 @@ void CleanForm::PlaceWidgets()
     ui->labelSample->setGeometry((c_iPageWidth - c_iSampleWidth) / 2, c_iSampleTop, c_iSampleWidth, iHeight);
     ui->labelTxt->setGeometry(0, c_iSampleTop + iHeight, c_iPageWidth, ui->labelTxt->height());
     const QSize back = baseUi->pushButtonBack->size();
-    ui->pushButtonClean->setGeometry((c_iPageWidth - back.width()) / 2, c_iCleanButtonTop, back.width(),
-                                     back.height());
+    ui->pushButtonClean->setGeometry((c_iPageWidth - back.width()) / 2, c_iCleanButtonTop, back.width(), back.height());
 }
 
 void CleanForm::InitForm() { RefreshDeviceCombobox(); }

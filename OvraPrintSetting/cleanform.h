@@ -22,7 +22,7 @@ public slots:
 
 public:
     Ui::CleanForm* ui;
-    bool bCleanSent = false;   // a cleaning request went out to the chosen printer
+    bool bCleanSent = false; // a cleaning request went out to the chosen printer
 
 private:
     void PlaceWidgets();

@@ -34,8 +34,7 @@ void HomeForm::PlaceNetButton()
     int iHeight = 0;
     if (!image.isNull() && image.height() > 0)
         iHeight = int(c_iNetButtonWidth / (double(image.width()) / image.height()));
-    ui->pushButtonNet->setGeometry((c_iPageWidth - c_iNetButtonWidth) / 2, c_iNetButtonTop, c_iNetButtonWidth,
-                                   iHeight);
+    ui->pushButtonNet->setGeometry((c_iPageWidth - c_iNetButtonWidth) / 2, c_iNetButtonTop, c_iNetButtonWidth, iHeight);
     ui->pushButtonNet->setText(QString());
     ui->pushButtonNet->setStyleSheet("QPushButton{border-image: url(" + strImage + ");}");
 }

@@ -18,7 +18,7 @@ const int c_iLastRowFactor = 512;
 
 void PutBigEndian32(unsigned char* out, int32_t value)
 {
-    const uint32_t raw = uint32_t(value);   // two's complement
+    const uint32_t raw = uint32_t(value); // two's complement
     out[0] = (unsigned char)(raw >> 24);
     out[1] = (unsigned char)(raw >> 16);
     out[2] = (unsigned char)(raw >> 8);

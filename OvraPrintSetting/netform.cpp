@@ -174,8 +174,8 @@ bool NetForm::CheckPrinterIPStatusUSB(int vid, int pid, QString port, unsigned c
     ProbeRequest(byRequest, &iRequestLength);
     unsigned char byReply[c_iPrinterReplySize] = {0};
     int iReceived = 0;
-    const int iResult = USBSendRecvData(vid, pid, port, byRequest, iRequestLength, byReply, sizeof(byReply),
-                                        &iReceived);
+    const int iResult =
+        USBSendRecvData(vid, pid, port, byRequest, iRequestLength, byReply, sizeof(byReply), &iReceived);
     std::memcpy(reply, byReply, sizeof(byReply));
     *replyLength = iReceived;
     if (result)
@@ -210,7 +210,7 @@ QString NetForm::ProbeTagBlock(int vid, int pid, const QString& strPort, int& iB
         return strFailure.isEmpty() ? QString("Fail_Get_Printer") : strFailure;
     }
     stIPInfo stProbe;
-    ParseRecvData(byProbe, iProbeLength, &stProbe);   // only the tag block is wanted
+    ParseRecvData(byProbe, iProbeLength, &stProbe); // only the tag block is wanted
     iBlock = stProbe.iTagBlock;
     return QString();
 }
@@ -234,8 +234,8 @@ void NetForm::OnButtonGetClicked()
     ReadRequest(iBlock, byRequest, &iRequestLength);
     unsigned char byReply[c_iPrinterReplySize] = {0};
     int iReplyLength = 0;
-    const int iResult = USBSendRecvData(vid, pid, strPort, byRequest, iRequestLength, byReply, sizeof(byReply),
-                                        &iReplyLength);
+    const int iResult =
+        USBSendRecvData(vid, pid, strPort, byRequest, iRequestLength, byReply, sizeof(byReply), &iReplyLength);
     const QString strFailure = NetResultMessage(iResult);
     if (!strFailure.isEmpty()) {
         ShowPageMessage(c_szPage, strFailure);
@@ -278,8 +278,8 @@ void NetForm::OnButtonSetClicked()
     WriteSendData(info, byRequest, &iRequestLength);
     unsigned char byReply[c_iPrinterReplySize] = {0};
     int iReplyLength = 0;
-    const int iResult = USBSendRecvData(vid, pid, strPort, byRequest, iRequestLength, byReply, sizeof(byReply),
-                                        &iReplyLength);
+    const int iResult =
+        USBSendRecvData(vid, pid, strPort, byRequest, iRequestLength, byReply, sizeof(byReply), &iReplyLength);
     const QString strFailure = NetResultMessage(iResult);
     ShowPageMessage(c_szPage, strFailure.isEmpty() ? QString("Success_Setting") : strFailure);
 }

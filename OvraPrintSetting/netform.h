@@ -14,7 +14,7 @@ const int c_iOctetCount = 4;
 const int c_iProbeRequestLength = 14;
 const int c_iReadRequestLength = 28;
 const int c_iWriteRequestLength = 75;
-const int c_iValueBufferSize = 400;   // a record value, terminating zero included
+const int c_iValueBufferSize = 400; // a record value, terminating zero included
 
 class NetForm : public BaseForm
 {
@@ -50,8 +50,8 @@ public slots:
 
 public:
     Ui::NetForm* ui;
-    int iTagBlock = 1;   // learnt by the last successful Read or probe, used by Set
-    bool bTagBlockKnown = false;   // iTagBlock is the chosen printer's
+    int iTagBlock = 1;           // learnt by the last successful Read or probe, used by Set
+    bool bTagBlockKnown = false; // iTagBlock is the chosen printer's
 
 private:
     void CollectFields();

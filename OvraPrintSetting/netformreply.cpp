@@ -21,8 +21,8 @@ const int c_iTagProbe = 0x6374;
 struct stRecordLayout {
     int iLengthAt;
 };
-const stRecordLayout c_stLongRecord = {16};    // mode, probe answer
-const stRecordLayout c_stShortRecord = {12};   // addresses
+const stRecordLayout c_stLongRecord = {16};  // mode, probe answer
+const stRecordLayout c_stShortRecord = {12}; // addresses
 
 int U16At(const unsigned char* data, int pos) { return (data[pos] << 8) | data[pos + 1]; }
 

@@ -13,7 +13,7 @@ const unsigned char c_byReadHead[] = {0xA5, 0x00, 0x19, 0x50, 0xE0, 0xB2, 0x02, 
 const unsigned char c_byWriteHead[] = {0xA5, 0x00, 0x48, 0x50, 0xE0, 0xB2, 0x03, 0x00, 0x09};
 const unsigned char c_byTagHigh = 0x40;
 const unsigned char c_byClosingTag = 0x0F;
-const int c_iBlockTagOffset = 0x10;   // added to the low tag byte in block 0
+const int c_iBlockTagOffset = 0x10; // added to the low tag byte in block 0
 
 unsigned char TagLow(int iBlock, int iTag) { return (unsigned char)(iBlock == 0 ? iTag + c_iBlockTagOffset : iTag); }
 

@@ -31,8 +31,8 @@ int SettingUsbCode(UsbResult result)
     return en_Usb_NoDevice;
 }
 
-int USBSendRecvData(int vid, int pid, QString uri, unsigned char* request, int requestLength,
-                    unsigned char* reply, int replyCapacity, int* replyLength)
+int USBSendRecvData(int vid, int pid, QString uri, unsigned char* request, int requestLength, unsigned char* reply,
+                    int replyCapacity, int* replyLength)
 {
     int iReplyLength = 0;
     int* pReplyLength = replyLength ? replyLength : &iReplyLength;

@@ -46,7 +46,7 @@ bool AppSetting::SaveAutoStartOption(bool bOn)
     if (!bOn)
         return QFile::remove(AutoStartFile());
     QDir().mkpath(AutoStartDir());
-    return QFile::copy(ShippedFile(), AutoStartFile());   // an existing file stays as it is
+    return QFile::copy(ShippedFile(), AutoStartFile()); // an existing file stays as it is
 }
 
 void AppSetting::InitOption()

@@ -28,8 +28,8 @@ void DesktopNotifier::Notify(const QString& strKey, const QString& strTitle, con
     QDBusMessage call = QDBusMessage::createMethodCall(c_szService, c_szPath, c_szInterface, "Notify");
     QVariantMap hints;
     hints.insert("urgency", QVariant::fromValue(bCritical ? c_byUrgencyCritical : c_byUrgencyNormal));
-    call << QObject::tr("Ovra_Helper") << m_hashIds.value(strKey) << QString() << strTitle << strText
-         << QStringList() << hints << iTimeoutMs;
+    call << QObject::tr("Ovra_Helper") << m_hashIds.value(strKey) << QString() << strTitle << strText << QStringList()
+         << hints << iTimeoutMs;
     auto* pWatcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
     connect(pWatcher, &QDBusPendingCallWatcher::finished, this, [this, strKey](QDBusPendingCallWatcher* pDone) {
         const QDBusPendingReply<uint> reply = *pDone;

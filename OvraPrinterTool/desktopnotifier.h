@@ -17,9 +17,8 @@ public:
     // Sends the notification without waiting for the notification service; a desktop
     // without one ignores it. bCritical marks an error (urgency critical), otherwise a
     // warning (urgency normal).
-    void Notify(const QString& strKey, const QString& strTitle, const QString& strText, bool bCritical,
-                int iTimeoutMs);
+    void Notify(const QString& strKey, const QString& strTitle, const QString& strText, bool bCritical, int iTimeoutMs);
 
 private:
-    QHash<QString, uint> m_hashIds;   // the notification shown for each key
+    QHash<QString, uint> m_hashIds; // the notification shown for each key
 };

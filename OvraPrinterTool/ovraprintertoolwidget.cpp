@@ -25,11 +25,16 @@ const char OvraPrinterToolWidget::c_szFirmwareHelper[] = "bin/ovraK246FW";
 namespace {
 
 const int c_iBalloonMs = 3000;
-const int c_iTrayWatchMs = 3000;   // how soon the window shows when the tray area goes
+const int c_iTrayWatchMs = 3000; // how soon the window shows when the tray area goes
 const int c_iColumnWidths[] = {160, 180, 160, 500};
 const char c_szIcon[] = ":/Icon/Resource/Ovra.png";
 
-enum enColumn { en_Column_Name = 0, en_Column_Connection, en_Column_Toner, en_Column_Status };
+enum enColumn {
+    en_Column_Name = 0,
+    en_Column_Connection,
+    en_Column_Toner,
+    en_Column_Status
+};
 
 } // namespace
 
@@ -70,7 +75,7 @@ void OvraPrinterToolWidget::StopThread(QThread* pThread, QObject* pWorker)
 {
     pThread->quit();
     if (!pThread->wait(1000) && !pThread->wait(10000))
-        return;   // still busy (a command that hangs): leave both to the end of the process
+        return; // still busy (a command that hangs): leave both to the end of the process
     delete pWorker;
     delete pThread;
 }
@@ -96,11 +101,9 @@ void OvraPrinterToolWidget::InitDeviceTable()
     connect(pTable, &QTableWidget::entered, this, &OvraPrinterToolWidget::SlotShowToolTip);
     pTable->horizontalHeader()->setSectionsClickable(false);
     pTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    pTable->setHorizontalHeaderLabels(QStringList()
-                                      << QObject::tr("MainWindow.Table.Printer_Name")
-                                      << QObject::tr("MainWindow.Table.Connection_Mode")
-                                      << QObject::tr("MainWindow.Table.Remaining_Toner")
-                                      << QObject::tr("MainWindow.Table.Status"));
+    pTable->setHorizontalHeaderLabels(
+        QStringList() << QObject::tr("MainWindow.Table.Printer_Name") << QObject::tr("MainWindow.Table.Connection_Mode")
+                      << QObject::tr("MainWindow.Table.Remaining_Toner") << QObject::tr("MainWindow.Table.Status"));
     pTable->resizeRowsToContents();
     const float s = DesktopScale();
     if (DesktopIsLarge())
@@ -140,10 +143,7 @@ void OvraPrinterToolWidget::InitTrayIcon()
     pTrayWatch->start(c_iTrayWatchMs);
 }
 
-void OvraPrinterToolWidget::ShowAtStart(bool bHide)
-{
-    setVisible(!bHide || !bTrayAvailable);
-}
+void OvraPrinterToolWidget::ShowAtStart(bool bHide) { setVisible(!bHide || !bTrayAvailable); }
 
 void OvraPrinterToolWidget::SlotCheckTray()
 {
@@ -158,7 +158,7 @@ void OvraPrinterToolWidget::SlotCheckTray()
 void OvraPrinterToolWidget::InitThread()
 {
     pDeviceManage = new TrdDeviceManage;
-    pDeviceManage->Init(&listPrinter);   // before its thread starts, which then sees it
+    pDeviceManage->Init(&listPrinter); // before its thread starts, which then sees it
     pManageThread = new QThread;
     pDeviceManage->moveToThread(pManageThread);
     pManageThread->start(QThread::InheritPriority);
@@ -173,14 +173,15 @@ void OvraPrinterToolWidget::InitThread()
 void OvraPrinterToolWidget::StartStatusWorker(int iIndex)
 {
     TrdGetPrinterStatus* pWorker = new TrdGetPrinterStatus;
-    pWorker->Init(iIndex, &listPrinter);   // before its thread starts, which then sees it
+    pWorker->Init(iIndex, &listPrinter); // before its thread starts, which then sees it
     QThread* pThread = new QThread;
     pWorker->moveToThread(pThread);
     pThread->start(QThread::InheritPriority);
     connect(this, &OvraPrinterToolWidget::SgnStatusThreadStart, pWorker, &TrdGetPrinterStatus::SlotTaskStart);
     connect(this, &OvraPrinterToolWidget::SgnThreadQuit, pWorker, &TrdGetPrinterStatus::SlotThreadQuit,
             Qt::DirectConnection);
-    connect(pWorker, &TrdGetPrinterStatus::SgnUpdatePrinterStatus, this, &OvraPrinterToolWidget::SlotUpdatePrinterStatus);
+    connect(pWorker, &TrdGetPrinterStatus::SgnUpdatePrinterStatus, this,
+            &OvraPrinterToolWidget::SlotUpdatePrinterStatus);
     emit SgnStatusThreadStart();
     listStatusWorker.append(pWorker);
     listStatusThread.append(pThread);

@@ -26,7 +26,7 @@ class OvraPrinterToolWidget : public QWidget
 {
     Q_OBJECT
 public:
-    static const char c_szFirmwareHelper[];   // under the install root
+    static const char c_szFirmwareHelper[]; // under the install root
 
     explicit OvraPrinterToolWidget(QWidget* parent = nullptr);
     ~OvraPrinterToolWidget() override;
@@ -69,7 +69,7 @@ signals:
     void SgnManageThreadStart();
     void SgnStatusThreadStart();
     void SgnThreadQuit();
-    void SgnBalloonShown(const QString& strTitle, const QString& strMessage, int iIcon);   // for tests and screenshots
+    void SgnBalloonShown(const QString& strTitle, const QString& strMessage, int iIcon); // for tests and screenshots
 
 public slots:
     void SlotActivatedTrayIcon(QSystemTrayIcon::ActivationReason reason);

@@ -34,7 +34,7 @@ bool TrdGetPrinterStatus::RunCycle()
     stPrinterManager shared;
     if (!pPrinterList->CopyEntry(iPrinterIndex, shared) || shared.stInfo.strName != stCurrent.stInfo.strName
         || shared.stInfo.strURI != stCurrent.stInfo.strURI)
-        return true;   // the list was replaced meanwhile: this cycle is void
+        return true; // the list was replaced meanwhile: this cycle is void
     const bool bChanged = CheckStatusChange(stCurrent.stState, shared.stState);
     if (bChanged && shared.stState.enCurrentStatus != en_Status_Canceling
         && stCurrent.stState.enCurrentStatus == en_Status_Canceling)

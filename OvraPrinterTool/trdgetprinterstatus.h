@@ -26,7 +26,7 @@ public:
 
     unsigned char byRecvBuf[c_iStatusFileMaxBytes] = {0};
     QDateTime dtLastModified;
-    bool bLastReadFailed = false;   // the file at dtLastModified could not be decoded
+    bool bLastReadFailed = false; // the file at dtLastModified could not be decoded
 
 public slots:
     void SlotTaskStart();

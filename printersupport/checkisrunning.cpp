@@ -14,7 +14,7 @@
 
 namespace {
 
-const int c_iProcessNameLength = 15;   // the kernel keeps this much of a command name
+const int c_iProcessNameLength = 15; // the kernel keeps this much of a command name
 
 QString ScratchFile()
 {
@@ -27,7 +27,7 @@ int CountProcessLines(const QString& strListing, const QString& strName)
 {
     int iCount = 0;
     for (const QString& strLine : strListing.split('\n')) {
-        if (!strLine.contains(strName))   // the listing is first narrowed like "grep name"
+        if (!strLine.contains(strName)) // the listing is first narrowed like "grep name"
             continue;
         const QStringList parts = strLine.split(' ', Qt::SkipEmptyParts);
         if (parts.size() > 3 && parts.at(3).trimmed().compare(strName, Qt::CaseInsensitive) == 0)

@@ -18,7 +18,8 @@ extern char** environ;
 
 namespace {
 
-class SpawnSetup {
+class SpawnSetup
+{
 public:
     SpawnSetup()
     {
@@ -53,7 +54,7 @@ int ReapNow(pid_t pid, int options)
         done = ::waitpid(pid, &status, options);
     while (done < 0 && errno == EINTR);
     if (done == 0)
-        return -2;   // still running
+        return -2; // still running
     if (done < 0)
         return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;

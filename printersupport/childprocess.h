@@ -13,7 +13,7 @@
 
 // Where the tool's standard output goes: a descriptor the caller opened, or nowhere.
 struct stChildOutput {
-    int iFd = -1;   // -1: /dev/null
+    int iFd = -1; // -1: /dev/null
 };
 
 // Starts program (searched in PATH) with its standard input and errors on /dev/null.

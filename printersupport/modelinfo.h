@@ -4,15 +4,15 @@
 #include <QString>
 
 struct stModelInfo {
-    QString strModelCode;     // "P2200DN"
-    QString strDisplayName;   // "Ovra P2200DN": a PPD's *ModelName names it
-    QString strPPDName;       // "Ovra_P2200DN.ppd"
+    QString strModelCode;   // "P2200DN"
+    QString strDisplayName; // "Ovra P2200DN": a PPD's *ModelName names it
+    QString strPPDName;     // "Ovra_P2200DN.ppd"
     int iVendorId;
     int iProductId;
 };
 
 extern const int c_iModelCount;
-extern const stModelInfo* const c_stModelInfoList;   // c_iModelCount rows
+extern const stModelInfo* const c_stModelInfoList; // c_iModelCount rows
 
 // First row whose display name equals the name, ignoring case; null when none does.
 const stModelInfo* FindModelByDisplayName(const QString& strName);

@@ -2,31 +2,18 @@
 
 #include <cstdio>
 
-const char* OvraVersion()
-{
-    return OVRA_VERSION;
-}
+const char* OvraVersion() { return OVRA_VERSION; }
 
-void PrintOvraVersion(const char* program)
-{
-    std::printf("%s %s\n", program, OvraVersion());
-}
+void PrintOvraVersion(const char* program) { std::printf("%s %s\n", program, OvraVersion()); }
 
 int AnswerCommonOption(int option, const char* program, const char* usage)
 {
     switch (option) {
-    case en_Option_Help:
-        std::fputs(usage, stdout);
-        return en_Exit_Ok;
-    case en_Option_Version:
-        PrintOvraVersion(program);
-        return en_Exit_Ok;
+    case en_Option_Help: std::fputs(usage, stdout); return en_Exit_Ok;
+    case en_Option_Version: PrintOvraVersion(program); return en_Exit_Ok;
     case '?':
-    case ':':
-        std::fputs(usage, stderr);
-        return en_Exit_Usage;
-    default:
-        return kOvraRun;
+    case ':': std::fputs(usage, stderr); return en_Exit_Usage;
+    default: return kOvraRun;
     }
 }
 

@@ -16,10 +16,13 @@ enum enCommandLineExit {
 constexpr int kOvraRun = -1;
 
 // getopt_long codes of --help (also -h) and --version.
-enum enCommonOption { en_Option_Help = 'h', en_Option_Version = 0x100 };
+enum enCommonOption {
+    en_Option_Help = 'h',
+    en_Option_Version = 0x100
+};
 
 // The entries of --help and --version for a getopt_long option table.
-#define OVRA_COMMON_LONG_OPTIONS                                                                                  \
+#define OVRA_COMMON_LONG_OPTIONS                                                                                       \
     {"help", no_argument, nullptr, en_Option_Help}, { "version", no_argument, nullptr, en_Option_Version }
 
 // The suite's version ("1.0.0"), the project's version in CMake.

@@ -9,21 +9,19 @@
 namespace {
 
 // Options QGuiApplication takes from the command line, with and without a value.
-const QStringList kQtValueOptions = {"platform", "platformpluginpath", "platformtheme", "plugin", "display",
-                                     "qwindowgeometry", "geometry", "qwindowicon", "qwindowtitle", "title",
-                                     "style", "stylesheet", "session", "name"};
+const QStringList kQtValueOptions = {
+    "platform",    "platformpluginpath", "platformtheme", "plugin", "display",    "qwindowgeometry", "geometry",
+    "qwindowicon", "qwindowtitle",       "title",         "style",  "stylesheet", "session",         "name"};
 const QStringList kQtFlagOptions = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
 
 QString ProgramName(const QStringList& listArguments)
 {
-    return listArguments.isEmpty() ? QCoreApplication::applicationName()
-                                   : QFileInfo(listArguments.first()).fileName();
+    return listArguments.isEmpty() ? QCoreApplication::applicationName() : QFileInfo(listArguments.first()).fileName();
 }
 
 } // namespace
 
-OvraCommandLine::OvraCommandLine(const QString& strDescription, const QString& strSynopsis)
-    : m_strSynopsis(strSynopsis)
+OvraCommandLine::OvraCommandLine(const QString& strDescription, const QString& strSynopsis) : m_strSynopsis(strSynopsis)
 {
     m_parser.setApplicationDescription(strDescription);
     m_parser.addHelpOption();

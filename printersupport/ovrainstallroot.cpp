@@ -18,17 +18,8 @@ std::string FolderFromEnv(const char* name, const char* fallback)
 
 } // namespace
 
-std::string ovra_install_root()
-{
-    return FolderFromEnv("OVRA_INSTALL_ROOT", c_szDefaultInstallRoot);
-}
+std::string ovra_install_root() { return FolderFromEnv("OVRA_INSTALL_ROOT", c_szDefaultInstallRoot); }
 
-std::string ovra_install_path(const std::string& relative)
-{
-    return ovra_install_root() + relative;
-}
+std::string ovra_install_path(const std::string& relative) { return ovra_install_root() + relative; }
 
-std::string ovra_cups_server_root()
-{
-    return FolderFromEnv("CUPS_SERVERROOT", c_szDefaultCupsServerRoot);
-}
+std::string ovra_cups_server_root() { return FolderFromEnv("CUPS_SERVERROOT", c_szDefaultCupsServerRoot); }

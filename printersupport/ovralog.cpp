@@ -26,7 +26,7 @@ std::atomic<bool> g_bLogEnabled{false};
 int g_iFileIndex = 0;
 QString g_strSeriesBase;
 QString g_strCurrentFile;
-std::mutex g_logMutex;   // not a QMutex: ThreadSanitizer sees a std::mutex lock
+std::mutex g_logMutex; // not a QMutex: ThreadSanitizer sees a std::mutex lock
 
 QString FileNameForIndex(int index) { return g_strSeriesBase + QString::number(index) + ".log"; }
 
@@ -57,14 +57,13 @@ void AppendLine(const QByteArray& line)
 
 void SetLogEnable(bool bEnable)
 {
-    std::lock_guard<std::mutex> locker(g_logMutex);   // other threads may be writing lines
+    std::lock_guard<std::mutex> locker(g_logMutex); // other threads may be writing lines
     g_bLogEnabled = bEnable;
     if (bEnable) {
         g_iFileIndex = 0;
         const QString strDir = OvraProgramLogDir();
         QDir().mkpath(strDir);
-        g_strSeriesBase = strDir + OvraProgramLogPrefix()
-                          + QDateTime::currentDateTime().toString("_yyyyMMdd_hhmmss_");
+        g_strSeriesBase = strDir + OvraProgramLogPrefix() + QDateTime::currentDateTime().toString("_yyyyMMdd_hhmmss_");
         g_strCurrentFile = FileNameForIndex(g_iFileIndex);
     } else if (!g_strCurrentFile.isNull()) {
         g_strCurrentFile = QString();
@@ -102,8 +101,8 @@ void WriteStringLogV(const char* file, int line, const char* function, const cha
     va_end(args);
 
     QString strLine = QDateTime::currentDateTime().toString("[yyyy-MM-dd hh:mm:ss.zzz] (");
-    strLine += QString::fromLocal8Bit(file) + "@" + QString::number(line) + " "
-               + QString::fromLocal8Bit(function) + ") " + QString::fromLocal8Bit(szMessage) + "\n";
+    strLine += QString::fromLocal8Bit(file) + "@" + QString::number(line) + " " + QString::fromLocal8Bit(function)
+               + ") " + QString::fromLocal8Bit(szMessage) + "\n";
 
     RollOverIfFull();
     AppendLine(strLine.toLocal8Bit());

@@ -25,7 +25,8 @@ void WriteStringLogV(const char* file, int line, const char* function, const cha
 template <typename... Args>
 void WriteStringLog(const char* file, int line, const char* function, const QString& format, Args... args)
 {
-    static_assert((... && (std::is_arithmetic<Args>::value || std::is_pointer<Args>::value || std::is_enum<Args>::value)),
+    static_assert((...
+                   && (std::is_arithmetic<Args>::value || std::is_pointer<Args>::value || std::is_enum<Args>::value)),
                   "WriteStringLog takes printf arguments: pass QStrings through qPrintable()");
     if (!IsLogEnabled())
         return;

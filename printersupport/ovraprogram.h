@@ -14,5 +14,5 @@ enum enOvraProgram {
 void SetOvraProgram(enOvraProgram enProgram);
 enOvraProgram GetOvraProgram();
 
-QString OvraProgramLogDir();        // "log/" or "tool/" under the install root
-QString OvraProgramLogPrefix();     // "log_srv", "log_tool", "log_nettool", "log_fwupdate"
+QString OvraProgramLogDir();    // "log/" or "tool/" under the install root
+QString OvraProgramLogPrefix(); // "log_srv", "log_tool", "log_nettool", "log_fwupdate"

@@ -15,10 +15,7 @@ namespace {
 // millions of empty printers; no desk has this many queues of one maker.
 const int c_iMaxListCount = 256;
 
-void OpenListSettings(QSettings& settings)
-{
-    settings.setIniCodec(QTextCodec::codecForName("utf-8"));
-}
+void OpenListSettings(QSettings& settings) { settings.setIniCodec(QTextCodec::codecForName("utf-8")); }
 
 QString GroupName(int index) { return QString::asprintf("printer_%d", index); }
 

@@ -12,11 +12,11 @@ enum enConnectType {
 };
 
 struct stPrinterInfo {
-    QString strName;        // CUPS queue name
-    QString enType;         // model display name from the queue's PPD
+    QString strName; // CUPS queue name
+    QString enType;  // model display name from the queue's PPD
     int iConnectType = en_Connect_Unknown;
-    QString strPort;        // USB: device URI without "usb://"; network: the IPv4 address
-    QString strURI;         // CUPS device URI
+    QString strPort; // USB: device URI without "usb://"; network: the IPv4 address
+    QString strURI;  // CUPS device URI
 
     bool operator==(const stPrinterInfo& other) const;
     bool operator!=(const stPrinterInfo& other) const { return !(*this == other); }

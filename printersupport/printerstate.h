@@ -81,7 +81,7 @@ struct stPrinterState {
     QString strProductName;
     int iNumberOfError = 0;
     int iNumberOfWarning = 0;
-    QList<int> listErrorStatus;      // enErrorStatus values, response order
+    QList<int> listErrorStatus; // enErrorStatus values, response order
     QList<int> listWarningStatus;
     QString strSupplySerialNumber;
     int enSpplyType = 0;
@@ -112,7 +112,7 @@ enum enJobStatus {
 };
 
 struct stJobState {
-    QString strJobId;        // the queue name and CUPS job number, "queue-42"
+    QString strJobId; // the queue name and CUPS job number, "queue-42"
     int iJobStatus = en_Job_HeaderOnly;
     int iReserved = -1;
 };
@@ -120,6 +120,6 @@ struct stJobState {
 struct stPrinterManager {
     stPrinterInfo stInfo;
     stPrinterState stState;
-    QList<stJobState> listJobState;   // jobs seen printing at the last job check
-    bool bReady = false;              // the list file has been saved since this entry was made
+    QList<stJobState> listJobState; // jobs seen printing at the last job check
+    bool bReady = false;            // the list file has been saved since this entry was made
 };

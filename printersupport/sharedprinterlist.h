@@ -35,7 +35,7 @@ public:
     QList<stPrinterInfo> Infos() const;
 
 private:
-    bool IsSamePrinter(int i, const stPrinterInfo& info) const;   // with the mutex held
+    bool IsSamePrinter(int i, const stPrinterInfo& info) const; // with the mutex held
 
     // A std::mutex rather than a QMutex: ThreadSanitizer sees its locking, while a QMutex
     // locks through futexes inside Qt, out of its sight unless Qt itself is built with it.

@@ -19,15 +19,9 @@ bool WriteStatusFile(const QString& strQueue, const unsigned char* pBuffer, int 
     return file.commit();
 }
 
-bool StatusFileExists(const QString& strQueue)
-{
-    return QFile::exists(OvraPaths::StatusFile(strQueue));
-}
+bool StatusFileExists(const QString& strQueue) { return QFile::exists(OvraPaths::StatusFile(strQueue)); }
 
-bool RemoveStatusFile(const QString& strQueue)
-{
-    return QFile::remove(OvraPaths::StatusFile(strQueue));
-}
+bool RemoveStatusFile(const QString& strQueue) { return QFile::remove(OvraPaths::StatusFile(strQueue)); }
 
 bool ReadStatusFileBytes(const QString& strQueue, QByteArray& bytes)
 {

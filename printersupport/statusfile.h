@@ -7,7 +7,7 @@
 #include <QByteArray>
 #include <QString>
 
-const int c_iStatusFileMaxBytes = 2048;   // the largest response the service stores
+const int c_iStatusFileMaxBytes = 2048; // the largest response the service stores
 
 // Writes the response as the queue's status file, readable by every user; written aside
 // and renamed into place, so a reader never sees half a response. False when it fails.

@@ -44,14 +44,14 @@ bool MakeDestination(const QString& strAddress, sockaddr_in& dest)
 }
 
 // Sends one datagram and receives at most one reply. Returns 0 or a negative enUdpResult.
-int Exchange(const sockaddr_in& dest, const unsigned char* pRequest, int iRequestLength,
-             unsigned char* pReply, int iReplyCapacity, int* pReplyLength)
+int Exchange(const sockaddr_in& dest, const unsigned char* pRequest, int iRequestLength, unsigned char* pReply,
+             int iReplyCapacity, int* pReplyLength)
 {
     UdpSocket sock;
     if (sock.fd() < 0)
         return en_Udp_NoSocket;
-    const ssize_t sent = sendto(sock.fd(), pRequest, size_t(iRequestLength), 0,
-                                reinterpret_cast<const sockaddr*>(&dest), sizeof(dest));
+    const ssize_t sent =
+        sendto(sock.fd(), pRequest, size_t(iRequestLength), 0, reinterpret_cast<const sockaddr*>(&dest), sizeof(dest));
     if (sent != iRequestLength)
         return en_Udp_SendFailed;
     timeval timeout{c_iReplyTimeoutSeconds, 0};
@@ -63,8 +63,8 @@ int Exchange(const sockaddr_in& dest, const unsigned char* pRequest, int iReques
 
 } // namespace
 
-int UDPSendRecvData(const QString& strAddress, const unsigned char* pRequest, int iRequestLength,
-                    unsigned char* pReply, int iReplyCapacity, int* pReplyLength)
+int UDPSendRecvData(const QString& strAddress, const unsigned char* pRequest, int iRequestLength, unsigned char* pReply,
+                    int iReplyCapacity, int* pReplyLength)
 {
     sockaddr_in dest;
     // inet_pton also refuses what the pattern lets through ("010.1.1.1"), which would
@@ -87,8 +87,8 @@ int UDPGetPrinterStatus(const QString& strAddress, const UdpStatusHandler& onRep
         return en_Udp_BadAddress;
     unsigned char byReply[c_iUdpStatusBufferSize] = {0};
     int iReplyLength = -1;
-    const int iResult = Exchange(dest, c_byUdpStatusRequest, sizeof(c_byUdpStatusRequest), byReply,
-                                 sizeof(byReply), &iReplyLength);
+    const int iResult =
+        Exchange(dest, c_byUdpStatusRequest, sizeof(c_byUdpStatusRequest), byReply, sizeof(byReply), &iReplyLength);
     if (iResult != en_Udp_OK)
         return iResult;
     if (iReplyLength <= 7)

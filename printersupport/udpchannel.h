@@ -12,7 +12,7 @@ enum enUdpResult {
     en_Udp_NoSocket = -2,
     en_Udp_SendFailed = -3,
     en_Udp_NoTimeout = -4,
-    en_Udp_NoReply = -5,   // status exchange only
+    en_Udp_NoReply = -5, // status exchange only
 };
 
 const unsigned short c_usPrinterUdpPort = 9300;
@@ -22,8 +22,8 @@ extern const unsigned char c_byUdpStatusRequest[15];
 // General exchange: sends the request, receives once into reply (at most replyCapacity
 // bytes). *pReplyLength gets the byte count, or -1 when nothing came within 2 s.
 // Returns 0 once the datagram was sent, or a negative enUdpResult.
-int UDPSendRecvData(const QString& strAddress, const unsigned char* pRequest, int iRequestLength,
-                    unsigned char* pReply, int iReplyCapacity, int* pReplyLength);
+int UDPSendRecvData(const QString& strAddress, const unsigned char* pRequest, int iRequestLength, unsigned char* pReply,
+                    int iReplyCapacity, int* pReplyLength);
 
 // Status exchange: sends the status request; a reply of 8 bytes or more goes to
 // onReply, whose result is returned. No or a shorter reply gives -5.

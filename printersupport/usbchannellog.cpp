@@ -12,8 +12,8 @@ const char* const c_szSearch = "get_device_descriptor";
 const char* const c_szEndpoints = "get_device_endpoint";
 
 // What the search and the endpoint choice returned before they were steps of the session.
-const int c_iStepUnreadable = -1;   // a device or configuration descriptor could not be read
-const int c_iStepNothing = -2;      // no device, or no setting that qualifies
+const int c_iStepUnreadable = -1; // a device or configuration descriptor could not be read
+const int c_iStepNothing = -2;    // no device, or no setting that qualifies
 
 } // namespace
 
@@ -67,8 +67,7 @@ void UsbChannelLog::OpenFailed(UsbResult result, const UsbPrinterSession& sessio
     case UsbResult::Ok:
     case UsbResult::InitFailed:
     case UsbResult::WriteFailed:
-    case UsbResult::ReadFailed:
-        break;
+    case UsbResult::ReadFailed: break;
     }
 }
 

@@ -10,8 +10,8 @@
 #include "usbprintersession.h"
 
 struct UsbChannelLog {
-    const char* szSource;     // the channel name that stands for the source file
-    const char* szFunction;   // the program's transfer
+    const char* szSource;   // the channel name that stands for the source file
+    const char* szFunction; // the program's transfer
 
     // libusb could not be started: the session's Open gave InitFailed.
     void InitFailed() const;

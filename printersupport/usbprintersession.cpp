@@ -13,8 +13,7 @@ namespace {
 bool SerialFits(UsbSerialRule rule, const QByteArray& deviceSerial, const QString& strWanted)
 {
     switch (rule) {
-    case UsbSerialRule::StartsWith:
-        return SerialStartsWith(deviceSerial, strWanted.toLatin1());
+    case UsbSerialRule::StartsWith: return SerialStartsWith(deviceSerial, strWanted.toLatin1());
     case UsbSerialRule::StartsWithIgnoringCase:
         // Taken up to its first NUL byte, as the print service has always read it.
         return SerialStartsWithIgnoringCase(QString::fromLatin1(deviceSerial.constData()), strWanted);
@@ -68,7 +67,7 @@ UsbResult UsbPrinterSession::Open(uint16_t wVendorId, uint16_t wProductId, const
                                   UsbSerialRule serialRule, UsbInterface interfaceChoice)
 {
     if (m_pContext)
-        return UsbResult::InitFailed;   // a session opens once
+        return UsbResult::InitFailed; // a session opens once
     m_iLibusbError = libusb_init(&m_pContext);
     if (m_iLibusbError < 0) {
         m_pContext = nullptr;
@@ -119,7 +118,7 @@ UsbResult UsbPrinterSession::Walk(uint16_t wVendorId, uint16_t wProductId, const
     }
     if (result == UsbResult::NoDevice && bLastProbeFailed)
         result = UsbResult::ProbeFailed;
-    libusb_free_device_list(ppList, 1);   // the open handle keeps its device
+    libusb_free_device_list(ppList, 1); // the open handle keeps its device
     return result;
 }
 
@@ -139,7 +138,8 @@ int UsbPrinterSession::Probe(libusb_device* pDevice, uint8_t iSerialIndex, const
         return m_iLibusbError;
     }
     // Only the bytes reported count: the buffer is never read past them.
-    const QByteArray deviceSerial(reinterpret_cast<const char*>(bySerial), std::min(m_iLibusbError, c_iSerialBufferSize));
+    const QByteArray deviceSerial(reinterpret_cast<const char*>(bySerial),
+                                  std::min(m_iLibusbError, c_iSerialBufferSize));
     if (!SerialFits(serialRule, deviceSerial, strSerial)) {
         libusb_close(pHandle);
         return 1;
@@ -221,13 +221,12 @@ UsbResult UsbPrinterSession::Claim()
     return UsbResult::Ok;
 }
 
-UsbResult UsbPrinterSession::BulkOut(const unsigned char* pData, int iLength, unsigned int timeoutMs,
-                                     int* pTransferred)
+UsbResult UsbPrinterSession::BulkOut(const unsigned char* pData, int iLength, unsigned int timeoutMs, int* pTransferred)
 {
     int iSent = 0;
     m_iLibusbError = 0;
     const bool bValid = m_bClaimed && iLength >= 0 && (pData || iLength == 0);
-    if (bValid)   // libusb does not write into an OUT transfer's buffer
+    if (bValid) // libusb does not write into an OUT transfer's buffer
         m_iLibusbError = libusb_bulk_transfer(m_pHandle, m_byOutEndpoint, const_cast<unsigned char*>(pData), iLength,
                                               &iSent, timeoutMs);
     if (pTransferred)
@@ -252,7 +251,7 @@ int UsbPrinterSession::ControlIn(uint8_t bRequestType, uint8_t bRequest, uint16_
 {
     if (!m_pHandle)
         return m_iLibusbError = LIBUSB_ERROR_NO_DEVICE;
-    m_iLibusbError = libusb_control_transfer(m_pHandle, bRequestType, bRequest, wValue, wIndex, pData, wLength,
-                                             timeoutMs);
+    m_iLibusbError =
+        libusb_control_transfer(m_pHandle, bRequestType, bRequest, wValue, wIndex, pData, wLength, timeoutMs);
     return m_iLibusbError;
 }

@@ -27,39 +27,39 @@ struct libusb_interface_descriptor;
 // What a step of a session came to. One set for the whole library.
 enum class UsbResult {
     Ok,
-    InitFailed,         // libusb_init
-    ListFailed,         // libusb_get_device_list
-    DescriptorFailed,   // a device descriptor could not be read: the walk stopped there
-    NoDevice,           // no device with the IDs has a serial that fits
-    ProbeFailed,        // as NoDevice, and the walk ended on a device of the IDs that could not
-                        // be opened or whose serial could not be read
-    ConfigFailed,       // a configuration descriptor of the device could not be read
-    NoInterface,        // no printer-class setting with bulk endpoints both ways and bulk OUT 0x01
-    OpenFailed,         // the device found could not be opened afresh (PrinterBulk)
-    ClaimFailed,        // the interface could not be claimed (nor taken from a kernel driver)
-    WriteFailed,        // bulk OUT failed, or took fewer bytes than it was given
-    ReadFailed,         // bulk IN failed, time-out included
+    InitFailed,       // libusb_init
+    ListFailed,       // libusb_get_device_list
+    DescriptorFailed, // a device descriptor could not be read: the walk stopped there
+    NoDevice,         // no device with the IDs has a serial that fits
+    ProbeFailed,      // as NoDevice, and the walk ended on a device of the IDs that could not
+                      // be opened or whose serial could not be read
+    ConfigFailed,     // a configuration descriptor of the device could not be read
+    NoInterface,      // no printer-class setting with bulk endpoints both ways and bulk OUT 0x01
+    OpenFailed,       // the device found could not be opened afresh (PrinterBulk)
+    ClaimFailed,      // the interface could not be claimed (nor taken from a kernel driver)
+    WriteFailed,      // bulk OUT failed, or took fewer bytes than it was given
+    ReadFailed,       // bulk IN failed, time-out included
 };
 
 // How the serial a caller asks for (the "serial" item of a device URI) is compared with
 // the serial string a device reports. Either way it is a prefix, and an empty one fits
 // any device whose serial can be read.
 enum class UsbSerialRule {
-    StartsWith,               // byte for byte: "K246SN" fits "K246SN0001", "k246sn" does not
-    StartsWithIgnoringCase,   // letter case aside: "k246sn" fits "K246SN0001" too
+    StartsWith,             // byte for byte: "K246SN" fits "K246SN0001", "k246sn" does not
+    StartsWithIgnoringCase, // letter case aside: "k246sn" fits "K246SN0001" too
 };
 
 // Which interface a session claims.
 enum class UsbInterface {
-    Interface0,    // interface 0, whatever it holds: for class requests on the control endpoint
-    PrinterBulk,   // the first printer-class setting (of any configuration) with bulk endpoints
-                   // both ways whose bulk OUT is 0x01; the setting is not selected, so the
-                   // device stays in its default setting. Once it is chosen, the device is
-                   // opened afresh for the transfers (the handle that read the serial closed).
+    Interface0,  // interface 0, whatever it holds: for class requests on the control endpoint
+    PrinterBulk, // the first printer-class setting (of any configuration) with bulk endpoints
+                 // both ways whose bulk OUT is 0x01; the setting is not selected, so the
+                 // device stays in its default setting. Once it is chosen, the device is
+                 // opened afresh for the transfers (the handle that read the serial closed).
 };
 
-const uint8_t c_byPrinterOutEndpoint = 0x01;   // the only bulk OUT endpoint PrinterBulk takes
-const int c_iSerialBufferSize = 64;             // a device's serial is read up to 63 characters
+const uint8_t c_byPrinterOutEndpoint = 0x01; // the only bulk OUT endpoint PrinterBulk takes
+const int c_iSerialBufferSize = 64;          // a device's serial is read up to 63 characters
 
 // The "serial" query item of a port such as "Ovra/P2200DN?serial=ABC" (percent-decoded);
 // empty when the item is absent.
@@ -83,7 +83,7 @@ class UsbPrinterSession
 {
 public:
     UsbPrinterSession() = default;
-    ~UsbPrinterSession();   // releases the interface, closes the device, ends the context
+    ~UsbPrinterSession(); // releases the interface, closes the device, ends the context
     UsbPrinterSession(const UsbPrinterSession&) = delete;
     UsbPrinterSession& operator=(const UsbPrinterSession&) = delete;
 
@@ -111,8 +111,8 @@ public:
     // the fresh open, of the claim, or of the last transfer; 0 where a step failed without
     // calling libusb.
     int LibusbError() const { return m_iLibusbError; }
-    int DetachError() const { return m_iDetachError; }   // a detach after a refused claim that failed; else 0
-    int FailedDevicePosition() const { return m_iFailedDevicePosition; }   // 1-based, DescriptorFailed
+    int DetachError() const { return m_iDetachError; } // a detach after a refused claim that failed; else 0
+    int FailedDevicePosition() const { return m_iFailedDevicePosition; } // 1-based, DescriptorFailed
     bool KernelDriverWasActive() const { return m_bKernelDriverActive; }
     bool KernelDriverDetached() const { return m_bKernelDriverDetached; }
     uint8_t InterfaceNumber() const { return m_byInterface; }

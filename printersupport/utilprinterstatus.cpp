@@ -43,6 +43,7 @@ public:
         m_ulPos += n;
         return true;
     }
+
 private:
     const unsigned char* m_pBuf;
     unsigned long m_ulLength;

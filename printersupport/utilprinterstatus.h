@@ -17,8 +17,8 @@ class UtilPrinterStatus
 public:
     // Capacities of the fields: longer texts and values are cut to them (the walk
     // through the response still skips their full length).
-    static constexpr int c_iLongTextCapacity = 260;     // vendor, product, printer serial
-    static constexpr int c_iShortTextCapacity = 255;    // firmware version, further text
+    static constexpr int c_iLongTextCapacity = 260;  // vendor, product, printer serial
+    static constexpr int c_iShortTextCapacity = 255; // firmware version, further text
     static constexpr int c_iSupplySerialCapacity = 64;
     static constexpr int c_iItemValueCapacity = 65;
     static constexpr unsigned long c_ulMinimalResponse = 31;

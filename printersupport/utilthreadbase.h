@@ -19,8 +19,8 @@ public:
     // False when the worker's loop already runs (a second start); else marks it running.
     bool StartRunning();
 
-    bool bRunning = false;              // touched only on the worker's own thread
-    std::atomic<bool> bQuit{false};     // set from any thread
+    bool bRunning = false;          // touched only on the worker's own thread
+    std::atomic<bool> bQuit{false}; // set from any thread
 
 public slots:
     // Asks the worker's loop to end; it notices within one sleep slice.

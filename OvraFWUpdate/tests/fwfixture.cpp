@@ -42,5 +42,5 @@ void FileDialogDriver::SlotPoll()
         return;
     }
     pDialog->selectFile(m_listChoices.takeFirst());
-    static_cast<QDialog*>(pDialog)->accept();   // QFileDialog::accept, public through QDialog
+    static_cast<QDialog*>(pDialog)->accept(); // QFileDialog::accept, public through QDialog
 }

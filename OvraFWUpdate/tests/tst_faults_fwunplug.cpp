@@ -120,8 +120,8 @@ private slots:
         window.show();
         // While the transfer is held: events are handled, the controls wait, and a
         // close is asked about (and refused here).
-        answerer.QueueAnswer(QMessageBox::Ok);       // the update
-        answerer.QueueAnswer(QMessageBox::Cancel);   // the close
+        answerer.QueueAnswer(QMessageBox::Ok);     // the update
+        answerer.QueueAnswer(QMessageBox::Cancel); // the close
         int iTicks = 0;
         bool bHeldStateSeen = false;
         QTimer ticker;
@@ -153,8 +153,8 @@ private slots:
         QVERIFY(transfers[0] == std::vector<uint8_t>(image.begin(), image.begin() + c_takenBytes));
 
         const int again = bed.AddPrinter(UsbPrinterOfModel("Ovra K246", "K246FW0001"));
-        QCOMPARE(Update(window, answerer, path), QStringList({"MainWindow.Message.Whether_Update_Printer Office ?",
-                                                              "MainWindow.Message.Success"}));
+        QCOMPARE(Update(window, answerer, path),
+                 QStringList({"MainWindow.Message.Whether_Update_Printer Office ?", "MainWindow.Message.Success"}));
         QCOMPARE(bed.BulkOutTransfers(again), std::vector<std::vector<uint8_t>>{image});
     }
 };

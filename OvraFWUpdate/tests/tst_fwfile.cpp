@@ -72,7 +72,7 @@ struct stReadFile {
 
     stReadFile(Widget& window, const QString& path)
     {
-        char* pBuffer = reinterpret_cast<char*>(&iSize);   // must be replaced
+        char* pBuffer = reinterpret_cast<char*>(&iSize); // must be replaced
         bRead = window.CheckFWFile(path, &pBuffer, iSize);
         buffer.reset(pBuffer == reinterpret_cast<char*>(&iSize) ? nullptr : pBuffer);
         QVERIFY(pBuffer != reinterpret_cast<char*>(&iSize));

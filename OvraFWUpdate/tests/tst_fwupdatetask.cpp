@@ -84,7 +84,7 @@ private slots:
 
     void init()
     {
-        m_bed.reset();   // one bed at a time
+        m_bed.reset(); // one bed at a time
         m_bed.reset(new UsbPrinterBed);
         QFile::remove(CurrentLogFileName());
     }
@@ -130,8 +130,8 @@ private slots:
         m_bed->FailBulkOut(id, 1, 70000);
         std::vector<uint8_t> image = FirmwareImage(300000);
         QCOMPARE(Send(image), int(en_FW_TransferFailed));
-        QCOMPARE(TakeMessages(), QStringList({"*** bulk_transfer failed! ", "*** error=LIBUSB_ERROR_PIPE ",
-                                              "*** success! "}));
+        QCOMPARE(TakeMessages(),
+                 QStringList({"*** bulk_transfer failed! ", "*** error=LIBUSB_ERROR_PIPE ", "*** success! "}));
         QCOMPARE(m_bed->BulkOutData(id).size(), size_t(70000));
     }
 
@@ -147,12 +147,11 @@ private slots:
     void searchAndEndpointFailures()
     {
         std::vector<uint8_t> image = FirmwareImage(16);
-        QCOMPARE(Send(image), int(en_FW_NoDevice));   // nothing attached
+        QCOMPARE(Send(image), int(en_FW_NoDevice)); // nothing attached
         QCOMPARE(TakeMessages(), QStringList({"*** get_device_descriptor failed! ",
-                                              QString("*** error=%1 ").arg(libusb_error_name(-2)),
-                                              "*** success! "}));
+                                              QString("*** error=%1 ").arg(libusb_error_name(-2)), "*** success! "}));
         AddPrinter("OTHER0001");
-        QCOMPARE(Send(image), int(en_FW_NoDevice));   // other serial
+        QCOMPARE(Send(image), int(en_FW_NoDevice)); // other serial
 
         ovraemu::UsbPrinterConfig config = UsbPrinterOfModel(c_szModel, "K246FW0001");
         config.bulkOutEndpoint = 0x02;
@@ -160,8 +159,7 @@ private slots:
         TakeMessages();
         QCOMPARE(Send(image), int(en_FW_NoEndpoint));
         QCOMPARE(TakeMessages(), QStringList({"*** get_device_endpoint failed! rv:-2 ",
-                                              QString("*** error=%1 ").arg(libusb_error_name(-2)),
-                                              "*** success! "}));
+                                              QString("*** error=%1 ").arg(libusb_error_name(-2)), "*** success! "}));
         QVERIFY(m_bed->BulkOutTransfers(id).empty());
     }
 
@@ -197,7 +195,7 @@ private slots:
         QCOMPARE(RunFWUpdateAttempts(Ids().vid, Ids().pid, c_szURI, reinterpret_cast<char*>(image.data()),
                                      int(image.size())),
                  int(en_FW_OK));
-        QVERIFY(timer.elapsed() >= 100);   // one pause after the failure
+        QVERIFY(timer.elapsed() >= 100); // one pause after the failure
         const std::vector<std::vector<uint8_t>> transfers = m_bed->BulkOutTransfers(id);
         QCOMPARE(transfers.size(), size_t(2));
         QCOMPARE(transfers[0].size(), size_t(5000));

@@ -56,8 +56,8 @@ class TestFWWidget : public QObject
     std::unique_ptr<UsbPrinterBed> m_bed;
     std::unique_ptr<MessageBoxAnswerer> m_answerer;
     std::unique_ptr<FileDialogDriver> m_dialogs;
-    int m_office = 0;   // "Office", Ovra K246, with a status file
-    int m_lab = 0;      // "Lab", Ovra P2200DN, without one
+    int m_office = 0; // "Office", Ovra K246, with a status file
+    int m_lab = 0;    // "Lab", Ovra P2200DN, without one
 
     std::unique_ptr<Widget> Open()
     {
@@ -111,14 +111,14 @@ private slots:
     void init()
     {
         m_files.reset(new PrinterFiles);
-        m_bed.reset();   // one bed at a time
+        m_bed.reset(); // one bed at a time
         m_bed.reset(new UsbPrinterBed);
         m_office = m_bed->AddPrinter(UsbPrinterOfModel("Ovra K246", "K246OF0001"));
         m_lab = m_bed->AddPrinter(UsbPrinterOfModel("Ovra P2200DN", "P22LAB0001"));
         m_files->WriteList({PrinterFiles::Usb("Office", "K246OF0001", "K246"),
                             PrinterFiles::Network("Lobby", "127.0.0.5"),
                             PrinterFiles::Usb("Lab", "P22LAB0001", "P2200DN")});
-        m_files->WriteRawStatus("Office", QByteArray(12, '\0'));   // printers the service reaches
+        m_files->WriteRawStatus("Office", QByteArray(12, '\0')); // printers the service reaches
         m_files->WriteRawStatus("Lobby", QByteArray(12, '\0'));
         m_answerer.reset(new MessageBoxAnswerer);
         m_dialogs.reset(new FileDialogDriver);
@@ -200,8 +200,8 @@ private slots:
         // The list is read again on "Refresh the list" only.
         QVERIFY(QDir().rmdir(OvraPaths::StatusFile("Lab")));
         m_files->WriteRawStatus("Lab", QByteArray(12, '\0'));
-        m_files->WriteList({PrinterFiles::Usb("Lab", "P22LAB0001", "P2200DN"),
-                            PrinterFiles::Usb("Desk", "K246DK0001", "K246W")});
+        m_files->WriteList(
+            {PrinterFiles::Usb("Lab", "P22LAB0001", "P2200DN"), PrinterFiles::Usb("Desk", "K246DK0001", "K246W")});
         QCOMPARE(pTable->rowCount(), 2);
         QCOMPARE(pTable->item(0, 0)->text(), QString("Office"));
         QTest::mouseClick(window->ui->buttonRefresh, Qt::LeftButton);
@@ -373,8 +373,8 @@ private slots:
         file.close();
         const std::unique_ptr<Widget> window = Open();
         QCOMPARE(Update(*window, 0, strPath),
-                 QStringList({Confirmation("Office"),
-                              "Failure to read the update file. Please check the file status!"}));
+                 QStringList(
+                     {Confirmation("Office"), "Failure to read the update file. Please check the file status!"}));
         QCOMPARE(UsbRequests(), 0ul);
         QFile::remove(strPath);
     }
@@ -394,9 +394,9 @@ private slots:
         QCOMPARE(shown.size(), 2);
         QCOMPARE(shown.at(0).strCaption, QString("Select the firmware to be updated:"));
         QCOMPARE(shown.at(0).listFilters, QStringList({"fls Files(*.fls)"}));
-        QCOMPARE(shown.at(0).strDirectory, QDir(QDir::homePath()).absolutePath());   // nothing typed yet
+        QCOMPARE(shown.at(0).strDirectory, QDir(QDir::homePath()).absolutePath()); // nothing typed yet
         QCOMPARE(shown.at(0).enMode, QFileDialog::ExistingFile);
-        QCOMPARE(shown.at(1).strDirectory, m_images.path());   // starts from the path in the line edit
+        QCOMPARE(shown.at(1).strDirectory, m_images.path()); // starts from the path in the line edit
         QVERIFY(m_answerer->Boxes().isEmpty());
     }
 

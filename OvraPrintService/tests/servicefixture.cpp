@@ -84,9 +84,15 @@ int ServiceFixture::RunSecondInstance(int ms)
 
 QList<stPrinterInfo> ServiceFixture::PublishedPrinters() const { return GetPrinterInfo(); }
 
-bool ServiceFixture::StatusFileExists(const QString& queue) const { return QFile::exists(OvraPaths::StatusFile(queue)); }
+bool ServiceFixture::StatusFileExists(const QString& queue) const
+{
+    return QFile::exists(OvraPaths::StatusFile(queue));
+}
 
-bool ServiceFixture::ReadState(const QString& queue, stPrinterState& state) const { return ReadStatusFile(queue, state); }
+bool ServiceFixture::ReadState(const QString& queue, stPrinterState& state) const
+{
+    return ReadStatusFile(queue, state);
+}
 
 QByteArray ServiceFixture::StatusFileBytes(const QString& queue) const
 {

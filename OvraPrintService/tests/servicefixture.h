@@ -51,7 +51,7 @@ public:
     explicit UsbEmulator(const QString& dir);
     ~UsbEmulator();
 
-    bool Start(const QString& printer);   // "VID:PID:SERIAL" in hex
+    bool Start(const QString& printer); // "VID:PID:SERIAL" in hex
     QString Command(const QString& line);
     int Count(int id, const char* request);
     // The environment that shows a program this emulator's bus.

@@ -64,7 +64,7 @@ private slots:
     void queueNamesReachCupsAsValues_data()
     {
         QTest::addColumn<QString>("queue");
-        QTest::addColumn<bool>("known");   // a name CUPS takes for a queue
+        QTest::addColumn<bool>("known"); // a name CUPS takes for a queue
         QTest::newRow("shell command") << QString("q$(touch${IFS}PWNED);touch${IFS}PWNED2") << true;
         QTest::newRow("non-Latin letters") << QString::fromUtf8("Drucker_Küche_Принтер_打印机") << true;
         QTest::newRow("quotes") << QString("q\"x';touch PWNED3;'") << false;
@@ -114,7 +114,7 @@ private slots:
         QCOMPARE(kill(cupsd, SIGSTOP), 0);
         QElapsedTimer timer;
         timer.start();
-        worker.CheckJobStatus();   // one time-out, not one per retry
+        worker.CheckJobStatus(); // one time-out, not one per retry
         const qint64 iCheckMs = timer.restart();
         int iPeriod = 0;
         const bool bPrinting = worker.CheckNeedStatus(iPeriod);

@@ -14,30 +14,29 @@ bool FakeDriverCheck(const QString& strQueue, QString& strModel)
     return true;
 }
 
-const char c_szPrintersConf[] =
-    "# Printer configuration file for CUPS\n"
-    "<DefaultPrinter ovra-usb>\n"
-    "  UUID urn:uuid:1\n"
-    "  DeviceURI usb://Ovra/P2200DN?serial=AB12=3\n"
-    "  State Idle\n"
-    "</DefaultPrinter>\n"
-    "<Printer ovra-net>\n"
-    "DeviceURI socket://192.168.1.20:9100\n"
-    "</Printer>\n"
-    "<Printer ovra-net2>\n"
-    "deviceuri ovrasocket://10.0.0.7\n"
-    "</printer>\n"
-    "<Printer ovra-ipp>\n"
-    "DeviceURI ipp://192.168.1.21/ipp/print\n"
-    "</Printer>\n"
-    "<Printer acme-usb>\n"
-    "DeviceURI usb://Acme/LJ100?serial=9\n"
-    "</Printer>\n"
-    "<Printer ovra-noscheme>\n"
-    "DeviceURI socket:192.168.1.22\n"
-    "</Printer>\n"
-    "<Printer ovra-nouri>\n"
-    "</Printer>\n";
+const char c_szPrintersConf[] = "# Printer configuration file for CUPS\n"
+                                "<DefaultPrinter ovra-usb>\n"
+                                "  UUID urn:uuid:1\n"
+                                "  DeviceURI usb://Ovra/P2200DN?serial=AB12=3\n"
+                                "  State Idle\n"
+                                "</DefaultPrinter>\n"
+                                "<Printer ovra-net>\n"
+                                "DeviceURI socket://192.168.1.20:9100\n"
+                                "</Printer>\n"
+                                "<Printer ovra-net2>\n"
+                                "deviceuri ovrasocket://10.0.0.7\n"
+                                "</printer>\n"
+                                "<Printer ovra-ipp>\n"
+                                "DeviceURI ipp://192.168.1.21/ipp/print\n"
+                                "</Printer>\n"
+                                "<Printer acme-usb>\n"
+                                "DeviceURI usb://Acme/LJ100?serial=9\n"
+                                "</Printer>\n"
+                                "<Printer ovra-noscheme>\n"
+                                "DeviceURI socket:192.168.1.22\n"
+                                "</Printer>\n"
+                                "<Printer ovra-nouri>\n"
+                                "</Printer>\n";
 
 } // namespace
 
@@ -74,10 +73,12 @@ private slots:
     void damagedTextsNeverCrash()
     {
         QVERIFY(ParseCupsPrinters(QByteArray(), FakeDriverCheck).isEmpty());
-        QVERIFY(ParseCupsPrinters("<Printer\nDeviceURI\n</Printer>\n<Printer >\n</Printer>", FakeDriverCheck).isEmpty());
+        QVERIFY(
+            ParseCupsPrinters("<Printer\nDeviceURI\n</Printer>\n<Printer >\n</Printer>", FakeDriverCheck).isEmpty());
         QVERIFY(ParseCupsPrinters(QByteArray("\xff\xfe\x00<Printer ovra\x00", 15), FakeDriverCheck).isEmpty());
         // A queue cut off before its closing line is not listed.
-        QVERIFY(ParseCupsPrinters("<Printer ovra-a>\nDeviceURI usb://Ovra/P1100?serial=1\n", FakeDriverCheck).isEmpty());
+        QVERIFY(
+            ParseCupsPrinters("<Printer ovra-a>\nDeviceURI usb://Ovra/P1100?serial=1\n", FakeDriverCheck).isEmpty());
     }
 
     void ppdModelNames_data()
@@ -85,11 +86,13 @@ private slots:
         QTest::addColumn<QByteArray>("ppd");
         QTest::addColumn<bool>("match");
         QTest::addColumn<QString>("model");
-        QTest::newRow("quoted") << QByteArray("*PPD-Adobe: \"4.3\"\n*ModelName: \"Ovra P2200DN\"\n") << true << "Ovra P2200DN";
+        QTest::newRow("quoted") << QByteArray("*PPD-Adobe: \"4.3\"\n*ModelName: \"Ovra P2200DN\"\n") << true
+                                << "Ovra P2200DN";
         QTest::newRow("own case kept") << QByteArray("*modelname: \"OVRA mk246\"\n") << true << "OVRA mk246";
         QTest::newRow("unquoted") << QByteArray("*ModelName:Ovra K246\n") << true << "Ovra K246";
         QTest::newRow("other maker") << QByteArray("*ModelName: \"Acme LaserJet 100\"\n") << false << "";
-        QTest::newRow("second line wins") << QByteArray("*ModelName: \"Acme 1\"\n*ModelName: \"Ovra C5100\"\n") << true << "Ovra C5100";
+        QTest::newRow("second line wins")
+            << QByteArray("*ModelName: \"Acme 1\"\n*ModelName: \"Ovra C5100\"\n") << true << "Ovra C5100";
         QTest::newRow("no value") << QByteArray("*ModelName:\n*ModelName\n") << false << "";
         QTest::newRow("nickname only") << QByteArray("*NickName: \"Ovra P2200DN\"\n") << false << "";
     }

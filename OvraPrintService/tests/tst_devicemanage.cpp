@@ -15,7 +15,7 @@ namespace {
 struct stQueue {
     QString name;
     QString uri;
-    QString model;   // *ModelName of its PPD
+    QString model; // *ModelName of its PPD
 };
 
 void WriteFile(const QString& path, const QByteArray& content)
@@ -75,8 +75,10 @@ private slots:
 
     void onlySupportedUsbAndSocketQueues()
     {
-        WriteCups({usbQueue, {"ovra-ipp", "ipp://127.0.0.42/ipp/print", "Ovra P2200DN"},
-                   {"acme", "usb://Acme/LJ100?serial=9", "Acme LaserJet 100"}, netQueue,
+        WriteCups({usbQueue,
+                   {"ovra-ipp", "ipp://127.0.0.42/ipp/print", "Ovra P2200DN"},
+                   {"acme", "usb://Acme/LJ100?serial=9", "Acme LaserJet 100"},
+                   netQueue,
                    {"ovra-noppd", "usb://Ovra/P1100?serial=2", "Ovra P1100"}});
         QFile::remove(OvraPaths::CupsPpdFile("ovra-noppd"));
         m_manager->RunPass(true);
@@ -111,12 +113,13 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray first = file.readAll();
         file.close();
-        QVERIFY2(QRegExp("\\[\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\]").exactMatch(first), first.constData());
+        QVERIFY2(QRegExp("\\[\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\]").exactMatch(first),
+                 first.constData());
         QTest::qWait(20);
         m_manager->RunPass(false);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(file.readAll() != first);
-        QCOMPARE(m_manager->listStatusWorker.size(), 0);   // no printer, no worker
+        QCOMPARE(m_manager->listStatusWorker.size(), 0); // no printer, no worker
     }
 
     void listFileWrittenOnlyOnChangeOrWhenMissing()
@@ -143,7 +146,8 @@ private slots:
         QVERIFY(m_list.CopyEntry(1, entry));
         entry.stState.enCurrentStatus = en_Status_Ready;
         QVERIFY(m_list.WriteBack(1, entry));
-        WriteCups({{usbQueue.name, usbQueue.uri, "Ovra P3300DN"}, {netQueue.name, "socket://127.0.0.43:9100", netQueue.model}});
+        WriteCups({{usbQueue.name, usbQueue.uri, "Ovra P3300DN"},
+                   {netQueue.name, "socket://127.0.0.43:9100", netQueue.model}});
         m_manager->RunPass(false);
         QCOMPARE(GetPrinterInfo().at(1).strPort, QString("127.0.0.43"));
         QCOMPARE(GetPrinterInfo().at(0).enType, QString("Ovra P3300DN"));
@@ -160,7 +164,7 @@ private slots:
         QDir().mkpath(OvraPaths::CfgDir() + "folder.dat");
         QVERIFY(QFile::link(OvraPaths::CfgDir() + "notes.txt", OvraPaths::CfgDir() + "link.dat"));
 
-        m_manager->RunPass(false);   // nothing changed: nothing deleted
+        m_manager->RunPass(false); // nothing changed: nothing deleted
         QVERIFY(QFile::exists(OvraPaths::CfgDir() + "gone.dat"));
 
         WriteCups({usbQueue, {"ovra-net-renamed", netQueue.uri, netQueue.model}});
@@ -196,7 +200,7 @@ private slots:
     {
         PrivateCups cups(m_root->QFilePath("cupsd"));
         QString error;
-        QVERIFY2(cups.Start(&error), qPrintable(error));   // points CUPS_SERVERROOT at its own folder
+        QVERIFY2(cups.Start(&error), qPrintable(error)); // points CUPS_SERVERROOT at its own folder
         const QString p2200 = PrivateCups::PpdPath("ovra-p2200dn");
         QVERIFY(cups.AddQueue("ovra-usb", usbQueue.uri, p2200, &error));
         QVERIFY(cups.AddQueue("ovra-ipp", "ipp://127.0.0.46/ipp/print", p2200, &error));
@@ -250,7 +254,8 @@ private slots:
         m_manager->RunPass(false);
         QCOMPARE(m_list.Size(), 0);
         QVERIFY(!QFile::exists(OvraPaths::CfgDir() + "ovra-usb.dat"));
-        QCOMPARE(QSettings(OvraPaths::PrinterListFile(), QSettings::IniFormat).value("Main/Count").toString(), QString("0"));
+        QCOMPARE(QSettings(OvraPaths::PrinterListFile(), QSettings::IniFormat).value("Main/Count").toString(),
+                 QString("0"));
     }
 };
 

@@ -17,35 +17,34 @@
 namespace {
 
 // As cupsd writes it, with a default printer among the queues.
-const QByteArray c_printersConf =
-    "# Printer configuration file for CUPS v2.4.2\n"
-    "# Written by cupsd\n"
-    "NextPrinterId 4\n"
-    "<Printer desk>\n"
-    "PrinterId 1\n"
-    "Info Desk printer\n"
-    "MakeModel Ovra P2200DN\n"
-    "DeviceURI usb://Ovra/P2200DN?serial=DESK000001\n"
-    "State Idle\n"
-    "StateTime 1700000000\n"
-    "Accepting Yes\n"
-    "Shared No\n"
-    "JobSheets none none\n"
-    "OpPolicy default\n"
-    "ErrorPolicy stop-printer\n"
-    "</Printer>\n"
-    "<DefaultPrinter office>\n"
-    "PrinterId 2\n"
-    "Info Office\n"
-    "DeviceURI ovrasocket://127.0.0.231:9100\n"
-    "State Idle\n"
-    "Accepting Yes\n"
-    "</DefaultPrinter>\n"
-    "<Printer hall>\n"
-    "PrinterId 3\n"
-    "DeviceURI socket://127.0.0.232:9100\n"
-    "State Idle\n"
-    "</Printer>\n";
+const QByteArray c_printersConf = "# Printer configuration file for CUPS v2.4.2\n"
+                                  "# Written by cupsd\n"
+                                  "NextPrinterId 4\n"
+                                  "<Printer desk>\n"
+                                  "PrinterId 1\n"
+                                  "Info Desk printer\n"
+                                  "MakeModel Ovra P2200DN\n"
+                                  "DeviceURI usb://Ovra/P2200DN?serial=DESK000001\n"
+                                  "State Idle\n"
+                                  "StateTime 1700000000\n"
+                                  "Accepting Yes\n"
+                                  "Shared No\n"
+                                  "JobSheets none none\n"
+                                  "OpPolicy default\n"
+                                  "ErrorPolicy stop-printer\n"
+                                  "</Printer>\n"
+                                  "<DefaultPrinter office>\n"
+                                  "PrinterId 2\n"
+                                  "Info Office\n"
+                                  "DeviceURI ovrasocket://127.0.0.231:9100\n"
+                                  "State Idle\n"
+                                  "Accepting Yes\n"
+                                  "</DefaultPrinter>\n"
+                                  "<Printer hall>\n"
+                                  "PrinterId 3\n"
+                                  "DeviceURI socket://127.0.0.232:9100\n"
+                                  "State Idle\n"
+                                  "</Printer>\n";
 const char* const c_szQueues[] = {"desk", "office", "hall"};
 
 void WriteFile(const QString& path, const QByteArray& content)
@@ -113,7 +112,7 @@ private slots:
         const QByteArray root = m_root->QPath().toLocal8Bit();
         qputenv("OVRA_INSTALL_ROOT", root);
         qputenv("CUPS_SERVERROOT", root + "/cups");
-        qputenv("CUPS_SERVER", root + "/no-cupsd.sock");   // the workers find no scheduler
+        qputenv("CUPS_SERVER", root + "/no-cupsd.sock"); // the workers find no scheduler
         for (const char* queue : c_szQueues)
             WriteFile(OvraPaths::CupsPpdFile(queue), "*PPD-Adobe: \"4.3\"\n*ModelName: \"Ovra P2200DN\"\n");
         WriteFile(Conf(), c_printersConf);

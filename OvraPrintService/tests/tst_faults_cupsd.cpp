@@ -68,7 +68,7 @@ private slots:
         QVERIFY2(fixture.Cups().Start(&error), qPrintable(error));
         const QString jobId = fixture.Cups().Print(c_szQueue, "job data", &error);
         QVERIFY2(!jobId.isEmpty(), qPrintable(error));
-        QTRY_VERIFY_WITH_TIMEOUT(!fixture.Cups().JobData(jobId).isEmpty(), 15000);   // the backend holds it
+        QTRY_VERIFY_WITH_TIMEOUT(!fixture.Cups().JobData(jobId).isEmpty(), 15000); // the backend holds it
         // Two more status polls: a whole cycle of job checks has seen the job printing.
         const int polls = usb.Count(2, "33");
         QTRY_VERIFY_WITH_TIMEOUT(usb.Count(2, "33") >= polls + 2, 20000);

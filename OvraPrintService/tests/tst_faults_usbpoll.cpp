@@ -102,18 +102,18 @@ private slots:
         m_bed->SetFault(id, UsbFault::HoldControl);
         int iResult = 0;
         std::thread poll([&] { iResult = m_worker->PollPrinter(); });
-        QTRY_COMPARE(m_bed->CountRequests(id, ovraemu::kStatusRequest), 2);   // the request is in flight
+        QTRY_COMPARE(m_bed->CountRequests(id, ovraemu::kStatusRequest), 2); // the request is in flight
         m_bed->Unplug(id);
         poll.join();
-        QCOMPARE(iResult, int(LIBUSB_ERROR_NO_DEVICE));   // ended by the unplug, not by the time-out
-        QCOMPARE(Status(), int(en_Status_Printing));   // not -5: the state stays
+        QCOMPARE(iResult, int(LIBUSB_ERROR_NO_DEVICE)); // ended by the unplug, not by the time-out
+        QCOMPARE(Status(), int(en_Status_Printing));    // not -5: the state stays
         QCOMPARE(StatusFileBytes(), ExpectedFile(0x10));
 
         QCOMPARE(m_worker->PollPrinter(), int(en_Usb_NoDevice));
         QCOMPARE(Status(), int(en_Status_Offline));
         QVERIFY(!QFile::exists(OvraPaths::StatusFile("desk")));
 
-        Plug(0x00);   // the same printer again, under a new device number
+        Plug(0x00); // the same printer again, under a new device number
         QCOMPARE(m_worker->PollPrinter(), 0);
         QCOMPARE(Status(), int(en_Status_Ready));
         QCOMPARE(StatusFileBytes(), ExpectedFile(0x00));

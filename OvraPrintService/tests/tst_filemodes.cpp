@@ -64,7 +64,7 @@ private slots:
         const unsigned char second[] = {0x1B, 0x03, 0x04, 0x05};
         worker.CheckPrinterStatus(first, int(sizeof(first)));
         QCOMPARE(ModeOf(OvraPaths::StatusFile("q")), 0644);
-        worker.CheckPrinterStatus(second, int(sizeof(second)));   // rewritten
+        worker.CheckPrinterStatus(second, int(sizeof(second))); // rewritten
         QCOMPARE(ModeOf(OvraPaths::StatusFile("q")), 0644);
     }
 

@@ -55,8 +55,8 @@ private slots:
         QTest::newRow("none") << Job(1, en_CupsJob_Pending, none) << int(en_Job_AlertNone);
         QTest::newRow("none while processing") << Job(1, en_CupsJob_Processing, none) << int(en_Job_AlertNone);
         QTest::newRow("printing") << Job(1, en_CupsJob_Processing, printing) << int(en_Job_Printing);
-        QTest::newRow("printing among others") << Job(1, en_CupsJob_Processing, {"job-incoming", "job-printing"})
-                                               << int(en_Job_Printing);
+        QTest::newRow("printing among others")
+            << Job(1, en_CupsJob_Processing, {"job-incoming", "job-printing"}) << int(en_Job_Printing);
         QTest::newRow("canceled by user") << Job(1, en_CupsJob_Canceled, canceled) << int(en_Job_CanceledByUser);
         QTest::newRow("other, processing") << Job(1, en_CupsJob_Processing, other) << int(en_Job_Printing);
         QTest::newRow("other, processing-stopped") << Job(1, en_CupsJob_Stopped, other) << int(en_Job_Printing);
@@ -67,7 +67,8 @@ private slots:
             << Job(1, en_CupsJob_Completed, {"job-completed-successfully"}, "Processing page 2")
             << int(en_Job_OtherAlert);
         QTest::newRow("aborted") << Job(1, en_CupsJob_Aborted, {"aborted-by-system"}) << int(en_Job_OtherAlert);
-        QTest::newRow("message in German") << Job(1, en_CupsJob_Pending, other, "Verarbeitung") << int(en_Job_OtherAlert);
+        QTest::newRow("message in German")
+            << Job(1, en_CupsJob_Pending, other, "Verarbeitung") << int(en_Job_OtherAlert);
         QTest::newRow("keywords whole, not parts")
             << Job(1, en_CupsJob_Pending, {"job-printing-x", "nonesuch"}) << int(en_Job_OtherAlert);
     }
@@ -81,7 +82,8 @@ private slots:
 
     void printingJobsAreKeptWithTheirQueueId()
     {
-        const QList<stCupsJob> jobs = {Job(7, en_CupsJob_Processing, {"job-printing"}), Job(8, en_CupsJob_Pending, {"none"}),
+        const QList<stCupsJob> jobs = {Job(7, en_CupsJob_Processing, {"job-printing"}),
+                                       Job(8, en_CupsJob_Pending, {"none"}),
                                        Job(9, en_CupsJob_Processing, {"job-hold-until-specified"})};
         const QList<stJobState> kept = DecideJobs("Küche-2", jobs, {}, [](const stJobState&) { QFAIL("cancel"); });
         QCOMPARE(Ids(kept), (QStringList{"Küche-2-7", "Küche-2-9"}));
@@ -118,10 +120,10 @@ private slots:
         ippAddStrings(pResponse, IPP_TAG_JOB, IPP_TAG_KEYWORD, "job-state-reasons", 2, nullptr, reasons);
         ippAddString(pResponse, IPP_TAG_JOB, IPP_TAG_TEXT, "job-printer-state-message", nullptr, "Druckt Seite 1");
         ippAddSeparator(pResponse);
-        ippAddString(pResponse, IPP_TAG_JOB, IPP_TAG_KEYWORD, "job-state", nullptr, "processing");   // wrong type
+        ippAddString(pResponse, IPP_TAG_JOB, IPP_TAG_KEYWORD, "job-state", nullptr, "processing"); // wrong type
         ippAddInteger(pResponse, IPP_TAG_JOB, IPP_TAG_INTEGER, "job-id", 5);
         ippAddSeparator(pResponse);
-        ippAddInteger(pResponse, IPP_TAG_JOB, IPP_TAG_ENUM, "job-state", IPP_JSTATE_PENDING);   // no id
+        ippAddInteger(pResponse, IPP_TAG_JOB, IPP_TAG_ENUM, "job-state", IPP_JSTATE_PENDING); // no id
         const QList<stCupsJob> jobs = JobsOfResponse(pResponse);
         ippDelete(pResponse);
 

@@ -61,7 +61,7 @@ private slots:
         QVERIFY2(!netJob.isEmpty(), qPrintable(error));
         const QString usbJob = fixture.Cups().Print("lang-usb", "job data", &error);
         QVERIFY2(!usbJob.isEmpty(), qPrintable(error));
-        QTRY_VERIFY_WITH_TIMEOUT(!fixture.Cups().JobData(usbJob).isEmpty(), 15000);   // the backend holds it
+        QTRY_VERIFY_WITH_TIMEOUT(!fixture.Cups().JobData(usbJob).isEmpty(), 15000); // the backend holds it
         QTRY_VERIFY_WITH_TIMEOUT(printer.StatusRequests() > 1, 20000);
 
         // Two more status polls: a whole cycle of job checks has seen the USB job printing.

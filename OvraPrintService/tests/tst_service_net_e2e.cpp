@@ -68,7 +68,7 @@ private slots:
         QCOMPARE(fixture.Service().state(), QProcess::Running);
 
         // "Ready" and CUPS idle: not polled.
-        QTest::qWait(12000);   // past the first cycle's job checks
+        QTest::qWait(12000); // past the first cycle's job checks
         const int iIdlePolls = printer.StatusRequests();
         QTest::qWait(3000);
         QCOMPARE(printer.StatusRequests(), iIdlePolls);

@@ -29,7 +29,7 @@ private slots:
         // A job prints, the user cancels it in CUPS: one cancel request reaches the printer.
         const QString jobId = fixture.Cups().Print("ovra-usb", "job data", &error);
         QVERIFY2(!jobId.isEmpty(), qPrintable(error));
-        QTest::qWait(5000);   // a few job checks see it printing
+        QTest::qWait(5000); // a few job checks see it printing
         QCOMPARE(usb.Count(2, "34"), 0);
         QVERIFY2(fixture.Cups().Cancel(jobId, &error), qPrintable(error));
         QTRY_COMPARE_WITH_TIMEOUT(usb.Count(2, "34"), 1, 10000);

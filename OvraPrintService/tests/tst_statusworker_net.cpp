@@ -32,7 +32,10 @@ QByteArray FileBytes(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QByteArray Bytes(const std::vector<uint8_t>& v) { return QByteArray(reinterpret_cast<const char*>(v.data()), int(v.size())); }
+QByteArray Bytes(const std::vector<uint8_t>& v)
+{
+    return QByteArray(reinterpret_cast<const char*>(v.data()), int(v.size()));
+}
 
 } // namespace
 
@@ -56,7 +59,10 @@ class TestStatusWorkerNet : public QObject
         QVERIFY(m_list.CopyEntry(0, worker.stCurrent));
     }
 
-    QString StatusFile(const TrdGetPrinterStatus& worker) { return OvraPaths::StatusFile(worker.stCurrent.stInfo.strName); }
+    QString StatusFile(const TrdGetPrinterStatus& worker)
+    {
+        return OvraPaths::StatusFile(worker.stCurrent.stInfo.strName);
+    }
 
 private slots:
     void init()
@@ -90,8 +96,8 @@ private slots:
         QVERIFY(printer.Start());
         TrdGetPrinterStatus worker;
         MakeWorker(worker, "127.0.0.52");
-        QCOMPARE(worker.PollPrinter(), 0);   // file missing: written, the worker's copy not yet taken
-        QCOMPARE(worker.PollPrinter(), 0);   // taken now (one more write)
+        QCOMPARE(worker.PollPrinter(), 0); // file missing: written, the worker's copy not yet taken
+        QCOMPARE(worker.PollPrinter(), 0); // taken now (one more write)
         const QString path = StatusFile(worker);
         const QDateTime old = QDateTime::currentDateTime().addSecs(-3600);
         auto backdate = [&] {
@@ -104,7 +110,7 @@ private slots:
         QCOMPARE(QFileInfo(path).lastModified(), old);
 
         EmuPrinterState changed = PrintingState();
-        changed.SetCounter(0x1000, 4199);   // one byte differs
+        changed.SetCounter(0x1000, 4199); // one byte differs
         printer.SetState(changed);
         QCOMPARE(worker.PollPrinter(), 0);
         QVERIFY(QFileInfo(path).lastModified() > old);
@@ -161,7 +167,7 @@ private slots:
         QVERIFY(state.listWarningStatus.isEmpty() && state.listErrorStatus.isEmpty());
         QCOMPARE(state.iNumberOfWarning, 0);
         QCOMPARE(state.iConnectFailCount, 0);
-        QCOMPARE(state.dwRemainingToner, quint64(4200));   // counters keep their last values
+        QCOMPARE(state.dwRemainingToner, quint64(4200)); // counters keep their last values
         QVERIFY(!QFile::exists(StatusFile(worker)));
     }
 
@@ -171,7 +177,7 @@ private slots:
         QVERIFY(printer.Start());
         TrdGetPrinterStatus worker;
         MakeWorker(worker, "127.0.0.54");
-        printer.SetReplyMode(NetReplyMode::Short);   // 1-7 bytes count as no reply
+        printer.SetReplyMode(NetReplyMode::Short); // 1-7 bytes count as no reply
         for (int i = 0; i < 4; ++i)
             QCOMPARE(worker.PollPrinter(), -5);
         printer.SetReplyMode(NetReplyMode::Normal);
@@ -234,7 +240,7 @@ private slots:
         QCOMPARE(FileBytes(StatusFile(worker)), before);
         QCOMPARE(QFile::exists(StatusFile(worker)), movedToIndex1);
         // The failure rule: the file stays as it is too.
-        worker.stCurrent.stInfo.strPort.clear();   // an empty address fails at once
+        worker.stCurrent.stInfo.strPort.clear(); // an empty address fails at once
         worker.stCurrent.stState.iConnectFailCount = TrdGetPrinterStatus::c_iFailuresBeforeOffline;
         QCOMPARE(worker.PollPrinter(), -1);
         QCOMPARE(worker.stCurrent.stState.enCurrentStatus, int(en_Status_Offline));
@@ -259,14 +265,14 @@ private slots:
         TrdGetPrinterStatus worker;
         MakeWorker(worker, "127.0.0.57");
         int iPeriod = 0;
-        QVERIFY(worker.CheckNeedStatus(iPeriod));   // Offline
+        QVERIFY(worker.CheckNeedStatus(iPeriod)); // Offline
         QCOMPARE(iPeriod, 10000);
         stPrinterManager entry = worker.stCurrent;
         entry.stState.enCurrentStatus = en_Status_Printing;
         QVERIFY(m_list.WriteBack(0, entry));
         QVERIFY(worker.CheckNeedStatus(iPeriod));
         QCOMPARE(iPeriod, 1000);
-        entry.stState.enCurrentStatus = en_Status_Ready;   // and CUPS does not say "printing"
+        entry.stState.enCurrentStatus = en_Status_Ready; // and CUPS does not say "printing"
         QVERIFY(m_list.WriteBack(0, entry));
         QVERIFY(!worker.CheckNeedStatus(iPeriod));
         QCOMPARE(iPeriod, 100);
@@ -287,7 +293,7 @@ private slots:
         stPrinterManager entry;
         QVERIFY(m_list.CopyEntry(0, entry));
         QCOMPARE(entry.stState.enCurrentStatus, int(en_Status_Copying));
-        QVERIFY(entry.bReady);   // the list's own flag stays
+        QVERIFY(entry.bReady); // the list's own flag stays
         worker.stCurrent.stInfo.strURI = "socket://127.0.0.59";
         QVERIFY(!m_list.WriteBack(0, worker.stCurrent));
         QVERIFY(!m_list.WriteBack(1, worker.stCurrent));

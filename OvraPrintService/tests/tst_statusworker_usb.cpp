@@ -122,7 +122,7 @@ private slots:
     {
         UsbPrinterBed bed;
         const int id = Plug(bed, "USB0002", StateFor("USB0002", 0x10));
-        Plug(bed, "OTHER", StateFor("OTHER"));   // the bus is not empty afterwards
+        Plug(bed, "OTHER", StateFor("OTHER")); // the bus is not empty afterwards
         m_list.Replace({UsbEntry("ovra-usb", "USB0002")});
         TrdGetPrinterStatus worker;
         Bind(worker, 0);
@@ -158,8 +158,8 @@ private slots:
         Bind(w1, 1);
         Bind(w2, 2);
         QCOMPARE(w0.PollPrinter(), 0);
-        QCOMPARE(w1.PollPrinter(), 0);   // a prefix of the serial, in another letter case
-        QCOMPARE(w2.PollPrinter(), 0);   // no serial: the first on the bus
+        QCOMPARE(w1.PollPrinter(), 0); // a prefix of the serial, in another letter case
+        QCOMPARE(w2.PollPrinter(), 0); // no serial: the first on the bus
         QCOMPARE(w0.stCurrent.stState.strPrinterSerialNumber, QString("AAA111"));
         QCOMPARE(w1.stCurrent.stState.strPrinterSerialNumber, QString("BBB222"));
         QCOMPARE(w1.stCurrent.stState.enCurrentStatus, int(en_Status_Scanning));
@@ -186,7 +186,7 @@ private slots:
         QCOMPARE(worker.PollPrinter(), int(LIBUSB_ERROR_PIPE));
         QCOMPARE(worker.stCurrent.stState.enCurrentStatus, int(en_Status_Printing));
         bed.SetFault(id, UsbFault::RefuseOpen);
-        QCOMPARE(worker.PollPrinter(), -4);   // the walk ended on a failed open
+        QCOMPARE(worker.PollPrinter(), -4); // the walk ended on a failed open
         QCOMPARE(worker.stCurrent.stState.enCurrentStatus, int(en_Status_Printing));
         QVERIFY(QFile::exists(OvraPaths::StatusFile("ovra-usb")));
 
@@ -235,7 +235,8 @@ private slots:
         PrivateCups cups(m_root->QFilePath("cups"));
         QString error;
         QVERIFY2(cups.Start(&error), qPrintable(error));
-        QVERIFY2(cups.AddQueue("ovra-usb", "usb://Ovra/P2200DN?serial=USB0006", PrivateCups::PpdPath("ovra-p2200dn"), &error),
+        QVERIFY2(cups.AddQueue("ovra-usb", "usb://Ovra/P2200DN?serial=USB0006", PrivateCups::PpdPath("ovra-p2200dn"),
+                               &error),
                  qPrintable(error));
         UsbPrinterBed bed;
         const int id = Plug(bed, "USB0006", StateFor("USB0006", 0x10));
@@ -262,7 +263,7 @@ private slots:
         // The list shows it at the cycle's write-back; with no job left, each later check
         // of that cycle asks again for about a second.
         QTRY_COMPARE_WITH_TIMEOUT(printingJobs(), 0, 15000);
-        QTest::qWait(4000);   // several more job checks: no second request
+        QTest::qWait(4000); // several more job checks: no second request
         QCOMPARE(bed.CountRequests(id, 0x34), 1);
         const ovraemu::ControlRequest expected{0xA1, 0x34, 0, 0, 1017};
         int iMatching = 0;

@@ -50,12 +50,12 @@ QImage NetButton(const QString& strCaption)
     // Printer.
     p.setPen(Qt::NoPen);
     p.setBrush(Qt::white);
-    p.drawRoundedRect(QRectF(92, 52, 56, 30), 3, 3);      // paper in
-    p.drawRoundedRect(QRectF(70, 76, 110, 56), 10, 10);   // body
+    p.drawRoundedRect(QRectF(92, 52, 56, 30), 3, 3);    // paper in
+    p.drawRoundedRect(QRectF(70, 76, 110, 56), 10, 10); // body
     p.setBrush(c_colorDark);
-    p.drawRect(QRectF(84, 92, 82, 6));                    // slot
+    p.drawRect(QRectF(84, 92, 82, 6)); // slot
     p.setBrush(c_colorAmber);
-    p.drawEllipse(QPointF(162, 118), 5, 5);               // status light
+    p.drawEllipse(QPointF(162, 118), 5, 5); // status light
 
     p.setPen(Qt::white);
     QFont font("DejaVu Sans");
@@ -77,15 +77,15 @@ QImage CleanSample()
     p.drawRect(QRectF(1, 1, 538, 298));
 
     p.setPen(Qt::NoPen);
-    for (int i = 0; i < 4; ++i)                                         // solid blocks
+    for (int i = 0; i < 4; ++i) // solid blocks
         p.fillRect(QRectF(30 + i * 125, 24, 105, 70), QColor(20, 20, 20));
-    for (int i = 0; i < 48; ++i)                                        // vertical fine lines
+    for (int i = 0; i < 48; ++i) // vertical fine lines
         p.fillRect(QRectF(30 + i * 10, 114, 1 + (i % 3), 60), Qt::black);
-    for (int i = 0; i < 16; ++i) {                                      // grey ramp
+    for (int i = 0; i < 16; ++i) { // grey ramp
         const int v = 255 - i * 16;
         p.fillRect(QRectF(30 + i * 30, 194, 30, 40), QColor(v, v, v));
     }
-    p.setPen(QPen(Qt::black, 2));                                       // rings
+    p.setPen(QPen(Qt::black, 2)); // rings
     for (int i = 0; i < 6; ++i)
         p.drawEllipse(QPointF(60 + i * 84, 266), 20, 20);
     return image;
@@ -109,12 +109,12 @@ QImage AlignmentSample(int iRow)
         p.setPen(QPen(Qt::black, 1.6));
         p.drawLine(QPointF(x, 8), QPointF(x, 28));
         p.setPen(QPen(colours[iRow - 1], 1.6));
-        const double shift = i * 1.2;                       // the offset grows away from 0
+        const double shift = i * 1.2; // the offset grows away from 0
         p.drawLine(QPointF(x + shift, 30), QPointF(x + shift + slant, 48));
     }
     p.setPen(Qt::NoPen);
     p.setBrush(c_colorAmber);
-    p.drawPolygon(QPolygonF({QPointF(64, 52), QPointF(60, 60), QPointF(68, 60)}));   // the 0 mark
+    p.drawPolygon(QPolygonF({QPointF(64, 52), QPointF(60, 60), QPointF(68, 60)})); // the 0 mark
     return image;
 }
 

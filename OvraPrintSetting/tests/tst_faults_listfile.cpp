@@ -22,10 +22,7 @@ class TestFaultsListFile : public QObject
 private slots:
     void initTestCase() { InitSettingResources(); }
 
-    void damagedListFile_data()
-    {
-        AddDamagedListRows();
-    }
+    void damagedListFile_data() { AddDamagedListRows(); }
 
     void damagedListFile()
     {
@@ -50,7 +47,8 @@ private slots:
 
         pChooser->setCurrentIndex(pChooser->count() - 1);
         QTest::mouseClick(net.ui->pushButtonRead, Qt::LeftButton);
-        const char* expected = names.isEmpty() ? "NetForm.Message.Required_Printer" : "NetForm.Message.Required_USB_Printer";
+        const char* expected =
+            names.isEmpty() ? "NetForm.Message.Required_Printer" : "NetForm.Message.Required_USB_Printer";
         QCOMPARE(answerer.TakeTexts(), QStringList({expected}));
     }
 };

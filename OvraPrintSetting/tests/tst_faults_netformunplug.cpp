@@ -62,7 +62,7 @@ private slots:
         files.WriteList({PrinterFiles::Usb("desk", c_szSerial)});
         ovraemu::UsbPrinterBed bed;
         SettingsResponder quiet;
-        quiet.SetAnswer(SettingsRequestKind::Read, std::nullopt);   // answers the probe only
+        quiet.SetAnswer(SettingsRequestKind::Read, std::nullopt); // answers the probe only
         const int id = PlugAnswering(bed, quiet);
 
         MessageBoxAnswerer answerer;

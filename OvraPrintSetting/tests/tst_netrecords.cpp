@@ -10,8 +10,8 @@
 
 #include <random>
 
-using ovraemu::SettingsRecord;
 using ovraemu::SettingsPayload;
+using ovraemu::SettingsRecord;
 using ovraemu::SplitIntoBlocks;
 using Bytes = std::vector<uint8_t>;
 
@@ -80,20 +80,26 @@ private slots:
         int iLength = 0;
         NetForm::ProbeRequest(probe, &iLength);
         QCOMPARE(Bytes(probe, probe + iLength), FromHex("A5000B50E0B202000001000163 74"));
-        QCOMPARE(ReadRequestOf(1), FromHex("A5001950E0B2020000010008" "4000400140024003400440054006 4007"));
-        QCOMPARE(ReadRequestOf(0), FromHex("A5001950E0B2020000010008" "4010401140124013401440154016 4017"));
+        QCOMPARE(ReadRequestOf(1), FromHex("A5001950E0B2020000010008"
+                                           "4000400140024003400440054006 4007"));
+        QCOMPARE(ReadRequestOf(0), FromHex("A5001950E0B2020000010008"
+                                           "4010401140124013401440154016 4017"));
         QCOMPARE(ovraemu::ClassifySettingsRequest(ReadRequestOf(0)), ovraemu::SettingsRequestKind::Read);
     }
 
     void writeRequestByteForByte()
     {
         bool bOk = false;
-        QCOMPARE(Write(SampleSettings(), &bOk),
-                 FromHex("A5004850E0B2030009"
-                         "4000000101"
-                         "40010004C0A80114" "40020004FFFFFF00" "40030004C0A80101" "4004000408080808"
-                         "4005000408080404" "400600040A000005" "400700040A000006"
-                         "400F000100"));
+        QCOMPARE(Write(SampleSettings(), &bOk), FromHex("A5004850E0B2030009"
+                                                        "4000000101"
+                                                        "40010004C0A80114"
+                                                        "40020004FFFFFF00"
+                                                        "40030004C0A80101"
+                                                        "4004000408080808"
+                                                        "4005000408080404"
+                                                        "400600040A000005"
+                                                        "400700040A000006"
+                                                        "400F000100"));
         QVERIFY(bOk);
 
         // Block 0: 0x10 on the second byte of every tag, nothing else.
@@ -119,9 +125,16 @@ private slots:
         fresh.iIPMode = c_iIPModeDHCP;
         for (int k = 1; k <= c_iAddressCount; ++k)
             fresh.Address(k) = "0.0.0.0";
-        QCOMPARE(Write(fresh), FromHex("A5004850E0B2030009" "4000000100"
-                                       "4001000400000000" "4002000400000000" "4003000400000000" "4004000400000000"
-                                       "4005000400000000" "4006000400000000" "4007000400000000" "400F000100"));
+        QCOMPARE(Write(fresh), FromHex("A5004850E0B2030009"
+                                       "4000000100"
+                                       "4001000400000000"
+                                       "4002000400000000"
+                                       "4003000400000000"
+                                       "4004000400000000"
+                                       "4005000400000000"
+                                       "4006000400000000"
+                                       "4007000400000000"
+                                       "400F000100"));
     }
 
     void writeWithABadAddressReportsIt()
@@ -190,7 +203,7 @@ private slots:
             QCOMPARE(info.iIPMode, c_iIPModeStatic);
             for (int k = 1; k <= 7; ++k)
                 QCOMPARE(info.Address(k), QString(addresses[k - 1]));
-            QCOMPARE(info.iTagBlock, 1);   // no probe record: as it was
+            QCOMPARE(info.iTagBlock, 1); // no probe record: as it was
         }
     }
 
@@ -219,7 +232,7 @@ private slots:
         QVERIFY(!Parse(Reply({SettingsRecord(0x4010, "dhcp")}), &info));
         QVERIFY(!Parse(Reply({SettingsRecord(0x4001, "192.168.1")}), &info));
         QVERIFY(!Parse(Reply({SettingsRecord(0x4011, "printer.local")}), &info));
-        QVERIFY(!Parse(Reply({SettingsRecord(0x4008, "1.2.3.4")}), &info));   // unknown tag
+        QVERIFY(!Parse(Reply({SettingsRecord(0x4008, "1.2.3.4")}), &info)); // unknown tag
         QVERIFY(!Parse(Reply({SettingsRecord(0x0000, "")}), &info));
         QVERIFY(info.strIPAddress.isEmpty());
 
@@ -241,15 +254,15 @@ private slots:
         QCOMPARE(info.strGateway, QString("10.9.8.7"));
         QVERIFY(info.strIPAddress.isEmpty());
         // Without zero terminator, both blocks mixed in one reply.
-        QVERIFY(Parse(Reply({SettingsRecord(0x4010, "DHCP", false), SettingsRecord(0x4001, "1.2.3.4", false)}),
-                      &info));
+        QVERIFY(Parse(Reply({SettingsRecord(0x4010, "DHCP", false), SettingsRecord(0x4001, "1.2.3.4", false)}), &info));
         QCOMPARE(info.iIPMode, c_iIPModeDHCP);
         QCOMPARE(info.strIPAddress, QString("1.2.3.4"));
     }
 
     void recordsRunningPastThePayloadFail()
     {
-        const Bytes whole = SettingsPayload(0x02, 2, {SettingsRecord(0x4000, "DHCP"), SettingsRecord(0x4001, "1.2.3.4")});
+        const Bytes whole =
+            SettingsPayload(0x02, 2, {SettingsRecord(0x4000, "DHCP"), SettingsRecord(0x4001, "1.2.3.4")});
         const size_t firstEnd = 6 + 18 + 5;
         // Every cut: only the record boundaries parse.
         for (size_t cut = 0; cut <= whole.size(); ++cut) {
@@ -323,16 +336,22 @@ private slots:
                     QVERIFY(info.Address(k).isEmpty() || NetForm::IsIPValid(info.Address(k)));
             }
         }
-        QVERIFY(iAccepted > 0);   // the mutations leave some replies whole
+        QVERIFY(iAccepted > 0); // the mutations leave some replies whole
     }
 
     void calibrationValues()
     {
-        QCOMPARE(Calibration({0, 0, 0, 0, 0, 0, 0}), FromHex("A5002450E02E110000000D" "00000000000000000000000000000000"
+        QCOMPARE(Calibration({0, 0, 0, 0, 0, 0, 0}), FromHex("A5002450E02E110000000D"
+                                                             "00000000000000000000000000000000"
                                                              "000000000000000000000000"));
         const Bytes minus = Calibration({-6, 1, -1, 6, 0, 2, -6});
-        QCOMPARE(Bytes(minus.begin() + 11, minus.end()),
-                 FromHex("FFFFFFD0" "00000008" "FFFFFFF8" "00000030" "00000000" "00000010" "FFFFF400"));
+        QCOMPARE(Bytes(minus.begin() + 11, minus.end()), FromHex("FFFFFFD0"
+                                                                 "00000008"
+                                                                 "FFFFFFF8"
+                                                                 "00000030"
+                                                                 "00000000"
+                                                                 "00000010"
+                                                                 "FFFFF400"));
         const Bytes row7 = Calibration({0, 0, 0, 0, 0, 0, 6});
         QCOMPARE(Bytes(row7.end() - 4, row7.end()), FromHex("00000C00"));
         QCOMPARE(ovraemu::CalibrationValuesOf(minus), std::vector<int32_t>({-48, 8, -8, 48, 0, 16, -3072}));

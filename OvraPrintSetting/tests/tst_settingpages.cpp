@@ -73,26 +73,60 @@ void Shot(QWidget& window, const QString& strName)
 QString Translated(QTranslator& translator, const char* szKey) { return translator.translate("QObject", szKey); }
 
 const char* const c_szAllKeys[] = {
-    "Ovra_PrintSetting", "HomeForm.Label.Title", "HomeForm.PNG.Network_Configuration", "BaseForm.Label.Printer_Name",
-    "BaseForm.Button.Back", "BaseForm.Message_Button.Confirm", "BaseForm.Message_Button.Cancel",
-    "NetForm.Label.Title", "NetForm.Label.IP_Acquisition_Method", "NetForm.Label.IP_Address",
-    "NetForm.Label.Subnet_Mask", "NetForm.Label.Gateway_Address", "NetForm.Label.Primary_DNS_Server",
-    "NetForm.Label.Secondary_DNS_Server", "NetForm.Label.Primary_WINS_Server", "NetForm.Label.Secondary_WINS_Server",
-    "NetForm.Option.Static", "NetForm.Button.Read", "NetForm.Button.Set", "NetForm.Message.Required_Printer",
-    "NetForm.Message.Required_USB_Printer", "NetForm.Message.Check_Printer_Model", "NetForm.Message.Failed_Data_Obtain",
-    "NetForm.Message.Failed_Device_Interface_Init", "NetForm.Message.Failed_Printer_Connection",
-    "NetForm.Message.Failed_Printer_Ping", "NetForm.Message.Error_Unknow", "NetForm.Message.Check_Address_Format",
-    "NetForm.Message.Success_Setting", "NetForm.Message.Fail_Get_Printer", "CleanForm.Label.Txt",
-    "CleanForm.Button.Clean", "CleanForm.Button.Re_Clean", "CleanForm.Message.Required_Printer",
-    "CleanForm.Message.Check_Clean_Before", "CleanForm.Message.Check_Printer_Model",
-    "CleanForm.Message.Check_Clean_Send", "CleanForm.Message.Failed_Device_Interface_Init",
-    "CleanForm.Message.Failed_Printer_Connection", "CleanForm.Message.Failed_Printer_Ping",
-    "CleanForm.Message.Error_Unknow", "AlignmentForm.Label.Title", "AlignmentForm.Label.TipBefore",
-    "AlignmentForm.Label.TipAfter", "AlignmentForm.Button.Print", "AlignmentForm.Button.Finish",
-    "AlignmentForm.Message.Required_Printer", "AlignmentForm.Message.Check_Calibration_Before",
-    "AlignmentForm.Message.Check_Printer_Model", "AlignmentForm.Message.Check_Calibration_Send",
-    "AlignmentForm.Message.Failed_Device_Interface_Init", "AlignmentForm.Message.Failed_Printer_Connection",
-    "AlignmentForm.Message.Failed_Printer_Ping", "AlignmentForm.Message.Error_Unknow",
+    "Ovra_PrintSetting",
+    "HomeForm.Label.Title",
+    "HomeForm.PNG.Network_Configuration",
+    "BaseForm.Label.Printer_Name",
+    "BaseForm.Button.Back",
+    "BaseForm.Message_Button.Confirm",
+    "BaseForm.Message_Button.Cancel",
+    "NetForm.Label.Title",
+    "NetForm.Label.IP_Acquisition_Method",
+    "NetForm.Label.IP_Address",
+    "NetForm.Label.Subnet_Mask",
+    "NetForm.Label.Gateway_Address",
+    "NetForm.Label.Primary_DNS_Server",
+    "NetForm.Label.Secondary_DNS_Server",
+    "NetForm.Label.Primary_WINS_Server",
+    "NetForm.Label.Secondary_WINS_Server",
+    "NetForm.Option.Static",
+    "NetForm.Button.Read",
+    "NetForm.Button.Set",
+    "NetForm.Message.Required_Printer",
+    "NetForm.Message.Required_USB_Printer",
+    "NetForm.Message.Check_Printer_Model",
+    "NetForm.Message.Failed_Data_Obtain",
+    "NetForm.Message.Failed_Device_Interface_Init",
+    "NetForm.Message.Failed_Printer_Connection",
+    "NetForm.Message.Failed_Printer_Ping",
+    "NetForm.Message.Error_Unknow",
+    "NetForm.Message.Check_Address_Format",
+    "NetForm.Message.Success_Setting",
+    "NetForm.Message.Fail_Get_Printer",
+    "CleanForm.Label.Txt",
+    "CleanForm.Button.Clean",
+    "CleanForm.Button.Re_Clean",
+    "CleanForm.Message.Required_Printer",
+    "CleanForm.Message.Check_Clean_Before",
+    "CleanForm.Message.Check_Printer_Model",
+    "CleanForm.Message.Check_Clean_Send",
+    "CleanForm.Message.Failed_Device_Interface_Init",
+    "CleanForm.Message.Failed_Printer_Connection",
+    "CleanForm.Message.Failed_Printer_Ping",
+    "CleanForm.Message.Error_Unknow",
+    "AlignmentForm.Label.Title",
+    "AlignmentForm.Label.TipBefore",
+    "AlignmentForm.Label.TipAfter",
+    "AlignmentForm.Button.Print",
+    "AlignmentForm.Button.Finish",
+    "AlignmentForm.Message.Required_Printer",
+    "AlignmentForm.Message.Check_Calibration_Before",
+    "AlignmentForm.Message.Check_Printer_Model",
+    "AlignmentForm.Message.Check_Calibration_Send",
+    "AlignmentForm.Message.Failed_Device_Interface_Init",
+    "AlignmentForm.Message.Failed_Printer_Connection",
+    "AlignmentForm.Message.Failed_Printer_Ping",
+    "AlignmentForm.Message.Error_Unknow",
     "AlignmentForm.Message.Calibration_Completed",
 };
 
@@ -162,7 +196,7 @@ private slots:
                  QString("QPushButton{border-image: url(HomeForm.PNG.Network_Configuration);}"));
 
         QList<QPushButton*> buttons = home.findChildren<QPushButton*>();
-        QCOMPARE(buttons.size(), 1);   // no buttons for cleaning and calibration
+        QCOMPARE(buttons.size(), 1); // no buttons for cleaning and calibration
         home.OnButtonNetFormClicked();
         QCOMPARE(window.ui->stackedWidget->currentIndex(), int(en_Page_Net));
         QTest::mouseClick(window.pNetForm->baseUi->pushButtonBack, Qt::LeftButton);
@@ -234,7 +268,7 @@ private slots:
         m_files->WriteList({PrinterFiles::Network("office", c_szPrinterA), PrinterFiles::Network("lab", c_szPrinterB)});
         Widget window;
         NetForm& net = *window.pNetForm;
-        QCOMPARE(net.baseUi->comboBoxDevice->count(), 0);   // nothing read before the page is shown
+        QCOMPARE(net.baseUi->comboBoxDevice->count(), 0); // nothing read before the page is shown
         window.SlotChangeForm(en_Page_Net);
         QCOMPARE(net.baseUi->comboBoxDevice->count(), 2);
         QCOMPARE(net.baseUi->comboBoxDevice->itemText(1), QString("lab"));
@@ -242,7 +276,7 @@ private slots:
 
         m_files->WriteList({PrinterFiles::Network("front desk", c_szPrinterA)});
         window.SlotChangeForm(en_Page_Home);
-        QCOMPARE(net.baseUi->comboBoxDevice->count(), 2);   // going home reloads nothing
+        QCOMPARE(net.baseUi->comboBoxDevice->count(), 2); // going home reloads nothing
         window.SlotChangeForm(en_Page_Net);
         QCOMPARE(net.baseUi->comboBoxDevice->count(), 1);
         QCOMPARE(net.baseUi->comboBoxDevice->currentIndex(), 0);
@@ -370,11 +404,11 @@ private slots:
     // DHCP mode the disabled fields count too).
     void networkPageChecksBeforeAnyExchange_data()
     {
-        QTest::addColumn<int>("device");   // -1: no printer list
+        QTest::addColumn<int>("device"); // -1: no printer list
         QTest::addColumn<bool>("badAddress");
-        QTest::addColumn<int>("source");   // the address source the bad address is sent with
+        QTest::addColumn<int>("source"); // the address source the bad address is sent with
         QTest::addColumn<bool>("read");
-        QTest::addColumn<QString>("message");   // below NetForm.Message
+        QTest::addColumn<QString>("message"); // below NetForm.Message
         QTest::newRow("no printer, read") << -1 << false << c_iIPModeDHCP << true << "Required_Printer";
         QTest::newRow("no printer, set") << -1 << false << c_iIPModeDHCP << false << "Required_Printer";
         QTest::newRow("network printer, read") << 0 << false << c_iIPModeDHCP << true << "Required_USB_Printer";
@@ -482,8 +516,8 @@ private slots:
         // An address that is no dotted quad: nothing sent, connection message.
         clean.baseUi->comboBoxDevice->setCurrentIndex(2);
         QTest::mouseClick(clean.ui->pushButtonClean, Qt::LeftButton);
-        QCOMPARE(answerer.TakeTexts(), QStringList({"CleanForm.Message.Check_Clean_Before",
-                                                    "CleanForm.Message.Failed_Printer_Connection"}));
+        QCOMPARE(answerer.TakeTexts(),
+                 QStringList({"CleanForm.Message.Check_Clean_Before", "CleanForm.Message.Failed_Printer_Connection"}));
         QVERIFY(!clean.bCleanSent);
         QCOMPARE(office.printer.Received().size(), size_t(3));
 
@@ -523,14 +557,13 @@ private slots:
         const int chosen[7] = {-6, -1, 0, 1, 2, 6, -6};
         for (int i = 1; i <= 7; ++i)
             page.Chooser(i)->setValue(chosen[i - 1]);
-        page.Chooser(1)->stepBy(-3);   // stays at the minimum
+        page.Chooser(1)->stepBy(-3); // stays at the minimum
         QTest::mouseClick(page.ui->pushButtonFinish, Qt::LeftButton);
         CheckAlignmentState(page, false);
-        QCOMPARE(answerer.TakeTexts(),
-                 QStringList({"AlignmentForm.Message.Check_Calibration_Before",
-                              "AlignmentForm.Message.Check_Calibration_Before",
-                              "AlignmentForm.Message.Check_Calibration_Send",
-                              "AlignmentForm.Message.Calibration_Completed"}));
+        QCOMPARE(answerer.TakeTexts(), QStringList({"AlignmentForm.Message.Check_Calibration_Before",
+                                                    "AlignmentForm.Message.Check_Calibration_Before",
+                                                    "AlignmentForm.Message.Check_Calibration_Send",
+                                                    "AlignmentForm.Message.Calibration_Completed"}));
         const std::vector<Bytes> received = office.printer.Received();
         QCOMPARE(received.size(), size_t(2));
         QCOMPARE(received.at(0), Bytes({0xA5, 0x00, 0x07, 0x50, 0xE0, 0x2E, 0x02, 0x01, 0x01, 0x43}));
@@ -553,12 +586,11 @@ private slots:
         page.SetAlignmentEnable(true);
         QTest::mouseClick(page.ui->pushButtonFinish, Qt::LeftButton);
         CheckAlignmentState(page, true);
-        QCOMPARE(answerer.TakeTexts(),
-                 QStringList({"AlignmentForm.Message.Check_Calibration_Before",
-                              "AlignmentForm.Message.Check_Calibration_Send",
-                              "AlignmentForm.Message.Check_Calibration_Before",
-                              "AlignmentForm.Message.Failed_Printer_Connection",
-                              "AlignmentForm.Message.Failed_Printer_Connection"}));
+        QCOMPARE(answerer.TakeTexts(), QStringList({"AlignmentForm.Message.Check_Calibration_Before",
+                                                    "AlignmentForm.Message.Check_Calibration_Send",
+                                                    "AlignmentForm.Message.Check_Calibration_Before",
+                                                    "AlignmentForm.Message.Failed_Printer_Connection",
+                                                    "AlignmentForm.Message.Failed_Printer_Connection"}));
         // Another printer chosen goes back to idle.
         page.OnComboBoxDeviceChanged(0);
         CheckAlignmentState(page, false);
@@ -576,7 +608,8 @@ private slots:
         QTranslator translator;
         QVERIFY(translator.load(":/Language/" + QString(language == "ru" ? "ru_ru" : "en_us") + ".qm"));
         qApp->installTranslator(&translator);
-        m_files->WriteList({PrinterFiles::Usb("Ovra-P2200DN-desk", "A1"), PrinterFiles::Network("office", c_szPrinterA)});
+        m_files->WriteList(
+            {PrinterFiles::Usb("Ovra-P2200DN-desk", "A1"), PrinterFiles::Network("office", c_szPrinterA)});
         Widget window;
         window.show();
         Shot(window, "home_" + language);

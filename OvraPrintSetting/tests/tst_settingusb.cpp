@@ -136,8 +136,9 @@ private slots:
         window.SlotChangeForm(en_Page_Net);
         NetForm& net = *window.pNetForm;
         QTest::mouseClick(net.ui->pushButtonRead, Qt::LeftButton);
-        QCOMPARE(answerer.TakeTexts(), QStringList());   // a successful Read says nothing
-        QCOMPARE(Kinds(*m_responder), QList<SettingsRequestKind>({SettingsRequestKind::Probe, SettingsRequestKind::Read}));
+        QCOMPARE(answerer.TakeTexts(), QStringList()); // a successful Read says nothing
+        QCOMPARE(Kinds(*m_responder),
+                 QList<SettingsRequestKind>({SettingsRequestKind::Probe, SettingsRequestKind::Read}));
         QCOMPARE(TagsOf(m_responder->Requests().at(1).bytes),
                  QStringList({"4000", "4001", "4002", "4003", "4004", "4005", "4006", "4007"}));
         QCOMPARE(net.ui->comboBoxSource->currentIndex(), 1);
@@ -150,9 +151,16 @@ private slots:
         QTest::mouseClick(net.ui->pushButtonSet, Qt::LeftButton);
         QCOMPARE(answerer.TakeTexts(), QStringList({"NetForm.Message.Success_Setting"}));
         const Bytes write = m_responder->Requests().at(2).bytes;
-        QCOMPARE(write, FromHex("A5004850E0B2030009" "4000000101"
-                                "40010004C0A80A63" "40020004FFFFFF00" "40030004C0A80A01" "40040004C0A80A02"
-                                "4005000408080404" "40060004C0A80A03" "40070004C0A80A04" "400F000100"));
+        QCOMPARE(write, FromHex("A5004850E0B2030009"
+                                "4000000101"
+                                "40010004C0A80A63"
+                                "40020004FFFFFF00"
+                                "40030004C0A80A01"
+                                "40040004C0A80A02"
+                                "4005000408080404"
+                                "40060004C0A80A03"
+                                "40070004C0A80A04"
+                                "400F000100"));
         QCOMPARE(m_responder->Address(1), std::string("192.168.10.99"));
     }
 
@@ -176,10 +184,16 @@ private slots:
         // Set sends the addresses shown (DHCP keeps them) with the block's tags.
         QTest::mouseClick(net.ui->pushButtonSet, Qt::LeftButton);
         QCOMPARE(answerer.TakeTexts(), QStringList({"NetForm.Message.Success_Setting"}));
-        QCOMPARE(m_responder->Requests().at(2).bytes,
-                 FromHex("A5004850E0B2030009" "4010000100"
-                         "40110004C0A80A14" "40120004FFFFFF00" "40130004C0A80A01" "40140004C0A80A02"
-                         "4015000408080404" "40160004C0A80A03" "40170004C0A80A04" "401F000100"));
+        QCOMPARE(m_responder->Requests().at(2).bytes, FromHex("A5004850E0B2030009"
+                                                              "4010000100"
+                                                              "40110004C0A80A14"
+                                                              "40120004FFFFFF00"
+                                                              "40130004C0A80A01"
+                                                              "40140004C0A80A02"
+                                                              "4015000408080404"
+                                                              "40160004C0A80A03"
+                                                              "40170004C0A80A04"
+                                                              "401F000100"));
 
         // Choosing another printer forgets the block: the next Set probes again and
         // writes with the tags of the block the printer now reports.
@@ -188,10 +202,11 @@ private slots:
         m_responder->SetProbeText(std::nullopt);
         QTest::mouseClick(net.ui->pushButtonSet, Qt::LeftButton);
         QCOMPARE(answerer.TakeTexts(), QStringList({"NetForm.Message.Success_Setting"}));
-        QCOMPARE(Kinds(*m_responder).mid(3), QList<SettingsRequestKind>({SettingsRequestKind::Probe, SettingsRequestKind::Write}));
+        QCOMPARE(Kinds(*m_responder).mid(3),
+                 QList<SettingsRequestKind>({SettingsRequestKind::Probe, SettingsRequestKind::Write}));
         QCOMPARE(net.iTagBlock, 1);
         const Bytes write = m_responder->Requests().back().bytes;
-        const Bytes address1 = FromHex("40010004");   // block 1's tag of address 1
+        const Bytes address1 = FromHex("40010004"); // block 1's tag of address 1
         QVERIFY(std::search(write.begin(), write.end(), address1.begin(), address1.end()) != write.end());
     }
 
@@ -202,11 +217,18 @@ private slots:
         window.SlotChangeForm(en_Page_Net);
         QTest::mouseClick(window.pNetForm->ui->pushButtonSet, Qt::LeftButton);
         QCOMPARE(answerer.TakeTexts(), QStringList({"NetForm.Message.Success_Setting"}));
-        QCOMPARE(Kinds(*m_responder), QList<SettingsRequestKind>({SettingsRequestKind::Probe, SettingsRequestKind::Write}));
-        QCOMPARE(m_responder->Requests().back().bytes,
-                 FromHex("A5004850E0B2030009" "4000000100"
-                         "4001000400000000" "4002000400000000" "4003000400000000" "4004000400000000"
-                         "4005000400000000" "4006000400000000" "4007000400000000" "400F000100"));
+        QCOMPARE(Kinds(*m_responder),
+                 QList<SettingsRequestKind>({SettingsRequestKind::Probe, SettingsRequestKind::Write}));
+        QCOMPARE(m_responder->Requests().back().bytes, FromHex("A5004850E0B2030009"
+                                                               "4000000100"
+                                                               "4001000400000000"
+                                                               "4002000400000000"
+                                                               "4003000400000000"
+                                                               "4004000400000000"
+                                                               "4005000400000000"
+                                                               "4006000400000000"
+                                                               "4007000400000000"
+                                                               "400F000100"));
     }
 
     void readReplyOf1024Bytes()
@@ -318,14 +340,15 @@ private slots:
         QCOMPARE(answerer.TakeTexts(),
                  QStringList({"CleanForm.Message.Check_Clean_Before", "CleanForm.Message.Check_Clean_Send",
                               "CleanForm.Message.Check_Clean_Before", "CleanForm.Message.Check_Clean_Send"}));
-        QCOMPARE(m_bed->BulkOutData(m_id), FromHex("A5000750E02E020101 01" "A5000850E02E02010112 02"));
+        QCOMPARE(m_bed->BulkOutData(m_id), FromHex("A5000750E02E020101 01"
+                                                   "A5000850E02E02010112 02"));
         QCOMPARE(clean.ui->pushButtonClean->text(), QString("CleanForm.Button.Re_Clean"));
 
         // The claim fails: connection message, the state stays.
         m_bed->SetFault(m_id, UsbFault::FailClaim);
         QTest::mouseClick(clean.ui->pushButtonClean, Qt::LeftButton);
-        QCOMPARE(answerer.TakeTexts(), QStringList({"CleanForm.Message.Check_Clean_Before",
-                                                    "CleanForm.Message.Failed_Printer_Connection"}));
+        QCOMPARE(answerer.TakeTexts(),
+                 QStringList({"CleanForm.Message.Check_Clean_Before", "CleanForm.Message.Failed_Printer_Connection"}));
         QVERIFY(clean.bCleanSent);
 
         // A USB printer of no known model is refused before any access.
@@ -348,17 +371,21 @@ private slots:
         QVERIFY(!page.ui->pushButtonFinish->isHidden());
         page.Chooser(1)->setValue(-6);
         page.Chooser(7)->setValue(-6);
-        m_responder->SetSilent(true);   // values taken, no answer: still success
+        m_responder->SetSilent(true); // values taken, no answer: still success
         QTest::mouseClick(page.ui->pushButtonFinish, Qt::LeftButton);
         QVERIFY(page.ui->pushButtonFinish->isHidden());
-        QCOMPARE(answerer.TakeTexts(),
-                 QStringList({"AlignmentForm.Message.Check_Calibration_Before",
-                              "AlignmentForm.Message.Check_Calibration_Send",
-                              "AlignmentForm.Message.Calibration_Completed"}));
-        QCOMPARE(m_bed->BulkOutData(m_id),
-                 FromHex("A5000750E02E02010143"
-                         "A5002450E02E110000000D" "FFFFFFD0" "00000000" "00000000" "00000000" "00000000" "00000000"
-                         "FFFFF400"));
+        QCOMPARE(answerer.TakeTexts(), QStringList({"AlignmentForm.Message.Check_Calibration_Before",
+                                                    "AlignmentForm.Message.Check_Calibration_Send",
+                                                    "AlignmentForm.Message.Calibration_Completed"}));
+        QCOMPARE(m_bed->BulkOutData(m_id), FromHex("A5000750E02E02010143"
+                                                   "A5002450E02E110000000D"
+                                                   "FFFFFFD0"
+                                                   "00000000"
+                                                   "00000000"
+                                                   "00000000"
+                                                   "00000000"
+                                                   "00000000"
+                                                   "FFFFF400"));
 
         // No device: -2, the page stays where it is.
         QTest::mouseClick(page.ui->pushButtonPrint, Qt::LeftButton);

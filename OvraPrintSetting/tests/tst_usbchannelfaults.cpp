@@ -52,8 +52,8 @@ struct Exchange {
     Exchange()
     {
         std::vector<unsigned char> request(c_request.begin(), c_request.end());
-        iResult = USBSendRecvData(Model().iVendorId, Model().iProductId, c_szURI, request.data(),
-                                  int(request.size()), reply.data(), int(reply.size()), &iReplyLength);
+        iResult = USBSendRecvData(Model().iVendorId, Model().iProductId, c_szURI, request.data(), int(request.size()),
+                                  reply.data(), int(reply.size()), &iReplyLength);
     }
 };
 
@@ -98,7 +98,7 @@ private slots:
 
     void init()
     {
-        m_bed.reset();   // one bed at a time
+        m_bed.reset(); // one bed at a time
         m_bed.reset(new UsbPrinterBed);
         QFile::remove(CurrentLogFileName());
     }
@@ -117,8 +117,7 @@ private slots:
         QCOMPARE(exchange.iReplyLength, 0);
         QVERIFY(m_bed->BulkOutData(id).empty());
         QCOMPARE(TakeMessages(), QStringList({"*** get_device_endpoint failed! rv:-2 ",
-                                              QString("*** error=%1 ").arg(libusb_error_name(-2)),
-                                              "*** success! "}));
+                                              QString("*** error=%1 ").arg(libusb_error_name(-2)), "*** success! "}));
     }
 
     void noSettingWithOut0x01GivesMinus3()
@@ -172,7 +171,7 @@ private slots:
 
         const Exchange exchange;
         QCOMPARE(exchange.iResult, int(en_Usb_WriteFailed));
-        QCOMPARE(exchange.iReplyLength, 0);   // no read after a short write
+        QCOMPARE(exchange.iReplyLength, 0); // no read after a short write
         QCOMPARE(exchange.reply, std::vector<unsigned char>(1024, 0));
         QCOMPARE(m_bed->BulkOutData(id), std::vector<uint8_t>(c_request.begin(), c_request.begin() + 6));
         const QStringList messages = TakeMessages();
@@ -193,8 +192,8 @@ private slots:
         m_bed->FailBulkOut(id, 1);
         Answer(id, {0x01});
         QCOMPARE(Exchange().iResult, int(en_Usb_WriteFailed));
-        QCOMPARE(TakeMessages(), QStringList({"*** bulk_transfer failed! ", "*** error=LIBUSB_ERROR_PIPE ",
-                                              "*** success! "}));
+        QCOMPARE(TakeMessages(),
+                 QStringList({"*** bulk_transfer failed! ", "*** error=LIBUSB_ERROR_PIPE ", "*** success! "}));
         QCOMPARE(Exchange().iResult, int(en_Usb_OK));
     }
 };

@@ -99,8 +99,9 @@ class TestUtilLibusb : public QObject
         QStringList messages;
         for (const QString& line : LogLines()) {
             // Every line names the channel and one of its functions; others show up whole.
-            const QRegularExpression source("^\\[[-0-9 :.]+\\] \\(OvraPrintSetting/UtilLibusb@\\d+ "
-                                            "(init_libusb|get_device_descriptor|get_device_endpoint|USBSendRecvData)\\) ");
+            const QRegularExpression source(
+                "^\\[[-0-9 :.]+\\] \\(OvraPrintSetting/UtilLibusb@\\d+ "
+                "(init_libusb|get_device_descriptor|get_device_endpoint|USBSendRecvData)\\) ");
             const QRegularExpressionMatch match = source.match(line);
             messages << (match.hasMatch() ? line.mid(match.capturedLength()) : line);
         }
@@ -117,7 +118,7 @@ private slots:
 
     void init()
     {
-        m_bed.reset();   // one bed at a time
+        m_bed.reset(); // one bed at a time
         m_bed.reset(new UsbPrinterBed);
         QFile::remove(CurrentLogFileName());
     }
@@ -222,8 +223,8 @@ private slots:
         QVERIFY2(timer.elapsed() >= 2900, "the read waits for its 3 s time-out");
         QCOMPARE(exchange.iReplyLength, 0);
         QCOMPARE(m_bed->BulkOutData(id), c_request);
-        QCOMPARE(TakeMessages(), QStringList({"*** bulk_transfer failed! ", "*** error=LIBUSB_ERROR_TIMEOUT ",
-                                              "*** success! "}));
+        QCOMPARE(TakeMessages(),
+                 QStringList({"*** bulk_transfer failed! ", "*** error=LIBUSB_ERROR_TIMEOUT ", "*** success! "}));
     }
 
     void zeroByteReplyIsSuccess()
@@ -249,7 +250,7 @@ private slots:
                  int(en_Usb_OK));
         QCOMPARE(iReplyLength, 64);
         QCOMPARE(reply[63], (unsigned char)0x5A);
-        QCOMPARE(reply[64], (unsigned char)0xEE);   // nothing written past the capacity
+        QCOMPARE(reply[64], (unsigned char)0xEE); // nothing written past the capacity
     }
 
     void unpluggedPrinterIsNotFound()

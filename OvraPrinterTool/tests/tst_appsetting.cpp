@@ -24,7 +24,7 @@ private slots:
     {
         InitTrayResources();
         qputenv("HOME", m_home.path().toLocal8Bit());
-        QVERIFY(QFile::exists(AppSetting::ShippedFile()));   // the build puts it beside the tests
+        QVERIFY(QFile::exists(AppSetting::ShippedFile())); // the build puts it beside the tests
     }
 
     void okCancelAndClose()
@@ -91,8 +91,12 @@ private slots:
         QTest::addColumn<QString>("status");
         QTest::addColumn<QString>("start");
         QTest::newRow("Russian") << "ru_RU" << QString::fromUtf8("Состояние") << QString::fromUtf8("Пуск");
-        QTest::newRow("German") << "de_DE" << "Status" << "Start";
-        QTest::newRow("English") << "en_US" << "Status" << "Start";
+        QTest::newRow("German") << "de_DE"
+                                << "Status"
+                                << "Start";
+        QTest::newRow("English") << "en_US"
+                                 << "Status"
+                                 << "Start";
     }
     void languages()
     {

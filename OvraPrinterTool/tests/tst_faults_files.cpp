@@ -53,10 +53,7 @@ class TestTrayFaultsFiles : public QObject
     }
 
 private slots:
-    void damagedListFile_data()
-    {
-        AddDamagedListRows();
-    }
+    void damagedListFile_data() { AddDamagedListRows(); }
 
     void damagedListFile()
     {
@@ -76,7 +73,7 @@ private slots:
 
         WriteBytes(path, bytes);
         Touch(path, 1);
-        QVERIFY(manager.RunPass());   // the set of printers changed: the window is told
+        QVERIFY(manager.RunPass()); // the set of printers changed: the window is told
         QCOMPARE(SharedNames(m_list), names);
         for (const stPrinterManager& entry : m_list.Snapshot())
             QCOMPARE(entry.stState.enCurrentStatus, int(en_Status_Offline));
@@ -91,7 +88,8 @@ private slots:
     void damagedStatusFile_data()
     {
         const std::vector<uint8_t> body = ovraemu::BuildStatusBody(PrinterState(0x00, 7300, {}, {0x110D}));
-        AddDamagedStatusRows(QByteArray(7, '\0') + QByteArray(reinterpret_cast<const char*>(body.data()), int(body.size())));
+        AddDamagedStatusRows(QByteArray(7, '\0')
+                             + QByteArray(reinterpret_cast<const char*>(body.data()), int(body.size())));
     }
 
     void damagedStatusFile()

@@ -41,7 +41,7 @@ private slots:
         QCOMPARE(window.ui->tableDeviceManage->columnCount(), 4);
         QCOMPARE(window.ui->tableDeviceManage->horizontalHeaderItem(3)->text(), QString("MainWindow.Table.Status"));
         QTest::qWait(300);
-        QCOMPARE(Rows(window), 0);                     // no list file: no rows, no worker
+        QCOMPARE(Rows(window), 0); // no list file: no rows, no worker
         QCOMPARE(window.listStatusWorker.size(), 0);
 
         files.WriteList({PrinterFiles::Usb("desk", "A1"), PrinterFiles::Network("office", "192.168.1.20")});
@@ -87,7 +87,7 @@ private slots:
         QCOMPARE(window.listStatusWorker.size(), 3);
         files.WriteList({PrinterFiles::Usb("a", "1"), PrinterFiles::Usb("b", "2")});
         QTRY_COMPARE_WITH_TIMEOUT(Rows(window), 2, 5000);
-        window.SlotUpdatePrinterStatus(2);   // an update for the row that went away
+        window.SlotUpdatePrinterStatus(2); // an update for the row that went away
         window.SlotUpdatePrinterStatus(-1);
         QCOMPARE(Rows(window), 2);
         QCOMPARE(window.listStatusWorker.size(), 3);
@@ -104,7 +104,7 @@ private slots:
     {
         PrinterFiles files;
         files.WriteList({PrinterFiles::Network("office", "10.1.2.3")});
-        OvraPrinterToolWidget window;   // turns logging off
+        OvraPrinterToolWidget window; // turns logging off
         QTRY_COMPARE_WITH_TIMEOUT(Rows(window), 1, 5000);
         files.WriteStatus("office", PrinterState(0x10, 4200, {0x1106}, {0x110D, 0x1121}));
         QTRY_COMPARE_WITH_TIMEOUT(Cell(window, 0, 3), QString("Front cover opened"), 5000);
@@ -116,9 +116,10 @@ private slots:
         QVERIFY(log.fileName().contains("/tool/log_tool_"));
         QVERIFY(log.open(QIODevice::ReadOnly));
         const QString text = QString::fromLocal8Bit(log.readAll());
-        for (const char* line : {") printer number=1\n", ") printer[0] office=10.1.2.3\n", ") office: iConnectType=2\n",
-                                 ") printer[0]=office\n", ") office: enCurrentStatus=8\n", ") office: iNumberOfError=1\n",
-                                 ") office: error code=6,\n", ") office: warning code=11,18,\n", ") office: 4200\n"})
+        for (const char* line :
+             {") printer number=1\n", ") printer[0] office=10.1.2.3\n", ") office: iConnectType=2\n",
+              ") printer[0]=office\n", ") office: enCurrentStatus=8\n", ") office: iNumberOfError=1\n",
+              ") office: error code=6,\n", ") office: warning code=11,18,\n", ") office: 4200\n"})
             QVERIFY2(text.contains(line), line);
         emit window.SgnThreadQuit();
     }
@@ -139,7 +140,7 @@ private slots:
         QVERIFY(started.open(QIODevice::ReadOnly));
         QCOMPARE(started.readAll(), QByteArray("args:0\n"));
         QVERIFY(helper.remove());
-        window.pActionUpdateFW->trigger();   // missing: nothing happens, the tray goes on
+        window.pActionUpdateFW->trigger(); // missing: nothing happens, the tray goes on
         QVERIFY(window.pTrayIcon->isVisible());
     }
 
@@ -156,7 +157,7 @@ private slots:
         QCOMPARE(balloon.strMessage, QString("Waste toner container will be full"));
         QCOMPARE(balloon.strTitle, QString("q"));
         entry.stState.listErrorStatus = {en_Error_CartridgeInvalid};
-        balloon = OvraPrinterToolWidget::BalloonFor(entry, 2);   // Russian: an empty text, still raised
+        balloon = OvraPrinterToolWidget::BalloonFor(entry, 2); // Russian: an empty text, still raised
         QVERIFY(balloon.bShow);
         QCOMPARE(balloon.enIcon, QSystemTrayIcon::Critical);
         QCOMPARE(balloon.strMessage, QString());
@@ -188,7 +189,7 @@ private slots:
         QVERIFY(!window.isVisible());
         window.SlotActivatedTrayIcon(QSystemTrayIcon::Trigger);
         QVERIFY(window.isVisible());
-        QCOMPARE(window.size(), QSize(1070, 400));   // an 800-pixel offscreen screen: no scaling
+        QCOMPARE(window.size(), QSize(1070, 400)); // an 800-pixel offscreen screen: no scaling
         QCOMPARE(window.ui->tableDeviceManage->columnWidth(1), 180);
         const QList<QAction*> actions = window.pTrayMenu->actions();
         QCOMPARE(actions.size(), 4);

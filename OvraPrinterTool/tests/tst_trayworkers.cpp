@@ -13,10 +13,7 @@ class TestTrayWorkers : public QObject
     Q_OBJECT
     SharedPrinterList m_list;
 
-    void Worker(TrdGetPrinterStatus& worker)
-    {
-        worker.Init(0, &m_list);
-    }
+    void Worker(TrdGetPrinterStatus& worker) { worker.Init(0, &m_list); }
 
     int SharedStatus()
     {
@@ -32,7 +29,7 @@ private slots:
         TrdDeviceManage manager;
         manager.Init(&m_list);
         QSignalSpy updates(&manager, &TrdDeviceManage::SgnUpdatePrinterList);
-        QVERIFY(!manager.RunPass());   // no file, empty list: nothing to tell
+        QVERIFY(!manager.RunPass()); // no file, empty list: nothing to tell
         files.WriteList({PrinterFiles::Usb("a", "1"), PrinterFiles::Network("b", "10.0.0.2")});
         QVERIFY(manager.RunPass());
         QCOMPARE(updates.size(), 1);
@@ -41,9 +38,9 @@ private slots:
         changedModel.enType = "Ovra C5100";
         changedModel.strURI = "socket://10.0.0.2:9101";
         files.WriteList({PrinterFiles::Usb("a", "1"), changedModel});
-        QVERIFY(!manager.RunPass());   // model, URI: no change
+        QVERIFY(!manager.RunPass()); // model, URI: no change
         files.WriteList({PrinterFiles::Usb("a", "1"), PrinterFiles::Network("b", "10.0.0.3")});
-        QVERIFY(manager.RunPass());    // a new port is
+        QVERIFY(manager.RunPass()); // a new port is
         QCOMPARE(updates.size(), 2);
     }
 
@@ -61,7 +58,7 @@ private slots:
         QCOMPARE(updates.size(), 1);
         QCOMPARE(updates.first().at(0).toInt(), 0);
 
-        QCOMPARE(worker.GetPrinterStatusFile("p", false), 1);   // same modification time: nothing new
+        QCOMPARE(worker.GetPrinterStatusFile("p", false), 1); // same modification time: nothing new
         QVERIFY(worker.RunCycle());
         QCOMPARE(updates.size(), 1);
 
@@ -103,7 +100,8 @@ private slots:
         TrdGetPrinterStatus worker;
         Worker(worker);
         const std::vector<uint8_t> body = ovraemu::BuildStatusBody(PrinterState(0x12, 1));
-        QByteArray bytes = QByteArray(7, '\0') + QByteArray(reinterpret_cast<const char*>(body.data()), int(body.size()));
+        QByteArray bytes =
+            QByteArray(7, '\0') + QByteArray(reinterpret_cast<const char*>(body.data()), int(body.size()));
         bytes.append(QByteArray(100000, '\x55'));
         files.WriteRawStatus("p", bytes);
         QCOMPARE(worker.GetPrinterStatusFile("p", true), 0);
@@ -132,7 +130,7 @@ private slots:
         files.WriteStatus(name, PrinterState(0x03, 100));
         QVERIFY(worker.RunCycle());
         QTest::qWait(20);
-        files.WriteStatus(name, PrinterState(0x03, 99));   // still cancelling
+        files.WriteStatus(name, PrinterState(0x03, 99)); // still cancelling
         QVERIFY(worker.RunCycle());
         qputenv("PATH", oldPath);
 

@@ -5,15 +5,9 @@
 #include <csignal>
 #include <sys/wait.h>
 
-bool ownsDevice(const stConnectionState& st, int fd)
-{
-    return st.deviceFds.count(fd) != 0;
-}
+bool ownsDevice(const stConnectionState& st, int fd) { return st.deviceFds.count(fd) != 0; }
 
-bool ownsDataConnection(const stConnectionState& st, int fd)
-{
-    return st.dataConnFds.count(fd) != 0;
-}
+bool ownsDataConnection(const stConnectionState& st, int fd) { return st.dataConnFds.count(fd) != 0; }
 
 void releaseDataConnection(stConnectionState& st, int& fd)
 {

@@ -9,12 +9,12 @@
 
 struct stConnectionState {
     int clientFd = -1;
-    int filename_index = 0;     // scan starts so far; each takes the next value
-    pid_t dataProcPid = 0;      // data process of the latest scan start, 0 for none
-    std::set<int> deviceFds;    // usbfs handles opened by USB_FIND_DEV / USB_REOPEN_DEV
-    std::set<int> dataConnFds;  // data connections opened by TCP_SCAN_START
-    std::set<pid_t> dataProcs;  // data processes not yet reaped
-    std::map<int, int> warmUpSeconds;  // per usbfs handle: the warm-up of its last power-on
+    int filename_index = 0;           // scan starts so far; each takes the next value
+    pid_t dataProcPid = 0;            // data process of the latest scan start, 0 for none
+    std::set<int> deviceFds;          // usbfs handles opened by USB_FIND_DEV / USB_REOPEN_DEV
+    std::set<int> dataConnFds;        // data connections opened by TCP_SCAN_START
+    std::set<pid_t> dataProcs;        // data processes not yet reaped
+    std::map<int, int> warmUpSeconds; // per usbfs handle: the warm-up of its last power-on
 };
 
 bool ownsDevice(const stConnectionState& st, int fd);

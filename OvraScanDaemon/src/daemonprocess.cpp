@@ -54,7 +54,7 @@ enWaitResult waitForEvent(int fd, short events, bool childEndsCount, int timeout
         if (n == 0)
             return en_Wait_TimedOut;
         if (errno == EINTR)
-            continue;   // flag and g_childEnded decide
+            continue; // flag and g_childEnded decide
         return en_Wait_Stop;
     }
 }
@@ -120,20 +120,11 @@ bool installQuitHandler()
     return sigaction(SIGQUIT, &action, nullptr) == 0;
 }
 
-void blockQuitSignal()
-{
-    blockSignal(SIGQUIT, SIG_BLOCK);
-}
+void blockQuitSignal() { blockSignal(SIGQUIT, SIG_BLOCK); }
 
-void unblockQuitSignal()
-{
-    blockSignal(SIGQUIT, SIG_UNBLOCK);
-}
+void unblockQuitSignal() { blockSignal(SIGQUIT, SIG_UNBLOCK); }
 
-bool waitReadable(int fd)
-{
-    return waitForEvent(fd, POLLIN, false, -1) == en_Wait_Readable;
-}
+bool waitReadable(int fd) { return waitForEvent(fd, POLLIN, false, -1) == en_Wait_Readable; }
 
 enWaitResult waitReady(int fd, bool forWriting, int timeoutMs)
 {
@@ -150,7 +141,4 @@ bool watchChildEnds()
     return sigaction(SIGCHLD, &action, nullptr) == 0;
 }
 
-enWaitResult waitReadableOrChildEnd(int fd, int timeoutMs)
-{
-    return waitForEvent(fd, POLLIN, true, timeoutMs);
-}
+enWaitResult waitReadableOrChildEnd(int fd, int timeoutMs) { return waitForEvent(fd, POLLIN, true, timeoutMs); }

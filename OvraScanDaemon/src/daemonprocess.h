@@ -35,7 +35,12 @@ bool waitReadable(int fd);
 // cannot be installed.
 bool watchChildEnds();
 
-enum enWaitResult { en_Wait_Readable, en_Wait_ChildEnded, en_Wait_TimedOut, en_Wait_Stop };
+enum enWaitResult {
+    en_Wait_Readable,
+    en_Wait_ChildEnded,
+    en_Wait_TimedOut,
+    en_Wait_Stop
+};
 
 // Waits until fd is readable (en_Wait_Readable) or a child process has ended
 // since the last call (en_Wait_ChildEnded); en_Wait_TimedOut after timeoutMs

@@ -27,7 +27,7 @@ bool sendRecord(int clientFd, const void* record, size_t size, const char* errLi
 // The page file being written: its number, descriptor and size so far.
 struct stPage {
     std::string baseName;
-    int fileIndex = 0;   // pages begun
+    int fileIndex = 0; // pages begun
     int fd = -1;
     int64_t bytes = 0;
 };
@@ -71,8 +71,7 @@ int32_t appendToPage(stPage& page, const unsigned char* data, size_t size)
 // of the one before, but only a record that carries the begin-of-page status
 // begins a page, once; image data while no page is open begins one too, so that
 // records and page files agree for every order of scanner records.
-ScanStatus usbRecordStatus(ScanStatus carried, ScanStatus recordSt, bool pageOpen, uint16_t readLen,
-                           bool& beginsPage)
+ScanStatus usbRecordStatus(ScanStatus carried, ScanStatus recordSt, bool pageOpen, uint16_t readLen, bool& beginsPage)
 {
     ScanStatus st = recordSt != c_noStatus ? recordSt : carried;
     if (recordSt == c_noStatus && st == SCAN_STATUS_BEGIN_OF_PAGE)
@@ -85,10 +84,7 @@ ScanStatus usbRecordStatus(ScanStatus carried, ScanStatus recordSt, bool pageOpe
 
 // Ends a USB scan that the daemon gives up (a page it cannot write) on the
 // scanner too, so that the next command does not read the rest of its image.
-void endUsbScanOnScanner(int devfd)
-{
-    OvraLogErr("usb scan ended on the scanner: %d", ScanAbort(devfd));
-}
+void endUsbScanOnScanner(int devfd) { OvraLogErr("usb scan ended on the scanner: %d", ScanAbort(devfd)); }
 
 // A scan that ends on an error, rather than at the end of its data or on a cancel,
 // is reported on standard error too: the journal under systemd.
@@ -142,11 +138,11 @@ void runUsbDataProcess(int clientFd, int devfd, const std::string& baseName, int
                 endUsbScanOnScanner(devfd);
             }
         }
-        endResult = OVRA_STATUS_IO_ERROR;   // until the client has the record
+        endResult = OVRA_STATUS_IO_ERROR; // until the client has the record
         if (!sendRecord(clientFd, &res, sizeof(res), "usb send scan data len err"))
             break;
         endResult = res.result;
-        bLastRecord = res.result != OVRA_STATUS_GOOD;   // a record with an error ends the scan, a failed page write too
+        bLastRecord = res.result != OVRA_STATUS_GOOD; // a record with an error ends the scan, a failed page write too
     } while (!bLastRecord && flag);
     reportScanEnd("usb", endResult);
     closePageFile(page.fd);
@@ -185,7 +181,7 @@ void runTcpDataProcess(int clientFd, OvraSocket socket, const std::string& baseN
             if (res.result != OVRA_STATUS_GOOD)
                 OvraLogErr("send scan data err");
         }
-        endResult = OVRA_STATUS_IO_ERROR;   // until the client has the record
+        endResult = OVRA_STATUS_IO_ERROR; // until the client has the record
         if (!sendRecord(clientFd, &res, sizeof(res), "send scan data len err"))
             break;
         endResult = res.result;

@@ -10,13 +10,12 @@
 
 namespace {
 
-const char kUsage[] =
-    "usage: OvraScanDaemon [--help] [--version]\n"
-    "Serves a scan client on 127.0.0.1 port 7001 (OVRA_SCAN_DAEMON_PORT) and drives the\n"
-    "scanners of USB and network multifunction printers for it. Detaches itself unless\n"
-    "OVRA_SCAN_DAEMON_FOREGROUND=1; logs into scan/ of the install root.\n"
-    "  -h, --help     print this help\n"
-    "      --version  print the version\n";
+const char kUsage[] = "usage: OvraScanDaemon [--help] [--version]\n"
+                      "Serves a scan client on 127.0.0.1 port 7001 (OVRA_SCAN_DAEMON_PORT) and drives the\n"
+                      "scanners of USB and network multifunction printers for it. Detaches itself unless\n"
+                      "OVRA_SCAN_DAEMON_FOREGROUND=1; logs into scan/ of the install root.\n"
+                      "  -h, --help     print this help\n"
+                      "      --version  print the version\n";
 
 } // namespace
 

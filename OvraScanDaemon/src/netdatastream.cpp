@@ -64,8 +64,7 @@ int receiveImageBlock(int fd, const char* header, unsigned char** outbuf, int* b
 
 } // namespace
 
-int ovra_tcp_ScanRecord(OvraSocket sock, ScanStatus* scanStatus, unsigned char** outbuf, int* bufSize,
-                        int* outLength)
+int ovra_tcp_ScanRecord(OvraSocket sock, ScanStatus* scanStatus, unsigned char** outbuf, int* bufSize, int* outLength)
 {
     OvraLogInfo("** %s", __func__);
     const int fd = sock.tcpFromScanner;

@@ -13,27 +13,20 @@ namespace {
 
 // Indexed by TmpNumPostCmd: one key per field, or the table does not compile.
 const char* const c_szPostKeys[] = {
-    "SCANTYPE", "ADVCONTRAST", "BACKGROUNDREMOVAL", "COMPRESSION", "CONTRAST", "DARKNESS", "DEPTH",
-    "DOCSOURCE", "EDGETOEDGE", "IPADDRESS", "JPEGQUALITY", "KEEPALIVE", "NAME", "ORIENTATION",
-    "RESOLUTION", "SCANSOURCE", "SHARPNESS", "START_NOW", "TCPPORT", "TYPE", "SINGLEPAGE",
-    "CUSTOM_WIDTH", "CUSTOM_HEIGHT", "OFFSETX", "OFFSETY"};
+    "SCANTYPE",     "ADVCONTRAST",   "BACKGROUNDREMOVAL", "COMPRESSION", "CONTRAST",  "DARKNESS", "DEPTH",
+    "DOCSOURCE",    "EDGETOEDGE",    "IPADDRESS",         "JPEGQUALITY", "KEEPALIVE", "NAME",     "ORIENTATION",
+    "RESOLUTION",   "SCANSOURCE",    "SHARPNESS",         "START_NOW",   "TCPPORT",   "TYPE",     "SINGLEPAGE",
+    "CUSTOM_WIDTH", "CUSTOM_HEIGHT", "OFFSETX",           "OFFSETY"};
 static_assert(sizeof(c_szPostKeys) / sizeof(c_szPostKeys[0]) == eNumPostCmd, "c_szPostKeys needs one key per field");
 
-const char c_szPostHead[] =
-    "Connection: Keep-Alive\r\n"
-    "Content-Type: application/x-www-form-urlencoded\r\n"
-    "Accept: text/html, image/gif, image/jpeg, *;q=.2, */*; q=.2\r\n"
-    "User-Agent: HttpScanConnection\r\n";
+const char c_szPostHead[] = "Connection: Keep-Alive\r\n"
+                            "Content-Type: application/x-www-form-urlencoded\r\n"
+                            "Accept: text/html, image/gif, image/jpeg, *;q=.2, */*; q=.2\r\n"
+                            "User-Agent: HttpScanConnection\r\n";
 
-void setText(LSP_POST_CMD& field, const char* text)
-{
-    snprintf(field.value, sizeof(field.value), "%s", text);
-}
+void setText(LSP_POST_CMD& field, const char* text) { snprintf(field.value, sizeof(field.value), "%s", text); }
 
-void setNumber(LSP_POST_CMD& field, unsigned long number)
-{
-    snprintf(field.value, sizeof(field.value), "%lu", number);
-}
+void setNumber(LSP_POST_CMD& field, unsigned long number) { snprintf(field.value, sizeof(field.value), "%lu", number); }
 
 const char* depthText(uint8_t bitDepth)
 {
@@ -114,12 +107,14 @@ std::string buildCapabilitiesRequest(const std::string& host)
            "Cache-Control: no-cache\r\n"
            "Pragma: no-cache\r\n"
            "User-Agent: Jav/1.6.0_18\r\n"
-           "Host: " + host + "\r\n"
-           "\r\n"
-           "Connection: Keep-Alive\r\n"
-           "Accept: text/html, image/gif, image/jpeg, *;q=.2, */*; q=.2\r\n"
-           "Content-Type: application/x-www-form-urlencoded\r\n"
-           "\n";
+           "Host: "
+           + host
+           + "\r\n"
+             "\r\n"
+             "Connection: Keep-Alive\r\n"
+             "Accept: text/html, image/gif, image/jpeg, *;q=.2, */*; q=.2\r\n"
+             "Content-Type: application/x-www-form-urlencoded\r\n"
+             "\n";
 }
 
 std::string buildOslMessage(OSL_CMD_TYPE cmdType)
@@ -128,9 +123,21 @@ std::string buildOslMessage(OSL_CMD_TYPE cmdType)
     const char* attribute;
     int requestId;
     switch (cmdType) {
-    case OSL_CMD_FAMILYTYPE: object = "system"; attribute = "familyType"; requestId = 10001; break;
-    case OSL_CMD_GETLIST: object = "mfp.profileFactory"; attribute = "getList"; requestId = 10002; break;
-    case OSL_CMD_SUMMARY: object = "mfp.scanner"; attribute = "summary"; requestId = 10003; break;
+    case OSL_CMD_FAMILYTYPE:
+        object = "system";
+        attribute = "familyType";
+        requestId = 10001;
+        break;
+    case OSL_CMD_GETLIST:
+        object = "mfp.profileFactory";
+        attribute = "getList";
+        requestId = 10002;
+        break;
+    case OSL_CMD_SUMMARY:
+        object = "mfp.scanner";
+        attribute = "summary";
+        requestId = 10003;
+        break;
     default: return std::string();
     }
     char text[512];

@@ -102,9 +102,7 @@ int ovra_http_adfstatus(OvraSocket ovra_sock, ADFStatus* adfStatus)
         OvraLogInfo("ADF_STATUS_EMPTY");
         *adfStatus = ADF_STATUS_EMPTY;
         break;
-    default:
-        OvraLogErr("ADF status is invalid or not supported");
-        break;
+    default: OvraLogErr("ADF status is invalid or not supported"); break;
     }
     return OVRA_STATUS_GOOD;
 }

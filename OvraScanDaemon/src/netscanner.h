@@ -29,14 +29,12 @@ int ovra_http_ScanStart(OvraSocket* socketFd, const SettingInfo* pSettingInfo);
 int ovra_http_ScanStartResult(const char* pData);
 
 // One block of the data stream.
-int ovra_tcp_ScanRecord(OvraSocket sock, ScanStatus* scanStatus, unsigned char** outbuf, int* bufSize,
-                        int* outLength);
+int ovra_tcp_ScanRecord(OvraSocket sock, ScanStatus* scanStatus, unsigned char** outbuf, int* bufSize, int* outLength);
 
 int ovra_http_ScanAbort(OvraSocket socketFd);
 int ovra_http_DeviceProperties(OvraSocket socketFd, ScannerCapabilities* m_ScanCap);
 int ovra_ParseScanCapabilities(ScannerCapabilities* m_ScanCap, const char* pData);
-int ovra_SetScanCapabilities(ScannerCapabilities* m_ScanCap, const std::string& pwszKey,
-                             const std::string& pwszValue);
+int ovra_SetScanCapabilities(ScannerCapabilities* m_ScanCap, const std::string& pwszKey, const std::string& pwszValue);
 int ovra_http_adfstatus(OvraSocket ovra_sock, ADFStatus* adfStatus);
 
 // Texts of the exchanges, built and read without any connection.
@@ -50,13 +48,42 @@ struct LSP_POST_CMD {
     char value[256];
 };
 enum TmpNumPostCmd {
-    eScanType = 0, eAdvContrast, eBackgroundRemoval, eCompression, eContrast, eDarkness, eDepth,
-    eDocSource, eEdgeToEdge, eIpAddress, eJpegQuality, eKeepAlive, eName, eOrientation, eResolution,
-    eScanSource, eSharpness, eStartNow, eTcpPort, eType, eSinglePage, eCustomWidth, eCustomHeight,
-    eOffsetX, eOffsetY, eNumPostCmd
+    eScanType = 0,
+    eAdvContrast,
+    eBackgroundRemoval,
+    eCompression,
+    eContrast,
+    eDarkness,
+    eDepth,
+    eDocSource,
+    eEdgeToEdge,
+    eIpAddress,
+    eJpegQuality,
+    eKeepAlive,
+    eName,
+    eOrientation,
+    eResolution,
+    eScanSource,
+    eSharpness,
+    eStartNow,
+    eTcpPort,
+    eType,
+    eSinglePage,
+    eCustomWidth,
+    eCustomHeight,
+    eOffsetX,
+    eOffsetY,
+    eNumPostCmd
 };
-enum ResultScanPost { RESULT_SUCCESS = 0, RESULT_BADFIELD = 1, RESULT_DEVICEBUSY = 91 };
-enum TCPScanSource { SCAN_SOURCE_ADF = 0, SCAN_SOURCE_FLATBED = 7 };
+enum ResultScanPost {
+    RESULT_SUCCESS = 0,
+    RESULT_BADFIELD = 1,
+    RESULT_DEVICEBUSY = 91
+};
+enum TCPScanSource {
+    SCAN_SOURCE_ADF = 0,
+    SCAN_SOURCE_FLATBED = 7
+};
 
 constexpr size_t OVRA_JOB_BODY_MAX = 2048;
 

@@ -26,10 +26,7 @@ bool receiveNetStart(stConnectionState& st, void* job)
     return false;
 }
 
-int* netDataConnection(void* job)
-{
-    return &jobOf<stNetStartJob>(job).req.socket.tcpFromScanner;
-}
+int* netDataConnection(void* job) { return &jobOf<stNetStartJob>(job).req.socket.tcpFromScanner; }
 
 // Posts the job to the scanner and opens its data stream.
 int32_t startNetScan(void* job)
@@ -56,7 +53,7 @@ void runNetScanData(const stConnectionState& st, const void* job, const std::str
 const stScanTransport c_netTransport = {
     "tcp",
     receiveNetStart,
-    nullptr,   // no usbfs handle: the scanner is named by its address
+    nullptr, // no usbfs handle: the scanner is named by its address
     netDataConnection,
     startNetScan,
     netStartReply,

@@ -57,8 +57,7 @@ int ovra_http_ScanStartResult(const char* pData)
     return OVRA_STATUS_GOOD;
 }
 
-int ovra_SetScanCapabilities(ScannerCapabilities* m_ScanCap, const std::string& pwszKey,
-                             const std::string& pwszValue)
+int ovra_SetScanCapabilities(ScannerCapabilities* m_ScanCap, const std::string& pwszKey, const std::string& pwszValue)
 {
     uint32_t number = static_cast<uint32_t>(strtoul(pwszValue.c_str(), nullptr, 10));
     if (pwszKey == "DUPLEX")

@@ -4,10 +4,7 @@
 
 namespace {
 
-void logUnknownFlag(unsigned char flag)
-{
-    OvraLogErr("Response flag is unknown [0x%02x]", flag);
-}
+void logUnknownFlag(unsigned char flag) { OvraLogErr("Response flag is unknown [0x%02x]", flag); }
 
 int lockRefused(unsigned char flag, CommandType type)
 {
@@ -43,24 +40,19 @@ int ConvertResponseFlagToErrorCode(unsigned char flag, CommandType type)
     case OVRA_SCAN_RESPONSE_INVALID_COMMAND:
         OvraLogErr("Response: Command is invalid or not supported");
         return OVRA_STATUS_IO_ERROR;
-    case OVRA_SCAN_RESPONSE_FAILED:
-        OvraLogErr("Response: Command execution has failed");
-        return OVRA_STATUS_IO_ERROR;
+    case OVRA_SCAN_RESPONSE_FAILED: OvraLogErr("Response: Command execution has failed"); return OVRA_STATUS_IO_ERROR;
     case OVRA_SCAN_RESPONSE_LOCK_REQUIRED:
         OvraLogErr("Response: Lock required to execute command");
         return OVRA_STATUS_IO_ERROR;
     case OVRA_SCAN_RESPONSE_POWERED_OFF:
         OvraLogErr("Response: Device is currently powered off");
         return OVRA_STATUS_IO_ERROR;
-    case OVRA_SCAN_RESPONSE_CATASTROPHIC:
-        OvraLogErr("Response: Catastrophic error");
-        return OVRA_STATUS_IO_ERROR;
+    case OVRA_SCAN_RESPONSE_CATASTROPHIC: OvraLogErr("Response: Catastrophic error"); return OVRA_STATUS_IO_ERROR;
     case OVRA_SCAN_RESPONSE_COMMUNICATION:
         OvraLogErr("Response: Communication error (Host software use only. Printer will not send this error code.)");
         return OVRA_STATUS_IO_ERROR;
     case OVRA_SCAN_RESPONSE_REFUSED:
-    case OVRA_SCAN_RESPONSE_NO_MEMORY:
-        return lockRefused(flag, type);
+    case OVRA_SCAN_RESPONSE_NO_MEMORY: return lockRefused(flag, type);
     default:
         // An unknown flag is taken as success.
         logUnknownFlag(flag);

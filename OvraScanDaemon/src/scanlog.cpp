@@ -46,8 +46,8 @@ void closeLog(FILE*& stream)
 bool sameFile(int fd, const std::string& path)
 {
     struct stat open = {}, named = {};
-    return fstat(fd, &open) == 0 && lstat(path.c_str(), &named) == 0 && open.st_dev == named.st_dev &&
-           open.st_ino == named.st_ino;
+    return fstat(fd, &open) == 0 && lstat(path.c_str(), &named) == 0 && open.st_dev == named.st_dev
+           && open.st_ino == named.st_ino;
 }
 
 // Every process of the daemon appends to the same logs. The first one to find a log

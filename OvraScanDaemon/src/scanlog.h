@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <string>
 
-extern FILE* outFile;   // info log
-extern FILE* errFile;   // error log
+extern FILE* outFile; // info log
+extern FILE* errFile; // error log
 
 // Opens both logs afresh (truncating them). Called once by the listener.
 bool OvraInitDbg();

@@ -51,8 +51,7 @@ int ScanDeviceProperties(int m_pDeviceHandle, ResScanDeviceProperties* pDevProp)
 int ScanADFStatus(int m_pDeviceHandle, ADFStatus* status)
 {
     OvraLogInfo("** %s", __func__);
-    int ret = plainCommand(m_pDeviceHandle, OVRA_SCAN_CLASS_SCAN, OVRA_SCAN_CODE_ADF_STATUS,
-                           CMD_TYPE_SCAN_ADF_STATUS);
+    int ret = plainCommand(m_pDeviceHandle, OVRA_SCAN_CLASS_SCAN, OVRA_SCAN_CODE_ADF_STATUS, CMD_TYPE_SCAN_ADF_STATUS);
     if (ret == OVRA_STATUS_GOOD && status)
         *status = static_cast<ADFStatus>(reinterpret_cast<const ResCommon*>(m_ResComBuf)->reserved);
     return ret;
@@ -64,8 +63,8 @@ int ScanLock(int m_pDeviceHandle, const SettingInfo* pSettingInfo)
     if (!pSettingInfo)
         return OVRA_STATUS_INVAL;
     const SettingInfo& info = *pSettingInfo;
-    OvraLogInfo("x:%u y:%u width:%u height:%u dpi:%u depth:%u", info.xStart, info.yStart, info.width,
-                info.height, static_cast<unsigned>(info.xResolution), static_cast<unsigned>(info.bitDepth));
+    OvraLogInfo("x:%u y:%u width:%u height:%u dpi:%u depth:%u", info.xStart, info.yStart, info.width, info.height,
+                static_cast<unsigned>(info.xResolution), static_cast<unsigned>(info.bitDepth));
     ReqScanLock lock = buildScanLock(info);
     int ret = RequestScanner(m_pDeviceHandle, &lock, OVRA_SCAN_LOCK_WIRE_SIZE);
     if (ret != OVRA_STATUS_GOOD)
@@ -98,8 +97,8 @@ int ScanAbort(int m_pDeviceHandle)
 int ScanPowerOn(int m_pDeviceHandle, int* warmUpSeconds)
 {
     OvraLogInfo("** %s", __func__);
-    int ret = plainCommand(m_pDeviceHandle, OVRA_SCAN_CLASS_POWER, OVRA_SCAN_CODE_POWER_ON,
-                           CMD_TYPE_SCAN_POWER_ON_COMMAND);
+    int ret =
+        plainCommand(m_pDeviceHandle, OVRA_SCAN_CLASS_POWER, OVRA_SCAN_CODE_POWER_ON, CMD_TYPE_SCAN_POWER_ON_COMMAND);
     if (ret == OVRA_STATUS_GOOD) {
         const ResScanPowerOnCommand* res = reinterpret_cast<const ResScanPowerOnCommand*>(m_ResComBuf);
         OvraLogInfo("ScanPowerOn Sleep: %d seconds for the scanner to warm prior to scanning.", res->timeToScan);

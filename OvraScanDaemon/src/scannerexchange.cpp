@@ -28,8 +28,8 @@ int readResponse(int fd, int timeout)
 
 void logHeader(int number)
 {
-    OvraLogInfo("Header type(#%d): cmdStart[0x%02X] cmdClass[0x%02X] cmdCode[0x%02X]", number,
-                m_ResComBuf[0], m_ResComBuf[1], m_ResComBuf[2]);
+    OvraLogInfo("Header type(#%d): cmdStart[0x%02X] cmdClass[0x%02X] cmdCode[0x%02X]", number, m_ResComBuf[0],
+                m_ResComBuf[1], m_ResComBuf[2]);
 }
 
 // A repeated read after a stray record or abort response.
@@ -72,8 +72,8 @@ int evaluateResponse(CommandType type)
 int RequestScanner(int fd, const void* reqCmd, unsigned dwReqBytes)
 {
     OvraLogInfo("[enter] request size = %u", dwReqBytes);
-    int written = ovra_bulk_write(fd, static_cast<const char*>(reqCmd), static_cast<int>(dwReqBytes),
-                                  c_iWriteTimeoutMs);
+    int written =
+        ovra_bulk_write(fd, static_cast<const char*>(reqCmd), static_cast<int>(dwReqBytes), c_iWriteTimeoutMs);
     int ret = OVRA_STATUS_GOOD;
     if (written < 0) {
         OvraLogErr("RequestScanner failed.");

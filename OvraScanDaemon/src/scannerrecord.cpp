@@ -71,13 +71,12 @@ int ReadWithRetry(int fd, char* lpBuffer, unsigned dwBytesToRead)
     return OVRA_STATUS_IO_ERROR;
 }
 
-int ScanRecord(int m_pDeviceHandle, ScanStatus* scanStatus, unsigned char** pBuffer,
-               uint16_t* bufSize, uint16_t* readSize, int timeoutMs)
+int ScanRecord(int m_pDeviceHandle, ScanStatus* scanStatus, unsigned char** pBuffer, uint16_t* bufSize,
+               uint16_t* readSize, int timeoutMs)
 {
     OvraLogInfo("** %s", __func__);
     unsigned char record[OVRA_RECORD_BUFFER_SIZE] = {};
-    int got = ovra_bulk_read(m_pDeviceHandle, reinterpret_cast<char*>(record), OVRA_RESPONSE_BUFFER_SIZE,
-                             timeoutMs);
+    int got = ovra_bulk_read(m_pDeviceHandle, reinterpret_cast<char*>(record), OVRA_RESPONSE_BUFFER_SIZE, timeoutMs);
     if (got < 0) {
         OvraLogErr("ScanRecord(ResCommon) failed.");
         return OVRA_STATUS_IO_ERROR;
@@ -87,8 +86,8 @@ int ScanRecord(int m_pDeviceHandle, ScanStatus* scanStatus, unsigned char** pBuf
         return c_iStatusNothingRead;
     }
     const ResCommon* header = reinterpret_cast<const ResCommon*>(record);
-    if (got >= 3 && record[0] == OVRA_SCAN_CMD_START && record[1] == OVRA_SCAN_CLASS_SCAN &&
-        record[2] == OVRA_SCAN_CODE_ABORT) {
+    if (got >= 3 && record[0] == OVRA_SCAN_CMD_START && record[1] == OVRA_SCAN_CLASS_SCAN
+        && record[2] == OVRA_SCAN_CODE_ABORT) {
         OvraLogInfo("ScanAbort Command from Device.");
         return OVRA_STATUS_CANCELLED;
     }

@@ -50,10 +50,7 @@ bool matchPageSuffix(const std::string& path, size_t pos)
 
 } // namespace
 
-std::string scanDirPath()
-{
-    return ovra_install_path(c_szScanSubdir);
-}
+std::string scanDirPath() { return ovra_install_path(c_szScanSubdir); }
 
 std::string scanDirNoSlash()
 {
@@ -62,15 +59,9 @@ std::string scanDirNoSlash()
     return dir;
 }
 
-std::string scanInfoLogPath()
-{
-    return scanDirPath() + "ovra_scan_info.log";
-}
+std::string scanInfoLogPath() { return scanDirPath() + "ovra_scan_info.log"; }
 
-std::string scanErrLogPath()
-{
-    return scanDirPath() + "ovra_scan_err.log";
-}
+std::string scanErrLogPath() { return scanDirPath() + "ovra_scan_err.log"; }
 
 std::string scanBaseName(int pid, int index)
 {

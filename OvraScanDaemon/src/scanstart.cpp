@@ -20,10 +20,7 @@ struct stStartGate {
     int fds[2] = {-1, -1};
 };
 
-bool openGate(stStartGate& gate)
-{
-    return pipe2(gate.fds, O_CLOEXEC) == 0;
-}
+bool openGate(stStartGate& gate) { return pipe2(gate.fds, O_CLOEXEC) == 0; }
 
 void releaseGate(stStartGate& gate)
 {
@@ -72,10 +69,7 @@ void noteDataProcess(stConnectionState& st, pid_t pid)
     st.dataProcs.insert(pid);
 }
 
-std::string nextBaseName(stConnectionState& st)
-{
-    return scanBaseName(getpid(), st.filename_index++);
-}
+std::string nextBaseName(stConnectionState& st) { return scanBaseName(getpid(), st.filename_index++); }
 
 // What the request names must be this connection's: a usbfs handle it opened (else the start
 // is refused), a data connection it opened (given up here, since the start replaces it; any

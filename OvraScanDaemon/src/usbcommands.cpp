@@ -11,8 +11,8 @@
 namespace {
 
 // Receives a USBCommonReq and runs op on its handle; replies with the result.
-void simpleScannerCommand(stConnectionState& st, const char* recvErr, const char* sendErr,
-                          const char* infoName, int (*op)(int))
+void simpleScannerCommand(stConnectionState& st, const char* recvErr, const char* sendErr, const char* infoName,
+                          int (*op)(int))
 {
     USBCommonReq req;
     if (!receiveRequest(st, &req, sizeof(req), recvErr))
@@ -34,8 +34,8 @@ int findDevices(std::vector<OVRA_USB_DEV>& list, int32_t vid, int32_t pid, bool 
         return 0;
     }
     list.assign(OVRA_USB_DEV_MAX, OVRA_USB_DEV{});
-    return ovra_find_device(static_cast<uint16_t>(vid & 0xFFFF), static_cast<uint16_t>(pid & 0xFFFF),
-                            list.data(), compareWithPID, OVRA_USB_DEV_MAX);
+    return ovra_find_device(static_cast<uint16_t>(vid & 0xFFFF), static_cast<uint16_t>(pid & 0xFFFF), list.data(),
+                            compareWithPID, OVRA_USB_DEV_MAX);
 }
 
 } // namespace
@@ -169,8 +169,7 @@ void cmdUsbScanPowerOn(stConnectionState& st)
 
 void cmdUsbScanGetSizes(stConnectionState& st)
 {
-    simpleScannerCommand(st, "recv ScanGetSizesReq err", "send ScanGetSizesReq result err", nullptr,
-                         ScanGetScanSizes);
+    simpleScannerCommand(st, "recv ScanGetSizesReq err", "send ScanGetSizesReq result err", nullptr, ScanGetScanSizes);
 }
 
 void cmdUsbScanAdfStatus(stConnectionState& st)

@@ -18,10 +18,7 @@ std::vector<std::string> usbpath()
     return {"/dev/bus/usb", "/proc/bus/usb"};
 }
 
-bool beginsWithDigit(const char* name)
-{
-    return name[0] != '\0' && strchr("1234567890", name[0]) != nullptr;
-}
+bool beginsWithDigit(const char* name) { return name[0] != '\0' && strchr("1234567890", name[0]) != nullptr; }
 
 // Opens the first USB directory that can be opened; dirPath names it.
 DIR* openUsbDirectory(std::string& dirPath)
@@ -43,8 +40,8 @@ bool deviceMatches(const usb_device_descriptor& des, uint16_t vid, uint16_t pid,
 }
 
 // Looks at every device node of one bus; returns the new count of kept devices.
-int scanBus(const std::string& busPath, uint16_t vid, uint16_t pid, OVRA_USB_DEV* list,
-            bool compareWithPID, int count, int maxDevices)
+int scanBus(const std::string& busPath, uint16_t vid, uint16_t pid, OVRA_USB_DEV* list, bool compareWithPID, int count,
+            int maxDevices)
 {
     DIR* bus = opendir(busPath.c_str());
     if (!bus) {
@@ -91,13 +88,9 @@ void readDeviceString(int dev, int index, char (&field)[OVRA_USB_STRING_SIZE], c
 
 } // namespace
 
-void ovra_set_usb_paths(const std::vector<std::string>& paths)
-{
-    g_usbPaths = paths;
-}
+void ovra_set_usb_paths(const std::vector<std::string>& paths) { g_usbPaths = paths; }
 
-int ovra_find_device(uint16_t idVendor, uint16_t idProduct, OVRA_USB_DEV* dev_des,
-                     bool compareWithPID, int maxDevices)
+int ovra_find_device(uint16_t idVendor, uint16_t idProduct, OVRA_USB_DEV* dev_des, bool compareWithPID, int maxDevices)
 {
     OvraLogInfo("** %s", __func__);
     if (!dev_des) {
@@ -112,8 +105,7 @@ int ovra_find_device(uint16_t idVendor, uint16_t idProduct, OVRA_USB_DEV* dev_de
     while (struct dirent* entry = readdir(dir)) {
         if (!beginsWithDigit(entry->d_name))
             continue;
-        count = scanBus(dirPath + "/" + entry->d_name, idVendor, idProduct, dev_des,
-                        compareWithPID, count, maxDevices);
+        count = scanBus(dirPath + "/" + entry->d_name, idVendor, idProduct, dev_des, compareWithPID, count, maxDevices);
     }
     closedir(dir);
     return count;

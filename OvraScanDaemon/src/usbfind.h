@@ -12,8 +12,8 @@
 // descriptor carries the vendor ID (and, with compareWithPID, the product ID).
 // Returns the number of devices kept, or -1 for a null list or when no USB
 // directory can be opened. Kept descriptors stay open: they are the handles.
-int ovra_find_device(uint16_t idVendor, uint16_t idProduct, OVRA_USB_DEV* dev_des,
-                     bool compareWithPID, int maxDevices = OVRA_USB_DEV_MAX);
+int ovra_find_device(uint16_t idVendor, uint16_t idProduct, OVRA_USB_DEV* dev_des, bool compareWithPID,
+                     int maxDevices = OVRA_USB_DEV_MAX);
 
 // The record the client receives for one found device.
 USBFindDevRes converToDevRes(int usb_dev, const usb_device_descriptor& desp);

@@ -18,10 +18,7 @@ const int c_iProbeBufferSize = 256;
 
 } // namespace
 
-void ovra_set_usb_ioctl(UsbIoctlFunction function)
-{
-    g_usbIoctl = function;
-}
+void ovra_set_usb_ioctl(UsbIoctlFunction function) { g_usbIoctl = function; }
 
 int ovra_usb_ioctl(int fd, unsigned long request, void* arg)
 {
@@ -30,8 +27,7 @@ int ovra_usb_ioctl(int fd, unsigned long request, void* arg)
     return ioctl(fd, request, arg);
 }
 
-int ovra_control_msg(int dev, int requesttype, int request, int value, int index,
-                     char* bytes, int size, int timeout)
+int ovra_control_msg(int dev, int requesttype, int request, int value, int index, char* bytes, int size, int timeout)
 {
     OvraLogInfo("** %s", __func__);
     usb_ctrltransfer ctrl = {};
@@ -51,8 +47,7 @@ int ovra_control_msg(int dev, int requesttype, int request, int value, int index
 int ovra_get_string(int dev, int index, int langid, char* buf, size_t buflen)
 {
     OvraLogInfo("** %s", __func__);
-    return ovra_control_msg(dev, 0x80, 6, 0x300 + index, langid, buf,
-                            static_cast<int>(buflen), c_iStringTimeoutMs);
+    return ovra_control_msg(dev, 0x80, 6, 0x300 + index, langid, buf, static_cast<int>(buflen), c_iStringTimeoutMs);
 }
 
 int usbStringToAscii(const unsigned char* descriptor, int bLength, char* buf, size_t buflen)
@@ -103,10 +98,7 @@ int ovra_clear_halt(int dev, unsigned ep)
     return ret < 0 ? OVRA_STATUS_IO_ERROR : OVRA_STATUS_GOOD;
 }
 
-int ovra_reset_device(int dev)
-{
-    return ovra_usb_ioctl(dev, USBDEVFS_RESET, nullptr);
-}
+int ovra_reset_device(int dev) { return ovra_usb_ioctl(dev, USBDEVFS_RESET, nullptr); }
 
 int ovra_open_device(int dev)
 {
@@ -133,8 +125,8 @@ int usb_bulk(int fd, unsigned ep, char* data, int size, int timeout)
     OvraLogInfo("** %s", __func__);
     int done = 0;
     while (done < size) {
-        int piece = size - done < static_cast<int>(OVRA_USB_BULK_PIECE) ? size - done
-                                                                       : static_cast<int>(OVRA_USB_BULK_PIECE);
+        int piece =
+            size - done < static_cast<int>(OVRA_USB_BULK_PIECE) ? size - done : static_cast<int>(OVRA_USB_BULK_PIECE);
         usbdevfs_bulktransfer bulk = {};
         bulk.ep = ep;
         bulk.len = static_cast<unsigned>(piece);

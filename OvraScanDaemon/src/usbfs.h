@@ -33,7 +33,7 @@ struct usb_ctrltransfer {
     uint16_t wValue;
     uint16_t wIndex;
     uint16_t wLength;
-    uint32_t timeout;   // milliseconds
+    uint32_t timeout; // milliseconds
     void* data;
 };
 static_assert(sizeof(usb_ctrltransfer) == sizeof(usbdevfs_ctrltransfer), "usbfs control record");
@@ -54,8 +54,7 @@ using UsbIoctlFunction = int (*)(int fd, unsigned long request, void* arg);
 void ovra_set_usb_ioctl(UsbIoctlFunction function);
 int ovra_usb_ioctl(int fd, unsigned long request, void* arg);
 
-int ovra_control_msg(int dev, int requesttype, int request, int value, int index,
-                     char* bytes, int size, int timeout);
+int ovra_control_msg(int dev, int requesttype, int request, int value, int index, char* bytes, int size, int timeout);
 int ovra_get_string(int dev, int index, int langid, char* buf, size_t buflen);
 int ovra_get_string_simple(int dev, int index, char* buf, size_t buflen);
 int ovra_resetep(int dev, unsigned ep);

@@ -40,5 +40,5 @@ int ScanPowerOn(int m_pDeviceHandle, int* warmUpSeconds = nullptr);
 // *pBuffer / *bufSize when a record needs more room, and sets *readSize to the
 // image bytes read.
 constexpr int OVRA_RECORD_TIMEOUT_MS = 30000;
-int ScanRecord(int m_pDeviceHandle, ScanStatus* scanStatus, unsigned char** pBuffer,
-               uint16_t* bufSize, uint16_t* readSize, int timeoutMs = OVRA_RECORD_TIMEOUT_MS);
+int ScanRecord(int m_pDeviceHandle, ScanStatus* scanStatus, unsigned char** pBuffer, uint16_t* bufSize,
+               uint16_t* readSize, int timeoutMs = OVRA_RECORD_TIMEOUT_MS);

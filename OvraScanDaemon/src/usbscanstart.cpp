@@ -20,15 +20,9 @@ bool receiveUsbStart(stConnectionState& st, void* job)
     return receiveRequest(st, &req, sizeof(req), "recv ScanStartReq err");
 }
 
-int usbDeviceHandle(const void* job)
-{
-    return jobOf<stUsbStartJob>(job).req.devfd;
-}
+int usbDeviceHandle(const void* job) { return jobOf<stUsbStartJob>(job).req.devfd; }
 
-int32_t startUsbScan(void* job)
-{
-    return ScanStart(jobOf<stUsbStartJob>(job).req.devfd);
-}
+int32_t startUsbScan(void* job) { return ScanStart(jobOf<stUsbStartJob>(job).req.devfd); }
 
 stWireRecord usbStartReply(void* job, int32_t result, const std::string& baseName)
 {
@@ -48,13 +42,9 @@ void runUsbScanData(const stConnectionState& st, const void* job, const std::str
 }
 
 const stScanTransport c_usbTransport = {
-    "usb",
-    receiveUsbStart,
-    usbDeviceHandle,
-    nullptr,   // no data connection: the records come on the usbfs handle
-    startUsbScan,
-    usbStartReply,
-    runUsbScanData,
+    "usb",        receiveUsbStart, usbDeviceHandle,
+    nullptr, // no data connection: the records come on the usbfs handle
+    startUsbScan, usbStartReply,   runUsbScanData,
 };
 
 } // namespace

@@ -13,7 +13,11 @@
 
 namespace {
 
-enum { kHttp, kData, kOsl };
+enum {
+    kHttp,
+    kData,
+    kOsl
+};
 
 int listenOn(const std::string& ip, uint16_t port)
 {
@@ -81,19 +85,14 @@ std::string lengthField(size_t n, bool zeroPadded)
 
 } // namespace
 
-std::string blockHeader(size_t n, bool zeroPadded)
-{
-    return "DATA  " + lengthField(n, zeroPadded) + "     \n";
-}
+std::string blockHeader(size_t n, bool zeroPadded) { return "DATA  " + lengthField(n, zeroPadded) + "     \n"; }
 
-FakeNetScanner::FakeNetScanner(std::string ip, stNetScanConfig config) : m_ip(std::move(ip)), m_config(std::move(config))
+FakeNetScanner::FakeNetScanner(std::string ip, stNetScanConfig config)
+    : m_ip(std::move(ip)), m_config(std::move(config))
 {
 }
 
-FakeNetScanner::~FakeNetScanner()
-{
-    stop();
-}
+FakeNetScanner::~FakeNetScanner() { stop(); }
 
 bool FakeNetScanner::start()
 {
@@ -178,8 +177,8 @@ void FakeNetScanner::serveData(int fd)
     const std::string pageHeaderData = "page-header";
     for (int p = 0; p < m_config.pages; ++p) {
         if (p > 0 || !m_config.firstBlockIsData)
-            stream += std::string(newFileFlag) + "PAGE  " + lengthField(pageHeaderData.size(), false) + "     \n" +
-                      pageHeaderData;
+            stream += std::string(newFileFlag) + "PAGE  " + lengthField(pageHeaderData.size(), false) + "     \n"
+                      + pageHeaderData;
         std::vector<unsigned char> image = page(p);
         for (size_t at = 0; at < image.size(); at += m_config.blockSize) {
             size_t n = std::min(m_config.blockSize, image.size() - at);
@@ -205,8 +204,8 @@ void FakeNetScanner::serveOsl(int fd)
     unsigned char lengthBytes[4];
     std::string text;
     if (recvExact(fd, lengthBytes, 4, 3000)) {
-        uint32_t n = (uint32_t(lengthBytes[0]) << 24) | (uint32_t(lengthBytes[1]) << 16) |
-                     (uint32_t(lengthBytes[2]) << 8) | lengthBytes[3];
+        uint32_t n = (uint32_t(lengthBytes[0]) << 24) | (uint32_t(lengthBytes[1]) << 16)
+                     | (uint32_t(lengthBytes[2]) << 8) | lengthBytes[3];
         text.resize(n);
         recvExact(fd, &text[0], n, 3000);
     }
@@ -215,8 +214,8 @@ void FakeNetScanner::serveOsl(int fd)
         m_osl.push_back(text);
     }
     const std::string& reply = m_config.oslReply;
-    uint32_t announced = m_config.oslAnnounced >= 0 ? static_cast<uint32_t>(m_config.oslAnnounced)
-                                                    : static_cast<uint32_t>(reply.size());
+    uint32_t announced =
+        m_config.oslAnnounced >= 0 ? static_cast<uint32_t>(m_config.oslAnnounced) : static_cast<uint32_t>(reply.size());
     unsigned char head[4] = {static_cast<unsigned char>(announced >> 24), static_cast<unsigned char>(announced >> 16),
                              static_cast<unsigned char>(announced >> 8), static_cast<unsigned char>(announced)};
     sendBytes(fd, head, 4);

@@ -22,14 +22,15 @@ struct stNetScanConfig {
     int pages = 3;
     size_t pageSize = 3000;
     size_t blockSize = 1024;
-    bool firstBlockIsData = false;  // page 0 starts without a NEWFILE marker
-    bool holdMidScan = false;       // stop after page 0's first block until the peer closes
+    bool firstBlockIsData = false; // page 0 starts without a NEWFILE marker
+    bool holdMidScan = false;      // stop after page 0's first block until the peer closes
     std::string oslReply = "<reply/>";
     int oslParts = 1;
-    long oslAnnounced = -1;         // length written in front of the reply (-1: its real length)
+    long oslAnnounced = -1; // length written in front of the reply (-1: its real length)
 };
 
-class FakeNetScanner {
+class FakeNetScanner
+{
 public:
     FakeNetScanner(std::string ip, stNetScanConfig config);
     ~FakeNetScanner();

@@ -127,18 +127,10 @@ int fakeIoctl(int fd, unsigned long request, void* arg)
         }
         return (bulk->ep & 0x80) ? bulkIn(*device, bulk) : bulkOut(*device, bulk);
     }
-    case USBDEVFS_RESET:
-        ++device->resets;
-        return 0;
-    case USBDEVFS_CLEAR_HALT:
-        ++device->clearHalts;
-        return device->failEndpointRequests ? -1 : 0;
-    case USBDEVFS_RESETEP:
-        ++device->resetEps;
-        return device->failEndpointRequests ? -1 : 0;
-    default:
-        errno = ENOTTY;
-        return -1;
+    case USBDEVFS_RESET: ++device->resets; return 0;
+    case USBDEVFS_CLEAR_HALT: ++device->clearHalts; return device->failEndpointRequests ? -1 : 0;
+    case USBDEVFS_RESETEP: ++device->resetEps; return device->failEndpointRequests ? -1 : 0;
+    default: errno = ENOTTY; return -1;
     }
 }
 
@@ -159,10 +151,7 @@ void pushImageRecord(std::deque<Bytes>& stream, const Bytes& image)
     stream.push_back(image);
 }
 
-void pushStatusRecord(std::deque<Bytes>& stream, uint8_t status)
-{
-    stream.push_back(ScanStatusRecord(status));
-}
+void pushStatusRecord(std::deque<Bytes>& stream, uint8_t status) { stream.push_back(ScanStatusRecord(status)); }
 
 FakeUsbBed::FakeUsbBed()
 {
@@ -207,7 +196,4 @@ stFakeUsbDevice* FakeUsbBed::deviceFor(int fd)
     return byPath != m_byPath.end() ? &byPath->second : nullptr;
 }
 
-void FakeUsbBed::useAsUsbPath()
-{
-    ovra_set_usb_paths({m_root});
-}
+void FakeUsbBed::useAsUsbPath() { ovra_set_usb_paths({m_root}); }

@@ -37,13 +37,13 @@ struct stFakeUsbDevice {
     Bytes bulkOut;
     std::vector<Bytes> writes;
 
-    bool blockWhenEmpty = false; // a bulk-in read with nothing to send never returns
-    int maxInPiece = 0;          // >0: a bulk-in transfer moves at most this many bytes
-    bool failBulk = false;       // bulk transfers fail
-    bool failWriteSilently = false;  // bulk-out moves nothing
-    bool gone = false;           // control requests fail too (device unplugged)
-    bool badStringType = false;  // string descriptors carry type 2
-    bool overlongString = false; // bLength larger than the bytes sent
+    bool blockWhenEmpty = false;    // a bulk-in read with nothing to send never returns
+    int maxInPiece = 0;             // >0: a bulk-in transfer moves at most this many bytes
+    bool failBulk = false;          // bulk transfers fail
+    bool failWriteSilently = false; // bulk-out moves nothing
+    bool gone = false;              // control requests fail too (device unplugged)
+    bool badStringType = false;     // string descriptors carry type 2
+    bool overlongString = false;    // bLength larger than the bytes sent
     int resets = 0;
     int clearHalts = 0;
     int resetEps = 0;
@@ -55,7 +55,8 @@ void pushImageRecord(std::deque<Bytes>& stream, const Bytes& image);
 // Pushes a status record (no image bytes).
 void pushStatusRecord(std::deque<Bytes>& stream, uint8_t status);
 
-class FakeUsbBed {
+class FakeUsbBed
+{
 public:
     // Makes the device folder and installs the ioctl hook.
     FakeUsbBed();

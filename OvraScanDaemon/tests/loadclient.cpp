@@ -17,16 +17,13 @@ namespace {
 const auto c_replyTimeout = 30s;
 const int c_mixKinds = 20;
 const int c_firstNetworkKind = 17;
-const int c_twoWritesKind = 14;   // an undefined command, then USB_OPEN_DEV
+const int c_twoWritesKind = 14; // an undefined command, then USB_OPEN_DEV
 const uint16_t c_absentVendor = 0xFFFE;
 // An address no scanner listens on: an abort reaches the scanner whoever names it, so
 // one sent to a real scanner would end other clients' scans.
 const char c_szNoScanner[] = "127.0.0.199";
 
-std::string familyText(int index)
-{
-    return "<family>K246-" + std::to_string(index) + "</family>";
-}
+std::string familyText(int index) { return "<family>K246-" + std::to_string(index) + "</family>"; }
 
 // A multi-page feeder job in colour, JPEG.
 SettingInfo feederSettings()
@@ -71,10 +68,7 @@ bool LoadClient::Connect(uint16_t port)
     return m_tally.wrongReplies == 0;
 }
 
-void LoadClient::Close()
-{
-    m_client.reset();
-}
+void LoadClient::Close() { m_client.reset(); }
 
 bool LoadClient::Check(bool ok, const std::string& what)
 {
@@ -115,8 +109,8 @@ bool LoadClient::IntCommand(scanCommandType command, const void* request, size_t
     if (m_client->Connection().SendCommand(command, request, size))
         status = m_client->Connection().Read(&result, sizeof(result), c_replyTimeout);
     return Check(status == ovrascan::ReadStatus::Ok && result == expected,
-                 "command " + std::to_string(command) + " replied " + std::to_string(result) + " (" +
-                     ovrascan::ReadStatusText(status) + ")");
+                 "command " + std::to_string(command) + " replied " + std::to_string(result) + " ("
+                     + ovrascan::ReadStatusText(status) + ")");
 }
 
 bool LoadClient::OpenDevRefused()
@@ -158,29 +152,31 @@ bool LoadClient::UsbCommand(int kind, int32_t handle)
         reopen.devfd = handle;
         reopen.vid = c_absentVendor;
         USBReopenDevRes res = {};
-        bool ok = m_client->Connection().SendCommand(USB_REOPEN_DEV, &reopen, sizeof(reopen)) &&
-                  m_client->Connection().Read(&res, sizeof(res), c_replyTimeout) == ovrascan::ReadStatus::Ok;
+        bool ok = m_client->Connection().SendCommand(USB_REOPEN_DEV, &reopen, sizeof(reopen))
+                  && m_client->Connection().Read(&res, sizeof(res), c_replyTimeout) == ovrascan::ReadStatus::Ok;
         return Check(ok && res.ret == 9, "USB_REOPEN_DEV");
     }
     case 11: {
         // Refused, yet it takes a scan number: the name tells which.
         Reply<USBScanStartRes> r = m_client->UsbScanStart(handle);
-        return Check(r.Ok() && r.value.result == 9, "USB_SCAN_START " + r.transportError) &&
-               CheckBaseName(ovrascan::WireText(r.value.fileName));
+        return Check(r.Ok() && r.value.result == 9, "USB_SCAN_START " + r.transportError)
+               && CheckBaseName(ovrascan::WireText(r.value.fileName));
     }
     case 12: return Check(m_client->UsbAbort(handle, "").value == 9, "USB_SCAN_ABORT");
-    case 13: return Check(m_client->NetAbort(ovrascan::NetScannerSocket(c_szNoScanner, handle), "").value == 9,
-                          "TCP_SCAN_ABORT");
+    case 13:
+        return Check(m_client->NetAbort(ovrascan::NetScannerSocket(c_szNoScanner, handle), "").value == 9,
+                     "TCP_SCAN_ABORT");
     case c_twoWritesKind: {
         // An undefined command has no reply; the next command is read as usual.
         int32_t undefined = m_step % 2 ? OVRA_SCAN_COMMAND_COUNT + m_step % 100 : -1 - m_index;
         return Check(m_client->Connection().SendCommand(static_cast<scanCommandType>(undefined), nullptr, 0),
-                     "undefined command") && OpenDevRefused();
+                     "undefined command")
+               && OpenDevRefused();
     }
     case 15: {
         // A page file of a scan that is not this connection's; no reply.
-        return Check(m_client->DeleteFile(pageFileName(scanBaseName(1, m_step), 0)), "CMD_DELETE_FILE") &&
-               OpenDevRefused();
+        return Check(m_client->DeleteFile(pageFileName(scanBaseName(1, m_step), 0)), "CMD_DELETE_FILE")
+               && OpenDevRefused();
     }
     default: {
         // Another vendor's devices are never looked for: always none.
@@ -201,8 +197,8 @@ bool LoadClient::NetworkCommand(int kind)
     if (kind == c_firstNetworkKind + 1) {
         Reply<TCPDevPropertiesRes> r = m_client->NetProperties(scanner);
         const ovraemu::EmuCapabilities emu;
-        return Check(r.Ok() && r.value.result == 0 && r.value.devPro.maxres == emu.maxres &&
-                         r.value.devPro.family == emu.family && r.value.devPro.color == emu.color,
+        return Check(r.Ok() && r.value.result == 0 && r.value.devPro.maxres == emu.maxres
+                         && r.value.devPro.family == emu.family && r.value.devPro.color == emu.color,
                      "TCP_SCAN_DEVPROPERTIES " + r.transportError);
     }
     Reply<ovrascan::AttributeReply> r = m_client->NetAttribute(scanner, OSL_CMD_FAMILYTYPE);
@@ -225,10 +221,10 @@ bool LoadClient::StartScan(const ovraemu::NetScanJob& job, stScan& scan)
     m_scanner.SetJob(job);
     scan = stScan();
     scan.job = m_scanner.Jobs().size();
-    Reply<TCPScanStartRes> r = m_client->NetScanStart(ovrascan::NetScannerSocket(m_scanner.Address()),
-                                                      feederSettings());
-    if (!Check(r.Ok() && r.value.result == 0, "TCP_SCAN_START " + r.transportError + " result " +
-                                                  std::to_string(r.value.result)))
+    Reply<TCPScanStartRes> r =
+        m_client->NetScanStart(ovrascan::NetScannerSocket(m_scanner.Address()), feederSettings());
+    if (!Check(r.Ok() && r.value.result == 0,
+               "TCP_SCAN_START " + r.transportError + " result " + std::to_string(r.value.result)))
         return false;
     scan.baseName = ovrascan::WireText(r.value.fileName);
     scan.dataFd = r.value.socketDataFd;
@@ -295,8 +291,8 @@ void LoadClient::CountScan(bool ok)
 void LoadClient::Scan()
 {
     m_lastScan = stScan();
-    m_lastScanOk = m_client && StartScan(smallPages(m_index), m_lastScan) && ReadRecordsToEnd(m_lastScan) &&
-                   PagesMatchScanner(m_lastScan);
+    m_lastScanOk = m_client && StartScan(smallPages(m_index), m_lastScan) && ReadRecordsToEnd(m_lastScan)
+                   && PagesMatchScanner(m_lastScan);
 }
 
 void LoadClient::DeletePages()
@@ -310,8 +306,8 @@ void LoadClient::DeletePages()
 void LoadClient::ScanThenAbort()
 {
     stScan scan;
-    bool ok = m_client && StartScan(smallPages(m_index), scan) && ReadRecordsToEnd(scan) &&
-              PagesMatchScanner(scan) && Abort(scan) && NoPagesLeft(scan);
+    bool ok = m_client && StartScan(smallPages(m_index), scan) && ReadRecordsToEnd(scan) && PagesMatchScanner(scan)
+              && Abort(scan) && NoPagesLeft(scan);
     CountScan(ok);
 }
 

@@ -11,9 +11,9 @@
 #include <string>
 
 struct stLoadTally {
-    int commands = 0;      // commands whose reply was as expected
-    int wrongReplies = 0;  // commands whose reply was wrong or missing
-    int scans = 0;         // scans that ended as expected
+    int commands = 0;     // commands whose reply was as expected
+    int wrongReplies = 0; // commands whose reply was wrong or missing
+    int scans = 0;        // scans that ended as expected
     int failedScans = 0;
     std::string firstProblem;
     bool Ok() const { return wrongReplies == 0 && failedScans == 0 && commands > 0; }
@@ -54,7 +54,7 @@ private:
         std::string baseName;
         int dataFd = -1;
         int pages = 0;
-        size_t job = 0;   // index of the scanner's job record
+        size_t job = 0; // index of the scanner's job record
     };
 
     bool Check(bool ok, const std::string& what);

@@ -11,10 +11,7 @@
 
 namespace {
 
-std::string procPath(pid_t pid, const char* entry)
-{
-    return "/proc/" + std::to_string(pid) + "/" + entry;
-}
+std::string procPath(pid_t pid, const char* entry) { return "/proc/" + std::to_string(pid) + "/" + entry; }
 
 // Parent id and state from /proc/<pid>/stat; the command name in parentheses
 // may hold spaces, so the fields are read after its closing parenthesis.
@@ -59,10 +56,7 @@ std::vector<pid_t> childrenIn(const std::vector<stProcEntry>& table, pid_t pid)
 
 } // namespace
 
-std::vector<pid_t> childPids(pid_t pid)
-{
-    return childrenIn(processTable(), pid);
-}
+std::vector<pid_t> childPids(pid_t pid) { return childrenIn(processTable(), pid); }
 
 std::vector<pid_t> descendantPids(pid_t pid)
 {

@@ -30,7 +30,8 @@ bool isLiveChildOf(const std::string& pid, pid_t parent)
 bool hasChild(pid_t parent)
 {
     for (const std::string& entry : listDir("/proc")) {
-        if (!entry.empty() && entry.find_first_not_of("0123456789") == std::string::npos && isLiveChildOf(entry, parent))
+        if (!entry.empty() && entry.find_first_not_of("0123456789") == std::string::npos
+            && isLiveChildOf(entry, parent))
             return true;
     }
     return false;
@@ -87,7 +88,7 @@ TCPScanStartReq netScanRequest(const std::string& scannerIp)
     request.socket.tcpFromScanner = -1;
     copyToWire(request.socket.szScannerIP, scannerIp);
     request.info = greyScan();
-    request.info.feederEnabled = 1;   // every page of the scanner's job
+    request.info.feederEnabled = 1; // every page of the scanner's job
     request.info.isClient = 1;
     return request;
 }
@@ -95,8 +96,8 @@ TCPScanStartReq netScanRequest(const std::string& scannerIp)
 bool startNetScan(int fd, const std::string& scannerIp, TCPScanStartRes& start)
 {
     start = {};
-    return sendCommand(fd, TCP_SCAN_START, netScanRequest(scannerIp)) &&
-           recvExact(fd, &start, sizeof(start), c_iReplyTimeoutMs);
+    return sendCommand(fd, TCP_SCAN_START, netScanRequest(scannerIp))
+           && recvExact(fd, &start, sizeof(start), c_iReplyTimeoutMs);
 }
 
 int32_t abortNetScan(int fd, const std::string& scannerIp, const TCPScanStartRes& start)

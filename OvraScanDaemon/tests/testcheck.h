@@ -46,7 +46,7 @@ auto printable(const T& v)
 template <typename A, typename B>
 bool equalValues(const A& a, const B& b)
 {
-    if constexpr ((std::is_integral_v<A> || std::is_enum_v<A>) && (std::is_integral_v<B> || std::is_enum_v<B>))
+    if constexpr ((std::is_integral_v<A> || std::is_enum_v<A>)&&(std::is_integral_v<B> || std::is_enum_v<B>))
         return static_cast<long long>(a) == static_cast<long long>(b);
     else
         return a == b;
@@ -57,7 +57,7 @@ template <typename A, typename B>
 bool checkEq(const A& va, const B& vb, const char* a, const char* b, const char* file, int line)
 {
     std::string what = std::string(a) + " == " + b;
-    if constexpr ((std::is_integral_v<A> || std::is_enum_v<A>) && (std::is_integral_v<B> || std::is_enum_v<B>))
+    if constexpr ((std::is_integral_v<A> || std::is_enum_v<A>)&&(std::is_integral_v<B> || std::is_enum_v<B>))
         what += " (got " + std::to_string(printable(va)) + ", expected " + std::to_string(printable(vb)) + ")";
     return report(equalValues(va, vb), file, line, what);
 }
@@ -97,4 +97,5 @@ inline int run(const std::vector<stTestCase>& cases)
 #define CHECK(cond) testcheck::report((cond), __FILE__, __LINE__, #cond)
 #define CHECK_EQ(a, b) testcheck::checkEq((a), (b), #a, #b, __FILE__, __LINE__)
 #define CHECK_STR(a, b) testcheck::checkStr(std::string(a), std::string(b), #a, #b, __FILE__, __LINE__)
-#define TEST_CASE(fn) testcheck::stTestCase{#fn, fn}
+#define TEST_CASE(fn)                                                                                                  \
+    testcheck::stTestCase { #fn, fn }

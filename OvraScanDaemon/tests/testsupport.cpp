@@ -77,8 +77,8 @@ bool recvExact(int fd, void* data, size_t size, int timeoutMs)
     char* bytes = static_cast<char*>(data);
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (size > 0) {
-        int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                        deadline - std::chrono::steady_clock::now()).count());
+        int left = static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count());
         if (left <= 0)
             return false;
         struct pollfd entry = {fd, POLLIN, 0};
@@ -152,13 +152,15 @@ int waitForExit(int pid, int timeoutMs)
     if (pid <= 1)
         return -1;
     int exitStatus = -1;
-    waitUntil([&] {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) != pid)
-            return false;
-        exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        return true;
-    }, timeoutMs);
+    waitUntil(
+        [&] {
+            int status = 0;
+            if (waitpid(pid, &status, WNOHANG) != pid)
+                return false;
+            exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            return true;
+        },
+        timeoutMs);
     return exitStatus;
 }
 

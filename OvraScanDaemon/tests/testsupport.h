@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-
 bool fileExists(const std::string& path);
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& content);

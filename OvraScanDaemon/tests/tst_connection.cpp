@@ -106,7 +106,7 @@ void undefinedAndShortCommands()
         sendBytes(c.fd, &code, 4);
     CHECK(nothingArrives(c.fd, 200));
     int32_t count = -5;
-    findDevices(c.fd, c_vid, 1, true, count);   // still served after undefined commands
+    findDevices(c.fd, c_vid, 1, true, count); // still served after undefined commands
     CHECK_EQ(count, 1);
 
     // A short request gets no reply; what follows is read as the next command.
@@ -157,7 +157,7 @@ void findOpenCloseDevices()
     CHECK_STR(second.Product, "??????");
     CHECK_EQ(intReply(c.fd, USB_OPEN_DEV, first.fd), 0);
     CHECK_EQ(intReply(c.fd, USB_CLOSE_DEV, first.fd), 0);
-    CHECK_EQ(intReply(c.fd, USB_CLOSE_DEV, first.fd), 9);   // already given up
+    CHECK_EQ(intReply(c.fd, USB_CLOSE_DEV, first.fd), 9); // already given up
     CHECK_EQ(intReply(c.fd, USB_OPEN_DEV, first.fd), 9);
     USBClearDevEpReq clear = {second.fd, 0x82};
     sendCommand(c.fd, USB_CLEAR_DEV, clear);
@@ -187,7 +187,7 @@ void scannerCommandsThroughTheConnection()
     lock.devfd = h;
     lock.info.bitDepth = 24;
     sendCommand(c.fd, USB_SCAN_LOCK, lock);
-    CHECK_EQ(recvRecord<int32_t>(c.fd), 3);   // locked by someone else
+    CHECK_EQ(recvRecord<int32_t>(c.fd), 3); // locked by someone else
     CHECK_EQ(intReply(c.fd, USB_SCAN_UNLOCK, h), 0);
     CHECK_EQ(intReply(c.fd, USB_SCAN_POWERON, h), 0);
     CHECK_EQ(intReply(c.fd, USB_SCAN_GETSIZES, h), 0);
@@ -237,10 +237,7 @@ void sendNetAbort(int fd, int32_t command, int32_t handle)
     sendCommand(fd, command, req);
 }
 
-int32_t plainResult(int fd)
-{
-    return recvRecord<int32_t>(fd);
-}
+int32_t plainResult(int fd) { return recvRecord<int32_t>(fd); }
 
 // A refused start still names a well-formed scan.
 int32_t startResult(int fd)
@@ -285,7 +282,7 @@ void handlesOfOthersAreRefused()
     // The connection is still served, the logs still written.
     CHECK_EQ(intReply(c.fd, USB_OPEN_DEV, 3), OVRA_STATUS_IO_ERROR);
     CHECK(logContains(scanInfoLogPath(), "[OvraScanSDK] USB_OPEN_DEV result 9\n"));
-    CHECK(!logContains(scanInfoLogPath(), "kill -9"));   // no scan ran: nothing to kill
+    CHECK(!logContains(scanInfoLogPath(), "kill -9")); // no scan ran: nothing to kill
 }
 
 void reopenBySerialNumber()
@@ -309,14 +306,14 @@ void reopenBySerialNumber()
     strcpy(req.SerialNumber, "NOPE");
     sendCommand(c.fd, USB_REOPEN_DEV, req);
     CHECK_EQ(recvRecord<USBReopenDevRes>(c.fd).ret, 9);
-    CHECK_EQ(intReply(c.fd, USB_OPEN_DEV, oldHandle), 0);   // still open
+    CHECK_EQ(intReply(c.fd, USB_OPEN_DEV, oldHandle), 0); // still open
 
     strcpy(req.SerialNumber, "BBB");
     sendCommand(c.fd, USB_REOPEN_DEV, req);
     USBReopenDevRes res = recvRecord<USBReopenDevRes>(c.fd);
     CHECK_EQ(res.ret, 0);
     CHECK(res.fd > 2);
-    CHECK_EQ(intReply(c.fd, USB_OPEN_DEV, oldHandle), 9);   // given up
+    CHECK_EQ(intReply(c.fd, USB_OPEN_DEV, oldHandle), 9); // given up
     CHECK_EQ(intReply(c.fd, USB_OPEN_DEV, res.fd), 0);
     CHECK_EQ(intReply(c.fd, USB_SCAN_UNLOCK, res.fd), 0);
 }
@@ -357,7 +354,7 @@ void otherVendorsAreNeverOpened()
     strcpy(req.SerialNumber, "DISK");
     sendCommand(c.fd, USB_REOPEN_DEV, req);
     CHECK_EQ(recvRecord<USBReopenDevRes>(c.fd).ret, 9);
-    CHECK_EQ(intReply(c.fd, USB_OPEN_DEV, devs[0].fd), 0);   // its own device kept
+    CHECK_EQ(intReply(c.fd, USB_OPEN_DEV, devs[0].fd), 0); // its own device kept
     CHECK(!hasOpen(c.pid, foreignNode));
     CHECK(hasOpen(c.pid, bed.root() + "/001/003"));
 }
@@ -379,15 +376,9 @@ std::vector<Record> readRecords(int fd, int (*result)(const Record&))
     return records;
 }
 
-int usbResult(const USBScanRecordRes& r)
-{
-    return r.result;
-}
+int usbResult(const USBScanRecordRes& r) { return r.result; }
 
-int tcpResult(const TCPRecordRes& r)
-{
-    return r.result;
-}
+int tcpResult(const TCPRecordRes& r) { return r.result; }
 
 void pushUsbPages(stFakeUsbDevice& dev, int seed, int pages)
 {
@@ -397,7 +388,7 @@ void pushUsbPages(stFakeUsbDevice& dev, int seed, int pages)
         Bytes image = pageImage(seed, p, 2500 + 100 * p);
         pushImageRecord(dev.scanStream, Bytes(image.begin(), image.begin() + 1000));
         pushImageRecord(dev.scanStream, Bytes(image.begin() + 1000, image.end()));
-        dev.scanStream.push_back(ScanResponse(0x02, 0x80));   // a record without payload
+        dev.scanStream.push_back(ScanResponse(0x02, 0x80)); // a record without payload
         pushStatusRecord(dev.scanStream, SCAN_STATUS_END_OF_PAGE);
     }
     pushStatusRecord(dev.scanStream, SCAN_STATUS_END_OF_DATA);
@@ -433,12 +424,12 @@ void usbThreePageScan()
     for (int p = 0; p < 3; ++p) {
         const USBScanRecordRes* r = &records[1 + 5 * p];
         CHECK_EQ(r[0].st, SCAN_STATUS_BEGIN_OF_PAGE);
-        CHECK_EQ(r[0].fileIndex, p);        // the record that opens page p
+        CHECK_EQ(r[0].fileIndex, p); // the record that opens page p
         CHECK_EQ(r[1].st, SCAN_STATUS_OPERATION_CONTINUOUS);
-        CHECK_EQ(r[1].fileIndex, p + 1);    // the records after it
+        CHECK_EQ(r[1].fileIndex, p + 1); // the records after it
         CHECK_EQ(r[1].dataSize, 1000);
         CHECK_EQ(r[2].dataSize, 1500 + 100 * p);
-        CHECK_EQ(r[3].st, SCAN_STATUS_OPERATION_CONTINUOUS);   // unchanged by a record without payload
+        CHECK_EQ(r[3].st, SCAN_STATUS_OPERATION_CONTINUOUS); // unchanged by a record without payload
         CHECK_EQ(r[3].dataSize, 0);
         CHECK_EQ(r[4].st, SCAN_STATUS_END_OF_PAGE);
         CHECK_EQ(r[4].fileIndex, p + 1);
@@ -514,7 +505,7 @@ void usbAbortMidScan()
     CHECK(fileExists(scanInfoLogPath()));
     pid_t dataPid = killedPid();
     CHECK(dataPid > 0);
-    CHECK(dataPid > 0 && !signalProcess(dataPid, 0));   // ended and collected
+    CHECK(dataPid > 0 && !signalProcess(dataPid, 0)); // ended and collected
     CHECK(nothingArrives(c.fd, 200));
 
     // A second abort has no data process left to kill.
@@ -585,7 +576,7 @@ void deleteFileOutsideTheScanDirectory()
     CHECK(fileExists(scanInfoLogPath()));
     CHECK(logContains(scanErrLogPath(), "not a page file, not deleted:x\\x0a[OvraScanSDK] forged\\x5c\n"));
     CHECK(!logContains(scanErrLogPath(), "\n[OvraScanSDK] forged"));
-    CHECK_EQ(intReply(c.fd, USB_OPEN_DEV, 3), 9);   // the connection goes on
+    CHECK_EQ(intReply(c.fd, USB_OPEN_DEV, 3), 9); // the connection goes on
 }
 
 OvraSocket netScanner(const char* ip, int fd)
@@ -612,7 +603,7 @@ void networkScanThreePages()
         stConnection c;
         TCPScanStartReq req;
         memset(&req, 0, sizeof(req));
-        req.socket = netScanner("127.0.0.106", 1);   // not a data connection of this process: left alone
+        req.socket = netScanner("127.0.0.106", 1); // not a data connection of this process: left alone
         req.info.bitDepth = 24;
         sendCommand(c.fd, TCP_SCAN_START, req);
         TCPScanStartRes start = recvRecord<TCPScanStartRes>(c.fd);
@@ -623,7 +614,7 @@ void networkScanThreePages()
         CHECK(records.size() > 4);
         if (records.size() < 4)
             continue;
-        CHECK_EQ(records[0].st, SCAN_STATUS_BEGIN_OF_PAGE);   // always, even for image data
+        CHECK_EQ(records[0].st, SCAN_STATUS_BEGIN_OF_PAGE); // always, even for image data
         CHECK_EQ(records[0].fileIndex, 0);
         CHECK_EQ(records[0].bufferLen, firstBlockIsData ? 1024 : 0);
         CHECK_EQ(records[1].fileIndex, 1);

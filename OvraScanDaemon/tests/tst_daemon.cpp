@@ -26,15 +26,9 @@ namespace {
 std::string g_root;
 bool g_netSkipped = false;
 
-std::string infoLog()
-{
-    return g_root + "/scan/ovra_scan_info.log";
-}
+std::string infoLog() { return g_root + "/scan/ovra_scan_info.log"; }
 
-std::string errLog()
-{
-    return g_root + "/scan/ovra_scan_err.log";
-}
+std::string errLog() { return g_root + "/scan/ovra_scan_err.log"; }
 
 pid_t startDaemon(uint16_t port, bool foreground)
 {
@@ -153,10 +147,10 @@ pid_t findDetachedDaemon(uint16_t port)
 void detachedStart()
 {
     const uint16_t port = 27142;
-    std::filesystem::remove_all(g_root + "/scan");   // the daemon makes its scan directory
+    std::filesystem::remove_all(g_root + "/scan"); // the daemon makes its scan directory
     rmdir((g_root + "/scan").c_str());
     pid_t launcher = startDaemon(port, false);
-    CHECK_EQ(waitExit(launcher, 5000), 0);   // the parent leaves at once
+    CHECK_EQ(waitExit(launcher, 5000), 0); // the parent leaves at once
     int fd = connectLoopback(port);
     CHECK(fd >= 0);
     CHECK_EQ(openDevReply(fd), 9);
@@ -166,7 +160,7 @@ void detachedStart()
     if (daemon <= 0)
         return;
     CHECK(daemon != launcher);
-    CHECK(getsid(daemon) != getsid(0));      // a session of its own
+    CHECK(getsid(daemon) != getsid(0)); // a session of its own
     std::string cwd(256, '\0');
     ssize_t n = readlink(("/proc/" + std::to_string(daemon) + "/cwd").c_str(), &cwd[0], cwd.size());
     CHECK_STR(cwd.substr(0, n > 0 ? static_cast<size_t>(n) : 0), "/");
@@ -274,7 +268,7 @@ void twentyClientsScanAtOnce()
 int main()
 {
     signal(SIGPIPE, SIG_IGN);
-    const TestInstallRoot root("daemon");   // the daemon makes its scan directory
+    const TestInstallRoot root("daemon"); // the daemon makes its scan directory
     g_root = root.Path();
     int ret = testcheck::run({
         TEST_CASE(listenerOnLoopbackLogsAndQuit),

@@ -122,8 +122,8 @@ void threePageFeederScan()
     CHECK_EQ(pagesStarted, 3);
     for (size_t p = 0; p < jobs[0].pages.size(); ++p) {
         const std::vector<uint8_t>& image = jobs[0].pages[p];
-        CHECK(readFile(pageFileName(result.start.fileName, static_cast<int>(p))) ==
-              std::string(image.begin(), image.end()));
+        CHECK(readFile(pageFileName(result.start.fileName, static_cast<int>(p)))
+              == std::string(image.begin(), image.end()));
     }
     close(fd);
 }
@@ -139,11 +139,11 @@ void jobPostFieldsPerKindOfJob()
         return;
     int fd = connectLoopback(c_port);
     const SettingInfo kinds[] = {
-        settings(24, COMPRESSION_NONE, false, 0),   // flatbed
-        settings(8, COMPRESSION_NONE, true, 0),     // single-page feeder
-        settings(24, COMPRESSION_NONE, true, 1),    // multi-page feeder
-        settings(1, COMPRESSION_NONE, false, 0),    // black and white
-        settings(24, COMPRESSION_JPEG, false, 0),   // JPEG
+        settings(24, COMPRESSION_NONE, false, 0), // flatbed
+        settings(8, COMPRESSION_NONE, true, 0),   // single-page feeder
+        settings(24, COMPRESSION_NONE, true, 1),  // multi-page feeder
+        settings(1, COMPRESSION_NONE, false, 0),  // black and white
+        settings(24, COMPRESSION_JPEG, false, 0), // JPEG
     };
     for (const SettingInfo& info : kinds)
         scan(fd, "127.0.0.132", info);
@@ -222,7 +222,7 @@ void abortMidScan()
             break;
         gotResult = reply[0] == 0 && nothingArrives(fd, 300);
         if (!gotResult)
-            recvExact(fd, reply + 1, 3 * sizeof(int32_t), 1000);   // the rest of a record
+            recvExact(fd, reply + 1, 3 * sizeof(int32_t), 1000); // the rest of a record
     }
     CHECK(gotResult);
     CHECK(!fileExists(pageFileName(start.fileName, 0)));
@@ -230,8 +230,8 @@ void abortMidScan()
     CHECK(fileExists(otherScan));
     CHECK(scanner.WaitForJobEnd(0, 5s));
     std::vector<ovraemu::ScanJobRecord> jobs = scanner.Jobs();
-    CHECK(!jobs.empty() && (jobs[0].outcome == ovraemu::JobOutcome::Aborted ||
-                            jobs[0].outcome == ovraemu::JobOutcome::Disconnected));
+    CHECK(!jobs.empty()
+          && (jobs[0].outcome == ovraemu::JobOutcome::Aborted || jobs[0].outcome == ovraemu::JobOutcome::Disconnected));
     unlink(otherScan.c_str());
     close(fd);
 }

@@ -26,7 +26,7 @@ const uint16_t c_vid = OVRA_USB_VENDOR_ID;
 // One client connection for all cases: like the kernel, the emulator lets
 // only the descriptor that first used a scanner's interface use it.
 int g_fd = -1;
-int g_first = -1;   // handle of scanner E2E-1
+int g_first = -1; // handle of scanner E2E-1
 
 pid_t startDaemon()
 {
@@ -119,10 +119,10 @@ void devicesStringsAndReopen(ovraemu::UsbScannerBed& bed)
     USBReopenDevRes res = {-1, -1};
     CHECK(recvExact(fd, &res, sizeof(res)));
     CHECK_EQ(res.ret, 0);
-    CHECK_EQ(simple(fd, USB_OPEN_DEV, second), 9);   // given up
+    CHECK_EQ(simple(fd, USB_OPEN_DEV, second), 9); // given up
     USBClearDevEpReq clear = {res.fd, 0x82};
     CHECK_EQ(intReply(fd, USB_CLEAR_DEV, &clear, sizeof(clear)), 0);
-    CHECK_EQ(simple(fd, USB_SCAN_UNLOCK, res.fd), 9);   // not locked: 0x83
+    CHECK_EQ(simple(fd, USB_SCAN_UNLOCK, res.fd), 9); // not locked: 0x83
     (void)bed;
 }
 
@@ -159,7 +159,7 @@ void lockRefusalsAndFeeder(ovraemu::UsbScannerBed& bed, int id)
     sendBytes(fd, bytes.data(), bytes.size());
     USBScanStartRes start;
     CHECK(recvExact(fd, &start, sizeof(start)));
-    CHECK_EQ(start.result, 9);   // a refused start: no data process, no page file
+    CHECK_EQ(start.result, 9); // a refused start: no data process, no page file
     CHECK(nothingArrives(fd, 300));
     CHECK(!fileExists(pageFileName(start.fileName, 0)));
     bed.SetFeeder(id, ovraemu::AdfStatus::Loaded);
@@ -200,8 +200,8 @@ void threePageScan(ovraemu::UsbScannerBed& bed, int id)
     do {
         if (!CHECK(recvExact(fd, &record, sizeof(record), 20000)))
             break;
-        if (record.st == SCAN_STATUS_BEGIN_OF_PAGE && record.dataSize == 0 && record.result == 0 &&
-            record.fileIndex == pagesStarted)
+        if (record.st == SCAN_STATUS_BEGIN_OF_PAGE && record.dataSize == 0 && record.result == 0
+            && record.fileIndex == pagesStarted)
             ++pagesStarted;
         else
             CHECK_EQ(record.fileIndex, pagesStarted);
@@ -225,7 +225,7 @@ void abortMidScan(ovraemu::UsbScannerBed& bed, int id)
     geometry.height = 400;
     ovraemu::JobShape shape;
     shape.recordBytes = 4000;
-    shape.delayMs = 40;   // about 2 s per page
+    shape.delayMs = 40; // about 2 s per page
     bed.SetJob(id, ovraemu::MakePatternJob(3, geometry, shape));
     int fd = g_fd;
     CHECK_EQ(lockScanner(fd, g_first), 0);
@@ -239,7 +239,7 @@ void abortMidScan(ovraemu::UsbScannerBed& bed, int id)
         CHECK(recvExact(fd, &record, sizeof(record), 20000));
     const std::string page0 = pageFileName(start.fileName, 0);
     CHECK(fileExists(page0));
-    const std::string other = pageFileName(std::string(start.fileName) + "0", 0);   // scan 10 of the same process
+    const std::string other = pageFileName(std::string(start.fileName) + "0", 0); // scan 10 of the same process
     writeFile(other, "x");
 
     USBScanAbortReq abort;
@@ -282,7 +282,7 @@ int main()
 {
     signal(SIGPIPE, SIG_IGN);
     const TestInstallRoot root("e2eusb", {"scan"});
-    ovraemu::UsbScannerBed bed;   // points UMOCKDEV_DIR at its testbed for the daemon
+    ovraemu::UsbScannerBed bed; // points UMOCKDEV_DIR at its testbed for the daemon
     int first = bed.AddScanner(c_vid, 1, "E2E-1");
     bed.AddScanner(c_vid, 2, "E2E-2", "Ovra", "Сканер MFP");
     pid_t daemon = startDaemon();

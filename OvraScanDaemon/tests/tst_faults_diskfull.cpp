@@ -73,7 +73,7 @@ void checkFullDiskScan(int fd, const std::string& baseName, const std::vector<st
     if (!CHECK(ended))
         return;
     CHECK_EQ(records.back().result, 9);
-    CHECK(nothingArrives(fd, 1000));   // that record was the last one
+    CHECK(nothingArrives(fd, 1000)); // that record was the last one
     CHECK_EQ(pagesBegun(records), 2);
     const pid_t connection = connectionOfScan(baseName);
     CHECK(connection > 1 && childrenGone(connection, 5000));
@@ -125,7 +125,7 @@ ovraemu::ScanJob usbJob(unsigned pages)
 {
     ovraemu::PageGeometry geometry;
     geometry.width = 200;
-    geometry.height = 300;   // 60000 bytes a page
+    geometry.height = 300; // 60000 bytes a page
     ovraemu::JobShape shape;
     shape.recordBytes = 8000;
     return ovraemu::MakePatternJob(pages, geometry, shape);
@@ -172,7 +172,7 @@ int runWithDaemon(const std::string& root)
     if (!mountSmallScanDir(root))
         return 1;
     writeOtherFiles();
-    ovraemu::UsbScannerBed bed;   // points UMOCKDEV_DIR of the daemon at its testbed
+    ovraemu::UsbScannerBed bed; // points UMOCKDEV_DIR of the daemon at its testbed
     const int id = bed.AddScanner(c_vid, c_pid, "DISKFULL-1");
     ovraemu::NetScanner scanner(c_szScannerIp);
     scanner.SetFeeder(ovraemu::FeederState::Loaded);

@@ -181,11 +181,12 @@ int main()
     const TestInstallRoot root("faultnet", {"scan"});
     setenv("OVRA_SCAN_DAEMON_PAGE_LIMIT", c_szPageLimit, 1);
     const pid_t daemon = startFaultDaemon(c_port);
-    int ret = daemon < 0 ? 1 : testcheck::run({
-        TEST_CASE(connectionClosedMidBlock),
-        TEST_CASE(announcedBlockNeverDelivered),
-        TEST_CASE(pageOverTheLimitIsRemoved),
-    });
+    int ret = daemon < 0 ? 1
+                         : testcheck::run({
+                             TEST_CASE(connectionClosedMidBlock),
+                             TEST_CASE(announcedBlockNeverDelivered),
+                             TEST_CASE(pageOverTheLimitIsRemoved),
+                         });
     stopFaultDaemon(daemon);
     return ret;
 }

@@ -29,7 +29,7 @@ ovraemu::ScanJob threePages()
 {
     ovraemu::PageGeometry geometry;
     geometry.width = 200;
-    geometry.height = 150;   // 30000 bytes a page
+    geometry.height = 150; // 30000 bytes a page
     ovraemu::JobShape shape;
     shape.recordBytes = 6000;
     shape.chunk = 3000;
@@ -114,7 +114,10 @@ using ovraemu::JobStep;
 using Status = ovraemu::ScanStatus;
 
 JobStep mark(Status status) { return JobStep::Record(status); }
-JobStep data(char fill, size_t size = 1000) { return JobStep::Record(Status::Continuous, std::vector<uint8_t>(size, uint8_t(fill))); }
+JobStep data(char fill, size_t size = 1000)
+{
+    return JobStep::Record(Status::Continuous, std::vector<uint8_t>(size, uint8_t(fill)));
+}
 // A record header without payload: it carries no status of its own.
 JobStep bare() { return JobStep::AnnouncedRecord(uint8_t(Status::Continuous), 0); }
 
@@ -153,14 +156,17 @@ void recordSequencesMatchPageFiles(ovraemu::UsbScannerBed& bed)
     const int id = g_id;
     const std::string a(1000, 'a'), b(1000, 'b');
     const std::vector<stSequenceCase> cases = {
-        {"bare record after begin of page", {mark(Status::BeginOfPage), bare(), data('a'), mark(Status::EndOfPage)}, {a}},
+        {"bare record after begin of page",
+         {mark(Status::BeginOfPage), bare(), data('a'), mark(Status::EndOfPage)},
+         {a}},
         {"bare records on two pages",
-         {mark(Status::BeginOfPage), bare(), data('a'), mark(Status::EndOfPage), mark(Status::BeginOfPage), bare(), bare(),
-          data('b'), mark(Status::EndOfPage)},
+         {mark(Status::BeginOfPage), bare(), data('a'), mark(Status::EndOfPage), mark(Status::BeginOfPage), bare(),
+          bare(), data('b'), mark(Status::EndOfPage)},
          {a, b}},
         {"data before any begin of page", {data('a', 500), data('a', 500), mark(Status::EndOfPage)}, {a}},
         {"bare record between pages",
-         {mark(Status::BeginOfPage), data('a'), mark(Status::EndOfPage), bare(), mark(Status::BeginOfPage), data('b')}, {a, b}},
+         {mark(Status::BeginOfPage), data('a'), mark(Status::EndOfPage), bare(), mark(Status::BeginOfPage), data('b')},
+         {a, b}},
         {"empty page", {mark(Status::BeginOfPage), mark(Status::BeginOfPage), data('b')}, {"", b}},
     };
     for (const stSequenceCase& row : cases) {
@@ -193,14 +199,14 @@ void firstRecordAfterTheWarmUp(ovraemu::UsbScannerBed& bed)
     struct stWarmUpCase {
         const char* name;
         uint8_t warmUpSeconds;
-        int32_t result;   // of the last record
+        int32_t result; // of the last record
     };
     for (const stWarmUpCase& row : {stWarmUpCase{"warm-up reported", 4, OVRA_STATUS_EOF},
                                     stWarmUpCase{"no warm-up reported", 0, OVRA_STATUS_DEVICE_BUSY}}) {
         fprintf(stderr, "  case: %s\n", row.name);
         bed.SetAsleep(id, true, row.warmUpSeconds);
         ovraemu::ScanJob job = threePages();
-        job.steps.front().delayMs = 3500;   // past the record wait and the idle time-out
+        job.steps.front().delayMs = 3500; // past the record wait and the idle time-out
         bed.SetJob(id, job);
         const int fd = connectLoopback(c_port);
         const int devfd = firstUsbDevice(fd, c_vid, c_pid);
@@ -229,19 +235,20 @@ int main()
 {
     signal(SIGPIPE, SIG_IGN);
     const TestInstallRoot root("faultusb", {"scan"});
-    ovraemu::UsbScannerBed bed;   // points UMOCKDEV_DIR of the daemon at its testbed
+    ovraemu::UsbScannerBed bed; // points UMOCKDEV_DIR of the daemon at its testbed
     const int id = bed.AddScanner(c_vid, c_pid, c_szSerial);
     // The daemon's connection and data processes share one open device node.
     setenv("LD_PRELOAD", ovraemu::ForkSafePreload().c_str(), 1);
     setenv("OVRA_SCAN_DAEMON_RECORD_WAIT_SECONDS", "2", 1);
     setenv("OVRA_SCAN_DAEMON_IDLE_SECONDS", "3", 1);
     const pid_t daemon = startFaultDaemon(c_port);
-    int ret = daemon < 0 ? 1 : testcheck::run({
-        {"unplugMidScan", [&] { unplugMidScan(bed, id); }},
-        {"nextClientScans", [&] { nextClientScans(bed); }},
-        {"recordSequencesMatchPageFiles", [&] { recordSequencesMatchPageFiles(bed); }},
-        {"firstRecordAfterTheWarmUp", [&] { firstRecordAfterTheWarmUp(bed); }},
-    });
+    int ret = daemon < 0 ? 1
+                         : testcheck::run({
+                             {"unplugMidScan", [&] { unplugMidScan(bed, id); }},
+                             {"nextClientScans", [&] { nextClientScans(bed); }},
+                             {"recordSequencesMatchPageFiles", [&] { recordSequencesMatchPageFiles(bed); }},
+                             {"firstRecordAfterTheWarmUp", [&] { firstRecordAfterTheWarmUp(bed); }},
+                         });
     stopFaultDaemon(daemon);
     return ret;
 }

@@ -41,10 +41,7 @@ std::vector<std::unique_ptr<ovraemu::NetScanner>> g_scanners;
 
 using Clock = std::chrono::steady_clock;
 
-double secondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
+double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 bool startScanners()
 {
@@ -182,8 +179,8 @@ void sixtyFourClientsAtOnce()
         c.Scan();
     });
     churn.join();
-    printf("  %d clients x %d commands and 3 scans, %d short connections: %.1f s\n", c_clients,
-           c_commandsPerClient, c_shortConnections, secondsSince(start));
+    printf("  %d clients x %d commands and 3 scans, %d short connections: %.1f s\n", c_clients, c_commandsPerClient,
+           c_shortConnections, secondsSince(start));
 
     // Every client sits idle after the end of its last scan: its data process
     // has ended and is collected although no further command arrives.
@@ -199,8 +196,8 @@ void sixtyFourClientsAtOnce()
     CHECK(waitUntil([] { return descendantPids(g_daemon).empty(); }, 10000));
     const int fdsAfter = openDescriptorCount(g_daemon);
     const long rssAfter = residentKiB(g_daemon);
-    printf("  listener: %d descriptors before, %d after; VmRSS %ld KiB before, %ld KiB after\n", fdsBefore,
-           fdsAfter, rssBefore, rssAfter);
+    printf("  listener: %d descriptors before, %d after; VmRSS %ld KiB before, %ld KiB after\n", fdsBefore, fdsAfter,
+           rssBefore, rssAfter);
     CHECK(fdsBefore > 0);
     CHECK_EQ(fdsAfter, fdsBefore);
     CHECK(rssBefore > 0 && rssAfter <= rssBefore + c_rssSlackKiB);
@@ -248,10 +245,12 @@ void quitWhileClientsWork()
     for (auto& client : clients)
         client->Close();
     // The connection processes end with their connections; nothing is left.
-    CHECK(waitUntil([] {
-        collectOrphans();
-        return childPids(getpid()).empty();
-    }, 10000));
+    CHECK(waitUntil(
+        [] {
+            collectOrphans();
+            return childPids(getpid()).empty();
+        },
+        10000));
     CHECK(onlyLogsInScanDir());
     if (exitStatus >= 0)
         g_daemon = -1;

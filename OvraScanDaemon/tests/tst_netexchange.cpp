@@ -183,9 +183,9 @@ void streamBlocksFromASocketPair()
 {
     int pair[2];
     socketpair(AF_UNIX, SOCK_STREAM, 0, pair);
-    std::string stream = std::string(newFileFlag) + "PAGE  " + "     4" + "     \n" + "hdr!" + blockHeader(100, false) +
-                         std::string(100, 'a') + blockHeader(100, true) + std::string(100, 'b') +
-                         "DATA  -00010     \n";
+    std::string stream = std::string(newFileFlag) + "PAGE  " + "     4" + "     \n" + "hdr!" + blockHeader(100, false)
+                         + std::string(100, 'a') + blockHeader(100, true) + std::string(100, 'b')
+                         + "DATA  -00010     \n";
     sendBytes(pair[1], stream.data(), stream.size());
     OvraSocket sock = scannerAt("127.0.0.1", pair[0]);
     unsigned char* buf = nullptr;
@@ -194,7 +194,7 @@ void streamBlocksFromASocketPair()
     ScanStatus st;
     CHECK_EQ(ovra_tcp_ScanRecord(sock, &st, &buf, &bufSize, &n), 0);
     CHECK_EQ(st, SCAN_STATUS_BEGIN_OF_PAGE);
-    CHECK_EQ(n, -1);   // untouched for a page start
+    CHECK_EQ(n, -1); // untouched for a page start
     CHECK_EQ(ovra_tcp_ScanRecord(sock, &st, &buf, &bufSize, &n), 0);
     CHECK_EQ(st, SCAN_STATUS_OPERATION_CONTINUOUS);
     CHECK_EQ(n, 100);

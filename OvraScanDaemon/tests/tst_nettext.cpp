@@ -137,7 +137,7 @@ void capabilitiesAndFeederAnswers()
     CHECK_EQ(cap.width_format, 2u);
     ovra_SetScanCapabilities(&cap, "COLOR", "COLOR");
     ovra_SetScanCapabilities(&cap, "PROFILE", "DISABLED");
-    ovra_SetScanCapabilities(&cap, "duplex", "false");   // keys are case-sensitive
+    ovra_SetScanCapabilities(&cap, "duplex", "false"); // keys are case-sensitive
     CHECK_EQ(cap.color, 1);
     CHECK_EQ(cap.profile, 0);
     CHECK_EQ(cap.duplex, 1);
@@ -158,7 +158,7 @@ void lengthFields()
     CHECK_EQ(parseLengthField("-00005", 6), -1);
     CHECK_EQ(parseLengthField("abcdef", 6), -1);
     CHECK_EQ(parseLengthField("      ", 6), -1);
-    CHECK_EQ(parseLengthField("1234567", 6), 123456);   // only the six characters count
+    CHECK_EQ(parseLengthField("1234567", 6), 123456); // only the six characters count
 }
 
 void splittingLines()

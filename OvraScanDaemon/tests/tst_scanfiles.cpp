@@ -15,10 +15,7 @@ namespace {
 
 const TestInstallRoot* g_root = nullptr;
 
-std::string scanDir()
-{
-    return g_root->FilePath("scan/");
-}
+std::string scanDir() { return g_root->FilePath("scan/"); }
 
 void namesOfScansAndPages()
 {
@@ -63,7 +60,7 @@ void abortRemovesOnlyThatScansPages()
                            "ovrascandata_7_2_0.tmp", "ovrascandata_8_1_0.tmp", "other.txt"};
     for (const char* name : files)
         writeFile(dir + name, "page");
-    mkdir((dir + "ovrascandata_7_1_5.tmp").c_str(), 0755);  // a folder with a page file's name
+    mkdir((dir + "ovrascandata_7_1_5.tmp").c_str(), 0755); // a folder with a page file's name
     std::string outside = g_root->FilePath("precious");
     writeFile(outside, "keep");
     CHECK_EQ(symlink(outside.c_str(), (dir + "ovrascandata_7_1_9.tmp").c_str()), 0);
@@ -76,7 +73,7 @@ void abortRemovesOnlyThatScansPages()
     CHECK(fileExists(dir + "ovrascandata_8_1_0.tmp"));
     CHECK(fileExists(dir + "other.txt"));
     CHECK(fileExists(dir + "ovrascandata_7_1_5.tmp"));
-    CHECK(fileExists(dir + "ovrascandata_7_1_9.tmp"));  // a link, not a regular file
+    CHECK(fileExists(dir + "ovrascandata_7_1_9.tmp")); // a link, not a regular file
     CHECK_STR(readFile(outside), "keep");
     CHECK(fileExists(scanInfoLogPath()));
     CHECK(logContains(scanInfoLogPath(), "[OvraScanSDK] delete file:" + dir + "ovrascandata_7_1_0.tmp\n"));
@@ -110,7 +107,7 @@ void deleteFileTakesOnlyPageFiles()
     CHECK(!deletePageFile(outside.c_str()));
     CHECK(!deletePageFile(scanInfoLogPath().c_str()));
     CHECK(!deletePageFile((dir + "ovrascandata_3_0_0.tmp/../ovra_scan_err.log").c_str()));
-    CHECK(!deletePageFile((dir + "ovrascandata_3_0_1.tmp").c_str()));  // does not exist
+    CHECK(!deletePageFile((dir + "ovrascandata_3_0_1.tmp").c_str())); // does not exist
     CHECK(fileExists(outside));
     CHECK(fileExists(scanErrLogPath()));
     CHECK(deletePageFile((dir + "ovrascandata_3_0_0.tmp").c_str()));
@@ -157,7 +154,7 @@ void missingScanDirectory()
 {
     const TestInstallRoot root("nodir");
     CHECK(!OvraInitDbg());
-    OvraLogInfo("goes nowhere");   // must not crash
+    OvraLogInfo("goes nowhere"); // must not crash
     OvraLogErr("goes nowhere");
     OvraLogSignal(3);
     CHECK_EQ(createPageFile(scanBaseName(1, 0), 0), -1);

@@ -14,7 +14,6 @@
 
 namespace {
 
-
 // A fresh fake scanner on its own descriptor.
 struct stScannerFixture {
     FakeUsbBed bed;
@@ -42,15 +41,23 @@ void responseFlagsAsStatus()
         CommandType type;
         int expected;
     } cases[] = {
-        {0x80, CMD_TYPE_SCAN_LOCK, 0},        {0x81, CMD_TYPE_SCAN_START, 9},
-        {0x82, CMD_TYPE_SCAN_UNLOCK, 9},      {0x83, CMD_TYPE_SCAN_START, 9},
-        {0x84, CMD_TYPE_SCAN_POWER_ON_COMMAND, 9}, {0x85, CMD_TYPE_SCAN_LOCK, 9},
+        {0x80, CMD_TYPE_SCAN_LOCK, 0},
+        {0x81, CMD_TYPE_SCAN_START, 9},
+        {0x82, CMD_TYPE_SCAN_UNLOCK, 9},
+        {0x83, CMD_TYPE_SCAN_START, 9},
+        {0x84, CMD_TYPE_SCAN_POWER_ON_COMMAND, 9},
+        {0x85, CMD_TYPE_SCAN_LOCK, 9},
         {0x86, CMD_TYPE_SCAN_ADF_STATUS, 9},
-        {0x88, CMD_TYPE_SCAN_LOCK, 3},        {0x88, CMD_TYPE_SCAN_START, 9},
-        {0x88, CMD_TYPE_SCAN_POWER_ON_COMMAND, 9}, {0x88, CMD_TYPE_SCAN_UNLOCK, 9},
-        {0x89, CMD_TYPE_SCAN_LOCK, 9},        {0x89, CMD_TYPE_SCAN_START, 9},
-        {0x87, CMD_TYPE_SCAN_LOCK, 0},        {0x00, CMD_TYPE_SCAN_START, 0},
-        {0x8A, CMD_TYPE_SCAN_START, 0},       {0xFF, CMD_TYPE_SCAN_LOCK, 0},
+        {0x88, CMD_TYPE_SCAN_LOCK, 3},
+        {0x88, CMD_TYPE_SCAN_START, 9},
+        {0x88, CMD_TYPE_SCAN_POWER_ON_COMMAND, 9},
+        {0x88, CMD_TYPE_SCAN_UNLOCK, 9},
+        {0x89, CMD_TYPE_SCAN_LOCK, 9},
+        {0x89, CMD_TYPE_SCAN_START, 9},
+        {0x87, CMD_TYPE_SCAN_LOCK, 0},
+        {0x00, CMD_TYPE_SCAN_START, 0},
+        {0x8A, CMD_TYPE_SCAN_START, 0},
+        {0xFF, CMD_TYPE_SCAN_LOCK, 0},
     };
     for (const auto& c : cases) {
         if (!CHECK_EQ(ConvertResponseFlagToErrorCode(c.flag, c.type), c.expected))
@@ -60,13 +67,14 @@ void responseFlagsAsStatus()
     std::string err = readFile(scanErrLogPath());
     CHECK(info.find("[OvraScanSDK] Response: Command was successfully executed\n") != std::string::npos);
     CHECK(err.find("Command was successfully") == std::string::npos);
-    CHECK(err.find("[OvraScanSDK] Response: Lock could not be obtained - scanner resource is already locked\n") !=
-          std::string::npos);
+    CHECK(err.find("[OvraScanSDK] Response: Lock could not be obtained - scanner resource is already locked\n")
+          != std::string::npos);
     CHECK(err.find("[OvraScanSDK] Response: Invalid scan request - parameter error\n") != std::string::npos);
     CHECK(err.find("[OvraScanSDK] Response flag is unknown [0x87]\n") != std::string::npos);
     CHECK(err.find("[OvraScanSDK] Response flag is unknown [0x88]\n") != std::string::npos);
     CHECK(err.find("[OvraScanSDK] Response: Lock could not be obtained because device doesn't have enough memory "
-                   "to perform scan\n") != std::string::npos);
+                   "to perform scan\n")
+          != std::string::npos);
 }
 
 void plainCommandHeaders()
@@ -87,13 +95,13 @@ void plainCommandHeaders()
     for (const auto& row : rows)
         CHECK_EQ(row.send(f.fd), OVRA_STATUS_GOOD);
     for (size_t i = 0; i < std::size(rows); ++i) {
-        const Bytes expected = {OVRA_SCAN_CMD_START, rows[i].cmdClass, rows[i].cmdCode, 0, 0, 0,
-                                OVRA_SCAN_FLAG_COMMAND, 0};
+        const Bytes expected = {
+            OVRA_SCAN_CMD_START, rows[i].cmdClass, rows[i].cmdCode, 0, 0, 0, OVRA_SCAN_FLAG_COMMAND, 0};
         if (!CHECK(header(*f.dev, i) == expected))
             fprintf(stderr, "  command %zu (code 0x%02x)\n", i, rows[i].cmdCode);
     }
-    CHECK_EQ(f.dev->resets, 1);         // the abort resets the device
-    CHECK(f.dev->responses.empty());    // and reads no response
+    CHECK_EQ(f.dev->resets, 1);      // the abort resets the device
+    CHECK(f.dev->responses.empty()); // and reads no response
 }
 
 void responsePayloads()
@@ -163,7 +171,7 @@ void requestStatuses()
     CHECK_EQ(ScanStart(f.fd), 3);
     f.dev->failWriteSilently = false;
     f.dev->failBulk = true;
-    CHECK_EQ(ScanStart(f.fd), 3);   // the device still answers: nothing moved
+    CHECK_EQ(ScanStart(f.fd), 3); // the device still answers: nothing moved
     f.dev->gone = true;
     CHECK_EQ(ScanStart(f.fd), 9);
     CHECK(logContains(scanErrLogPath(), "[OvraScanSDK] RequestScanner failed.\n"));
@@ -197,10 +205,9 @@ void lockCommandBytes()
     CHECK_EQ(ScanLock(f.fd, &info), 0);
     Bytes sent = header(*f.dev, 0);
     CHECK_EQ(sent.size(), 55u);
-    Bytes expected = {0x1B, 0x53, 0x05, 0, 47, 0, 0x80, 0, 3, 0, 0, 3,
-                      0xB0, 0x09, 0, 0, 0xB4, 0x0D, 0, 0, 10, 0, 0, 0, 20, 0, 0, 0,
-                      0x2C, 0x01, 0x2C, 0x01, 1, 1, 0, 0, 0, 0, 0, 0, 0, 1, 4, 0, 0, 55, 66,
-                      0, 0, 0, 0, 0, 0, 0, 0};
+    Bytes expected = {0x1B, 0x53, 0x05, 0, 47, 0,  0x80, 0,  3,  0,    0,    3,    0xB0, 0x09, 0, 0, 0xB4, 0x0D, 0,
+                      0,    10,   0,    0, 0,  20, 0,    0,  0,  0x2C, 0x01, 0x2C, 0x01, 1,    1, 0, 0,    0,    0,
+                      0,    0,    0,    1, 4,  0,  0,    55, 66, 0,    0,    0,    0,    0,    0, 0, 0};
     CHECK(sent == expected);
 
     ReqScanLock lock = buildScanLock(settings(8, COMPRESSION_JPEG, 1200, true, 0));
@@ -248,7 +255,7 @@ void recordStatuses()
         pushStatusRecord(f.dev->scanStream, c.status);
         st = SCAN_STATUS_BEGIN_OF_SCAN;
         CHECK_EQ(ScanRecord(f.fd, &st, &buf, &bufSize, &readSize), c.expected);
-        CHECK_EQ(static_cast<int>(st), c.status);   // stored even for unknown statuses
+        CHECK_EQ(static_cast<int>(st), c.status); // stored even for unknown statuses
     }
     // A record without payload and the device's abort leave the status alone.
     f.dev->scanStream.push_back(ScanResponse(0x02, 0x80));
@@ -274,7 +281,7 @@ void recordImageData()
     ScanStatus st = SCAN_STATUS_BEGIN_OF_PAGE;
     Bytes image = pageImage(3, 0, 5000);
     pushImageRecord(f.dev->scanStream, image);
-    f.dev->maxInPiece = 700;   // the image arrives in many short transfers
+    f.dev->maxInPiece = 700; // the image arrives in many short transfers
     CHECK_EQ(ScanRecord(f.fd, &st, &buf, &bufSize, &readSize), 0);
     f.dev->maxInPiece = 0;
     CHECK_EQ(st, SCAN_STATUS_OPERATION_CONTINUOUS);

@@ -145,7 +145,7 @@ void descriptorsNamedInRequestsStayOpen()
     }
     std::string before = readFile(scanInfoLogPath());
     CHECK(stillServed(fd));
-    CHECK(readFile(scanInfoLogPath()).size() > before.size());   // the logs are still written
+    CHECK(readFile(scanInfoLogPath()).size() > before.size()); // the logs are still written
     close(fd);
 }
 
@@ -220,14 +220,17 @@ void connectionsBeyondTheCapAreClosed()
         CHECK(closedByDaemon(fd, 2000));
         close(fd);
     }
-    CHECK_EQ(countOf(readFile(scanErrLogPath()), "connection limit " + std::to_string(c_iMaxConnections) + " reached"), 1u);
+    CHECK_EQ(countOf(readFile(scanErrLogPath()), "connection limit " + std::to_string(c_iMaxConnections) + " reached"),
+             1u);
     close(held.front());
-    CHECK(waitUntil([] {
-        const int fd = connectLoopback(c_port);
-        const bool served = !closedByDaemon(fd, 100) && stillServed(fd);
-        close(fd);
-        return served;
-    }, 3000));
+    CHECK(waitUntil(
+        [] {
+            const int fd = connectLoopback(c_port);
+            const bool served = !closedByDaemon(fd, 100) && stillServed(fd);
+            close(fd);
+            return served;
+        },
+        3000));
     for (size_t i = 1; i < held.size(); ++i)
         close(held[i]);
 }
@@ -256,7 +259,7 @@ void stalledClientEndsOnQuit()
         const std::vector<pid_t> conns = childPids(g_daemon);
         if (!CHECK_EQ(conns.size(), 1u))
             return;
-        CHECK(sendBytes(fd, &code, sent));   // the rest never follows
+        CHECK(sendBytes(fd, &code, sent)); // the rest never follows
         usleep(200000);
         signalProcess(conns[0], SIGQUIT);
         CHECK(waitUntil([&] { return processState(conns[0]) == '\0' || processState(conns[0]) == 'Z'; }, 1000));

@@ -86,7 +86,7 @@ void stringDescriptorsAsAscii()
 {
     stDeviceFixture f;
     f.dev->strings[1] = u"Ovra";
-    f.dev->strings[2] = u"Сканер MFP";   // Cyrillic
+    f.dev->strings[2] = u"Сканер MFP"; // Cyrillic
     f.dev->strings[3] = u"ABCDEFGHIJ";
     char text[64];
     CHECK_EQ(ovra_get_string_simple(f.fd, 1, text, sizeof(text)), 4);
@@ -96,7 +96,7 @@ void stringDescriptorsAsAscii()
     char small[5];
     CHECK_EQ(ovra_get_string_simple(f.fd, 3, small, sizeof(small)), 4);
     CHECK_STR(small, "ABCD");
-    CHECK(ovra_get_string_simple(f.fd, 9, text, sizeof(text)) < 0);   // no such string
+    CHECK(ovra_get_string_simple(f.fd, 9, text, sizeof(text)) < 0); // no such string
     f.dev->badStringType = true;
     CHECK_EQ(ovra_get_string_simple(f.fd, 1, text, sizeof(text)), -5);
     f.dev->badStringType = false;
@@ -177,7 +177,7 @@ void deviceListIsBounded()
     for (int i = 1; i <= 70; ++i)
         bed.addDevice("004", std::to_string(i), scanner(0x4321, 0x0001, u"S"));
     OVRA_USB_DEV list[OVRA_USB_DEV_MAX + 1] = {};
-    list[OVRA_USB_DEV_MAX].fd = -77;   // guard entry past the end
+    list[OVRA_USB_DEV_MAX].fd = -77; // guard entry past the end
     int count = ovra_find_device(0x4321, 0x0001, list, true);
     CHECK_EQ(count, OVRA_USB_DEV_MAX);
     CHECK_EQ(list[OVRA_USB_DEV_MAX].fd, -77);

@@ -25,8 +25,8 @@ int32_t intAt(const std::vector<unsigned char>& bytes, size_t offset)
 
 void requestSizesPerCommand()
 {
-    const size_t expected[OVRA_SCAN_COMMAND_COUNT] = {12, 4, 4, 8, 8, 4, 260, 40, 4, 4,
-                                                      4, 4, 4, 24, 56, 276, 20, 20, 1036, 256};
+    const size_t expected[OVRA_SCAN_COMMAND_COUNT] = {12, 4, 4, 8,  8,  4,   260, 40, 4,    4,
+                                                      4,  4, 4, 24, 56, 276, 20,  20, 1036, 256};
     for (int32_t command = 0; command < OVRA_SCAN_COMMAND_COUNT; ++command)
         CHECK_EQ(ovra_scan_request_size(command), expected[command]);
     CHECK_EQ(ovra_scan_request_size(20), 0u);

@@ -42,7 +42,8 @@ void FormatRecvData(benchmark::State& state, Bytes reply)
     Bytes payload(reply.size());
     int iPayloadLength = 0;
     for (auto _ : state)
-        benchmark::DoNotOptimize(NetForm::FormatRecvData(reply.data(), int(reply.size()), payload.data(), &iPayloadLength));
+        benchmark::DoNotOptimize(
+            NetForm::FormatRecvData(reply.data(), int(reply.size()), payload.data(), &iPayloadLength));
     state.SetItemsProcessed(state.iterations());
     state.SetBytesProcessed(state.iterations() * int64_t(reply.size()));
 }

@@ -50,10 +50,7 @@ struct JpegError {
     jmp_buf jump;
 };
 
-void OnJpegError(j_common_ptr info)
-{
-    longjmp(reinterpret_cast<JpegError*>(info->err)->jump, 1);
-}
+void OnJpegError(j_common_ptr info) { longjmp(reinterpret_cast<JpegError*>(info->err)->jump, 1); }
 
 void IgnoreJpegMessage(j_common_ptr, int) {}
 
@@ -64,10 +61,7 @@ struct JpegDestination {
     JOCTET buffer[kJpegBufferBytes];
 };
 
-JpegDestination* DestinationOf(j_compress_ptr info)
-{
-    return reinterpret_cast<JpegDestination*>(info->dest);
-}
+JpegDestination* DestinationOf(j_compress_ptr info) { return reinterpret_cast<JpegDestination*>(info->dest); }
 
 void InitDestination(j_compress_ptr info)
 {
@@ -115,7 +109,7 @@ public:
         m_info.in_color_space = Colour() ? JCS_RGB : JCS_GRAYSCALE;
         jpeg_set_defaults(&m_info);
         jpeg_set_quality(&m_info, quality, TRUE);
-        m_info.density_unit = 1;  // dots per inch
+        m_info.density_unit = 1; // dots per inch
         m_info.X_density = m_info.Y_density = UINT16(std::min(page.resolution, 65535u));
         jpeg_start_compress(&m_info, TRUE);
     }
@@ -194,9 +188,6 @@ std::vector<uint8_t> ChartStream::Read(size_t most)
     return bytes;
 }
 
-bool ChartStream::AtEnd() const
-{
-    return m_encoder->Done() && m_encoder->pending.size() == m_encoder->taken;
-}
+bool ChartStream::AtEnd() const { return m_encoder->Done() && m_encoder->pending.size() == m_encoder->taken; }
 
 } // namespace ovraemu

@@ -14,7 +14,10 @@ namespace ovraemu {
 
 // Raw: the lines as TestChart draws them. Jpeg: baseline JPEG, one component for
 // lineart and grey, three (YCbCr from RGB) for colour.
-enum class ChartEncoding { Raw, Jpeg };
+enum class ChartEncoding {
+    Raw,
+    Jpeg
+};
 
 class ChartStream
 {

@@ -38,13 +38,13 @@ void PutText8(std::vector<uint8_t>& out, const std::string& text)
 std::vector<uint8_t> BuildStatusBody(const EmuPrinterState& state)
 {
     std::vector<uint8_t> out;
-    PutU8(out, 0);          // reserved
-    PutU16(out, 0);         // reserved
-    PutU16(out, 0);         // reserved
+    PutU8(out, 0);  // reserved
+    PutU16(out, 0); // reserved
+    PutU16(out, 0); // reserved
     PutText16(out, state.vendor);
     PutText16(out, state.product);
     PutText16(out, state.serial);
-    PutU16(out, 0);         // reserved
+    PutU16(out, 0); // reserved
     PutU8(out, state.statusCode);
     PutText8(out, state.firmware);
     PutText8(out, state.extraText);
@@ -54,9 +54,9 @@ std::vector<uint8_t> BuildStatusBody(const EmuPrinterState& state)
     PutU8(out, unsigned(state.warnings.size()));
     for (uint16_t code : state.warnings)
         PutU16(out, code);
-    PutU8(out, 0);          // reserved
-    PutU16(out, 0);         // reserved
-    PutU16(out, 0);         // reserved
+    PutU8(out, 0);  // reserved
+    PutU16(out, 0); // reserved
+    PutU16(out, 0); // reserved
     PutU8(out, unsigned(state.supplies.size()));
     for (const SupplyItem& item : state.supplies) {
         PutU16(out, item.tag);

@@ -18,7 +18,7 @@ struct EmuPrinterState {
     std::string vendor = "Ovra";
     std::string product;
     std::string serial;
-    uint8_t statusCode = 0x00;           // 0x00 ready, 0x10 printing, ...
+    uint8_t statusCode = 0x00; // 0x00 ready, 0x10 printing, ...
     std::string firmware = "1.0.0";
     std::string extraText;
     std::vector<uint16_t> errors;

@@ -58,7 +58,7 @@ std::vector<uint8_t> SettingsPayload(uint8_t subcommand, uint16_t recordCount,
     std::vector<uint8_t> out;
     PutU8(out, kSettingsGroup);
     PutU8(out, subcommand);
-    PutU16(out, 0);   // status: done
+    PutU16(out, 0); // status: done
     PutU16(out, recordCount);
     for (const std::vector<uint8_t>& record : records)
         out.insert(out.end(), record.begin(), record.end());

@@ -10,10 +10,10 @@
 namespace ovraemu {
 
 // Record tags of the network-settings group.
-constexpr uint16_t kTagModeBlock1 = 0x4000;     // mode; 0x4001..0x4007 the seven addresses
-constexpr uint16_t kTagModeBlock0 = 0x4010;     // the same in the other tag block
+constexpr uint16_t kTagModeBlock1 = 0x4000; // mode; 0x4001..0x4007 the seven addresses
+constexpr uint16_t kTagModeBlock0 = 0x4010; // the same in the other tag block
 constexpr uint16_t kTagProbe = 0x6374;
-constexpr uint16_t kTagClosing = 0x400F;        // closing record of a write (0x401F in block 0)
+constexpr uint16_t kTagClosing = 0x400F; // closing record of a write (0x401F in block 0)
 
 constexpr size_t kReplyBlockSize = 64;
 constexpr size_t kReplyBlockHeaderSize = 5;

@@ -129,19 +129,14 @@ SettingsReply SettingsResponder::Answer(const Bytes& request)
 SettingsReply SettingsResponder::BuiltAnswer(SettingsRequestKind kind, const Bytes& request)
 {
     switch (kind) {
-    case SettingsRequestKind::Probe:
-        return ProbeReply();
-    case SettingsRequestKind::Read:
-        return ReadReply(request);
-    case SettingsRequestKind::Write:
-        return SplitIntoBlocks(SettingsPayload(0x03, 0, {}));
+    case SettingsRequestKind::Probe: return ProbeReply();
+    case SettingsRequestKind::Read: return ReadReply(request);
+    case SettingsRequestKind::Write: return SplitIntoBlocks(SettingsPayload(0x03, 0, {}));
     case SettingsRequestKind::Clean:
     case SettingsRequestKind::ReClean:
     case SettingsRequestKind::CalibrationPage:
-    case SettingsRequestKind::CalibrationValues:
-        return kMaintenanceAck;
-    case SettingsRequestKind::Unknown:
-        break;
+    case SettingsRequestKind::CalibrationValues: return kMaintenanceAck;
+    case SettingsRequestKind::Unknown: break;
     }
     return std::nullopt;
 }

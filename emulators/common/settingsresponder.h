@@ -16,13 +16,13 @@
 namespace ovraemu {
 
 enum class SettingsRequestKind {
-    Probe,               // A5 00 0B 50 E0 B2 02 00 00 01 00 01 63 74
-    Read,                // A5 00 19 50 E0 B2 02 00 00 01 00 08 + eight tags
-    Write,               // A5 00 48 50 E0 B2 03 00 09 + nine records
-    Clean,               // A5 00 07 50 E0 2E 02 01 01 01
-    ReClean,             // A5 00 08 50 E0 2E 02 01 01 12 02
-    CalibrationPage,     // A5 00 07 50 E0 2E 02 01 01 43
-    CalibrationValues,   // A5 00 24 50 E0 2E 11 00 00 00 0D + seven 32-bit values
+    Probe,             // A5 00 0B 50 E0 B2 02 00 00 01 00 01 63 74
+    Read,              // A5 00 19 50 E0 B2 02 00 00 01 00 08 + eight tags
+    Write,             // A5 00 48 50 E0 B2 03 00 09 + nine records
+    Clean,             // A5 00 07 50 E0 2E 02 01 01 01
+    ReClean,           // A5 00 08 50 E0 2E 02 01 01 12 02
+    CalibrationPage,   // A5 00 07 50 E0 2E 02 01 01 43
+    CalibrationValues, // A5 00 24 50 E0 2E 11 00 00 00 0D + seven 32-bit values
     Unknown,
 };
 

@@ -27,7 +27,7 @@ constexpr unsigned kCellHeight = kGlyphHeight + 2;
 
 struct Glyph {
     char c;
-    const char* rows;  // kGlyphHeight rows of kGlyphWidth characters
+    const char* rows; // kGlyphHeight rows of kGlyphWidth characters
 };
 
 const Glyph kGlyphs[] = {
@@ -52,7 +52,7 @@ const char* GlyphRows(char c)
     for (const Glyph& glyph : kGlyphs)
         if (glyph.c == c)
             return glyph.rows;
-    return nullptr;  // a space, or a character without a glyph
+    return nullptr; // a space, or a character without a glyph
 }
 
 unsigned SideOf(unsigned requested, double millimetres, unsigned resolution)
@@ -71,15 +71,9 @@ const char* ModeName(ChartMode mode)
     return "";
 }
 
-unsigned Luminance(const uint8_t* rgb)
-{
-    return (299u * rgb[0] + 587u * rgb[1] + 114u * rgb[2] + 500u) / 1000u;
-}
+unsigned Luminance(const uint8_t* rgb) { return (299u * rgb[0] + 587u * rgb[1] + 114u * rgb[2] + 500u) / 1000u; }
 
-unsigned Fraction(unsigned whole, unsigned percent)
-{
-    return unsigned(uint64_t(whole) * percent / 100);
-}
+unsigned Fraction(unsigned whole, unsigned percent) { return unsigned(uint64_t(whole) * percent / 100); }
 
 // `count` equal boxes side by side from the left of the content to its right.
 ChartBox Band(unsigned left, unsigned right, unsigned top, unsigned bottom, unsigned count)
@@ -119,21 +113,20 @@ ChartLayout ChartLayoutOf(const ChartPage& page)
     layout.margin = std::max(1u, std::min(page.width, page.height) / 30);
     layout.border = std::min(std::max(2u, page.resolution / 75), layout.margin);
     layout.greySteps = Band(left, right, Fraction(page.height, 24), Fraction(page.height, 36), kChartGreySteps);
-    layout.patches = Band(left, right, Fraction(page.height, 42), Fraction(page.height, 54),
-                          unsigned(kChartPatchColours.size()));
+    layout.patches =
+        Band(left, right, Fraction(page.height, 42), Fraction(page.height, 54), unsigned(kChartPatchColours.size()));
     layout.wedge = {left, Fraction(page.height, 60), right, Fraction(page.height, 92)};
     return layout;
 }
 
-TestChart::TestChart(const ChartPage& page)
-    : m_page(page), m_layout(ChartLayoutOf(page)), m_rgb(size_t(page.width) * 3)
+TestChart::TestChart(const ChartPage& page) : m_page(page), m_layout(ChartLayoutOf(page)), m_rgb(size_t(page.width) * 3)
 {
     m_title = "OVRA TEST CHART  PAGE " + std::to_string(page.number);
     m_subtitle = std::to_string(page.resolution) + " DPI  " + ModeName(page.mode);
     m_textLeft = m_layout.greySteps.left;
     const unsigned textWidth = page.width > 2 * m_textLeft ? page.width - 2 * m_textLeft : 0;
     if (textWidth < m_title.size() * kCellWidth)
-        m_title = "PAGE " + std::to_string(page.number);  // a small page shows the number at least
+        m_title = "PAGE " + std::to_string(page.number); // a small page shows the number at least
     const unsigned byWidth = textWidth / (unsigned(m_title.size()) * kCellWidth);
     const unsigned byHeight = Fraction(page.height, 14) / (2 * kCellHeight);
     m_textScale = std::max(1u, std::min({page.resolution / 30, byWidth, byHeight}));
@@ -253,7 +246,7 @@ void TestChart::DrawWedge(unsigned y)
     const unsigned rowHeight = std::max(1u, (box.bottom - box.top) / kRows);
     const int row = int((y - box.top) / rowHeight);
     if (row >= kRows || (y - box.top) % rowHeight >= rowHeight * 3 / 4)
-        return;  // the gap between two rows, or below the last
+        return; // the gap between two rows, or below the last
     const double period = m_page.resolution / kMillimetresPerInch / kLinePairsPerMm[row];
     const unsigned barsLeft = middle + (box.right - middle) / 10;
     for (unsigned x = barsLeft; x < box.right; ++x)
@@ -265,9 +258,7 @@ void TestChart::Convert(uint8_t* line) const
 {
     const unsigned w = m_page.width;
     switch (m_page.mode) {
-    case ChartMode::Colour:
-        std::memcpy(line, m_rgb.data(), m_rgb.size());
-        return;
+    case ChartMode::Colour: std::memcpy(line, m_rgb.data(), m_rgb.size()); return;
     case ChartMode::Grey:
         for (unsigned x = 0; x < w; ++x)
             line[x] = uint8_t(Luminance(&m_rgb[size_t(x) * 3]));

@@ -13,14 +13,18 @@ namespace ovraemu {
 
 // Lineart: 1 bit per pixel, packed most significant bit first, 1 black. Grey: 1 byte
 // per pixel. Colour: 3 bytes per pixel, RGB.
-enum class ChartMode { Lineart, Grey, Colour };
+enum class ChartMode {
+    Lineart,
+    Grey,
+    Colour
+};
 
 struct ChartPage {
     unsigned width = 0;        // pixels per line
     unsigned height = 0;       // lines
     unsigned resolution = 300; // dots per inch
     ChartMode mode = ChartMode::Grey;
-    int number = 1;            // page number shown in the title, from 1
+    int number = 1; // page number shown in the title, from 1
 
     size_t BytesPerLine() const;
     size_t RawBytes() const { return BytesPerLine() * height; }
@@ -46,11 +50,11 @@ constexpr int kChartGreySteps = 11;
 // Where the grey steps, the patches and the wedge lie on a page, in pixels; for tests
 // and for the drawing.
 struct ChartBox {
-    unsigned left = 0, top = 0, right = 0, bottom = 0;  // right and bottom exclusive
+    unsigned left = 0, top = 0, right = 0, bottom = 0; // right and bottom exclusive
 };
 struct ChartLayout {
-    unsigned margin = 0;  // from the page's edges to the border
-    unsigned border = 0;  // thickness of the border
+    unsigned margin = 0; // from the page's edges to the border
+    unsigned border = 0; // thickness of the border
     ChartBox greySteps;  // kChartGreySteps equal steps side by side
     ChartBox patches;    // one equal patch per colour of kChartPatchColours, side by side
     ChartBox wedge;
@@ -82,7 +86,7 @@ private:
     unsigned m_subtitleTop = 0;
     std::string m_title;
     std::string m_subtitle;
-    std::vector<uint8_t> m_rgb;  // one line, 3 bytes per pixel
+    std::vector<uint8_t> m_rgb; // one line, 3 bytes per pixel
 };
 
 } // namespace ovraemu

@@ -18,7 +18,7 @@ namespace ovrafuzz {
 namespace {
 
 int g_deathPipe[2] = {-1, -1};
-std::set<pid_t> g_children;   // forked since the last EndChildren
+std::set<pid_t> g_children; // forked since the last EndChildren
 
 void ReportDeath()
 {
@@ -28,10 +28,7 @@ void ReportDeath()
 }
 
 // True while pid is a child that has not ended (and has not been collected).
-bool Running(pid_t pid)
-{
-    return waitpid(pid, nullptr, WNOHANG) == 0;
-}
+bool Running(pid_t pid) { return waitpid(pid, nullptr, WNOHANG) == 0; }
 
 } // namespace
 

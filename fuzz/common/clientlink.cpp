@@ -37,10 +37,7 @@ ClientLink::ClientLink(const uint8_t* request, size_t size)
     started.wait();
 }
 
-ClientLink::~ClientLink()
-{
-    Finish();
-}
+ClientLink::~ClientLink() { Finish(); }
 
 int ClientLink::ReleaseDaemonFd()
 {

@@ -21,10 +21,7 @@ std::vector<int> g_farEnds;
 
 } // namespace
 
-void SetPortAnswer(uint16_t port, std::string bytes)
-{
-    g_answers[port] = std::move(bytes);
-}
+void SetPortAnswer(uint16_t port, std::string bytes) { g_answers[port] = std::move(bytes); }
 
 void ClearPeers()
 {

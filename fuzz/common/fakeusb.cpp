@@ -47,11 +47,8 @@ int ScriptedIoctl(int, unsigned long request, void* arg)
     }
     case USBDEVFS_RESET:
     case USBDEVFS_CLEAR_HALT:
-    case USBDEVFS_RESETEP:
-        return 0;
-    default:
-        errno = ENOTTY;
-        return -1;
+    case USBDEVFS_RESETEP: return 0;
+    default: errno = ENOTTY; return -1;
     }
 }
 
@@ -70,14 +67,8 @@ std::string UsbChunk(const std::string& bytes)
     return std::string(1, static_cast<char>(n)) + bytes.substr(0, n);
 }
 
-std::string UsbChunk(const std::vector<uint8_t>& bytes)
-{
-    return UsbChunk(std::string(bytes.begin(), bytes.end()));
-}
+std::string UsbChunk(const std::vector<uint8_t>& bytes) { return UsbChunk(std::string(bytes.begin(), bytes.end())); }
 
-std::string UsbFailedTransfer()
-{
-    return std::string(1, static_cast<char>(c_byFailedTransfer));
-}
+std::string UsbFailedTransfer() { return std::string(1, static_cast<char>(c_byFailedTransfer)); }
 
 } // namespace ovrafuzz

@@ -108,10 +108,7 @@ void OpenScanLogs()
     s_bOpen = true;
 }
 
-void RemovePageFiles()
-{
-    RemoveFiles(scanDirPath(), c_szPageFilePrefix);
-}
+void RemovePageFiles() { RemoveFiles(scanDirPath(), c_szPageFilePrefix); }
 
 void CapScanLogs()
 {

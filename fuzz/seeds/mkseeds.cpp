@@ -96,7 +96,7 @@ void NetSettings()
     printer.SetProbeText("ok");
     printer.SetModeText("Static");
     const char* addresses[] = {"192.168.1.20", "255.255.255.0", "192.168.1.1", "8.8.8.8",
-                               "8.8.4.4", "192.168.1.2", "0.0.0.0"};
+                               "8.8.4.4",      "192.168.1.2",   "0.0.0.0"};
     for (int k = 1; k <= 7; ++k)
         printer.SetAddress(k, addresses[k - 1]);
     Seed(target, "probe-block1", Str(*printer.Answer(Request(NetForm::ProbeRequest))));
@@ -216,7 +216,8 @@ void Dispatcher()
     CmdDeleteFileReq remove = {};
     std::strcpy(remove.fileName, "/opt/ovra/ovra-printer-k246/scan/ovrascandata_1_0_0.tmp");
     Seed(target, "tcp-session",
-         Command(TCP_SEND_OSL, TCPOSLReq{Scanner(-1), OSL_CMD_SUMMARY}) + Command(TCP_SCAN_ADFST, TCPCommonReq{Scanner(-1)})
+         Command(TCP_SEND_OSL, TCPOSLReq{Scanner(-1), OSL_CMD_SUMMARY})
+             + Command(TCP_SCAN_ADFST, TCPCommonReq{Scanner(-1)})
              + Command(TCP_SCAN_DEVPROPERTIES, TCPCommonReq{Scanner(-1)})
              + Command(TCP_SCAN_START, TCPScanStartReq{Scanner(-1), settings}) + Command(TCP_SCAN_ABORT, tcpAbort)
              + Command(CMD_DELETE_FILE, remove));
@@ -264,12 +265,15 @@ std::string IppJobs(const std::vector<stSeedJob>& jobs)
 void CupsJobs()
 {
     const std::string target = "fuzz_cupsjobs";
-    Seed(target, "printing", IppJobs({{7, IPP_JSTATE_PROCESSING, {"job-printing"}, "Sending data to printer."},
-                                      {8, IPP_JSTATE_PENDING, {"none"}, nullptr}}));
-    Seed(target, "processing", IppJobs({{3, IPP_JSTATE_PROCESSING, {"job-hold-until-specified"}, "Processing page 2"},
-                                        {4, IPP_JSTATE_HELD, {"job-hold-until-specified"}, "Processing"}}));
-    Seed(target, "canceled", IppJobs({{7, IPP_JSTATE_CANCELED, {"job-canceled-by-user"}, nullptr},
-                                      {9, IPP_JSTATE_COMPLETED, {"job-completed-successfully"}, "Ready"}}));
+    Seed(target, "printing",
+         IppJobs({{7, IPP_JSTATE_PROCESSING, {"job-printing"}, "Sending data to printer."},
+                  {8, IPP_JSTATE_PENDING, {"none"}, nullptr}}));
+    Seed(target, "processing",
+         IppJobs({{3, IPP_JSTATE_PROCESSING, {"job-hold-until-specified"}, "Processing page 2"},
+                  {4, IPP_JSTATE_HELD, {"job-hold-until-specified"}, "Processing"}}));
+    Seed(target, "canceled",
+         IppJobs({{7, IPP_JSTATE_CANCELED, {"job-canceled-by-user"}, nullptr},
+                  {9, IPP_JSTATE_COMPLETED, {"job-completed-successfully"}, "Ready"}}));
     Seed(target, "empty", IppJobs({}));
 }
 

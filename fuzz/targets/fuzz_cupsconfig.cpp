@@ -18,8 +18,7 @@ void CheckQueues(const QList<stPrinterInfo>& list, bool bModels)
             Check(info.strURI.startsWith("usb", Qt::CaseInsensitive) && info.strPort == info.strURI.mid(6),
                   "USB queue port");
         else
-            Check(info.iConnectType == en_Connect_Network && info.strURI.contains("://")
-                      && !info.strPort.contains(':'),
+            Check(info.iConnectType == en_Connect_Network && info.strURI.contains("://") && !info.strPort.contains(':'),
                   "network queue port");
         Check(!bModels || FindModelByDisplayName(info.enType), "queue listed without a supported model");
     }

@@ -55,9 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const stCupsJob& job : listJobs)
         ovrafuzz::Check(job.iId > 0, "a job without its id");
 
-    const QList<stJobState> first = DecideJobs("q", listJobs, {}, [](const stJobState&) {
-        ovrafuzz::Fail("cancel without a job seen printing");
-    });
+    const QList<stJobState> first =
+        DecideJobs("q", listJobs, {}, [](const stJobState&) { ovrafuzz::Fail("cancel without a job seen printing"); });
     CheckPrinting(first);
     const QList<stJobState> second = DecideJobs("q", listJobs, first, [&first](const stJobState& job) {
         ovrafuzz::Check(job.iJobStatus == en_Job_CanceledByUser && Listed(first, job.strJobId),

@@ -20,11 +20,17 @@ namespace {
 
 using ovrafuzz::Check;
 
-const int c_iOslTypes = 4;   // the three known types and one the daemon does not know
+const int c_iOslTypes = 4; // the three known types and one the daemon does not know
 
 enum enOperation {
-    en_Op_ScanJob, en_Op_Capabilities, en_Op_AdfStatus, en_Op_Abort, en_Op_Attribute, en_Op_DataStream,
-    en_Op_Texts, en_Op_Count
+    en_Op_ScanJob,
+    en_Op_Capabilities,
+    en_Op_AdfStatus,
+    en_Op_Abort,
+    en_Op_Attribute,
+    en_Op_DataStream,
+    en_Op_Texts,
+    en_Op_Count
 };
 
 OvraSocket Scanner(int fd)

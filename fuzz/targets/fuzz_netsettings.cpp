@@ -19,8 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!NetForm::ParseRecvData(reply.data(), int(size), &info))
         return 0;
     Check(info.iTagBlock == 0 || info.iTagBlock == 1, "tag block");
-    Check(info.iIPMode == c_iIPModeUnknown || info.iIPMode == c_iIPModeDHCP || info.iIPMode == c_iIPModeStatic,
-          "mode");
+    Check(info.iIPMode == c_iIPModeUnknown || info.iIPMode == c_iIPModeDHCP || info.iIPMode == c_iIPModeStatic, "mode");
     for (int k = 1; k <= c_iAddressCount; ++k)
         Check(info.Address(k).isEmpty() || NetForm::IsIPValid(info.Address(k)), "address taken unchecked");
     return 0;

@@ -27,10 +27,7 @@ void StampUnique(const QString& path)
 
 // The service writes what CUPS gives: C strings of UTF-8, which hold no NUL character and
 // no unpaired surrogate. (QSettings itself does not bring every such character back.)
-bool CupsCouldGive(const QString& text)
-{
-    return !text.contains(QChar(0)) && QString::fromUtf8(text.toUtf8()) == text;
-}
+bool CupsCouldGive(const QString& text) { return !text.contains(QChar(0)) && QString::fromUtf8(text.toUtf8()) == text; }
 
 bool CupsCouldGive(const stPrinterInfo& info)
 {

@@ -24,15 +24,22 @@ using ovrafuzz::Check;
 const size_t c_uMaxOperations = 16;
 
 enum enOperation {
-    en_Op_Start, en_Op_Properties, en_Op_AdfStatus, en_Op_Lock, en_Op_Unlock, en_Op_ScanSizes,
-    en_Op_PowerOn, en_Op_Abort, en_Op_Record, en_Op_DataProcess, en_Op_DeviceRecord, en_Op_Count
+    en_Op_Start,
+    en_Op_Properties,
+    en_Op_AdfStatus,
+    en_Op_Lock,
+    en_Op_Unlock,
+    en_Op_ScanSizes,
+    en_Op_PowerOn,
+    en_Op_Abort,
+    en_Op_Record,
+    en_Op_DataProcess,
+    en_Op_DeviceRecord,
+    en_Op_Count
 };
 
 // A status of the daemon's numbering, or a failed transfer passed through.
-void CheckStatus(int status)
-{
-    Check(status <= OVRA_STATUS_ACCESS_DENIED, "status beyond the numbering");
-}
+void CheckStatus(int status) { Check(status <= OVRA_STATUS_ACCESS_DENIED, "status beyond the numbering"); }
 
 // The handle of the scripted device: any open descriptor above 0 will do.
 int DeviceHandle()

@@ -33,13 +33,14 @@ inline QByteArray WholeListFile()
 struct stDamagedList {
     const char* szCase;
     QByteArray bytes;
-    QStringList listNames;   // the printers a reader lists: up to "Count", missing keys empty
+    QStringList listNames; // the printers a reader lists: up to "Count", missing keys empty
 };
 
 inline QList<stDamagedList> DamagedListFiles()
 {
     const QByteArray whole = WholeListFile();
-    static const char c_szGarbage[] = "\x7f" "ELF\x02\x01\x01\x00\x00\x00[\xff\xfe=\n=\n[[]]\nCount\n";
+    static const char c_szGarbage[] = "\x7f"
+                                      "ELF\x02\x01\x01\x00\x00\x00[\xff\xfe=\n=\n[[]]\nCount\n";
     return {
         {"empty", QByteArray(), {}},
         {"garbage", QByteArray(c_szGarbage, sizeof(c_szGarbage) - 1) + QByteArray(3000, '\x9c'), {}},
@@ -70,7 +71,7 @@ inline QList<stDamagedStatus> DamagedStatusFiles(const QByteArray& whole)
         {"empty", QByteArray()},
         {"cut in the texts", whole.left(16)},
         {"cut in the last supply item", whole.left(whole.size() - 1)},
-        {"garbage", QByteArray(300, '\xff')},   // a vendor name of 65535 bytes
+        {"garbage", QByteArray(300, '\xff')}, // a vendor name of 65535 bytes
     };
 }
 

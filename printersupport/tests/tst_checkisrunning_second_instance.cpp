@@ -20,8 +20,10 @@ class TestCheckIsRunning : public QObject
     void StartTwin(QProcess& twin, bool bOtherUser = false)
     {
         if (bOtherUser)
-            twin.start("setpriv", QStringList() << "--reuid=65534" << "--regid=65534" << "--clear-groups"
-                                                << QCoreApplication::applicationFilePath() << "--idle");
+            twin.start("setpriv", QStringList()
+                                      << "--reuid=65534"
+                                      << "--regid=65534"
+                                      << "--clear-groups" << QCoreApplication::applicationFilePath() << "--idle");
         else
             twin.start(QCoreApplication::applicationFilePath(), QStringList() << "--idle");
         QVERIFY(twin.waitForStarted());
@@ -29,22 +31,18 @@ class TestCheckIsRunning : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(QCoreApplication::applicationName().size() > 15);
-    }
+    void initTestCase() { QVERIFY(QCoreApplication::applicationName().size() > 15); }
 
     void countsProcessLines()
     {
-        const QString listing =
-            "    PID TTY          TIME CMD\n"
-            "      1 ?        00:00:01 systemd\n"
-            "    812 ?        00:00:00 OvraPrintServic\n"
-            "    813 pts/0    00:00:00 OvraPrintServic\n"
-            "    900 pts/0    00:00:00 ovraprintservic\n"   // filtered out before the compare
-            "    901 pts/0    00:00:00 xOvraPrintServic\n"
-            "    902 pts/0    00:00:00 OvraPrintServic-x\n"
-            "OvraPrintServic\n";
+        const QString listing = "    PID TTY          TIME CMD\n"
+                                "      1 ?        00:00:01 systemd\n"
+                                "    812 ?        00:00:00 OvraPrintServic\n"
+                                "    813 pts/0    00:00:00 OvraPrintServic\n"
+                                "    900 pts/0    00:00:00 ovraprintservic\n" // filtered out before the compare
+                                "    901 pts/0    00:00:00 xOvraPrintServic\n"
+                                "    902 pts/0    00:00:00 OvraPrintServic-x\n"
+                                "OvraPrintServic\n";
         QCOMPARE(CountProcessLines(listing, "OvraPrintServic"), 2);
         QCOMPARE(CountProcessLines(QString(), "OvraPrintServic"), 0);
     }

@@ -26,14 +26,12 @@ QByteArray ReadFile(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
-bool NoChildLeft()
-{
-    return ::waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD;
-}
+bool NoChildLeft() { return ::waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD; }
 
 } // namespace
 
-class TestCommandRunner : public QObject {
+class TestCommandRunner : public QObject
+{
     Q_OBJECT
 
     QTemporaryDir m_dir;
@@ -43,7 +41,7 @@ private slots:
     {
         QCOMPARE(RunCommand("true", {}), 0);
         QCOMPARE(RunCommand("sh", {"-c", "exit 7"}), 7);
-        QCOMPARE(RunCommand("sh", {"-c", "kill -TERM $$"}), -1);   // died of a signal
+        QCOMPARE(RunCommand("sh", {"-c", "kill -TERM $$"}), -1); // died of a signal
         QCOMPARE(RunCommand("ovra-no-such-tool", {}), -1);
         QCOMPARE(RunCommandToFile("ovra-no-such-tool", {}, m_dir.filePath("none")), -1);
         QVERIFY(RunCommandOutput("ovra-no-such-tool", {}).isEmpty());
@@ -58,7 +56,7 @@ private slots:
         old.write("an older and much longer content\n");
         old.close();
         QCOMPARE(RunCommandToFile("sh", {"-c", "echo \"$1\"; echo error >&2", "sh", "two words; $(x)"}, path), 0);
-        QCOMPARE(ReadFile(path), QByteArray("two words; $(x)\n"));   // errors discarded
+        QCOMPARE(ReadFile(path), QByteArray("two words; $(x)\n")); // errors discarded
         struct stat info = {};
         QCOMPARE(::stat(QFile::encodeName(path).constData(), &info), 0);
         QCOMPARE(info.st_mode & 07777, 0600u);
@@ -103,7 +101,7 @@ private slots:
         sigemptyset(&blocked);
         sigaddset(&blocked, SIGTERM);
         pthread_sigmask(SIG_BLOCK, &blocked, &old);
-        const int held = ::open("/dev/null", O_RDONLY);   // not close-on-exec
+        const int held = ::open("/dev/null", O_RDONLY); // not close-on-exec
         const QByteArray seen = RunCommandOutput("grep", {"-E", "^(SigIgn|SigBlk)", "/proc/self/status"});
         const QByteArray descriptors = RunCommandOutput("ls", {"-1v", "/proc/self/fd"});
         pthread_sigmask(SIG_SETMASK, &old, nullptr);
@@ -114,7 +112,7 @@ private slots:
         QVERIFY2(ign >= 0, seen.constData());
         const qulonglong ignored = seen.mid(ign + 8, 16).toULongLong(nullptr, 16);
         QVERIFY2(!(ignored & (1ull << (SIGPIPE - 1))), seen.constData());
-        QCOMPARE(descriptors, QByteArray("0\n1\n2\n3\n"));   // 3 is ls's own listing
+        QCOMPARE(descriptors, QByteArray("0\n1\n2\n3\n")); // 3 is ls's own listing
     }
 
     void threadsGetTheirOwnOutput()

@@ -18,10 +18,7 @@ QByteArray ReadAll(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QStringList FilesIn(const QString& dir)
-{
-    return QDir(dir).entryList(QDir::Files, QDir::Name);
-}
+QStringList FilesIn(const QString& dir) { return QDir(dir).entryList(QDir::Files, QDir::Name); }
 
 } // namespace
 
@@ -73,7 +70,8 @@ private slots:
         const QList<QByteArray> lines = ReadAll(OvraPaths::LogDir() + files.at(0)).split('\n');
         QCOMPARE(lines.size(), 3);
         QVERIFY(lines.at(2).isEmpty());
-        QRegExp first("\\[\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\] \\(main\\.cpp@20 main\\) Start service, enable log");
+        QRegExp first("\\[\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\] \\(main\\.cpp@20 main\\) Start "
+                      "service, enable log");
         QVERIFY2(first.exactMatch(QString(lines.at(0))), lines.at(0).constData());
         QVERIFY2(lines.at(1).contains("(printersupport/tests/tst_ovralog.cpp@"), lines.at(1).constData());
         QVERIFY(lines.at(1).endsWith(" lineLayout) connect Office fail, ret = -5"));
@@ -100,10 +98,14 @@ private slots:
         QTest::addColumn<int>("program");
         QTest::addColumn<QString>("dir");
         QTest::addColumn<QString>("prefix");
-        QTest::newRow("service") << int(en_Program_PrintService) << "log/" << "log_srv";
-        QTest::newRow("tray") << int(en_Program_PrinterTool) << "tool/" << "log_tool";
-        QTest::newRow("settings") << int(en_Program_PrintSetting) << "tool/" << "log_nettool";
-        QTest::newRow("firmware") << int(en_Program_FWUpdate) << "log/" << "log_fwupdate";
+        QTest::newRow("service") << int(en_Program_PrintService) << "log/"
+                                 << "log_srv";
+        QTest::newRow("tray") << int(en_Program_PrinterTool) << "tool/"
+                              << "log_tool";
+        QTest::newRow("settings") << int(en_Program_PrintSetting) << "tool/"
+                                  << "log_nettool";
+        QTest::newRow("firmware") << int(en_Program_FWUpdate) << "log/"
+                                  << "log_fwupdate";
     }
     void perProgramFolders()
     {
@@ -127,7 +129,7 @@ private slots:
         {
             QFile file(first);
             QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(QByteArray(1048576, 'a'));   // exactly 1 MiB: not yet full
+            file.write(QByteArray(1048576, 'a')); // exactly 1 MiB: not yet full
         }
         OVRA_LOG("still here");
         QCOMPARE(CurrentLogFileName(), first);
@@ -214,7 +216,7 @@ private slots:
         SetLogEnable(true);
         QVERIFY(QDir(OvraPaths::LogDir()).removeRecursively());
         QFile blocker(m_root->QFilePath("log"));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));   // a file where the folder should be
+        QVERIFY(blocker.open(QIODevice::WriteOnly)); // a file where the folder should be
         OVRA_LOG("lost");
         QCOMPARE(QFileInfo(m_root->QFilePath("log")).size(), qint64(0));
     }

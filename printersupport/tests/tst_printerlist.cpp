@@ -47,10 +47,7 @@ class TestPrinterList : public QObject
     TestInstallRoot m_root{"printerlist"};
 
 private slots:
-    void init()
-    {
-        QFile::remove(OvraPaths::PrinterListFile());
-    }
+    void init() { QFile::remove(OvraPaths::PrinterListFile()); }
 
     void modelTableIsConsistent()
     {
@@ -83,12 +80,12 @@ private slots:
     {
         const stModelInfo* pLong = FindModelByDeviceURI("usb://Ovra/MK246?serial=A");
         QVERIFY(pLong);
-        QCOMPARE(pLong->strModelCode, QString("MK246"));   // "K246?" is in there too; the earlier row wins
+        QCOMPARE(pLong->strModelCode, QString("MK246")); // "K246?" is in there too; the earlier row wins
         const stModelInfo* pShort = FindModelByDeviceURI("usb://Ovra/K246?serial=A");
         QVERIFY(pShort);
         QCOMPARE(pShort->strModelCode, QString("K246"));
-        QVERIFY(!FindModelByDeviceURI("usb://Ovra/mk246?serial=A"));      // case matters
-        QVERIFY(!FindModelByDeviceURI("usb://Ovra/MK246/serial=A"));      // "?" must follow
+        QVERIFY(!FindModelByDeviceURI("usb://Ovra/mk246?serial=A")); // case matters
+        QVERIFY(!FindModelByDeviceURI("usb://Ovra/MK246/serial=A")); // "?" must follow
         QVERIFY(!FindModelByDeviceURI("socket://127.0.0.2:9100"));
         QVERIFY(!FindModelByDeviceURI(QString()));
     }
@@ -117,16 +114,16 @@ private slots:
 
     void charactersBeyondTheBmpSurviveTheFile()
     {
-        const QList<stPrinterInfo> list = {
-            Printer(QString::fromUtf8("Laser \xF0\x9F\x96\xA8 \xC3\xA9t\xC3\xA9"), en_Connect_USB,
-                    QString::fromUtf8("usb://Ovra/P2200DN?serial=\xF0\x9D\x9F\x99")),
-            Printer("Office", en_Connect_Network, "socket://127.0.0.2:9100")};
+        const QList<stPrinterInfo> list = {Printer(QString::fromUtf8("Laser \xF0\x9F\x96\xA8 \xC3\xA9t\xC3\xA9"),
+                                                   en_Connect_USB,
+                                                   QString::fromUtf8("usb://Ovra/P2200DN?serial=\xF0\x9D\x9F\x99")),
+                                           Printer("Office", en_Connect_Network, "socket://127.0.0.2:9100")};
         QVERIFY(SavePrinterInfo(list, true));
         ReadFromDiskNext();
         QCOMPARE(GetPrinterInfo(), list);
         QFile file(OvraPaths::PrinterListFile());
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(file.readAll().contains("Name=Office\n"));   // plain names stay plain text
+        QVERIFY(file.readAll().contains("Name=Office\n")); // plain names stay plain text
     }
 
     void notForcedLeavesAnExistingFile()
@@ -135,14 +132,15 @@ private slots:
         QVERIFY(SavePrinterInfo({Printer("B", 1, "usb://Ovra/P1100?serial=2")}, false));
         QCOMPARE(GetPrinterInfo().at(0).strName, QString("A"));
         QFile::remove(OvraPaths::PrinterListFile());
-        QVERIFY(SavePrinterInfo({Printer("B", 1, "usb://Ovra/P1100?serial=2")}, false));   // missing: written
+        QVERIFY(SavePrinterInfo({Printer("B", 1, "usb://Ovra/P1100?serial=2")}, false)); // missing: written
         QCOMPARE(GetPrinterInfo().at(0).strName, QString("B"));
     }
 
     void shorterListLeavesStaleGroups()
     {
         QVERIFY(SavePrinterInfo({Printer("A", 1, "usb://Ovra/P1100?serial=1"), Printer("B", 2, "socket://127.0.0.3"),
-                                 Printer("C", 2, "socket://127.0.0.4")}, true));
+                                 Printer("C", 2, "socket://127.0.0.4")},
+                                true));
         QVERIFY(SavePrinterInfo({Printer("X", 2, "socket://127.0.0.5"), Printer("Y", 2, "socket://127.0.0.6")}, true));
         const QList<stPrinterInfo> list = GetPrinterInfo();
         QCOMPARE(list.size(), 2);
@@ -204,7 +202,8 @@ private slots:
         QVERIFY(QDir().mkpath(OvraPaths::CfgDir()));
         QFile::setPermissions(OvraPaths::CfgDir(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         QVERIFY(!SavePrinterInfo({Printer("A", 1, "usb://Ovra/P1100?serial=1")}, true));
-        QFile::setPermissions(OvraPaths::CfgDir(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(OvraPaths::CfgDir(),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
 };
 

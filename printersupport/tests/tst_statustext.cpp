@@ -61,7 +61,7 @@ private slots:
 
         QDir().mkpath(OvraPaths::CfgDir());
         QByteArray response(31, '\0');
-        response.append(QByteArray(5000, '\x7F'));   // longer than any stored response
+        response.append(QByteArray(5000, '\x7F')); // longer than any stored response
         QFile file(OvraPaths::StatusFile("q"));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(response);

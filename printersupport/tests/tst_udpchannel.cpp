@@ -69,21 +69,25 @@ private:
             }
             ++m_iReceived;
             if (!m_reply.isNull())
-                sendto(m_fd, m_reply.constData(), size_t(m_reply.size()), 0, reinterpret_cast<sockaddr*>(&from), fromLen);
+                sendto(m_fd, m_reply.constData(), size_t(m_reply.size()), 0, reinterpret_cast<sockaddr*>(&from),
+                       fromLen);
         }
     }
 
     int m_fd = -1;
     bool m_bBound = false;
     QByteArray m_reply;
-    mutable std::mutex m_mutex;   // guards m_lastRequest, written by the serving thread
+    mutable std::mutex m_mutex; // guards m_lastRequest, written by the serving thread
     QByteArray m_lastRequest;
     std::atomic<int> m_iReceived{0};
     std::atomic<bool> m_bStop{false};
     std::thread m_thread;
 };
 
-QByteArray ToBytes(const std::vector<uint8_t>& v) { return QByteArray(reinterpret_cast<const char*>(v.data()), int(v.size())); }
+QByteArray ToBytes(const std::vector<uint8_t>& v)
+{
+    return QByteArray(reinterpret_cast<const char*>(v.data()), int(v.size()));
+}
 
 const unsigned char c_byPing[] = {0xA5, 0x00, 0x03, 0x50, 0xE0, 0x2E};
 
@@ -115,7 +119,10 @@ private slots:
             QCOMPARE(UDPSendRecvData("127.0.0.22", c_byPing, sizeof(c_byPing), reply, sizeof(reply), &iReplyLength), 0);
             QCOMPARE(iReplyLength, n);
             bool bCalled = false;
-            const int iResult = UDPGetPrinterStatus("127.0.0.22", [&](const unsigned char*, int) { bCalled = true; return 0; });
+            const int iResult = UDPGetPrinterStatus("127.0.0.22", [&](const unsigned char*, int) {
+                bCalled = true;
+                return 0;
+            });
             QCOMPARE(iResult, int(en_Udp_NoReply));
             QVERIFY(!bCalled);
         }
@@ -131,10 +138,15 @@ private slots:
         QCOMPARE(UDPSendRecvData("127.0.0.23", c_byPing, sizeof(c_byPing), reply, 16, &iReplyLength), 0);
         QCOMPARE(iReplyLength, 16);
         QCOMPARE(int(reply[15]), 0x11);
-        QCOMPARE(int(reply[16]), 0xEE);   // nothing past the capacity
+        QCOMPARE(int(reply[16]), 0xEE); // nothing past the capacity
 
         int iSeen = 0;
-        QCOMPARE(UDPGetPrinterStatus("127.0.0.23", [&](const unsigned char*, int iLength) { iSeen = iLength; return 7; }), 7);
+        QCOMPARE(UDPGetPrinterStatus("127.0.0.23",
+                                     [&](const unsigned char*, int iLength) {
+                                         iSeen = iLength;
+                                         return 7;
+                                     }),
+                 7);
         QCOMPARE(iSeen, c_iUdpStatusBufferSize);
     }
 
@@ -188,7 +200,8 @@ private slots:
         int iReplyLength = 12345;
         QElapsedTimer timer;
         timer.start();
-        QCOMPARE(UDPSendRecvData(address, c_byPing, sizeof(c_byPing), reply, sizeof(reply), &iReplyLength), int(en_Udp_BadAddress));
+        QCOMPARE(UDPSendRecvData(address, c_byPing, sizeof(c_byPing), reply, sizeof(reply), &iReplyLength),
+                 int(en_Udp_BadAddress));
         QCOMPARE(iReplyLength, 12345);
         QCOMPARE(UDPGetPrinterStatus(address, [](const unsigned char*, int) { return 0; }), int(en_Udp_BadAddress));
         QVERIFY(timer.elapsed() < 500);

@@ -63,13 +63,14 @@ private slots:
     void lastOfEachDirectionWinsAndTypeBitsCount()
     {
         // 0x06 is bulk in its low two bits (synchronisation bits set): it counts.
-        const std::vector<libusb_endpoint_descriptor> endpoints = {
-            Endpoint(0x01, c_byBulk), Endpoint(0x81, c_byBulk), Endpoint(0x02, c_byBulk | 0x04),
-            Endpoint(0x85, c_byInterrupt), Endpoint(0x03, c_byInterrupt)};
+        const std::vector<libusb_endpoint_descriptor> endpoints = {Endpoint(0x01, c_byBulk), Endpoint(0x81, c_byBulk),
+                                                                   Endpoint(0x02, c_byBulk | 0x04),
+                                                                   Endpoint(0x85, c_byInterrupt),
+                                                                   Endpoint(0x03, c_byInterrupt)};
         const libusb_interface_descriptor setting = Setting(endpoints);
         const UsbBulkEndpoints found = BulkEndpointsOf(setting);
         QVERIFY(found.BothWays());
-        QCOMPARE(found.out, uint8_t(0x02));   // not 0x01: the session does not take this setting
+        QCOMPARE(found.out, uint8_t(0x02)); // not 0x01: the session does not take this setting
         QCOMPARE(found.in, uint8_t(0x81));
     }
 };

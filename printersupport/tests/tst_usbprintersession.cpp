@@ -30,8 +30,7 @@ uint16_t Pid() { return uint16_t(Model().iProductId); }
 
 UsbPrinterConfig Printer(const std::string& serial) { return UsbPrinterOfModel("Ovra P2200DN", serial); }
 
-UsbResult OpenBulk(UsbPrinterSession& session, const QString& serial,
-                   UsbSerialRule rule = UsbSerialRule::StartsWith)
+UsbResult OpenBulk(UsbPrinterSession& session, const QString& serial, UsbSerialRule rule = UsbSerialRule::StartsWith)
 {
     return session.Open(Vid(), Pid(), serial, rule, UsbInterface::PrinterBulk);
 }
@@ -49,7 +48,7 @@ class TestUsbPrinterSession : public QObject
 private slots:
     void init()
     {
-        m_bed.reset();   // one bed at a time
+        m_bed.reset(); // one bed at a time
         m_bed.reset(new UsbPrinterBed);
     }
 
@@ -61,7 +60,7 @@ private slots:
         QTest::addColumn<QString>("wanted");
         QTest::addColumn<int>("rule");
         QTest::addColumn<UsbResult>("result");
-        QTest::addColumn<int>("printer");   // 0 or 1: the one that got the request; -1: none
+        QTest::addColumn<int>("printer"); // 0 or 1: the one that got the request; -1: none
         const int startsWith = int(UsbSerialRule::StartsWith);
         const int ignoringCase = int(UsbSerialRule::StartsWithIgnoringCase);
         QTest::newRow("whole, StartsWith") << "K246SN0002" << startsWith << UsbResult::Ok << 1;

@@ -13,8 +13,10 @@ private slots:
     {
         QTest::addColumn<QString>("port");
         QTest::addColumn<QString>("serial");
-        QTest::newRow("plain") << "Ovra/P2200DN?serial=AB12" << "AB12";
-        QTest::newRow("percent-encoded, other items") << "Ovra/P2200DN?serial=AB%3D12&interface=1" << "AB=12";
+        QTest::newRow("plain") << "Ovra/P2200DN?serial=AB12"
+                               << "AB12";
+        QTest::newRow("percent-encoded, other items") << "Ovra/P2200DN?serial=AB%3D12&interface=1"
+                                                      << "AB=12";
         QTest::newRow("no serial item") << "Ovra/P2200DN" << QString();
         QTest::newRow("other items only") << "Ovra/P2200DN?interface=0" << QString();
     }
@@ -34,15 +36,22 @@ private slots:
         QTest::addColumn<QString>("wanted");
         QTest::addColumn<bool>("startsWith");
         QTest::addColumn<bool>("startsWithIgnoringCase");
-        QTest::newRow("prefix in other case") << "ab12345" << "AB12" << false << true;
-        QTest::newRow("equal") << "AB12" << "AB12" << true << true;
-        QTest::newRow("prefix") << "AB12345" << "AB12" << true << true;
-        QTest::newRow("device serial shorter") << "AB1" << "AB12" << false << false;
-        QTest::newRow("not at the start") << "XAB12" << "AB12" << false << false;
+        QTest::newRow("prefix in other case") << "ab12345"
+                                              << "AB12" << false << true;
+        QTest::newRow("equal") << "AB12"
+                               << "AB12" << true << true;
+        QTest::newRow("prefix") << "AB12345"
+                                << "AB12" << true << true;
+        QTest::newRow("device serial shorter") << "AB1"
+                                               << "AB12" << false << false;
+        QTest::newRow("not at the start") << "XAB12"
+                                          << "AB12" << false << false;
         QTest::newRow("nothing wanted") << "anything" << QString() << true << true;
         QTest::newRow("nothing wanted, empty serial") << QString("") << QString() << true << true;
-        QTest::newRow("equal but for case") << "K246SN0002" << "k246sn0002" << false << true;
-        QTest::newRow("longer than the serial") << "K246SN0002" << "K246SN00021" << false << false;
+        QTest::newRow("equal but for case") << "K246SN0002"
+                                            << "k246sn0002" << false << true;
+        QTest::newRow("longer than the serial") << "K246SN0002"
+                                                << "K246SN00021" << false << false;
     }
 
     void rules()

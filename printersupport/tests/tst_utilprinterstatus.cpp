@@ -48,7 +48,7 @@ private slots:
     void minimalResponseOfZeros()
     {
         std::vector<uint8_t> bytes(31, 0);
-        bytes[0] = 0xA5;   // header bytes are not interpreted
+        bytes[0] = 0xA5; // header bytes are not interpreted
         stPrinterState state;
         QVERIFY(Decode(bytes, state));
         QCOMPARE(state.enCurrentStatus, int(en_Status_Ready));
@@ -67,7 +67,7 @@ private slots:
         // Run under the sanitizers: no cut may read past the buffer it is given.
         const std::vector<uint8_t> full = Response(RichState());
         for (size_t len = 0; len < full.size(); ++len) {
-            std::vector<uint8_t> cut(full.begin(), full.begin() + len);   // exact-size heap copy
+            std::vector<uint8_t> cut(full.begin(), full.begin() + len); // exact-size heap copy
             UtilPrinterStatus parser;
             QVERIFY2(!parser.parseRecvBuf(cut.data(), cut.size()), qPrintable(QString("length %1").arg(len)));
         }
@@ -81,7 +81,8 @@ private slots:
         stPrinterState state;
         QVERIFY(Decode(Response(RichState()), state));
         const stPrinterState before = state;
-        std::vector<uint8_t> bad = Frame({0, 0, 0, 0, 0, 0x00, 0x04, 'O', 'v', 'r', 'a', 0x00, 0x30 /* L3 past the end */, 'A'});
+        std::vector<uint8_t> bad =
+            Frame({0, 0, 0, 0, 0, 0x00, 0x04, 'O', 'v', 'r', 'a', 0x00, 0x30 /* L3 past the end */, 'A'});
         QVERIFY(!Decode(bad, state));
         QCOMPARE(state.enCurrentStatus, before.enCurrentStatus);
         QCOMPARE(state.listErrorStatus, before.listErrorStatus);
@@ -92,7 +93,7 @@ private slots:
     void fullDecode()
     {
         std::vector<uint8_t> bytes = Response(RichState());
-        bytes.push_back(0xEE);   // bytes after the last item are ignored
+        bytes.push_back(0xEE); // bytes after the last item are ignored
         stPrinterState state;
         state.iConnectFailCount = 4;
         QVERIFY(Decode(bytes, state));
@@ -126,9 +127,9 @@ private slots:
 
     void statusCodeTable()
     {
-        const QList<QPair<unsigned long, int>> table = {
-            {0x00, 3}, {0x01, 4}, {0x02, 5}, {0x03, 6}, {0x04, 0}, {0x0F, 0},
-            {0x10, 8}, {0x11, 9}, {0x12, 10}, {0x13, 11}, {0x14, 0}, {0xFF, 0}};
+        const QList<QPair<unsigned long, int>> table = {{0x00, 3},  {0x01, 4},  {0x02, 5}, {0x03, 6},
+                                                        {0x04, 0},  {0x0F, 0},  {0x10, 8}, {0x11, 9},
+                                                        {0x12, 10}, {0x13, 11}, {0x14, 0}, {0xFF, 0}};
         for (const auto& row : table)
             QCOMPARE(UtilPrinterStatus::GetPrinterStatusEnum(row.first), row.second);
     }
@@ -136,19 +137,18 @@ private slots:
     void errorCodeTableBoundaries()
     {
         const QList<QPair<unsigned long, int>> table = {
-            {0x1200, 1}, {0x1203, 2}, {0x2200, 3}, {0x0100, 4}, {0x0101, 4}, {0x0102, 0}, {0x0201, 0},
-            {0x0202, 4}, {0x1204, 4}, {0x1207, 4}, {0x1208, 0}, {0x1209, 4}, {0x120B, 4}, {0x120C, 0},
-            {0x1212, 5}, {0x1213, 4}, {0x121F, 4}, {0x1220, 0}, {0x1106, 6}, {0x1108, 4}, {0x1109, 10},
-            {0x110C, 10}, {0x110D, 11}, {0x110E, 12}, {0x110F, 13}, {0x1110, 17}, {0x1111, 19},
-            {0x1112, 21}, {0x1114, 21}, {0x1115, 23}, {0x1121, 18}, {0x1122, 20}, {0x1123, 12},
-            {0x1124, 20}, {0x1125, 19}, {0x1126, 23}, {0x1127, 23}, {0x1128, 22}, {0x1129, 22},
-            {0x112F, 12}, {0x1130, 24}, {0x1132, 29}, {0x1133, 33}, {0x1140, 25}, {0x11A0, 30},
-            {0x11A1, 31}, {0x11A2, 32}, {0x11B0, 34}, {0x11B8, 34}, {0x11B9, 0}, {0x11C0, 35},
-            {0x11C6, 35}, {0x11C7, 0}, {0x11D0, 36}, {0x11D6, 36}, {0x11E0, 37}, {0x11E3, 37},
-            {0x11E4, 0}, {0x11EA, 14}, {0x11EE, 12}, {0x11EF, 12}, {0x0110, 38}, {0x2100, 26},
-            {0x2101, 0}, {0x2102, 27}, {0x2103, 28}, {0x4100, 42}, {0x4200, 42}, {0x4201, 42},
-            {0x4210, 42}, {0x4211, 39}, {0x4212, 42}, {0x4213, 40}, {0x4214, 41}, {0x4F00, 42},
-            {0xE100, 43}, {0x5000, 44}, {0x0000, 0}, {0x10000, 0}};
+            {0x1200, 1},  {0x1203, 2},  {0x2200, 3},  {0x0100, 4},  {0x0101, 4},  {0x0102, 0},  {0x0201, 0},
+            {0x0202, 4},  {0x1204, 4},  {0x1207, 4},  {0x1208, 0},  {0x1209, 4},  {0x120B, 4},  {0x120C, 0},
+            {0x1212, 5},  {0x1213, 4},  {0x121F, 4},  {0x1220, 0},  {0x1106, 6},  {0x1108, 4},  {0x1109, 10},
+            {0x110C, 10}, {0x110D, 11}, {0x110E, 12}, {0x110F, 13}, {0x1110, 17}, {0x1111, 19}, {0x1112, 21},
+            {0x1114, 21}, {0x1115, 23}, {0x1121, 18}, {0x1122, 20}, {0x1123, 12}, {0x1124, 20}, {0x1125, 19},
+            {0x1126, 23}, {0x1127, 23}, {0x1128, 22}, {0x1129, 22}, {0x112F, 12}, {0x1130, 24}, {0x1132, 29},
+            {0x1133, 33}, {0x1140, 25}, {0x11A0, 30}, {0x11A1, 31}, {0x11A2, 32}, {0x11B0, 34}, {0x11B8, 34},
+            {0x11B9, 0},  {0x11C0, 35}, {0x11C6, 35}, {0x11C7, 0},  {0x11D0, 36}, {0x11D6, 36}, {0x11E0, 37},
+            {0x11E3, 37}, {0x11E4, 0},  {0x11EA, 14}, {0x11EE, 12}, {0x11EF, 12}, {0x0110, 38}, {0x2100, 26},
+            {0x2101, 0},  {0x2102, 27}, {0x2103, 28}, {0x4100, 42}, {0x4200, 42}, {0x4201, 42}, {0x4210, 42},
+            {0x4211, 39}, {0x4212, 42}, {0x4213, 40}, {0x4214, 41}, {0x4F00, 42}, {0xE100, 43}, {0x5000, 44},
+            {0x0000, 0},  {0x10000, 0}};
         for (const auto& row : table)
             QVERIFY2(UtilPrinterStatus::GetErrorStatusEnum(row.first) == row.second,
                      qPrintable(QString::number(row.first, 16)));
@@ -173,7 +173,7 @@ private slots:
         QFETCH(quint64, expected);
         EmuPrinterState s;
         s.supplies.push_back({0x1000, std::vector<uint8_t>(value.begin(), value.end())});
-        s.SetCounter(0x1004, 99);   // an item after the odd one still parses
+        s.SetCounter(0x1004, 99); // an item after the odd one still parses
         stPrinterState state;
         QVERIFY(Decode(Response(s), state));
         QCOMPARE(state.dwRemainingToner, expected);
@@ -183,14 +183,14 @@ private slots:
     void eachTagSetsOnlyItsField()
     {
         const QList<QPair<uint16_t, quint64 stPrinterState::*>> tags = {
-            {0x1000, &stPrinterState::dwRemainingToner},   {0x1001, &stPrinterState::dwWasteToner},
-            {0x1002, &stPrinterState::dwOPCRotation},      {0x1003, &stPrinterState::dwNumberOfPages},
-            {0x1004, &stPrinterState::dwNumberOfPrint},    {0x1100, &stPrinterState::dwPrintDotsCount},
+            {0x1000, &stPrinterState::dwRemainingToner},    {0x1001, &stPrinterState::dwWasteToner},
+            {0x1002, &stPrinterState::dwOPCRotation},       {0x1003, &stPrinterState::dwNumberOfPages},
+            {0x1004, &stPrinterState::dwNumberOfPrint},     {0x1100, &stPrinterState::dwPrintDotsCount},
             {0x1101, &stPrinterState::dwPrinterNumOfPages}, {0x1102, &stPrinterState::dwPrinterNumOfPrint}};
         for (const auto& tag : tags) {
             EmuPrinterState s;
             s.SetCounter(tag.first, 4242);
-            s.SetCounter(0x2000, 1);   // unknown tag: skipped
+            s.SetCounter(0x2000, 1); // unknown tag: skipped
             stPrinterState state;
             QVERIFY(Decode(Response(s), state));
             for (const auto& other : tags)
@@ -227,7 +227,7 @@ private slots:
         QCOMPARE(state.strPrinterSerialNumber, QString(260, 'S'));
         QCOMPARE(state.strFWVersion, QString(255, 'F'));
         QCOMPARE(state.strSupplySerialNumber, QString(64, 'T'));
-        QCOMPARE(state.dwRemainingToner, quint64(12));   // the walk skipped the full lengths
+        QCOMPARE(state.dwRemainingToner, quint64(12)); // the walk skipped the full lengths
     }
 
     void latin1Texts()

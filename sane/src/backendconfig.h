@@ -10,7 +10,7 @@ namespace ovrasane {
 
 struct BackendConfig {
     std::vector<std::string> netAddresses;
-    uint16_t daemonPort = 0;  // 0: the client library's choice (OVRA_SCAN_DAEMON_PORT or 7001)
+    uint16_t daemonPort = 0; // 0: the client library's choice (OVRA_SCAN_DAEMON_PORT or 7001)
 };
 
 // Parses the text of a configuration file; unknown lines go to `problems`.

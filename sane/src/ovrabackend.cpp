@@ -29,8 +29,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr double kGlassWidth = 215.9;   // mm
-constexpr double kGlassHeight = 297.0;  // mm
+constexpr double kGlassWidth = 215.9;  // mm
+constexpr double kGlassHeight = 297.0; // mm
 constexpr auto kRecordTimeout = std::chrono::seconds(120);
 constexpr auto kReplyTimeout = std::chrono::seconds(30);
 constexpr auto kDrainTimeout = std::chrono::seconds(10);
@@ -91,28 +91,32 @@ SANE_Status AllowedStatus(EntryPoint entry, SANE_Status status)
     case EntryPoint::Open:
         return Among(status, {S::SANE_STATUS_GOOD, S::SANE_STATUS_DEVICE_BUSY, S::SANE_STATUS_INVAL,
                               S::SANE_STATUS_IO_ERROR, S::SANE_STATUS_NO_MEM, S::SANE_STATUS_ACCESS_DENIED})
-                   ? status : SANE_STATUS_IO_ERROR;
+                   ? status
+                   : SANE_STATUS_IO_ERROR;
     case EntryPoint::ControlOption:
         return Among(status, {S::SANE_STATUS_GOOD, S::SANE_STATUS_UNSUPPORTED, S::SANE_STATUS_INVAL,
                               S::SANE_STATUS_IO_ERROR, S::SANE_STATUS_NO_MEM, S::SANE_STATUS_ACCESS_DENIED})
-                   ? status : SANE_STATUS_IO_ERROR;
+                   ? status
+                   : SANE_STATUS_IO_ERROR;
     case EntryPoint::GetParameters:
         return Among(status, {S::SANE_STATUS_GOOD, S::SANE_STATUS_INVAL}) ? status : SANE_STATUS_INVAL;
     case EntryPoint::Start:
         return Among(status, {S::SANE_STATUS_GOOD, S::SANE_STATUS_CANCELLED, S::SANE_STATUS_DEVICE_BUSY,
                               S::SANE_STATUS_JAMMED, S::SANE_STATUS_NO_DOCS, S::SANE_STATUS_COVER_OPEN,
                               S::SANE_STATUS_IO_ERROR, S::SANE_STATUS_NO_MEM, S::SANE_STATUS_INVAL})
-                   ? status : SANE_STATUS_IO_ERROR;
+                   ? status
+                   : SANE_STATUS_IO_ERROR;
     case EntryPoint::Read:
-        return Among(status, {S::SANE_STATUS_GOOD, S::SANE_STATUS_CANCELLED, S::SANE_STATUS_EOF,
-                              S::SANE_STATUS_JAMMED, S::SANE_STATUS_NO_DOCS, S::SANE_STATUS_COVER_OPEN,
-                              S::SANE_STATUS_IO_ERROR, S::SANE_STATUS_NO_MEM, S::SANE_STATUS_ACCESS_DENIED,
-                              S::SANE_STATUS_INVAL})
-                   ? status : SANE_STATUS_IO_ERROR;
+        return Among(status, {S::SANE_STATUS_GOOD, S::SANE_STATUS_CANCELLED, S::SANE_STATUS_EOF, S::SANE_STATUS_JAMMED,
+                              S::SANE_STATUS_NO_DOCS, S::SANE_STATUS_COVER_OPEN, S::SANE_STATUS_IO_ERROR,
+                              S::SANE_STATUS_NO_MEM, S::SANE_STATUS_ACCESS_DENIED, S::SANE_STATUS_INVAL})
+                   ? status
+                   : SANE_STATUS_IO_ERROR;
     case EntryPoint::SetIoMode:
     case EntryPoint::GetSelectFd:
         return Among(status, {S::SANE_STATUS_GOOD, S::SANE_STATUS_INVAL, S::SANE_STATUS_UNSUPPORTED})
-                   ? status : SANE_STATUS_INVAL;
+                   ? status
+                   : SANE_STATUS_INVAL;
     }
     return SANE_STATUS_INVAL;
 }
@@ -129,7 +133,7 @@ SANE_Word ConstrainWord(const SANE_Option_Descriptor& option, SANE_Word value)
         return value;
     }
     if (option.constraint_type == SANE_CONSTRAINT_WORD_LIST && option.constraint.word_list) {
-        const SANE_Word* list = option.constraint.word_list;  // the count, then the entries
+        const SANE_Word* list = option.constraint.word_list; // the count, then the entries
         SANE_Word best = value;
         int64_t bestDistance = INT64_MAX;
         for (SANE_Int i = 1; i <= list[0]; ++i) {
@@ -169,10 +173,10 @@ ScanTarget ScanTargetOf(const DeviceEntry& device)
 SANE_Status ToSaneStatus(int status)
 {
     if (status < 0)
-        return SANE_STATUS_IO_ERROR;  // a failed USB transfer
+        return SANE_STATUS_IO_ERROR; // a failed USB transfer
     if (status > OVRA_STATUS_ACCESS_DENIED)
         return SANE_STATUS_IO_ERROR;
-    return static_cast<SANE_Status>(status);  // same numbering
+    return static_cast<SANE_Status>(status); // same numbering
 }
 
 std::vector<DeviceEntry> DiscoverDevices(const BackendConfig& config)
@@ -218,7 +222,7 @@ std::vector<DeviceEntry> DiscoverDevices(const BackendConfig& config)
             entry.model = "network scanner " + address + " (not answering)";
         }
         if (!properties.Ok())
-            break;  // the daemon went away
+            break; // the daemon went away
         devices.push_back(entry);
     }
     return devices;
@@ -243,10 +247,7 @@ Session::Session(const DeviceEntry& device, uint16_t port)
     BuildOptions();
 }
 
-Session::~Session()
-{
-    Cancel();
-}
+Session::~Session() { Cancel(); }
 
 void Session::BuildOptions()
 {
@@ -261,44 +262,100 @@ void Session::BuildOptions()
     m_byteRange = {0, 255, 1};
 
     SANE_Option_Descriptor* o = m_options;
-    o[OPT_NUM_OPTS] = {SANE_NAME_NUM_OPTIONS, SANE_TITLE_NUM_OPTIONS, SANE_DESC_NUM_OPTIONS, SANE_TYPE_INT,
-                       SANE_UNIT_NONE, sizeof(SANE_Word), SANE_CAP_SOFT_DETECT, SANE_CONSTRAINT_NONE, {nullptr}};
-    o[OPT_MODE_GROUP] = {"", SANE_I18N("Scan mode"), "", SANE_TYPE_GROUP, SANE_UNIT_NONE, 0, 0,
-                         SANE_CONSTRAINT_NONE, {nullptr}};
+    o[OPT_NUM_OPTS] = {SANE_NAME_NUM_OPTIONS, SANE_TITLE_NUM_OPTIONS, SANE_DESC_NUM_OPTIONS,
+                       SANE_TYPE_INT,         SANE_UNIT_NONE,         sizeof(SANE_Word),
+                       SANE_CAP_SOFT_DETECT,  SANE_CONSTRAINT_NONE,   {nullptr}};
+    o[OPT_MODE_GROUP] = {"", SANE_I18N("Scan mode"), "",       SANE_TYPE_GROUP, SANE_UNIT_NONE, 0,
+                         0,  SANE_CONSTRAINT_NONE,   {nullptr}};
     const SANE_Int settable = SANE_CAP_SOFT_SELECT | SANE_CAP_SOFT_DETECT;
-    o[OPT_MODE] = {SANE_NAME_SCAN_MODE, SANE_TITLE_SCAN_MODE, SANE_DESC_SCAN_MODE, SANE_TYPE_STRING,
-                   SANE_UNIT_NONE, 32, settable, SANE_CONSTRAINT_STRING_LIST, {nullptr}};
+    o[OPT_MODE] = {SANE_NAME_SCAN_MODE,
+                   SANE_TITLE_SCAN_MODE,
+                   SANE_DESC_SCAN_MODE,
+                   SANE_TYPE_STRING,
+                   SANE_UNIT_NONE,
+                   32,
+                   settable,
+                   SANE_CONSTRAINT_STRING_LIST,
+                   {nullptr}};
     o[OPT_MODE].constraint.string_list = m_modeList.data();
-    o[OPT_RESOLUTION] = {SANE_NAME_SCAN_RESOLUTION, SANE_TITLE_SCAN_RESOLUTION, SANE_DESC_SCAN_RESOLUTION,
-                         SANE_TYPE_INT, SANE_UNIT_DPI, sizeof(SANE_Word), settable, SANE_CONSTRAINT_RANGE,
+    o[OPT_RESOLUTION] = {SANE_NAME_SCAN_RESOLUTION,
+                         SANE_TITLE_SCAN_RESOLUTION,
+                         SANE_DESC_SCAN_RESOLUTION,
+                         SANE_TYPE_INT,
+                         SANE_UNIT_DPI,
+                         sizeof(SANE_Word),
+                         settable,
+                         SANE_CONSTRAINT_RANGE,
                          {nullptr}};
     o[OPT_RESOLUTION].constraint.range = &m_resolutionRange;
-    o[OPT_SOURCE] = {SANE_NAME_SCAN_SOURCE, SANE_TITLE_SCAN_SOURCE,
+    o[OPT_SOURCE] = {SANE_NAME_SCAN_SOURCE,
+                     SANE_TITLE_SCAN_SOURCE,
                      SANE_I18N("Selects the scan source: the glass, every page in the document feeder "
                                "(ADF) or its first page only (ADF Single Page)."),
-                     SANE_TYPE_STRING, SANE_UNIT_NONE, 32, settable, SANE_CONSTRAINT_STRING_LIST, {nullptr}};
+                     SANE_TYPE_STRING,
+                     SANE_UNIT_NONE,
+                     32,
+                     settable,
+                     SANE_CONSTRAINT_STRING_LIST,
+                     {nullptr}};
     o[OPT_SOURCE].constraint.string_list = m_sourceList.data();
-    o[OPT_GEOMETRY_GROUP] = {"", SANE_I18N("Geometry"), "", SANE_TYPE_GROUP, SANE_UNIT_NONE, 0, 0,
-                             SANE_CONSTRAINT_NONE, {nullptr}};
-    o[OPT_TL_X] = {SANE_NAME_SCAN_TL_X, SANE_TITLE_SCAN_TL_X, SANE_DESC_SCAN_TL_X, SANE_TYPE_FIXED,
-                   SANE_UNIT_MM, sizeof(SANE_Word), settable, SANE_CONSTRAINT_RANGE, {nullptr}};
+    o[OPT_GEOMETRY_GROUP] = {"", SANE_I18N("Geometry"), "",       SANE_TYPE_GROUP, SANE_UNIT_NONE, 0,
+                             0,  SANE_CONSTRAINT_NONE,  {nullptr}};
+    o[OPT_TL_X] = {SANE_NAME_SCAN_TL_X,
+                   SANE_TITLE_SCAN_TL_X,
+                   SANE_DESC_SCAN_TL_X,
+                   SANE_TYPE_FIXED,
+                   SANE_UNIT_MM,
+                   sizeof(SANE_Word),
+                   settable,
+                   SANE_CONSTRAINT_RANGE,
+                   {nullptr}};
     o[OPT_TL_X].constraint.range = &m_xRange;
-    o[OPT_TL_Y] = {SANE_NAME_SCAN_TL_Y, SANE_TITLE_SCAN_TL_Y, SANE_DESC_SCAN_TL_Y, SANE_TYPE_FIXED,
-                   SANE_UNIT_MM, sizeof(SANE_Word), settable, SANE_CONSTRAINT_RANGE, {nullptr}};
+    o[OPT_TL_Y] = {SANE_NAME_SCAN_TL_Y,
+                   SANE_TITLE_SCAN_TL_Y,
+                   SANE_DESC_SCAN_TL_Y,
+                   SANE_TYPE_FIXED,
+                   SANE_UNIT_MM,
+                   sizeof(SANE_Word),
+                   settable,
+                   SANE_CONSTRAINT_RANGE,
+                   {nullptr}};
     o[OPT_TL_Y].constraint.range = &m_yRange;
-    o[OPT_BR_X] = {SANE_NAME_SCAN_BR_X, SANE_TITLE_SCAN_BR_X, SANE_DESC_SCAN_BR_X, SANE_TYPE_FIXED,
-                   SANE_UNIT_MM, sizeof(SANE_Word), settable, SANE_CONSTRAINT_RANGE, {nullptr}};
+    o[OPT_BR_X] = {SANE_NAME_SCAN_BR_X,
+                   SANE_TITLE_SCAN_BR_X,
+                   SANE_DESC_SCAN_BR_X,
+                   SANE_TYPE_FIXED,
+                   SANE_UNIT_MM,
+                   sizeof(SANE_Word),
+                   settable,
+                   SANE_CONSTRAINT_RANGE,
+                   {nullptr}};
     o[OPT_BR_X].constraint.range = &m_xRange;
-    o[OPT_BR_Y] = {SANE_NAME_SCAN_BR_Y, SANE_TITLE_SCAN_BR_Y, SANE_DESC_SCAN_BR_Y, SANE_TYPE_FIXED,
-                   SANE_UNIT_MM, sizeof(SANE_Word), settable, SANE_CONSTRAINT_RANGE, {nullptr}};
+    o[OPT_BR_Y] = {SANE_NAME_SCAN_BR_Y,
+                   SANE_TITLE_SCAN_BR_Y,
+                   SANE_DESC_SCAN_BR_Y,
+                   SANE_TYPE_FIXED,
+                   SANE_UNIT_MM,
+                   sizeof(SANE_Word),
+                   settable,
+                   SANE_CONSTRAINT_RANGE,
+                   {nullptr}};
     o[OPT_BR_Y].constraint.range = &m_yRange;
-    o[OPT_ENHANCEMENT_GROUP] = {"", SANE_I18N("Enhancement"), "", SANE_TYPE_GROUP, SANE_UNIT_NONE, 0, 0,
-                                SANE_CONSTRAINT_NONE, {nullptr}};
-    o[OPT_BRIGHTNESS] = {SANE_NAME_BRIGHTNESS, SANE_TITLE_BRIGHTNESS, SANE_DESC_BRIGHTNESS, SANE_TYPE_INT,
-                         SANE_UNIT_NONE, sizeof(SANE_Word), settable, SANE_CONSTRAINT_RANGE, {nullptr}};
+    o[OPT_ENHANCEMENT_GROUP] = {"", SANE_I18N("Enhancement"), "",       SANE_TYPE_GROUP, SANE_UNIT_NONE, 0,
+                                0,  SANE_CONSTRAINT_NONE,     {nullptr}};
+    o[OPT_BRIGHTNESS] = {SANE_NAME_BRIGHTNESS,
+                         SANE_TITLE_BRIGHTNESS,
+                         SANE_DESC_BRIGHTNESS,
+                         SANE_TYPE_INT,
+                         SANE_UNIT_NONE,
+                         sizeof(SANE_Word),
+                         settable,
+                         SANE_CONSTRAINT_RANGE,
+                         {nullptr}};
     o[OPT_BRIGHTNESS].constraint.range = &m_byteRange;
-    o[OPT_CONTRAST] = {SANE_NAME_CONTRAST, SANE_TITLE_CONTRAST, SANE_DESC_CONTRAST, SANE_TYPE_INT,
-                       SANE_UNIT_NONE, sizeof(SANE_Word), settable, SANE_CONSTRAINT_RANGE, {nullptr}};
+    o[OPT_CONTRAST] = {SANE_NAME_CONTRAST, SANE_TITLE_CONTRAST,   SANE_DESC_CONTRAST,
+                       SANE_TYPE_INT,      SANE_UNIT_NONE,        sizeof(SANE_Word),
+                       settable,           SANE_CONSTRAINT_RANGE, {nullptr}};
     o[OPT_CONTRAST].constraint.range = &m_byteRange;
 }
 
@@ -347,8 +404,7 @@ SANE_Status Session::Control(SANE_Int option, SANE_Action action, void* value, S
     if (descriptor.type == SANE_TYPE_GROUP || !SANE_OPTION_IS_ACTIVE(descriptor.cap))
         return SANE_STATUS_INVAL;
     switch (action) {
-    case SANE_ACTION_GET_VALUE:
-        return value ? GetValue(option, value) : SANE_STATUS_INVAL;
+    case SANE_ACTION_GET_VALUE: return value ? GetValue(option, value) : SANE_STATUS_INVAL;
     case SANE_ACTION_SET_VALUE:
         if (!value || !SANE_OPTION_IS_SETTABLE(descriptor.cap))
             return SANE_STATUS_INVAL;
@@ -369,7 +425,10 @@ SANE_Status Session::GetValue(SANE_Int option, void* value) const
     case OPT_MODE: std::strcpy(static_cast<char*>(value), m_mode.c_str()); break;
     case OPT_SOURCE: std::strcpy(static_cast<char*>(value), m_source.c_str()); break;
     case OPT_RESOLUTION: *word = m_resolution; break;
-    case OPT_TL_X: case OPT_TL_Y: case OPT_BR_X: case OPT_BR_Y: *word = geometry[option - OPT_TL_X]; break;
+    case OPT_TL_X:
+    case OPT_TL_Y:
+    case OPT_BR_X:
+    case OPT_BR_Y: *word = geometry[option - OPT_TL_X]; break;
     case OPT_BRIGHTNESS: *word = m_brightness; break;
     case OPT_CONTRAST: *word = m_contrast; break;
     default: return SANE_STATUS_INVAL;
@@ -391,7 +450,7 @@ SANE_Status Session::SetValue(SANE_Int option, void* value, SANE_Int* info)
         if (!InList(list, text) && !current)
             return SANE_STATUS_INVAL;
         if (current) {
-            std::strcpy(text, current);  // shorter than the old name
+            std::strcpy(text, current); // shorter than the old name
             inexact = true;
         }
         (option == OPT_MODE ? m_mode : m_source) = text;
@@ -404,7 +463,10 @@ SANE_Status Session::SetValue(SANE_Int option, void* value, SANE_Int* info)
         SANE_Fixed* geometry[] = {&m_tlx, &m_tly, &m_brx, &m_bry};
         switch (option) {
         case OPT_RESOLUTION: m_resolution = constrained; break;
-        case OPT_TL_X: case OPT_TL_Y: case OPT_BR_X: case OPT_BR_Y: *geometry[option - OPT_TL_X] = constrained; break;
+        case OPT_TL_X:
+        case OPT_TL_Y:
+        case OPT_BR_X:
+        case OPT_BR_Y: *geometry[option - OPT_TL_X] = constrained; break;
         case OPT_BRIGHTNESS: m_brightness = constrained; break;
         case OPT_CONTRAST: m_contrast = constrained; break;
         default: return SANE_STATUS_INVAL;
@@ -479,7 +541,7 @@ SANE_Status Session::Parameters(SANE_Parameters* params)
 SANE_Status Session::SetIoMode(SANE_Bool nonBlocking) const
 {
     if (!InScan())
-        return SANE_STATUS_INVAL;  // only between sane_start and the end of the scan
+        return SANE_STATUS_INVAL; // only between sane_start and the end of the scan
     return nonBlocking ? SANE_STATUS_UNSUPPORTED : SANE_STATUS_GOOD;
 }
 
@@ -487,13 +549,10 @@ SANE_Status Session::SelectFd(SANE_Int* fd) const
 {
     if (!fd || !InScan())
         return SANE_STATUS_INVAL;
-    return SANE_STATUS_UNSUPPORTED;  // reads block
+    return SANE_STATUS_UNSUPPORTED; // reads block
 }
 
-Reply<ScanRecord> Session::NextRecord()
-{
-    return m_transport->NextRecord(kRecordTimeout);
-}
+Reply<ScanRecord> Session::NextRecord() { return m_transport->NextRecord(kRecordTimeout); }
 
 SANE_Status Session::Start()
 {
@@ -539,9 +598,8 @@ SANE_Status Session::BeginScan()
         return SANE_STATUS_IO_ERROR;
     }
     const SettingInfo info = ToSettingInfo(m_scanSettings);
-    Dbg(DBG_INFO, "scan on %s: %d dpi, depth %d, %u x %u dots, %s", m_device.name.c_str(),
-        m_scanSettings.resolution, int(info.bitDepth), unsigned(info.width), unsigned(info.height),
-        m_source.c_str());
+    Dbg(DBG_INFO, "scan on %s: %d dpi, depth %d, %u x %u dots, %s", m_device.name.c_str(), m_scanSettings.resolution,
+        int(info.bitDepth), unsigned(info.width), unsigned(info.height), m_source.c_str());
     m_transport = MakeScanTransport(*m_client, m_target);
     const StepResult held = m_transport->Reserve(info);
     if (!held.Ok()) {
@@ -591,7 +649,7 @@ SANE_Status Session::NextPage()
             if (m_tracker.BytesOf(page) > 0)
                 return BeginFrame(page);
             if (m_endedPages.count(page)) {
-                DeletePage(page);  // an empty page
+                DeletePage(page); // an empty page
                 m_pending.pop_front();
                 continue;
             }
@@ -628,7 +686,7 @@ bool Session::FollowRecord()
     if (m_tracker.Current() == PageTracker::State::Failed) {
         int failure = m_tracker.FailureStatus();
         if (failure == OVRA_STATUS_IO_ERROR && FeederJammed())
-            failure = OVRA_STATUS_JAMMED;  // the scanner broke off because of the jam
+            failure = OVRA_STATUS_JAMMED; // the scanner broke off because of the jam
         Dbg(DBG_ERROR, "the scan failed: status %d", failure);
         m_scanFailure = ToSaneStatus(failure);
         return false;
@@ -741,7 +799,7 @@ SANE_Status Session::Read(SANE_Byte* data, SANE_Int maxLength, SANE_Int* length)
     if (!data || !length || maxLength < 0)
         return SANE_STATUS_INVAL;
     switch (m_phase) {
-    case FramePhase::None: return SANE_STATUS_INVAL;  // no scan started
+    case FramePhase::None: return SANE_STATUS_INVAL; // no scan started
     case FramePhase::Cancelled: return SANE_STATUS_CANCELLED;
     case FramePhase::Ended: return SANE_STATUS_EOF;
     case FramePhase::Delivering: break;
@@ -794,9 +852,9 @@ SANE_Status Session::FinishPage()
 // Ends a scan that cannot go on; the status says why.
 SANE_Status Session::FailScan()
 {
-    const SANE_Status status = m_cancelled                            ? SANE_STATUS_CANCELLED
+    const SANE_Status status = m_cancelled                         ? SANE_STATUS_CANCELLED
                                : m_scanFailure != SANE_STATUS_GOOD ? m_scanFailure
-                                                                    : SANE_STATUS_IO_ERROR;
+                                                                   : SANE_STATUS_IO_ERROR;
     AbortScan();
     EndScan();
     return status;

@@ -23,14 +23,14 @@
 namespace ovrasane {
 
 struct DeviceEntry {
-    std::string name;    // "usb:BUS:DEV" style "usb:SERIAL" or "net:ADDRESS"
-    std::string vendor;  // "Ovra"
+    std::string name;   // "usb:BUS:DEV" style "usb:SERIAL" or "net:ADDRESS"
+    std::string vendor; // "Ovra"
     std::string model;
-    std::string type;    // "multi-function peripheral"
+    std::string type; // "multi-function peripheral"
     bool usb = false;
-    std::string address;  // net
+    std::string address; // net
     int vid = 0, pid = 0;
-    std::string serial;   // usb
+    std::string serial; // usb
     int minResolution = 75;
     int maxResolution = 1200;
 };
@@ -47,7 +47,15 @@ std::vector<DeviceEntry> DiscoverDevices(const BackendConfig& config);
 SANE_Status ToSaneStatus(int status);
 
 // The entry points whose return statuses the SANE standard lists.
-enum class EntryPoint { Open, ControlOption, GetParameters, Start, Read, SetIoMode, GetSelectFd };
+enum class EntryPoint {
+    Open,
+    ControlOption,
+    GetParameters,
+    Start,
+    Read,
+    SetIoMode,
+    GetSelectFd
+};
 // The status itself when the standard allows it from that entry point, else the
 // nearest one it allows (an I/O error, or an invalid argument where that is none).
 SANE_Status AllowedStatus(EntryPoint entry, SANE_Status status);
@@ -58,8 +66,8 @@ SANE_Word ConstrainWord(const SANE_Option_Descriptor& option, SANE_Word value);
 
 // Source names a front end recognises: every page in the feeder is "ADF".
 extern const char* const kSourceFlatbed;
-extern const char* const kSourceFeeder;            // every page in the feeder
-extern const char* const kSourceFeederSinglePage;  // the first page only
+extern const char* const kSourceFeeder;           // every page in the feeder
+extern const char* const kSourceFeederSinglePage; // the first page only
 
 enum OptionIndex {
     OPT_NUM_OPTS = 0,
@@ -99,7 +107,12 @@ public:
 
 private:
     class DaemonPageBytes;
-    enum class FramePhase { None, Delivering, Ended, Cancelled };
+    enum class FramePhase {
+        None,
+        Delivering,
+        Ended,
+        Cancelled
+    };
 
     void BuildOptions();
     SANE_Status GetValue(SANE_Int option, void* value) const;
@@ -137,14 +150,18 @@ private:
     SANE_Range m_resolutionRange{}, m_xRange{}, m_yRange{}, m_byteRange{};
     std::vector<SANE_String_Const> m_modeList, m_sourceList;
 
-    enum class State { Idle, Running, Finished };
+    enum class State {
+        Idle,
+        Running,
+        Finished
+    };
     State m_state = State::Idle;
     std::unique_ptr<ovrascan::ScanClient> m_client;
-    std::unique_ptr<ovrascan::ScanTransport> m_transport;  // sends through m_client
+    std::unique_ptr<ovrascan::ScanTransport> m_transport; // sends through m_client
     ovrascan::ScanSettings m_scanSettings;
     std::string m_baseName;
     ovrascan::PageTracker m_tracker;
-    std::deque<int> m_pending;  // pages begun and not yet delivered, the current one first
+    std::deque<int> m_pending; // pages begun and not yet delivered, the current one first
     std::set<int> m_endedPages;
     SANE_Status m_scanFailure = SANE_STATUS_GOOD;
     // The page being delivered: its file, read as far as the records say it is written.
@@ -154,10 +171,10 @@ private:
     std::unique_ptr<PageBytes> m_daemonBytes;
     std::unique_ptr<PageBytes> m_pageBytes;
     std::unique_ptr<LineSource> m_lines;
-    Frame m_frame;  // geometry of the frame being delivered
+    Frame m_frame; // geometry of the frame being delivered
     FramePhase m_phase = FramePhase::None;
     std::atomic<bool> m_cancelled{false};
-    volatile sig_atomic_t m_busy = 0;  // Start or Read is running
+    volatile sig_atomic_t m_busy = 0; // Start or Read is running
     std::atomic<bool> m_abortSent{false};
 };
 

@@ -32,10 +32,7 @@ void InitDebug(FILE* stream)
     g_stream = stream ? stream : stderr;
 }
 
-int CurrentDebugLevel()
-{
-    return g_level;
-}
+int CurrentDebugLevel() { return g_level; }
 
 void Dbg(int level, const char* format, ...)
 {

@@ -7,10 +7,10 @@
 namespace ovrasane {
 
 enum DebugLevel {
-    DBG_ERROR = 1,  // failures a user should know of
-    DBG_INFO = 2,   // scans, pages, devices
-    DBG_TRACE = 3,  // every entry point
-    DBG_DETAIL = 4  // records, option values, bytes
+    DBG_ERROR = 1, // failures a user should know of
+    DBG_INFO = 2,  // scans, pages, devices
+    DBG_TRACE = 3, // every entry point
+    DBG_DETAIL = 4 // records, option values, bytes
 };
 
 // The level a SANE_DEBUG_OVRA text asks for: a whole number, else 0 (silent).

@@ -254,13 +254,9 @@ std::unique_ptr<LineSource> MakeRawLines(PageBytes& bytes, int bitDepth, int pix
     return std::make_unique<RawLines>(bytes, bitDepth, pixelsPerLine, lines);
 }
 
-std::unique_ptr<LineSource> MakeJpegLines(PageBytes& bytes)
-{
-    return std::make_unique<JpegLines>(bytes);
-}
+std::unique_ptr<LineSource> MakeJpegLines(PageBytes& bytes) { return std::make_unique<JpegLines>(bytes); }
 
-bool DecodeRaw(const std::vector<uint8_t>& bytes, int bitDepth, int pixelsPerLine, Frame& frame,
-               std::string& error)
+bool DecodeRaw(const std::vector<uint8_t>& bytes, int bitDepth, int pixelsPerLine, Frame& frame, std::string& error)
 {
     if (pixelsPerLine <= 0 || (bitDepth != 1 && bitDepth != 8 && bitDepth != 24)) {
         error = "raw page of unknown geometry";

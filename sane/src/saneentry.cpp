@@ -40,10 +40,7 @@ void Rediscover()
     g_backend->list.push_back(nullptr);
 }
 
-Session* AsSession(SANE_Handle handle)
-{
-    return static_cast<Session*>(handle);
-}
+Session* AsSession(SANE_Handle handle) { return static_cast<Session*>(handle); }
 
 } // namespace
 
@@ -145,8 +142,8 @@ OVRA_EXPORT const SANE_Option_Descriptor* sane_ovra_get_option_descriptor(SANE_H
     return handle ? AsSession(handle)->Descriptor(option) : nullptr;
 }
 
-OVRA_EXPORT SANE_Status sane_ovra_control_option(SANE_Handle handle, SANE_Int option, SANE_Action action,
-                                                 void* value, SANE_Int* info)
+OVRA_EXPORT SANE_Status sane_ovra_control_option(SANE_Handle handle, SANE_Int option, SANE_Action action, void* value,
+                                                 SANE_Int* info)
 {
     Dbg(DBG_TRACE, "sane_control_option %d action %d", option, int(action));
     if (info)
@@ -159,8 +156,7 @@ OVRA_EXPORT SANE_Status sane_ovra_control_option(SANE_Handle handle, SANE_Int op
 OVRA_EXPORT SANE_Status sane_ovra_get_parameters(SANE_Handle handle, SANE_Parameters* params)
 {
     Dbg(DBG_TRACE, "sane_get_parameters");
-    return handle ? AllowedStatus(EntryPoint::GetParameters, AsSession(handle)->Parameters(params))
-                  : SANE_STATUS_INVAL;
+    return handle ? AllowedStatus(EntryPoint::GetParameters, AsSession(handle)->Parameters(params)) : SANE_STATUS_INVAL;
 }
 
 OVRA_EXPORT SANE_Status sane_ovra_start(SANE_Handle handle)
@@ -224,18 +220,32 @@ OVRA_EXPORT SANE_Status sane_control_option(SANE_Handle h, SANE_Int o, SANE_Acti
 {
     return sane_ovra_control_option(h, o, a, v, i);
 }
-OVRA_EXPORT SANE_Status sane_get_parameters(SANE_Handle h, SANE_Parameters* p) { return sane_ovra_get_parameters(h, p); }
+OVRA_EXPORT SANE_Status sane_get_parameters(SANE_Handle h, SANE_Parameters* p)
+{
+    return sane_ovra_get_parameters(h, p);
+}
 OVRA_EXPORT SANE_Status sane_start(SANE_Handle h) { return sane_ovra_start(h); }
-OVRA_EXPORT SANE_Status sane_read(SANE_Handle h, SANE_Byte* d, SANE_Int m, SANE_Int* l) { return sane_ovra_read(h, d, m, l); }
+OVRA_EXPORT SANE_Status sane_read(SANE_Handle h, SANE_Byte* d, SANE_Int m, SANE_Int* l)
+{
+    return sane_ovra_read(h, d, m, l);
+}
 OVRA_EXPORT void sane_cancel(SANE_Handle h) { sane_ovra_cancel(h); }
 OVRA_EXPORT SANE_Status sane_set_io_mode(SANE_Handle h, SANE_Bool m) { return sane_ovra_set_io_mode(h, m); }
 OVRA_EXPORT SANE_Status sane_get_select_fd(SANE_Handle h, SANE_Int* f) { return sane_ovra_get_select_fd(h, f); }
 OVRA_EXPORT SANE_String_Const sane_strstatus(SANE_Status status)
 {
-    static const char* const texts[] = {"Success", "Operation not supported", "Operation was cancelled",
-        "Device busy", "Invalid argument", "End of file reached", "Document feeder jammed",
-        "Document feeder out of documents", "Scanner cover is open", "Error during device I/O",
-        "Out of memory", "Access to resource has been denied"};
+    static const char* const texts[] = {"Success",
+                                        "Operation not supported",
+                                        "Operation was cancelled",
+                                        "Device busy",
+                                        "Invalid argument",
+                                        "End of file reached",
+                                        "Document feeder jammed",
+                                        "Document feeder out of documents",
+                                        "Scanner cover is open",
+                                        "Error during device I/O",
+                                        "Out of memory",
+                                        "Access to resource has been denied"};
     if (status >= 0 && size_t(status) < sizeof texts / sizeof texts[0])
         return texts[status];
     return "Unknown SANE status code";

@@ -261,7 +261,7 @@ private slots:
 
     void optionsSetTheScanSettings()
     {
-        Session session(NetDevice(), 1);  // never connects
+        Session session(NetDevice(), 1); // never connects
         const SANE_Option_Descriptor* mode = session.Descriptor(OPT_MODE);
         QVERIFY(mode && QByteArray(mode->name) == SANE_NAME_SCAN_MODE);
         QVERIFY(session.Descriptor(NUM_OPTIONS) == nullptr);
@@ -273,7 +273,7 @@ private slots:
         QVERIFY(info & SANE_INFO_INEXACT);
         SANE_Word read = 0;
         QCOMPARE(session.Control(OPT_RESOLUTION, SANE_ACTION_GET_VALUE, &read, &info), SANE_STATUS_GOOD);
-        QCOMPARE(read, 600);  // the scanner's highest
+        QCOMPARE(read, 600); // the scanner's highest
         QCOMPARE(SetWord(session, OPT_BR_X, SANE_FIX(25.4), &info), SANE_STATUS_GOOD);
         QCOMPARE(SetWord(session, OPT_BR_X, SANE_FIX(50.8), &info), SANE_STATUS_GOOD);
         QCOMPARE(SetWord(session, OPT_TL_X, SANE_FIX(25.4), &info), SANE_STATUS_GOOD);
@@ -301,7 +301,7 @@ private slots:
 
     void lineartIsRawOneBit()
     {
-        Session session(NetDevice(), 1);  // never connects
+        Session session(NetDevice(), 1); // never connects
         QCOMPARE(SetText(session, OPT_MODE, SANE_VALUE_SCAN_MODE_LINEART), SANE_STATUS_GOOD);
         const SettingInfo sent = ovrascan::ToSettingInfo(session.Settings());
         QCOMPARE(int(sent.bitDepth), 1);
@@ -320,7 +320,7 @@ private slots:
         usb.name = "usb:3a53:0131:S1";
         Session session(usb, 1);
         QCOMPARE(SetWord(session, OPT_RESOLUTION, 1200), SANE_STATUS_GOOD);
-        QCOMPARE(session.Settings().resolution, 1200);  // flatbed
+        QCOMPARE(session.Settings().resolution, 1200); // flatbed
         QCOMPARE(int(session.Settings().format.value()), int(ovrascan::ImageFormat::Raw));
         QCOMPARE(SetText(session, OPT_SOURCE, "ADF single page"), SANE_STATUS_GOOD);
         QCOMPARE(session.Settings().resolution, 600);
@@ -341,7 +341,7 @@ private slots:
         QCOMPARE(session.SetIoMode(SANE_FALSE), SANE_STATUS_INVAL);
         QCOMPARE(session.SelectFd(&fd), SANE_STATUS_INVAL);
         session.Cancel();
-        QCOMPARE(session.Start(), SANE_STATUS_IO_ERROR);  // a cancel before a start stops nothing
+        QCOMPARE(session.Start(), SANE_STATUS_IO_ERROR); // a cancel before a start stops nothing
         session.Cancel();
         session.Cancel();
         QCOMPARE(session.Read(buffer, sizeof buffer, &length), SANE_STATUS_INVAL);
@@ -361,8 +361,8 @@ private slots:
         QTest::newRow("start access denied") << start << int(SANE_STATUS_ACCESS_DENIED) << int(SANE_STATUS_IO_ERROR);
         QTest::newRow("option busy") << int(EntryPoint::ControlOption) << int(SANE_STATUS_DEVICE_BUSY)
                                      << int(SANE_STATUS_IO_ERROR);
-        QTest::newRow("option unsupported") << int(EntryPoint::ControlOption) << int(SANE_STATUS_UNSUPPORTED)
-                                            << int(SANE_STATUS_UNSUPPORTED);
+        QTest::newRow("option unsupported")
+            << int(EntryPoint::ControlOption) << int(SANE_STATUS_UNSUPPORTED) << int(SANE_STATUS_UNSUPPORTED);
         QTest::newRow("io mode failure") << int(EntryPoint::SetIoMode) << int(SANE_STATUS_IO_ERROR)
                                          << int(SANE_STATUS_INVAL);
         QTest::newRow("open jammed") << int(EntryPoint::Open) << int(SANE_STATUS_JAMMED) << int(SANE_STATUS_IO_ERROR);
@@ -476,48 +476,48 @@ private slots:
         const int set = SANE_ACTION_SET_VALUE;
         const int inexact = SANE_INFO_INEXACT, reload = SANE_INFO_RELOAD_PARAMS;
         const int good = SANE_STATUS_GOOD, inval = SANE_STATUS_INVAL;
-        QTest::newRow("resolution unchanged") << int(OPT_RESOLUTION) << set << QVariant(300) << good << 0 << QVariant(300);
-        QTest::newRow("resolution in range") << int(OPT_RESOLUTION) << set << QVariant(150) << good << reload
-                                             << QVariant(150);
-        QTest::newRow("resolution above range") << int(OPT_RESOLUTION) << set << QVariant(1200) << good
-                                                << (inexact | reload) << QVariant(600);
-        QTest::newRow("resolution below range") << int(OPT_RESOLUTION) << set << QVariant(10) << good
-                                                << (inexact | reload) << QVariant(75);
-        QTest::newRow("brightness in range") << int(OPT_BRIGHTNESS) << set << QVariant(100) << good << 0 << QVariant(100);
-        QTest::newRow("brightness above range") << int(OPT_BRIGHTNESS) << set << QVariant(300) << good << inexact
-                                                << QVariant(255);
-        QTest::newRow("contrast below range") << int(OPT_CONTRAST) << set << QVariant(-1) << good << inexact
-                                              << QVariant(0);
-        QTest::newRow("left edge left of the glass") << int(OPT_TL_X) << set << QVariant(SANE_FIX(-5)) << good
-                                                     << inexact << QVariant(0);
-        QTest::newRow("bottom edge below the glass") << int(OPT_BR_Y) << set << QVariant(SANE_FIX(400)) << good
-                                                     << inexact << QVariant(SANE_FIX(297.0));
-        QTest::newRow("bottom edge higher") << int(OPT_BR_Y) << set << QVariant(SANE_FIX(100)) << good << reload
-                                            << QVariant(SANE_FIX(100));
-        QTest::newRow("mode on the list") << int(OPT_MODE) << set << QVariant(QByteArray("Gray")) << good << reload
-                                          << QVariant(QByteArray("Gray"));
+        QTest::newRow("resolution unchanged")
+            << int(OPT_RESOLUTION) << set << QVariant(300) << good << 0 << QVariant(300);
+        QTest::newRow("resolution in range")
+            << int(OPT_RESOLUTION) << set << QVariant(150) << good << reload << QVariant(150);
+        QTest::newRow("resolution above range")
+            << int(OPT_RESOLUTION) << set << QVariant(1200) << good << (inexact | reload) << QVariant(600);
+        QTest::newRow("resolution below range")
+            << int(OPT_RESOLUTION) << set << QVariant(10) << good << (inexact | reload) << QVariant(75);
+        QTest::newRow("brightness in range")
+            << int(OPT_BRIGHTNESS) << set << QVariant(100) << good << 0 << QVariant(100);
+        QTest::newRow("brightness above range")
+            << int(OPT_BRIGHTNESS) << set << QVariant(300) << good << inexact << QVariant(255);
+        QTest::newRow("contrast below range")
+            << int(OPT_CONTRAST) << set << QVariant(-1) << good << inexact << QVariant(0);
+        QTest::newRow("left edge left of the glass")
+            << int(OPT_TL_X) << set << QVariant(SANE_FIX(-5)) << good << inexact << QVariant(0);
+        QTest::newRow("bottom edge below the glass")
+            << int(OPT_BR_Y) << set << QVariant(SANE_FIX(400)) << good << inexact << QVariant(SANE_FIX(297.0));
+        QTest::newRow("bottom edge higher")
+            << int(OPT_BR_Y) << set << QVariant(SANE_FIX(100)) << good << reload << QVariant(SANE_FIX(100));
+        QTest::newRow("mode on the list")
+            << int(OPT_MODE) << set << QVariant(QByteArray("Gray")) << good << reload << QVariant(QByteArray("Gray"));
         QTest::newRow("mode unchanged") << int(OPT_MODE) << set << QVariant(QByteArray("Color")) << good << 0
                                         << QVariant(QByteArray("Color"));
-        QTest::newRow("mode off the list") << int(OPT_MODE) << set << QVariant(QByteArray("Sepia")) << inval << 0
-                                           << QVariant(QByteArray("Color"));
-        QTest::newRow("every page in the feeder") << int(OPT_SOURCE) << set << QVariant(QByteArray("ADF")) << good
-                                                  << 0 << QVariant(QByteArray("ADF"));
-        QTest::newRow("first page of the feeder") << int(OPT_SOURCE) << set
-                                                  << QVariant(QByteArray("ADF Single Page")) << good << 0
-                                                  << QVariant(QByteArray("ADF Single Page"));
-        QTest::newRow("earlier feeder name") << int(OPT_SOURCE) << set << QVariant(QByteArray("ADF multi page"))
-                                             << good << inexact << QVariant(QByteArray("ADF"));
-        QTest::newRow("source off the list") << int(OPT_SOURCE) << set
-                                             << QVariant(QByteArray("ADF Duplex")) << inval << 0
-                                             << QVariant(QByteArray("Flatbed"));
-        QTest::newRow("option count is read-only") << int(OPT_NUM_OPTS) << set << QVariant(3) << inval << 0
-                                                   << QVariant(int(NUM_OPTIONS));
-        QTest::newRow("automatic resolution") << int(OPT_RESOLUTION) << int(SANE_ACTION_SET_AUTO) << QVariant(0)
-                                              << inval << 0 << QVariant(300);
-        QTest::newRow("group has no value") << int(OPT_GEOMETRY_GROUP) << int(SANE_ACTION_GET_VALUE) << QVariant(0)
-                                            << inval << 0 << QVariant();
-        QTest::newRow("option past the last") << int(NUM_OPTIONS) << int(SANE_ACTION_GET_VALUE) << QVariant(0)
-                                              << inval << 0 << QVariant();
+        QTest::newRow("mode off the list")
+            << int(OPT_MODE) << set << QVariant(QByteArray("Sepia")) << inval << 0 << QVariant(QByteArray("Color"));
+        QTest::newRow("every page in the feeder")
+            << int(OPT_SOURCE) << set << QVariant(QByteArray("ADF")) << good << 0 << QVariant(QByteArray("ADF"));
+        QTest::newRow("first page of the feeder") << int(OPT_SOURCE) << set << QVariant(QByteArray("ADF Single Page"))
+                                                  << good << 0 << QVariant(QByteArray("ADF Single Page"));
+        QTest::newRow("earlier feeder name") << int(OPT_SOURCE) << set << QVariant(QByteArray("ADF multi page")) << good
+                                             << inexact << QVariant(QByteArray("ADF"));
+        QTest::newRow("source off the list") << int(OPT_SOURCE) << set << QVariant(QByteArray("ADF Duplex")) << inval
+                                             << 0 << QVariant(QByteArray("Flatbed"));
+        QTest::newRow("option count is read-only")
+            << int(OPT_NUM_OPTS) << set << QVariant(3) << inval << 0 << QVariant(int(NUM_OPTIONS));
+        QTest::newRow("automatic resolution")
+            << int(OPT_RESOLUTION) << int(SANE_ACTION_SET_AUTO) << QVariant(0) << inval << 0 << QVariant(300);
+        QTest::newRow("group has no value")
+            << int(OPT_GEOMETRY_GROUP) << int(SANE_ACTION_GET_VALUE) << QVariant(0) << inval << 0 << QVariant();
+        QTest::newRow("option past the last")
+            << int(NUM_OPTIONS) << int(SANE_ACTION_GET_VALUE) << QVariant(0) << inval << 0 << QVariant();
         QTest::newRow("option before the first") << -1 << set << QVariant(0) << inval << 0 << QVariant();
         QTest::newRow("unknown action") << int(OPT_RESOLUTION) << 7 << QVariant(0) << inval << 0 << QVariant(300);
     }
@@ -530,7 +530,7 @@ private slots:
         QFETCH(int, status);
         QFETCH(int, info);
         QFETCH(QVariant, kept);
-        Session session(NetDevice(), 1);  // never connects
+        Session session(NetDevice(), 1); // never connects
         char text[64] = {};
         SANE_Word word = 0;
         void* argument = &word;
@@ -543,7 +543,7 @@ private slots:
         SANE_Int flags = -1;
         QCOMPARE(int(session.Control(option, SANE_Action(action), argument, &flags)), status);
         QCOMPARE(flags, status == SANE_STATUS_GOOD ? info : 0);
-        QCOMPARE(int(session.Control(option, SANE_Action(action), argument, nullptr)), status);  // info may be NULL
+        QCOMPARE(int(session.Control(option, SANE_Action(action), argument, nullptr)), status); // info may be NULL
         if (!kept.isValid())
             return;
         char readText[64] = {};
@@ -572,7 +572,7 @@ private slots:
         QFETCH(bool, usb);
         DeviceEntry device = NetDevice();
         device.usb = usb;
-        Session session(device, 1);  // never connects
+        Session session(device, 1); // never connects
         SANE_Int count = 0;
         QCOMPARE(session.Control(OPT_NUM_OPTS, SANE_ACTION_GET_VALUE, &count, nullptr), SANE_STATUS_GOOD);
         QCOMPARE(count, SANE_Int(NUM_OPTIONS));
@@ -657,11 +657,11 @@ private slots:
 
         SANE_Byte byte = 0;
         SANE_Int length = 7, fd = 0;
-        QCOMPARE(session.Read(&byte, 1, &length), SANE_STATUS_INVAL);  // no scan yet
+        QCOMPARE(session.Read(&byte, 1, &length), SANE_STATUS_INVAL); // no scan yet
         QCOMPARE(length, 0);
         QCOMPARE(session.SetIoMode(SANE_FALSE), SANE_STATUS_INVAL);
         QCOMPARE(session.SelectFd(&fd), SANE_STATUS_INVAL);
-        session.Cancel();  // before a scan: nothing to stop
+        session.Cancel(); // before a scan: nothing to stop
         SANE_Parameters estimate{};
         QCOMPARE(session.Parameters(&estimate), SANE_STATUS_GOOD);
         QCOMPARE(estimate.pixels_per_line, 100);
@@ -679,17 +679,17 @@ private slots:
             QCOMPARE(session.SelectFd(&fd), SANE_STATUS_UNSUPPORTED);
             std::vector<uint8_t> frame;
             QCOMPARE(ReadFrame(session, frame), SANE_STATUS_EOF);
-            QCOMPARE(session.Read(&byte, 1, &length), SANE_STATUS_EOF);  // after the end: still the end
+            QCOMPARE(session.Read(&byte, 1, &length), SANE_STATUS_EOF); // after the end: still the end
             std::vector<uint8_t> expected(script.pages[size_t(p)].begin(), script.pages[size_t(p)].end());
             expected.resize(5000, 0xFF);
             QCOMPARE(frame, expected);
         }
         QCOMPARE(session.Start(), SANE_STATUS_NO_DOCS);
         for (int p = 0; p < pages; ++p)
-            QVERIFY(Gone(ovrascan::PageFilePath(script.baseName, p)));  // deleted by the daemon
+            QVERIFY(Gone(ovrascan::PageFilePath(script.baseName, p))); // deleted by the daemon
         session.Cancel();
         session.Cancel();
-        QCOMPARE(session.Read(&byte, 1, &length), SANE_STATUS_INVAL);  // the scan is over
+        QCOMPARE(session.Read(&byte, 1, &length), SANE_STATUS_INVAL); // the scan is over
     }
 
     // The daemon has written part of the page and goes on scanning: lines come at once;
@@ -705,7 +705,8 @@ private slots:
             TCPScanStartRes start{};
             start.socketDataFd = 7;
             snprintf(start.fileName, sizeof start.fileName, "%s", base.c_str());
-            return clienttest::Bytes(start) + clienttest::Bytes(clienttest::NetRecord(0, 0, 0, SCAN_STATUS_BEGIN_OF_PAGE))
+            return clienttest::Bytes(start)
+                   + clienttest::Bytes(clienttest::NetRecord(0, 0, 0, SCAN_STATUS_BEGIN_OF_PAGE))
                    + clienttest::Bytes(clienttest::NetRecord(0, 2000, 1, 0));
         });
         QVERIFY(daemon.Start());
@@ -772,9 +773,9 @@ private slots:
         QCOMPARE(frame, page);
         QCOMPARE(session.Start(), SANE_STATUS_NO_DOCS);
 
-        QCOMPARE(daemon.Codes(), (std::vector<int32_t>{USB_FIND_DEV, USB_OPEN_DEV, USB_SCAN_LOCK, USB_SCAN_ADFSTATUS,
-                                                       USB_SCAN_POWERON, USB_SCAN_START, CMD_DELETE_FILE,
-                                                       USB_SCAN_UNLOCK, USB_CLOSE_DEV}));
+        QCOMPARE(daemon.Codes(),
+                 (std::vector<int32_t>{USB_FIND_DEV, USB_OPEN_DEV, USB_SCAN_LOCK, USB_SCAN_ADFSTATUS, USB_SCAN_POWERON,
+                                       USB_SCAN_START, CMD_DELETE_FILE, USB_SCAN_UNLOCK, USB_CLOSE_DEV}));
         for (const clienttest::ReceivedCommand& command : daemon.Commands())
             if (command.code != USB_FIND_DEV && command.code != CMD_DELETE_FILE)
                 QCOMPARE(clienttest::RecordFrom<USBCommonReq>(command.request).devfd, scanner.fd);
@@ -800,7 +801,7 @@ private slots:
         QVERIFY(UseConfigDir(config, "net 127.0.0.250\nport " + QByteArray::number(daemon.Port()) + "\n"));
         qunsetenv("OVRA_SCAN_DAEMON_PORT");
         SANE_Handle handle = nullptr;
-        QCOMPARE(sane_ovra_open("net:127.0.0.250", &handle), SANE_STATUS_INVAL);  // before sane_init
+        QCOMPARE(sane_ovra_open("net:127.0.0.250", &handle), SANE_STATUS_INVAL); // before sane_init
         for (int round = 0; round < 2; ++round) {
             SANE_Int version = 0;
             QCOMPARE(sane_ovra_init(&version, nullptr), SANE_STATUS_GOOD);
@@ -813,12 +814,12 @@ private slots:
             for (int i = 0; i < 5; ++i) {
                 SANE_Handle first = nullptr, second = nullptr;
                 QCOMPARE(sane_ovra_open("net:127.0.0.250", &first), SANE_STATUS_GOOD);
-                QCOMPARE(sane_ovra_open("", &second), SANE_STATUS_GOOD);  // "": the first device
+                QCOMPARE(sane_ovra_open("", &second), SANE_STATUS_GOOD); // "": the first device
                 QVERIFY(first && second && first != second);
                 SANE_Word resolution = 1200;
                 QCOMPARE(sane_ovra_control_option(first, OPT_RESOLUTION, SANE_ACTION_SET_VALUE, &resolution, nullptr),
                          SANE_STATUS_GOOD);
-                QCOMPARE(resolution, 600);  // the scanner's range
+                QCOMPARE(resolution, 600); // the scanner's range
                 SANE_Byte byte = 0;
                 SANE_Int length = 0, fd = 0;
                 QCOMPARE(sane_ovra_read(second, &byte, 1, &length), SANE_STATUS_INVAL);
@@ -827,7 +828,7 @@ private slots:
                 sane_ovra_cancel(first);
                 sane_ovra_close(first);
                 if (i % 2)
-                    sane_ovra_close(second);  // else sane_exit closes it
+                    sane_ovra_close(second); // else sane_exit closes it
             }
             sane_ovra_exit();
         }
@@ -896,7 +897,9 @@ private:
             QVERIFY2(kept >= d.constraint.range->min && kept <= d.constraint.range->max, what);
         if (d.constraint_type == SANE_CONSTRAINT_WORD_LIST)
             QVERIFY2(std::count(d.constraint.word_list + 1, d.constraint.word_list + 1 + d.constraint.word_list[0],
-                                kept) == 1, what);
+                                kept)
+                         == 1,
+                     what);
     }
 };
 

@@ -26,10 +26,7 @@ uint16_t DaemonPort()
 
 DaemonConnection::DaemonConnection(int fd) : m_fd(fd) {}
 
-DaemonConnection::~DaemonConnection()
-{
-    Close();
-}
+DaemonConnection::~DaemonConnection() { Close(); }
 
 DaemonConnection::DaemonConnection(DaemonConnection&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
 

@@ -34,9 +34,7 @@ void CollectPages(const std::vector<int>& pages, const std::string& baseName, co
             Tell(progress, "page " + std::to_string(collector.Saved().size()) + ": " + collector.Saved().back().path
                                + " (" + std::to_string(collector.Saved().back().bytes) + " bytes)");
             break;
-        case PageCollector::Result::Empty:
-            Tell(progress, "page file " + file + " is empty: skipped");
-            break;
+        case PageCollector::Result::Empty: Tell(progress, "page file " + file + " is empty: skipped"); break;
         case PageCollector::Result::Failed:
             if (error.empty())
                 error = problem;
@@ -73,7 +71,8 @@ ScanOutcome FollowScan(const NextRecord& next, const std::string& baseName, Page
     if (tracker.Current() == PageTracker::State::Failed) {
         DiscardOpenPages(tracker, baseName, collector);
         return Failure(tracker.FailureStatus(),
-                       "the scan failed after " + PagesSoFar(collector) + ": " + DescribeStatus(tracker.FailureStatus()),
+                       "the scan failed after " + PagesSoFar(collector) + ": "
+                           + DescribeStatus(tracker.FailureStatus()),
                        collector);
     }
     if (!copyError.empty())

@@ -58,7 +58,7 @@ public:
 private:
     ScanClient& m_client;
     const std::string m_address;
-    OvraSocket m_scanner;  // with the scan's data connection once started
+    OvraSocket m_scanner; // with the scan's data connection once started
 };
 
 } // namespace

@@ -18,14 +18,12 @@ constexpr std::chrono::milliseconds kPollInterval(10);
 // -1 when the file cannot be looked at (errno tells why).
 int64_t FileSize(const std::string& path)
 {
-    struct stat info {};
+    struct stat info {
+    };
     return stat(path.c_str(), &info) == 0 ? int64_t(info.st_size) : -1;
 }
 
-bool MakeFolder(const std::string& folder)
-{
-    return mkdir(folder.c_str(), 0755) == 0 || errno == EEXIST;
-}
+bool MakeFolder(const std::string& folder) { return mkdir(folder.c_str(), 0755) == 0 || errno == EEXIST; }
 
 } // namespace
 
@@ -42,7 +40,8 @@ bool PrepareOutputFolder(const std::string& folder, std::string& error)
     }
     for (size_t slash = folder.find('/', 1); slash != std::string::npos; slash = folder.find('/', slash + 1))
         MakeFolder(folder.substr(0, slash));
-    struct stat info {};
+    struct stat info {
+    };
     if (!MakeFolder(folder) || stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
         error = "cannot create the output folder " + folder + ": " + strerror(errno ? errno : ENOTDIR);
         return false;
@@ -76,8 +75,7 @@ bool PageCollector::WaitForBytes(const std::string& pageFile, int64_t bytes, int
     return size >= bytes;
 }
 
-bool PageCollector::CopyPage(const std::string& from, const std::string& to, int64_t& copied,
-                             std::string& error) const
+bool PageCollector::CopyPage(const std::string& from, const std::string& to, int64_t& copied, std::string& error) const
 {
     std::ifstream in(from, std::ios::binary);
     if (!in) {

@@ -8,13 +8,13 @@ namespace {
 
 std::string CommandName(scanCommandType command)
 {
-    static const char* const names[] = {"USB_FIND_DEV",      "USB_OPEN_DEV",        "USB_CLOSE_DEV",
-                                        "USB_CLEAR_DEV",     "USB_RESET_DEVEP",     "USB_SCAN_START",
-                                        "USB_SCAN_ABORT",    "USB_SCAN_LOCK",       "USB_SCAN_UNLOCK",
-                                        "USB_SCAN_ADFSTATUS", "USB_SCAN_POWERON",   "USB_SCAN_GETSIZES",
-                                        "USB_SCAN_DEVPROPERTIES", "TCP_SEND_OSL",   "TCP_SCAN_START",
-                                        "TCP_SCAN_ABORT",    "TCP_SCAN_ADFST",      "TCP_SCAN_DEVPROPERTIES",
-                                        "USB_REOPEN_DEV",    "CMD_DELETE_FILE"};
+    static const char* const names[] = {"USB_FIND_DEV",           "USB_OPEN_DEV",     "USB_CLOSE_DEV",
+                                        "USB_CLEAR_DEV",          "USB_RESET_DEVEP",  "USB_SCAN_START",
+                                        "USB_SCAN_ABORT",         "USB_SCAN_LOCK",    "USB_SCAN_UNLOCK",
+                                        "USB_SCAN_ADFSTATUS",     "USB_SCAN_POWERON", "USB_SCAN_GETSIZES",
+                                        "USB_SCAN_DEVPROPERTIES", "TCP_SEND_OSL",     "TCP_SCAN_START",
+                                        "TCP_SCAN_ABORT",         "TCP_SCAN_ADFST",   "TCP_SCAN_DEVPROPERTIES",
+                                        "USB_REOPEN_DEV",         "CMD_DELETE_FILE"};
     return command >= 0 && command < OVRA_SCAN_COMMAND_COUNT ? names[command] : "command " + std::to_string(command);
 }
 
@@ -88,15 +88,9 @@ Reply<FoundDevices> ScanClient::FindUsbDevices(uint16_t vid, uint16_t pid, bool 
     return found;
 }
 
-Reply<int> ScanClient::OpenDevice(int devfd)
-{
-    return Exchange<int32_t>(USB_OPEN_DEV, DeviceRequest(devfd));
-}
+Reply<int> ScanClient::OpenDevice(int devfd) { return Exchange<int32_t>(USB_OPEN_DEV, DeviceRequest(devfd)); }
 
-Reply<int> ScanClient::CloseDevice(int devfd)
-{
-    return Exchange<int32_t>(USB_CLOSE_DEV, DeviceRequest(devfd));
-}
+Reply<int> ScanClient::CloseDevice(int devfd) { return Exchange<int32_t>(USB_CLOSE_DEV, DeviceRequest(devfd)); }
 
 Reply<int> ScanClient::Lock(int devfd, const SettingInfo& settings)
 {
@@ -106,15 +100,9 @@ Reply<int> ScanClient::Lock(int devfd, const SettingInfo& settings)
     return Exchange<int32_t>(USB_SCAN_LOCK, request);
 }
 
-Reply<int> ScanClient::Unlock(int devfd)
-{
-    return Exchange<int32_t>(USB_SCAN_UNLOCK, DeviceRequest(devfd));
-}
+Reply<int> ScanClient::Unlock(int devfd) { return Exchange<int32_t>(USB_SCAN_UNLOCK, DeviceRequest(devfd)); }
 
-Reply<int> ScanClient::PowerOn(int devfd)
-{
-    return Exchange<int32_t>(USB_SCAN_POWERON, DeviceRequest(devfd));
-}
+Reply<int> ScanClient::PowerOn(int devfd) { return Exchange<int32_t>(USB_SCAN_POWERON, DeviceRequest(devfd)); }
 
 Reply<USBScanAdfStatusRes> ScanClient::UsbFeederStatus(int devfd)
 {
@@ -166,8 +154,8 @@ Reply<AttributeReply> ScanClient::NetAttribute(const OvraSocket& scanner, OSL_CM
     if (!head.Ok() || head.value.bufferLen <= 0)
         return reply;
     if (head.value.bufferLen > OVRA_OSL_REPLY_MAX) {
-        reply.transportError = "TCP_SEND_OSL: the daemon announced " + std::to_string(head.value.bufferLen)
-                               + " bytes of reply text";
+        reply.transportError =
+            "TCP_SEND_OSL: the daemon announced " + std::to_string(head.value.bufferLen) + " bytes of reply text";
         return reply;
     }
     reply.value.text.resize(size_t(head.value.bufferLen));

@@ -25,9 +25,11 @@ std::optional<ScanOutcome> FeederProblem(int feederState)
 {
     if (feederState == ADF_STATUS_EMPTY)
         return ScanOutcome{OVRA_STATUS_NO_DOCS,
-                           "the document feeder is empty: " + DescribeStatus(OVRA_STATUS_NO_DOCS), {}};
+                           "the document feeder is empty: " + DescribeStatus(OVRA_STATUS_NO_DOCS),
+                           {}};
     if (feederState == ADF_STATUS_PAPER_JAM)
-        return ScanOutcome{OVRA_STATUS_JAMMED, "the document feeder is jammed: " + DescribeStatus(OVRA_STATUS_JAMMED),
+        return ScanOutcome{OVRA_STATUS_JAMMED,
+                           "the document feeder is jammed: " + DescribeStatus(OVRA_STATUS_JAMMED),
                            {}};
     return std::nullopt;
 }
@@ -44,9 +46,9 @@ ScanOutcome TransportFailure(const std::string& step, const std::string& error)
 
 PageCollector MakeCollector(ScanClient& client, const ScanJobOptions& options)
 {
-    return PageCollector(options.outputFolder, EffectiveFormat(options.settings),
-                         [&client](const std::string& path) { return client.DeleteFile(path); },
-                         options.settleLimit);
+    return PageCollector(
+        options.outputFolder, EffectiveFormat(options.settings),
+        [&client](const std::string& path) { return client.DeleteFile(path); }, options.settleLimit);
 }
 
 } // namespace ovrascan

@@ -20,10 +20,7 @@ uint8_t BitDepth(ColorMode mode)
     return 24;
 }
 
-bool InByteRange(int value)
-{
-    return value >= 0 && value <= 255;
-}
+bool InByteRange(int value) { return value >= 0 && value <= 255; }
 
 } // namespace
 
@@ -73,9 +70,6 @@ SettingInfo ToSettingInfo(const ScanSettings& s)
     return info;
 }
 
-const char* PageExtension(ImageFormat format)
-{
-    return format == ImageFormat::Jpeg ? "jpg" : "raw";
-}
+const char* PageExtension(ImageFormat format) { return format == ImageFormat::Jpeg ? "jpg" : "raw"; }
 
 } // namespace ovrascan

@@ -2,10 +2,7 @@
 
 namespace ovrascan {
 
-TransportTraits TraitsOf(ScanTarget::Kind kind)
-{
-    return kind == ScanTarget::Kind::Usb ? kUsbTraits : kNetTraits;
-}
+TransportTraits TraitsOf(ScanTarget::Kind kind) { return kind == ScanTarget::Kind::Usb ? kUsbTraits : kNetTraits; }
 
 std::unique_ptr<ScanTransport> MakeScanTransport(ScanClient& client, const ScanTarget& target)
 {

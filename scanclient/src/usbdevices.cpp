@@ -29,7 +29,7 @@ std::optional<SysfsUsbDevice> ReadEntry(const std::string& folder)
     const auto vid = ReadLine(folder + "/idVendor");
     const auto pid = ReadLine(folder + "/idProduct");
     if (!bus || !device || !vid || !pid)
-        return std::nullopt;  // an interface, or not a device at all
+        return std::nullopt; // an interface, or not a device at all
     SysfsUsbDevice entry;
     entry.bus = atoi(bus->c_str());
     entry.device = atoi(device->c_str());
@@ -79,8 +79,7 @@ std::optional<USBFindDevRes> MatchDaemonDevice(const std::vector<USBFindDevRes>&
     return std::nullopt;
 }
 
-std::optional<SysfsUsbDevice> MatchSysfsDevice(const std::vector<SysfsUsbDevice>& devices,
-                                               const USBFindDevRes& found)
+std::optional<SysfsUsbDevice> MatchSysfsDevice(const std::vector<SysfsUsbDevice>& devices, const USBFindDevRes& found)
 {
     for (const SysfsUsbDevice& entry : devices)
         if (SameDevice(entry, found))

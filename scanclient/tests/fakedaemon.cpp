@@ -39,10 +39,7 @@ void SendAll(int fd, const std::string& bytes)
     }
 }
 
-std::string PagePath(const std::string& base, int page)
-{
-    return base + "_" + std::to_string(page) + ".tmp";
-}
+std::string PagePath(const std::string& base, int page) { return base + "_" + std::to_string(page) + ".tmp"; }
 
 } // namespace
 
@@ -56,10 +53,7 @@ FakeDaemon::FakeDaemon()
     });
 }
 
-FakeDaemon::~FakeDaemon()
-{
-    Stop();
-}
+FakeDaemon::~FakeDaemon() { Stop(); }
 
 bool FakeDaemon::Start()
 {
@@ -216,10 +210,7 @@ std::string ReadFile(const std::string& path)
     return bytes.str();
 }
 
-bool FileExists(const std::string& path)
-{
-    return access(path.c_str(), F_OK) == 0;
-}
+bool FileExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
 std::string NetRecords(const PageScript& script)
 {

@@ -131,7 +131,7 @@ private slots:
     {
         QTest::addColumn<int>("resolution");
         QTest::addColumn<int>("mode");
-        QTest::addColumn<int>("format");  // -1 unset
+        QTest::addColumn<int>("format"); // -1 unset
         QTest::addColumn<double>("width");
         QTest::addColumn<QString>("problem");
         QTest::newRow("good") << 300 << int(ColorMode::Color) << -1 << 100.0 << "";
@@ -197,7 +197,7 @@ private slots:
         QCOMPARE(tracker.BytesOf(1), int64_t(70));
         QCOMPARE(tracker.PagesOpened(), 2);
         QVERIFY(tracker.OpenPages().empty());
-        QVERIFY(tracker.Handle({0, SCAN_STATUS_BEGIN_OF_PAGE, 2, 0}).finishedPages.empty());  // over
+        QVERIFY(tracker.Handle({0, SCAN_STATUS_BEGIN_OF_PAGE, 2, 0}).finishedPages.empty()); // over
         QCOMPARE(tracker.Records(), 6);
     }
 
@@ -216,7 +216,7 @@ private slots:
     {
         PageTracker tracker;
         tracker.Handle(FromUsbRecord({SCAN_STATUS_BEGIN_OF_SCAN, 0, 0, 0}));
-        tracker.Handle(FromUsbRecord({SCAN_STATUS_OPERATION_CONTINUOUS, 0, 99, 0}));  // no page yet: not written
+        tracker.Handle(FromUsbRecord({SCAN_STATUS_OPERATION_CONTINUOUS, 0, 99, 0})); // no page yet: not written
         tracker.Handle(FromUsbRecord({SCAN_STATUS_BEGIN_OF_PAGE, 0, 0, 0}));
         tracker.Handle(FromUsbRecord({SCAN_STATUS_OPERATION_CONTINUOUS, 1, 300, 0}));
         tracker.Handle(FromUsbRecord({SCAN_STATUS_END_OF_PAGE, 1, 0, 0}));
@@ -267,11 +267,12 @@ private slots:
     void sysfsDevicesAndMatching()
     {
         QTemporaryDir root;
-        WriteSysfs(root.filePath("1-1"), {{"busnum", "1"}, {"devnum", "5"}, {"idVendor", "3a53"},
-                                          {"idProduct", "0101"}, {"serial", "SER1"}});
-        WriteSysfs(root.filePath("1-2"), {{"busnum", "1"}, {"devnum", "6"}, {"idVendor", "3a53"},
-                                          {"idProduct", "0101"}, {"serial", "SER2"}});
-        WriteSysfs(root.filePath("2-1"), {{"busnum", "2"}, {"devnum", "3"}, {"idVendor", "3a53"}, {"idProduct", "0202"}});
+        WriteSysfs(root.filePath("1-1"),
+                   {{"busnum", "1"}, {"devnum", "5"}, {"idVendor", "3a53"}, {"idProduct", "0101"}, {"serial", "SER1"}});
+        WriteSysfs(root.filePath("1-2"),
+                   {{"busnum", "1"}, {"devnum", "6"}, {"idVendor", "3a53"}, {"idProduct", "0101"}, {"serial", "SER2"}});
+        WriteSysfs(root.filePath("2-1"),
+                   {{"busnum", "2"}, {"devnum", "3"}, {"idVendor", "3a53"}, {"idProduct", "0202"}});
         WriteSysfs(root.filePath("1-1:1.0"), {{"bInterfaceClass", "07"}});
         const std::vector<SysfsUsbDevice> devices = ReadSysfsUsbDevices(root.path().toStdString());
         QCOMPARE(devices.size(), size_t(3));

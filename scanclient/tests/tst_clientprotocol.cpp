@@ -20,10 +20,7 @@ ScanClient Connected(const FakeDaemon& daemon)
     return client;
 }
 
-std::string Int(int32_t value)
-{
-    return Bytes(value);
-}
+std::string Int(int32_t value) { return Bytes(value); }
 
 } // namespace
 
@@ -99,8 +96,9 @@ private slots:
         QCOMPARE(client.UsbAbort(11, "/scan/ovrascandata_1_0").value, 0);
 
         QCOMPARE(feeder.value.st, ADF_STATUS_LOADED);
-        QCOMPARE(daemon.Codes(), (std::vector<int32_t>{USB_OPEN_DEV, USB_SCAN_LOCK, USB_SCAN_POWERON, USB_SCAN_ADFSTATUS,
-                                                       USB_SCAN_UNLOCK, USB_CLOSE_DEV, USB_SCAN_ABORT}));
+        QCOMPARE(daemon.Codes(),
+                 (std::vector<int32_t>{USB_OPEN_DEV, USB_SCAN_LOCK, USB_SCAN_POWERON, USB_SCAN_ADFSTATUS,
+                                       USB_SCAN_UNLOCK, USB_CLOSE_DEV, USB_SCAN_ABORT}));
         const std::vector<ReceivedCommand> sent = daemon.Commands();
         QCOMPARE(RecordFrom<USBCommonReq>(sent[0].request).devfd, 11);
         const USBScanLockReq lock = RecordFrom<USBScanLockReq>(sent[1].request);
@@ -166,7 +164,8 @@ private slots:
             QCOMPARE(WireText(common.socket.szScannerIP), std::string("127.0.0.161"));
         }
         QCOMPARE(RecordFrom<TCPOSLReq>(sent[2].request).type, OSL_CMD_SUMMARY);
-        QCOMPARE(WireText(RecordFrom<TCPScanAbortReq>(sent[3].request).fileName), std::string("/scan/ovrascandata_2_1"));
+        QCOMPARE(WireText(RecordFrom<TCPScanAbortReq>(sent[3].request).fileName),
+                 std::string("/scan/ovrascandata_2_1"));
     }
 
     void networkScanStartAndRecords()
@@ -211,23 +210,23 @@ private slots:
         ScanClient client = Connected(daemon);
 
         QVERIFY(client.DeleteFile(page));
-        QCOMPARE(client.CloseDevice(1).value, 0);  // the next reply is the close's
+        QCOMPARE(client.CloseDevice(1).value, 0); // the next reply is the close's
 
         QCOMPARE(daemon.DeleteRequests(), std::vector<std::string>{page});
         QVERIFY(!FileExists(page));
-        QVERIFY(!client.DeleteFile(std::string(300, 'x')));  // does not fit the record
+        QVERIFY(!client.DeleteFile(std::string(300, 'x'))); // does not fit the record
     }
 
     void transportFailures()
     {
         FakeDaemon daemon;
         QVERIFY(daemon.Start());
-        daemon.Reply(USB_SCAN_LOCK, std::string(2, '\0'));  // half a reply
+        daemon.Reply(USB_SCAN_LOCK, std::string(2, '\0')); // half a reply
         daemon.HangUpOn(USB_SCAN_UNLOCK);
         ScanClient client = Connected(daemon);
         client.SetReplyTimeout(300ms);
 
-        const Reply<int> silent = client.OpenDevice(1);  // no handler: no reply
+        const Reply<int> silent = client.OpenDevice(1); // no handler: no reply
         const Reply<int> half = client.Lock(1, SettingInfo{});
         const Reply<int> closed = client.Unlock(1);
 

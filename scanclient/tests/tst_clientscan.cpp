@@ -87,9 +87,9 @@ struct ScanBench {
         for (const auto& [name, dev, serial] : {std::tuple{"1-1", "5", "SER1"}, std::tuple{"1-2", "6", "SER2"}}) {
             const QString folder = sysfs + "/" + name;
             QDir().mkpath(folder);
-            for (const auto& [file, value] : {std::pair{"busnum", "1"}, std::pair{"devnum", dev},
-                                              std::pair{"idVendor", "3a53"}, std::pair{"idProduct", "0101"},
-                                              std::pair{"serial", serial}}) {
+            for (const auto& [file, value] :
+                 {std::pair{"busnum", "1"}, std::pair{"devnum", dev}, std::pair{"idVendor", "3a53"},
+                  std::pair{"idProduct", "0101"}, std::pair{"serial", serial}}) {
                 QFile out(folder + "/" + file);
                 out.open(QIODevice::WriteOnly);
                 out.write(QByteArray(value) + "\n");
@@ -179,7 +179,7 @@ private slots:
         std::thread lateWriter;
         bench.daemon.On(TCP_SCAN_START, [&](const std::string&) {
             const std::string reply = NetScanReply({bench.Base(), {page}, 1000});
-            WritePageFile(bench.Base() + "_0.tmp", page.substr(0, 1500));  // the rest comes late
+            WritePageFile(bench.Base() + "_0.tmp", page.substr(0, 1500)); // the rest comes late
             lateWriter = std::thread([&] {
                 std::this_thread::sleep_for(300ms);
                 WritePageFile(bench.Base() + "_0.tmp", page);
@@ -219,7 +219,8 @@ private slots:
     {
         QTest::addColumn<int>("result");
         QTest::addColumn<QString>("text");
-        QTest::newRow("busy") << 3 << "starting the scan on 127.0.0.164 failed: the device is busy (SANE_STATUS_DEVICE_BUSY, 3)";
+        QTest::newRow("busy")
+            << 3 << "starting the scan on 127.0.0.164 failed: the device is busy (SANE_STATUS_DEVICE_BUSY, 3)";
         QTest::newRow("refused") << 4 << "(SANE_STATUS_INVAL, 4)";
         QTest::newRow("unreachable") << 9 << "(SANE_STATUS_IO_ERROR, 9)";
         QTest::newRow("no memory") << 10 << "(SANE_STATUS_NO_MEM, 10)";
@@ -263,7 +264,7 @@ private slots:
         // Page 1 whole, page 2 broken off after one block.
         const std::string first = Pattern(2000, 7);
         std::string reply = NetScanReply({bench.Base(), {first}, 1000});
-        reply.resize(reply.size() - sizeof(TCPRecordRes));  // without the end of data
+        reply.resize(reply.size() - sizeof(TCPRecordRes)); // without the end of data
         QVERIFY(WritePageFile(bench.Base() + "_1.tmp", std::string(500, 'x')));
         reply += Bytes(NetRecord(0, 0, 1, SCAN_STATUS_BEGIN_OF_PAGE)) + Bytes(NetRecord(0, 500, 2, 0))
                  + Bytes(NetRecord(result, 0, 2, 0));
@@ -338,7 +339,7 @@ private slots:
         ScanBench bench;
         QVERIFY(bench.daemon.Start());
         std::string reply = NetScanReply({bench.Base(), {Pattern(3000, 9)}, 1000});
-        reply.resize(reply.size() - 2 * sizeof(TCPRecordRes));  // the last block and end of data never come
+        reply.resize(reply.size() - 2 * sizeof(TCPRecordRes)); // the last block and end of data never come
         bench.daemon.Reply(TCP_SCAN_START, reply);
         ScanJobOptions options = bench.Options();
         options.recordTimeout = 300ms;
@@ -399,7 +400,7 @@ private slots:
         QCOMPARE(find.vid, 0x3A53);
         QCOMPARE(find.pid, 0x0101);
         QCOMPARE(int(find.compareWithPID), 1);
-        QCOMPARE(RecordFrom<USBCommonReq>(sent[1].request).devfd, 8);  // the other scanner let go
+        QCOMPARE(RecordFrom<USBCommonReq>(sent[1].request).devfd, 8); // the other scanner let go
         const USBScanLockReq lock = RecordFrom<USBScanLockReq>(sent[3].request);
         QCOMPARE(lock.devfd, 9);
         QCOMPARE(int(lock.info.bitDepth), 8);

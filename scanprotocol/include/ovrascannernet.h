@@ -5,9 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
-constexpr uint16_t OVRA_NET_HTTP_PORT = 80;     // job post, abort, capabilities, feeder status
-constexpr uint16_t OVRA_NET_DATA_PORT = 2080;   // scan data stream
-constexpr uint16_t OVRA_NET_OSL_PORT = 5000;    // getAttribute requests
+constexpr uint16_t OVRA_NET_HTTP_PORT = 80;   // job post, abort, capabilities, feeder status
+constexpr uint16_t OVRA_NET_DATA_PORT = 2080; // scan data stream
+constexpr uint16_t OVRA_NET_OSL_PORT = 5000;  // getAttribute requests
 
 // Data stream: a 20-byte job header whose bytes 8-13 give the length of the job
 // header data that follows; then 18-byte block headers. A block header is one

@@ -110,7 +110,7 @@ struct ResScanGetScanSize {
 
 struct ResScanPowerOnCommand {
     ResCommon common;
-    uint8_t timeToScan;             // warm-up time in seconds
+    uint8_t timeToScan; // warm-up time in seconds
     uint8_t pad;
 };
 
@@ -118,7 +118,7 @@ struct ResScanPowerOnCommand {
 // transfers; their count is dataSize - OVRA_SCAN_RECORD_HEADER_PAYLOAD.
 struct __attribute__((packed)) ResScanRecord {
     ResCommon common;
-    uint8_t status;                 // a ScanStatus
+    uint8_t status; // a ScanStatus
     uint8_t flip;
     uint8_t split;
     uint32_t width;

@@ -101,7 +101,7 @@ enum ScanStatus : int32_t {
 };
 
 enum ADFStatus : int32_t {
-    ADF_STATUS_UNKNOWN = 0,         // the scanner's answer named no feeder state
+    ADF_STATUS_UNKNOWN = 0, // the scanner's answer named no feeder state
     ADF_STATUS_EMPTY = 1,
     ADF_STATUS_LOADED = 2,
     ADF_STATUS_PAPER_JAM = 3
@@ -116,7 +116,7 @@ enum OSL_CMD_TYPE : int32_t {
 
 // Scan settings sent by the client in USB_SCAN_LOCK and TCP_SCAN_START.
 typedef struct tagSettingInfo {
-    uint8_t bitDepth;               // 1 black and white, 8 grey, 24 colour
+    uint8_t bitDepth; // 1 black and white, 8 grey, 24 colour
     uint8_t pad1[3];
     CompressionType compType;
     uint32_t width;
@@ -125,12 +125,12 @@ typedef struct tagSettingInfo {
     uint32_t yStart;
     uint16_t xResolution;
     uint16_t yResolution;
-    uint8_t feederEnabled;          // bool: scan from the document feeder
-    uint8_t backgroundRemoval;      // non-zero switches background removal on
+    uint8_t feederEnabled;     // bool: scan from the document feeder
+    uint8_t backgroundRemoval; // non-zero switches background removal on
     uint8_t backgroundRemovalParam;
     uint8_t BrightnessParam;
     uint8_t ContrastParam;
-    uint8_t isClient;               // feeder scans: non-zero multi-page, 0 single page
+    uint8_t isClient; // feeder scans: non-zero multi-page, 0 single page
     uint8_t pad2[2];
 } SettingInfo;
 
@@ -150,7 +150,7 @@ struct ResScanDeviceProperties {
     ResCommon common;
     uint8_t majorVersion;
     uint8_t minorVersion;
-    uint8_t customStr;              // bool
+    uint8_t customStr; // bool
     uint8_t compression;
     uint8_t boundery24;
     uint8_t boundery8;
@@ -163,15 +163,15 @@ struct ResScanDeviceProperties {
 
 // Capabilities of a network scanner.
 typedef struct tagScannerCapabilities {
-    uint8_t duplex;                 // bool
-    uint8_t color;                  // bool
+    uint8_t duplex; // bool
+    uint8_t color;  // bool
     uint8_t pad1[2];
     uint32_t minres;
     uint32_t maxres;
     uint32_t width_format;
     uint32_t family;
-    uint8_t permprofiles;           // bool
-    uint8_t profile;                // bool
+    uint8_t permprofiles; // bool
+    uint8_t profile;      // bool
     uint8_t pad2[2];
     uint32_t maxWidth;
     uint32_t maxHeight;
@@ -189,9 +189,9 @@ struct OvraSocket {
 // Request records
 // ---------------------------------------------------------------------------
 struct USBFindDevReq {
-    int32_t vid;                    // low 16 bits used
-    int32_t pid;                    // low 16 bits used
-    uint8_t compareWithPID;         // bool
+    int32_t vid;            // low 16 bits used
+    int32_t pid;            // low 16 bits used
+    uint8_t compareWithPID; // bool
     uint8_t pad[3];
 };
 
@@ -216,18 +216,18 @@ struct USBScanLockReq {
 
 struct USBScanAbortReq {
     int32_t devfd;
-    char fileName[OVRA_FILE_NAME_SIZE];   // base name from USBScanStartRes
+    char fileName[OVRA_FILE_NAME_SIZE]; // base name from USBScanStartRes
 };
 
 struct USBReopenDevReq {
-    int32_t devfd;                  // the handle to give up
+    int32_t devfd; // the handle to give up
     int32_t vid;
     int32_t pid;
     char SerialNumber[OVRA_USB_STRING_SIZE];
 };
 
 struct CmdDeleteFileReq {
-    char fileName[OVRA_FILE_NAME_SIZE];   // full path of one page file
+    char fileName[OVRA_FILE_NAME_SIZE]; // full path of one page file
 };
 
 struct TCPCommonReq {
@@ -246,7 +246,7 @@ struct TCPScanStartReq {
 
 struct TCPScanAbortReq {
     OvraSocket socket;
-    char fileName[OVRA_FILE_NAME_SIZE];   // base name from TCPScanStartRes
+    char fileName[OVRA_FILE_NAME_SIZE]; // base name from TCPScanStartRes
 };
 
 // ---------------------------------------------------------------------------
@@ -263,7 +263,7 @@ struct USBFindDevRes {
 
 struct USBScanStartRes {
     int32_t result;
-    char fileName[OVRA_FILE_NAME_SIZE];   // base name of the scan's page files
+    char fileName[OVRA_FILE_NAME_SIZE]; // base name of the scan's page files
 };
 
 struct USBScanRecordRes {
@@ -290,7 +290,7 @@ struct USBReopenDevRes {
 
 struct TCPOSLRes {
     int32_t result;
-    int32_t bufferLen;              // bytes of reply text that follow
+    int32_t bufferLen; // bytes of reply text that follow
 };
 
 struct TCPScanStartRes {

@@ -10,5 +10,5 @@ constexpr uint8_t OVRA_SCAN_RESPONSE_LOCK_REQUIRED = 0x83;
 constexpr uint8_t OVRA_SCAN_RESPONSE_POWERED_OFF = 0x84;
 constexpr uint8_t OVRA_SCAN_RESPONSE_CATASTROPHIC = 0x85;
 constexpr uint8_t OVRA_SCAN_RESPONSE_COMMUNICATION = 0x86;
-constexpr uint8_t OVRA_SCAN_RESPONSE_REFUSED = 0x88;     // bad scan request; lock held elsewhere
+constexpr uint8_t OVRA_SCAN_RESPONSE_REFUSED = 0x88; // bad scan request; lock held elsewhere
 constexpr uint8_t OVRA_SCAN_RESPONSE_NO_MEMORY = 0x89;

@@ -19,15 +19,9 @@ void SetError(QString* error, const QString& text)
 
 } // namespace
 
-PrivateCups::PrivateCups(const QString& dir)
-    : m_dir(QDir(dir).absolutePath())
-{
-}
+PrivateCups::PrivateCups(const QString& dir) : m_dir(QDir(dir).absolutePath()) {}
 
-QString PrivateCups::ScriptPath()
-{
-    return QStringLiteral(OVRA_TEST_CUPS_SCRIPT);
-}
+QString PrivateCups::ScriptPath() { return QStringLiteral(OVRA_TEST_CUPS_SCRIPT); }
 
 QString PrivateCups::PpdPath(const QString& name)
 {
@@ -88,8 +82,8 @@ bool PrivateCups::Start(QString* error)
             m_serverRoot = QString::fromLocal8Bit(value);
     }
     if (m_socket.isEmpty() || m_serverRoot.isEmpty()) {
-        SetError(error, "ovra-test-cups start printed no CUPS_SERVER/CUPS_SERVERROOT: " +
-                            QString::fromLocal8Bit(output));
+        SetError(error,
+                 "ovra-test-cups start printed no CUPS_SERVER/CUPS_SERVERROOT: " + QString::fromLocal8Bit(output));
         Stop();
         return false;
     }
@@ -112,8 +106,7 @@ void PrivateCups::Stop()
     }
 }
 
-bool PrivateCups::AddQueue(const QString& name, const QString& uri, const QString& ppdPath,
-                           QString* error)
+bool PrivateCups::AddQueue(const QString& name, const QString& uri, const QString& ppdPath, QString* error)
 {
     return RunScript({"add-queue", m_dir, name, uri, ppdPath}, nullptr, error);
 }
@@ -145,8 +138,7 @@ bool PrivateCups::Cancel(const QString& jobIdOrQueue, QString* error)
     return true;
 }
 
-int PrivateCups::Run(const QString& program, const QStringList& args, QByteArray* output,
-                     QByteArray* errors) const
+int PrivateCups::Run(const QString& program, const QStringList& args, QByteArray* output, QByteArray* errors) const
 {
     QProcess process;
     process.setProcessEnvironment(Environment());

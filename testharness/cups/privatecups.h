@@ -27,8 +27,7 @@ public:
     bool IsRunning() const { return m_running; }
 
     // Adds an enabled queue that accepts jobs; ppdPath is copied to ServerRoot()/ppd/<name>.ppd.
-    bool AddQueue(const QString& name, const QString& uri, const QString& ppdPath,
-                  QString* error = nullptr);
+    bool AddQueue(const QString& name, const QString& uri, const QString& ppdPath, QString* error = nullptr);
     // Submits data as a raw job; returns the job id ("q-3"), empty on failure.
     QString Print(const QString& queue, const QByteArray& data, QString* error = nullptr);
     // Runs `cancel jobIdOrQueue` against this scheduler.
@@ -42,9 +41,9 @@ public:
             QByteArray* errors = nullptr) const;
 
     QString Dir() const { return m_dir; }
-    QString ServerRoot() const { return m_serverRoot; }   // CUPS_SERVERROOT, empty before Start
-    QString Socket() const { return m_socket; }           // CUPS_SERVER, empty before Start
-    qint64 CupsdPid() const;                               // 0 when not running
+    QString ServerRoot() const { return m_serverRoot; } // CUPS_SERVERROOT, empty before Start
+    QString Socket() const { return m_socket; }         // CUPS_SERVER, empty before Start
+    qint64 CupsdPid() const;                            // 0 when not running
     // The system environment with CUPS_SERVER and CUPS_SERVERROOT of this scheduler.
     QProcessEnvironment Environment() const;
 

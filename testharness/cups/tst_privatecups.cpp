@@ -54,15 +54,11 @@ QMap<QString, QString> DeviceUris(const QString& serverRoot)
 
 QString ModelName(const QString& ppdPath)
 {
-    static const QRegularExpression re("^\\*ModelName:\\s*\"([^\"]*)\"",
-                                       QRegularExpression::MultilineOption);
+    static const QRegularExpression re("^\\*ModelName:\\s*\"([^\"]*)\"", QRegularExpression::MultilineOption);
     return re.match(QString::fromLatin1(ReadFile(ppdPath))).captured(1);
 }
 
-QString FirstLine(const QByteArray& text)
-{
-    return QString::fromLocal8Bit(text.left(text.indexOf('\n')));
-}
+QString FirstLine(const QByteArray& text) { return QString::fromLocal8Bit(text.left(text.indexOf('\n'))); }
 
 // The Alerts value of a job in an `lpstat -l -o` listing; the last entry of the job counts
 // (`lpstat -u USER ... -o QUEUE` lists a job twice, the second time with details).
@@ -122,9 +118,12 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("model");
-        QTest::newRow("p2200dn") << "ovra-p2200dn" << "Ovra P2200DN";
-        QTest::newRow("mk246") << "ovra-mk246" << "Ovra MK246";
-        QTest::newRow("acme") << "acme-laserjet-100" << "Acme LaserJet 100";
+        QTest::newRow("p2200dn") << "ovra-p2200dn"
+                                 << "Ovra P2200DN";
+        QTest::newRow("mk246") << "ovra-mk246"
+                               << "Ovra MK246";
+        QTest::newRow("acme") << "acme-laserjet-100"
+                              << "Acme LaserJet 100";
     }
 
     void shippedPpdsAreValid()
@@ -173,8 +172,7 @@ private slots:
         };
         QMap<QString, QString> expected;
         for (const QStringList& queue : queues) {
-            QVERIFY2(cups.AddQueue(queue[0], queue[1], PrivateCups::PpdPath(queue[2]), &error),
-                     qPrintable(error));
+            QVERIFY2(cups.AddQueue(queue[0], queue[1], PrivateCups::PpdPath(queue[2]), &error), qPrintable(error));
             expected.insert(queue[0], queue[1]);
             QCOMPARE(DeviceUris(cups.ServerRoot()), expected);
             QCOMPARE(ModelName(cups.ServerRoot() + "/ppd/" + queue[0] + ".ppd"), queue[3]);
@@ -191,9 +189,9 @@ private slots:
         const QByteArray data("\x1b%-12345X@PJL JOB\r\nraw test page\r\n\x1b%-12345X");
         const QString job = cups.Print("q", data, &error);
         QVERIFY2(QRegularExpression("^q-\\d+$").match(job).hasMatch(), qPrintable(job + error));
-        QTRY_VERIFY2_WITH_TIMEOUT(
-            cups.Run("lpstat", {"-p", "q"}, &output) == 0 && FirstLine(output).contains("printing"),
-            output.constData(), 10000);
+        QTRY_VERIFY2_WITH_TIMEOUT(cups.Run("lpstat", {"-p", "q"}, &output) == 0
+                                      && FirstLine(output).contains("printing"),
+                                  output.constData(), 10000);
         QVERIFY2(FirstLine(output).contains(job), output.constData());
         const QStringList listArgs{"-u", UserName(), "-W", "all", "-l", "-o", "q"};
         QCOMPARE(cups.Run("lpstat", listArgs, &output), 0);
@@ -208,8 +206,8 @@ private slots:
 
         // cancel ends the backend; the job stays listed as cancelled by the user.
         QVERIFY2(cups.Cancel("q", &error), qPrintable(error));
-        QTRY_VERIFY2_WITH_TIMEOUT(cups.Run("lpstat", listArgs, &output) == 0 &&
-                                      JobAlerts(output, job) == "job-canceled-by-user",
+        QTRY_VERIFY2_WITH_TIMEOUT(cups.Run("lpstat", listArgs, &output) == 0
+                                      && JobAlerts(output, job) == "job-canceled-by-user",
                                   output.constData(), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!Alive(backends[0]), 5000);
         QCOMPARE(cups.Run("lpstat", {"-p", "q"}, &output), 0);
@@ -222,8 +220,8 @@ private slots:
         QVERIFY2(netJob.startsWith("qnet-"), qPrintable(error));
         // The backend, then the process it holds the job with: both show up, a moment apart.
         auto fixtureProcesses = [&] {
-            return ProcessesMentioning(cups.Dir() + "/bin/backend/") +
-                   ProcessesMentioning("ovra-test-cups-hold " + cups.Dir());
+            return ProcessesMentioning(cups.Dir() + "/bin/backend/")
+                   + ProcessesMentioning("ovra-test-cups-hold " + cups.Dir());
         };
         QTRY_COMPARE_WITH_TIMEOUT(fixtureProcesses().size(), 2, 10000);
         backends = fixtureProcesses();
@@ -235,7 +233,7 @@ private slots:
             QVERIFY2(!Alive(pid), qPrintable(QString::number(pid)));
         QTRY_VERIFY_WITH_TIMEOUT(ProcessesMentioning(cups.Dir()).isEmpty(), 3000);
         QVERIFY(qgetenv("CUPS_SERVER").isEmpty());
-        cups.Stop();   // again: nothing to do
+        cups.Stop(); // again: nothing to do
         QProcess after;
         after.setProcessEnvironment(cups.Environment());
         after.start("lpstat", {"-r"});
@@ -257,10 +255,8 @@ private slots:
 
         const QString uriA = "usb://Ovra/P2200DN?serial=AAA";
         const QString uriB = "usb://Ovra/MK246?serial=BBB";
-        QVERIFY2(a.AddQueue("q", uriA, PrivateCups::PpdPath("ovra-p2200dn"), &error),
-                 qPrintable(error));
-        QVERIFY2(b.AddQueue("q", uriB, PrivateCups::PpdPath("ovra-mk246"), &error),
-                 qPrintable(error));
+        QVERIFY2(a.AddQueue("q", uriA, PrivateCups::PpdPath("ovra-p2200dn"), &error), qPrintable(error));
+        QVERIFY2(b.AddQueue("q", uriB, PrivateCups::PpdPath("ovra-mk246"), &error), qPrintable(error));
         QCOMPARE(DeviceUris(a.ServerRoot()), (QMap<QString, QString>{{"q", uriA}}));
         QCOMPARE(DeviceUris(b.ServerRoot()), (QMap<QString, QString>{{"q", uriB}}));
         QCOMPARE(ModelName(b.ServerRoot() + "/ppd/q.ppd"), QString("Ovra MK246"));
@@ -268,9 +264,8 @@ private slots:
         const QString job = a.Print("q", "job for A", &error);
         QVERIFY2(!job.isEmpty(), qPrintable(error));
         QByteArray output;
-        QTRY_VERIFY2_WITH_TIMEOUT(
-            a.Run("lpstat", {"-p", "q"}, &output) == 0 && FirstLine(output).contains("printing"),
-            output.constData(), 10000);
+        QTRY_VERIFY2_WITH_TIMEOUT(a.Run("lpstat", {"-p", "q"}, &output) == 0 && FirstLine(output).contains("printing"),
+                                  output.constData(), 10000);
         QCOMPARE(b.Run("lpstat", {"-p", "q"}, &output), 0);
         QVERIFY2(FirstLine(output).contains("is idle"), output.constData());
         QCOMPARE(b.Run("lpstat", {"-W", "all", "-o", "q"}, &output), 0);
@@ -281,8 +276,8 @@ private slots:
         QVERIFY2(!jobB.isEmpty(), qPrintable(error));
         QTRY_COMPARE_WITH_TIMEOUT(b.JobData(jobB), QByteArray("job for B"), 10000);
         QVERIFY2(b.Cancel("q", &error), qPrintable(error));
-        QTRY_VERIFY2_WITH_TIMEOUT(b.Run("lpstat", {"-W", "all", "-l", "-o", "q"}, &output) == 0 &&
-                                      JobAlerts(output, jobB) == "job-canceled-by-user",
+        QTRY_VERIFY2_WITH_TIMEOUT(b.Run("lpstat", {"-W", "all", "-l", "-o", "q"}, &output) == 0
+                                      && JobAlerts(output, jobB) == "job-canceled-by-user",
                                   output.constData(), 10000);
         b.Stop();
         QCOMPARE(a.Run("lpstat", {"-p", "q"}, &output), 0);

@@ -81,9 +81,7 @@ public slots:
     uint Notify(const QString&, uint replacesId, const QString&, const QString& summary, const QString& body,
                 const QStringList&, const QVariantMap& hints, int)
     {
-        Print(QString("notify summary=%1 body=%2 urgency=%3")
-                  .arg(summary, body)
-                  .arg(hints.value("urgency").toInt()));
+        Print(QString("notify summary=%1 body=%2 urgency=%3").arg(summary, body).arg(hints.value("urgency").toInt()));
         return replacesId ? replacesId : ++m_uiLastId;
     }
     QStringList GetCapabilities() { return {"body"}; }
@@ -152,8 +150,8 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "ovra-test-desktop-bus: no session bus: %s\n", qPrintable(bus.lastError().message()));
         return 1;
     }
-    const auto flags = QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals
-                       | QDBusConnection::ExportAllProperties;
+    const auto flags =
+        QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals | QDBusConnection::ExportAllProperties;
     NotificationService notifications;
     StatusNotifierWatcher watcher;
     if (args.contains("--notifications")

@@ -34,7 +34,8 @@ void PrinterFiles::RemoveList() { QFile::remove(OvraPaths::PrinterListFile()); }
 void PrinterFiles::WriteStatus(const QString& queue, const ovraemu::EmuPrinterState& state)
 {
     const std::vector<uint8_t> body = ovraemu::BuildStatusBody(state);
-    WriteRawStatus(queue, QByteArray(7, '\0') + QByteArray(reinterpret_cast<const char*>(body.data()), int(body.size())));
+    WriteRawStatus(queue,
+                   QByteArray(7, '\0') + QByteArray(reinterpret_cast<const char*>(body.data()), int(body.size())));
 }
 
 void PrinterFiles::WriteRawStatus(const QString& queue, const QByteArray& bytes)

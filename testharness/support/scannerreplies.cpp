@@ -31,7 +31,4 @@ ScanBytes ScanImageRecordHeader(size_t imageBytes)
                             static_cast<uint16_t>(OVRA_SCAN_RECORD_HEADER_PAYLOAD + imageBytes));
 }
 
-ScanBytes ScanStatusRecord(uint8_t status)
-{
-    return ScanRecordHeader(status, OVRA_SCAN_RECORD_HEADER_PAYLOAD);
-}
+ScanBytes ScanStatusRecord(uint8_t status) { return ScanRecordHeader(status, OVRA_SCAN_RECORD_HEADER_PAYLOAD); }

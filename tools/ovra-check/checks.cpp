@@ -6,7 +6,7 @@
 #include <QUrl>
 #include <QUrlQuery>
 
-const QList<stExpectedFolder> c_listExpectedFolders = {{".", 0755},    {"bin", 0755},  {"cfg", 0755}, {"log", 0755},
+const QList<stExpectedFolder> c_listExpectedFolders = {{".", 0755},    {"bin", 0755},  {"cfg", 0755},  {"log", 0755},
                                                        {"temp", 0700}, {"scan", 0755}, {"tool", 01777}};
 const QStringList c_listExpectedPrograms = {"OvraPrintService", "OvraPrinterTool", "OvraPrintSetting", "ovraK246FW",
                                             "OvraScanDaemon",   "ovra-status",     "ovra-decode",      "ovra-check"};
@@ -84,7 +84,8 @@ stCheckResult CheckInstallRoot(const QString& strRoot, const QList<stPathFact>& 
     QStringList listProblems;
     for (const stExpectedFolder& folder : c_listExpectedFolders) {
         const stPathFact* pFact = FindPath(listPaths, folder.szName);
-        const QString strProblem = pFact ? PathProblem(*pFact, true, folder.iMode) : QString(folder.szName) + " is missing";
+        const QString strProblem =
+            pFact ? PathProblem(*pFact, true, folder.iMode) : QString(folder.szName) + " is missing";
         if (!strProblem.isEmpty())
             listProblems << strProblem;
     }
@@ -102,10 +103,9 @@ stCheckResult CheckInstallRoot(const QString& strRoot, const QList<stPathFact>& 
 QList<stCheckResult> CheckProcesses(const stProcessFacts& facts)
 {
     QList<stCheckResult> list;
-    list << (facts.bServiceRunning
-                 ? Result("print service", en_Check_Ok, "OvraPrintService is running")
-                 : Result("print service", en_Check_Fail, "OvraPrintService is not running",
-                          "sudo systemctl restart ovra-k246-printservice"));
+    list << (facts.bServiceRunning ? Result("print service", en_Check_Ok, "OvraPrintService is running")
+                                   : Result("print service", en_Check_Fail, "OvraPrintService is not running",
+                                            "sudo systemctl restart ovra-k246-printservice"));
     if (!facts.bDaemonRunning) {
         list << Result("scan daemon", en_Check_Fail, "OvraScanDaemon is not running",
                        "sudo systemctl restart ovra-k246-scandaemon");
@@ -125,12 +125,14 @@ stCheckResult CheckQueue(const stCupsQueue& queue)
     const QString strCheck = "queue " + queue.strName;
     const QString strConnection = QueueConnection(queue.strUri);
     if (!FindModelByDisplayName(queue.strModel))
-        return Result(strCheck, en_Check_Fail, QString("the PPD's model '%1' is not one of the suite").arg(queue.strModel),
+        return Result(strCheck, en_Check_Fail,
+                      QString("the PPD's model '%1' is not one of the suite").arg(queue.strModel),
                       "choose the Ovra PPD of the printer's model for the queue");
     if (strConnection.isEmpty())
-        return Result(strCheck, en_Check_Fail,
-                      QString("device URI %1 is neither usb:// nor socket://: the service does not watch it").arg(queue.strUri),
-                      "set the queue's device to the USB printer, or to socket://ADDRESS of the network printer");
+        return Result(
+            strCheck, en_Check_Fail,
+            QString("device URI %1 is neither usb:// nor socket://: the service does not watch it").arg(queue.strUri),
+            "set the queue's device to the USB printer, or to socket://ADDRESS of the network printer");
     if (strConnection == "usb" && !UsbProductId(queue.strUri))
         return Result(strCheck, en_Check_Fail, QString("USB URI %1 names no model of the family").arg(queue.strUri),
                       "set the queue's device to the USB printer as CUPS lists it");

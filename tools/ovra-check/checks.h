@@ -17,16 +17,16 @@ struct stCheckResult {
     QString strCheck;
     enCheckStatus enStatus = en_Check_Ok;
     QString strReason;
-    QString strAdvice;   // empty when all is well
+    QString strAdvice; // empty when all is well
 };
 
 // One entry of the install root as found: a folder (with its mode, sticky bit included)
 // or a program.
 struct stPathFact {
-    QString strName;     // relative to the install root: ".", "bin", "bin/OvraPrintService"
+    QString strName; // relative to the install root: ".", "bin", "bin/OvraPrintService"
     bool bExists = false;
     bool bIsDir = false;
-    int iMode = 0;       // permission bits and the sticky bit (01777)
+    int iMode = 0; // permission bits and the sticky bit (01777)
     bool bExecutable = false;
 };
 
@@ -40,14 +40,14 @@ struct stProcessFacts {
 // A CUPS queue as CUPS reports it.
 struct stCupsQueue {
     QString strName;
-    QString strUri;      // device-uri
-    QString strModel;    // printer-make-and-model (the PPD's)
+    QString strUri;   // device-uri
+    QString strModel; // printer-make-and-model (the PPD's)
 };
 
 struct stCupsFacts {
     bool bReachable = false;
-    QString strServer;   // the scheduler asked
-    QString strError;    // why it did not answer
+    QString strServer; // the scheduler asked
+    QString strError;  // why it did not answer
     QList<stCupsQueue> listQueues;
 };
 
@@ -55,8 +55,8 @@ struct stCupsFacts {
 struct stUsbDevice {
     int iProductId = 0;
     QString strSerial;
-    QString strNode;     // /dev/bus/usb/BBB/DDD
-    bool bAccessible = false;   // this user may read and write it
+    QString strNode;          // /dev/bus/usb/BBB/DDD
+    bool bAccessible = false; // this user may read and write it
 };
 
 struct stNetAnswer {
@@ -118,7 +118,7 @@ stCheckResult CheckSane(const stSaneFacts& facts);
 
 // Everything gathered about a desk.
 struct stDeskFacts {
-    QString strRoot;                 // the install root
+    QString strRoot; // the install root
     QList<stPathFact> listPaths;
     stProcessFacts processes;
     stCupsFacts cups;

@@ -30,7 +30,8 @@ stPathFact PathFact(const QString& strRoot, const QString& strName)
 {
     stPathFact fact;
     fact.strName = strName;
-    struct stat info {};
+    struct stat info {
+    };
     const QByteArray path = QFile::encodeName(strRoot + strName);
     if (::stat(path.constData(), &info) != 0)
         return fact;
@@ -78,7 +79,7 @@ QList<stCupsQueue> QueuesOfResponse(ipp_t* pResponse)
     stCupsQueue current;
     for (ipp_attribute_t* pAttr = ippFirstAttribute(pResponse); pAttr; pAttr = ippNextAttribute(pResponse)) {
         const char* pName = ippGetName(pAttr);
-        if (!pName) {   // a group ends
+        if (!pName) { // a group ends
             if (!current.strName.isEmpty())
                 list << current;
             current = stCupsQueue();
@@ -144,9 +145,9 @@ stCupsFacts GatherCups()
     stCupsFacts facts;
     cupsSetPasswordCB2(NoPassword, nullptr);
     facts.strServer = QString::fromUtf8(cupsServer());
-    std::unique_ptr<http_t, void (*)(http_t*)> http(
-        httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, c_iCupsConnectTimeoutMs, nullptr),
-        httpClose);
+    std::unique_ptr<http_t, void (*)(http_t*)> http(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC,
+                                                                 cupsEncryption(), 1, c_iCupsConnectTimeoutMs, nullptr),
+                                                    httpClose);
     if (!http) {
         facts.strError = QString::fromUtf8(cupsLastErrorString());
         return facts;
@@ -158,7 +159,8 @@ stCupsFacts GatherCups()
     ippAddString(pRequest, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
     ipp_t* pResponse = cupsDoRequest(http.get(), pRequest, "/");
     // No queue at all is an answer too (client-error-not-found).
-    if (!pResponse || (cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE && cupsLastError() != IPP_STATUS_ERROR_NOT_FOUND)) {
+    if (!pResponse
+        || (cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE && cupsLastError() != IPP_STATUS_ERROR_NOT_FOUND)) {
         facts.strError = QString::fromUtf8(cupsLastErrorString());
         ippDelete(pResponse);
         return facts;
@@ -197,9 +199,9 @@ QList<stNetAnswer> GatherNetAnswers(const QStringList& listAddresses)
     for (int i = 0; i < list.size(); ++i) {
         stNetAnswer* pAnswer = &list[i];
         threads << QThread::create([pAnswer] {
-            pAnswer->bAnswered = UDPGetPrinterStatus(pAnswer->strAddress, [](const unsigned char*, int) {
-                                     return int(en_Udp_OK);
-                                 }) == en_Udp_OK;
+            pAnswer->bAnswered =
+                UDPGetPrinterStatus(pAnswer->strAddress, [](const unsigned char*, int) { return int(en_Udp_OK); })
+                == en_Udp_OK;
         });
         threads.last()->start();
     }

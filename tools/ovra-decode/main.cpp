@@ -28,11 +28,11 @@ void Print(const QString& title, const QByteArray& response)
         std::printf("%-22s %5d bytes  does not parse\n", qPrintable(title), int(response.size()));
         return;
     }
-    std::printf("%-22s %5d bytes  status %-2d toner %3llu  errors %-8s warnings %-8s  %s %s fw %s\n",
-                qPrintable(title), int(response.size()), state.enCurrentStatus,
-                static_cast<unsigned long long>(state.dwRemainingToner), qPrintable(Codes(state.listErrorStatus)),
-                qPrintable(Codes(state.listWarningStatus)), qPrintable(state.strProductName),
-                qPrintable(state.strPrinterSerialNumber), qPrintable(state.strFWVersion));
+    std::printf("%-22s %5d bytes  status %-2d toner %3llu  errors %-8s warnings %-8s  %s %s fw %s\n", qPrintable(title),
+                int(response.size()), state.enCurrentStatus, static_cast<unsigned long long>(state.dwRemainingToner),
+                qPrintable(Codes(state.listErrorStatus)), qPrintable(Codes(state.listWarningStatus)),
+                qPrintable(state.strProductName), qPrintable(state.strPrinterSerialNumber),
+                qPrintable(state.strFWVersion));
 }
 
 QByteArray UsbResponse(const ovraemu::EmuPrinterState& state)

@@ -9,7 +9,13 @@
 
 namespace ovrabench {
 
-enum class FileKind { Status, List, Heartbeat, Scratch, Other };
+enum class FileKind {
+    Status,
+    List,
+    Heartbeat,
+    Scratch,
+    Other
+};
 
 // Whether `name` is a file written aside, before it goes into place.
 bool IsAsideName(const std::string& name);

@@ -8,8 +8,8 @@
 namespace ovrabench {
 
 struct DirEvent {
-    std::string name;   // file name inside the folder
-    uint32_t mask = 0;  // IN_CLOSE_WRITE, IN_MOVED_TO, ...
+    std::string name;  // file name inside the folder
+    uint32_t mask = 0; // IN_CLOSE_WRITE, IN_MOVED_TO, ...
     double wallMs = 0;
 };
 

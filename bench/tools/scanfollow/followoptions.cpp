@@ -31,8 +31,9 @@ bool ParseUsbIds(const std::string& text, FollowOptions& options)
 
 bool ParseSource(const std::string& text, ScanSource& source)
 {
-    static const std::map<std::string, ScanSource> names = {
-        {"flatbed", ScanSource::Flatbed}, {"adf", ScanSource::FeederSinglePage}, {"adf-multi", ScanSource::FeederMultiPage}};
+    static const std::map<std::string, ScanSource> names = {{"flatbed", ScanSource::Flatbed},
+                                                            {"adf", ScanSource::FeederSinglePage},
+                                                            {"adf-multi", ScanSource::FeederMultiPage}};
     const auto found = names.find(text);
     if (found == names.end())
         return false;

@@ -26,18 +26,18 @@ void WriteSamples(const std::string& path, const std::vector<MemoryPoint>& point
         out << point.seconds << "," << point.bytes << "," << point.rssKiB << "\n";
 }
 
-void PrintResult(const FollowOptions& options, const FollowOutcome& outcome, double streamSeconds,
-                 double totalSeconds, pid_t dataProcess, const MemorySampler* sampler)
+void PrintResult(const FollowOptions& options, const FollowOutcome& outcome, double streamSeconds, double totalSeconds,
+                 pid_t dataProcess, const MemorySampler* sampler)
 {
-    std::printf("kind=%s bytes=%lld pages=%d records=%d stream_s=%.3f total_s=%.3f mibps=%.1f", options.usb ? "usb" : "net",
-                static_cast<long long>(outcome.bytes), outcome.pages, outcome.records, streamSeconds, totalSeconds,
+    std::printf("kind=%s bytes=%lld pages=%d records=%d stream_s=%.3f total_s=%.3f mibps=%.1f",
+                options.usb ? "usb" : "net", static_cast<long long>(outcome.bytes), outcome.pages, outcome.records,
+                streamSeconds, totalSeconds,
                 streamSeconds > 0 ? double(outcome.bytes) / streamSeconds / 1048576.0 : 0.0);
     if (sampler) {
         const int64_t total = outcome.bytes;
         std::printf(" data_pid=%d rss10_kib=%ld rss50_kib=%ld rss90_kib=%ld hwm_kib=%ld samples=%zu", int(dataProcess),
-                    sampler->RssAtBytes(total / 10),
-                    sampler->RssAtBytes(total / 2), sampler->RssAtBytes(total * 9 / 10), sampler->PeakKiB(),
-                    sampler->Points().size());
+                    sampler->RssAtBytes(total / 10), sampler->RssAtBytes(total / 2),
+                    sampler->RssAtBytes(total * 9 / 10), sampler->PeakKiB(), sampler->Points().size());
         if (!options.samplesFile.empty())
             WriteSamples(options.samplesFile, sampler->Points());
     }

@@ -28,7 +28,7 @@ void MemorySampler::Run()
         const long rss = StatusKiB(m_process, "VmRSS");
         const long peak = StatusKiB(m_process, "VmHWM");
         if (rss < 0)
-            return;   // the process has ended
+            return; // the process has ended
         m_peakKiB = peak;
         {
             std::lock_guard<std::mutex> lock(m_mutex);

@@ -12,8 +12,8 @@
 namespace ovrabench {
 
 struct MemoryPoint {
-    double seconds = 0;   // since Start
-    int64_t bytes = 0;    // progress when it was taken
+    double seconds = 0; // since Start
+    int64_t bytes = 0;  // progress when it was taken
     long rssKiB = 0;
 };
 

@@ -14,8 +14,8 @@
 namespace ovrabench {
 
 struct FollowOutcome {
-    std::string error;   // empty when the scan ended with end of data and every page was whole
-    int64_t bytes = 0;   // image bytes the records announced
+    std::string error; // empty when the scan ended with end of data and every page was whole
+    int64_t bytes = 0; // image bytes the records announced
     int pages = 0;
     int records = 0;
 };
@@ -23,7 +23,7 @@ struct FollowOutcome {
 // Hears the image bytes announced so far after every record.
 using BytesSink = std::function<void(int64_t)>;
 
-FollowOutcome FollowRecords(ovrascan::ScanClient& client, const ovrascan::NextRecord& next,
-                            const std::string& baseName, const BytesSink& progress);
+FollowOutcome FollowRecords(ovrascan::ScanClient& client, const ovrascan::NextRecord& next, const std::string& baseName,
+                            const BytesSink& progress);
 
 } // namespace ovrabench

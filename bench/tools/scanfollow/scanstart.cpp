@@ -22,8 +22,7 @@ int ChooseUsbDevice(ScanClient& client, uint16_t vid, uint16_t pid, std::string&
 {
     const Reply<FoundDevices> found = client.FindUsbDevices(vid, pid, true);
     if (!found.Ok() || found.value.devices.empty()) {
-        error = "no USB scanner " + std::to_string(vid) + ":" + std::to_string(pid) + " "
-                + found.transportError;
+        error = "no USB scanner " + std::to_string(vid) + ":" + std::to_string(pid) + " " + found.transportError;
         return -1;
     }
     for (size_t i = 1; i < found.value.devices.size(); ++i)

@@ -14,10 +14,10 @@
 namespace ovrabench {
 
 struct StartedScan {
-    std::string error;                 // empty when the scan runs
-    std::string baseName;              // of its page files
-    ovrascan::NextRecord next;         // the next record reply
-    std::function<void()> finish;      // unlock and close (USB); nothing for a network scan
+    std::string error;            // empty when the scan runs
+    std::string baseName;         // of its page files
+    ovrascan::NextRecord next;    // the next record reply
+    std::function<void()> finish; // unlock and close (USB); nothing for a network scan
 };
 
 StartedScan StartNetScan(ovrascan::ScanClient& client, const std::string& address,

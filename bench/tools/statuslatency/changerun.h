@@ -13,17 +13,17 @@ namespace ovrabench {
 
 struct ChangePlan {
     std::string queue;
-    std::vector<std::string> states;   // states[0] is where the printer settles first
+    std::vector<std::string> states; // states[0] is where the printer settles first
     int changes = 20;
-    double timeoutMs = 40000;          // per change, for each of the two sightings
+    double timeoutMs = 40000; // per change, for each of the two sightings
     int pauseMaxMs = 2000;
-    double settleMs = 90000;           // for the first state to reach the tray
+    double settleMs = 90000; // for the first state to reach the tray
 };
 
 struct ChangeSample {
     std::string state;
-    double fileMs = -1;   // change to status file rewrite; -1 when not seen in time
-    double trayMs = -1;   // change to the tray showing the state
+    double fileMs = -1; // change to status file rewrite; -1 when not seen in time
+    double trayMs = -1; // change to the tray showing the state
 };
 
 // Enters states[0] and waits until the tray shows it; false when it does not in time.

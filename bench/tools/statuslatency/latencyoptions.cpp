@@ -48,18 +48,60 @@ using Setter = std::function<bool(LatencyOptions&, const std::string&)>;
 const std::map<std::string, Setter>& Setters()
 {
     static const std::map<std::string, Setter> setters = {
-        {"--cfg", [](LatencyOptions& o, const std::string& v) { o.statusFolder = v; return true; }},
-        {"--tray-log", [](LatencyOptions& o, const std::string& v) { o.trayLogFolder = v; return true; }},
-        {"--usb-socket", [](LatencyOptions& o, const std::string& v) { o.usbSocket = v; return true; }},
-        {"--usb-printer", [](LatencyOptions& o, const std::string& v) { return SplitPair(v, o.usbPrinterId, o.usb.queue); }},
-        {"--net-printer", [](LatencyOptions& o, const std::string& v) { return SplitPair(v, o.netAddress, o.net.queue); }},
-        {"--changes", [](LatencyOptions& o, const std::string& v) { o.usb.changes = o.net.changes = std::stoi(v); return true; }},
-        {"--usb-states", [](LatencyOptions& o, const std::string& v) { o.usb.states = SplitList(v); return true; }},
-        {"--net-states", [](LatencyOptions& o, const std::string& v) { o.net.states = SplitList(v); return true; }},
-        {"--timeout", [](LatencyOptions& o, const std::string& v) { o.usb.timeoutMs = o.net.timeoutMs = std::stod(v) * 1000; return true; }},
-        {"--pause-ms", [](LatencyOptions& o, const std::string& v) { o.usb.pauseMaxMs = o.net.pauseMaxMs = std::stoi(v); return true; }},
-        {"--settle", [](LatencyOptions& o, const std::string& v) { o.usb.settleMs = o.net.settleMs = std::stod(v) * 1000; return true; }},
-        {"--csv", [](LatencyOptions& o, const std::string& v) { o.csvFile = v; return true; }},
+        {"--cfg",
+         [](LatencyOptions& o, const std::string& v) {
+             o.statusFolder = v;
+             return true;
+         }},
+        {"--tray-log",
+         [](LatencyOptions& o, const std::string& v) {
+             o.trayLogFolder = v;
+             return true;
+         }},
+        {"--usb-socket",
+         [](LatencyOptions& o, const std::string& v) {
+             o.usbSocket = v;
+             return true;
+         }},
+        {"--usb-printer",
+         [](LatencyOptions& o, const std::string& v) { return SplitPair(v, o.usbPrinterId, o.usb.queue); }},
+        {"--net-printer",
+         [](LatencyOptions& o, const std::string& v) { return SplitPair(v, o.netAddress, o.net.queue); }},
+        {"--changes",
+         [](LatencyOptions& o, const std::string& v) {
+             o.usb.changes = o.net.changes = std::stoi(v);
+             return true;
+         }},
+        {"--usb-states",
+         [](LatencyOptions& o, const std::string& v) {
+             o.usb.states = SplitList(v);
+             return true;
+         }},
+        {"--net-states",
+         [](LatencyOptions& o, const std::string& v) {
+             o.net.states = SplitList(v);
+             return true;
+         }},
+        {"--timeout",
+         [](LatencyOptions& o, const std::string& v) {
+             o.usb.timeoutMs = o.net.timeoutMs = std::stod(v) * 1000;
+             return true;
+         }},
+        {"--pause-ms",
+         [](LatencyOptions& o, const std::string& v) {
+             o.usb.pauseMaxMs = o.net.pauseMaxMs = std::stoi(v);
+             return true;
+         }},
+        {"--settle",
+         [](LatencyOptions& o, const std::string& v) {
+             o.usb.settleMs = o.net.settleMs = std::stod(v) * 1000;
+             return true;
+         }},
+        {"--csv",
+         [](LatencyOptions& o, const std::string& v) {
+             o.csvFile = v;
+             return true;
+         }},
     };
     return setters;
 }

@@ -9,9 +9,9 @@
 namespace ovrabench {
 
 struct LatencyOptions {
-    std::string statusFolder;     // the install root's cfg/
-    std::string trayLogFolder;    // the install root's tool/
-    std::string usbSocket;        // ovra-usbprinter-emu's control socket
+    std::string statusFolder;  // the install root's cfg/
+    std::string trayLogFolder; // the install root's tool/
+    std::string usbSocket;     // ovra-usbprinter-emu's control socket
     std::string usbPrinterId;
     std::string netAddress;
     ChangePlan usb;

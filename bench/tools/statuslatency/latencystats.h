@@ -6,8 +6,8 @@
 namespace ovrabench {
 
 struct LatencySummary {
-    int seen = 0;          // changes whose sighting came in time
-    double median = -1;    // ms; -1 when nothing was seen
+    int seen = 0;       // changes whose sighting came in time
+    double median = -1; // ms; -1 when nothing was seen
     double p95 = -1;
     double max = -1;
 };

@@ -24,8 +24,8 @@ struct PrinterRun {
     const ChangePlan* plan = nullptr;
     bool settled = false;
     std::vector<ChangeSample> samples;
-    long polls = 0;        // status requests during the changes
-    double seconds = 0;    // length of the changes
+    long polls = 0;     // status requests during the changes
+    double seconds = 0; // length of the changes
 };
 
 PrinterRun MakeRun(std::unique_ptr<PrinterDriver> driver, const ChangePlan& plan)

@@ -45,14 +45,10 @@ std::vector<uint8_t> ShapeReply(NetReplyMode mode, const std::vector<uint8_t>& r
     if (reply.empty())
         return {};
     switch (mode) {
-    case NetReplyMode::Normal:
-        return reply;
-    case NetReplyMode::Silent:
-        return {};
-    case NetReplyMode::Short:
-        return Truncated(reply, random);
-    case NetReplyMode::Garbage:
-        return MakeGarbage(random);
+    case NetReplyMode::Normal: return reply;
+    case NetReplyMode::Silent: return {};
+    case NetReplyMode::Short: return Truncated(reply, random);
+    case NetReplyMode::Garbage: return MakeGarbage(random);
     }
     return {};
 }

@@ -9,9 +9,6 @@ const std::vector<uint8_t>& StatusRequestBytes()
     return request;
 }
 
-bool IsStatusRequest(const std::vector<uint8_t>& datagram)
-{
-    return datagram == StatusRequestBytes();
-}
+bool IsStatusRequest(const std::vector<uint8_t>& datagram) { return datagram == StatusRequestBytes(); }
 
 } // namespace ovraemu

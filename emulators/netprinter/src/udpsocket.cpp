@@ -75,8 +75,8 @@ bool UdpSocket::Receive(std::vector<uint8_t>* bytes, sockaddr_in* sender)
 {
     bytes->resize(kMaxDatagram);
     socklen_t senderLength = sizeof *sender;
-    const ssize_t n = recvfrom(m_fd, bytes->data(), bytes->size(), 0, reinterpret_cast<sockaddr*>(sender),
-                               &senderLength);
+    const ssize_t n =
+        recvfrom(m_fd, bytes->data(), bytes->size(), 0, reinterpret_cast<sockaddr*>(sender), &senderLength);
     if (n < 0) {
         bytes->clear();
         return false;
@@ -87,8 +87,8 @@ bool UdpSocket::Receive(std::vector<uint8_t>* bytes, sockaddr_in* sender)
 
 bool UdpSocket::SendTo(const std::vector<uint8_t>& bytes, const sockaddr_in& peer)
 {
-    const ssize_t n = sendto(m_fd, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&peer),
-                             sizeof peer);
+    const ssize_t n =
+        sendto(m_fd, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
     return n == ssize_t(bytes.size());
 }
 

@@ -25,9 +25,8 @@ bool ParseEmuOptions(int argc, char** argv, EmuOptions* options, std::string* er
 {
     const std::vector<std::string> args(argv + 1, argv + argc);
     const std::map<std::string, std::string*> valued = {
-        {"--address", &options->address},   {"--scenario", &options->scenarioPath},
-        {"--state", &options->stateName},   {"--product", &options->product},
-        {"--serial", &options->serial},     {"--usb-socket", &options->usbSocket},
+        {"--address", &options->address}, {"--scenario", &options->scenarioPath}, {"--state", &options->stateName},
+        {"--product", &options->product}, {"--serial", &options->serial},         {"--usb-socket", &options->usbSocket},
         {"--usb-id", &options->usbId},
     };
     for (size_t i = 0; i < args.size(); ++i) {

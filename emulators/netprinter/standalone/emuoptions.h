@@ -8,8 +8,8 @@ struct EmuOptions {
     std::string scenarioPath;
     std::string stateName = "ready";
     std::string product = "Ovra P2200DN";
-    std::string serial;  // empty: derived from the address
-    std::string usbSocket;  // play the states on a USB printer of ovra-usbprinter-emu instead
+    std::string serial;    // empty: derived from the address
+    std::string usbSocket; // play the states on a USB printer of ovra-usbprinter-emu instead
     std::string usbId = "2";
     bool loop = false;
     bool help = false;

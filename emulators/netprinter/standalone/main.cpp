@@ -117,12 +117,13 @@ int main(int argc, char** argv)
     }
     const ovraemu::NamedState* start = ovraemu::FindNamedState(options.stateName);
     if (!start)
-        return Fail(kExitBadInput, "unknown state '" + options.stateName + "' (known: " + ovraemu::NamedStateList() + ")");
+        return Fail(kExitBadInput,
+                    "unknown state '" + options.stateName + "' (known: " + ovraemu::NamedStateList() + ")");
     ovraemu::Scenario scenario;
     if (!BuildScenario(options, *start, &scenario, &error))
         return Fail(kExitBadInput, error);
 
-    StopSignals signals;  // before the printer's thread starts
+    StopSignals signals; // before the printer's thread starts
     if (!options.usbSocket.empty())
         return PlayOnUsbPrinter(options, scenario, signals);
     ovraemu::NetPrinter printer(options.address, InitialPrinterState(options));

@@ -103,7 +103,7 @@ private slots:
         UdpTestClient client;
         printer.SetReplyMode(NetReplyMode::Silent);
         QVERIFY(!client.Ask("127.0.0.35", kStatusRequest));
-        QCOMPARE(printer.StatusRequests(), 1);  // heard, just not answered
+        QCOMPARE(printer.StatusRequests(), 1); // heard, just not answered
 
         printer.SetReplyMode(NetReplyMode::Short);
         for (int i = 0; i < 10; ++i) {
@@ -147,12 +147,12 @@ private slots:
         std::vector<uint8_t> echoed = {0xEE};
         echoed.insert(echoed.end(), command.begin(), command.end());
         QCOMPARE(client.Ask("127.0.0.36", command).value_or(kNone), echoed);
-        QVERIFY(Unanswered(client, printer, nearMiss));  // the handler's empty answer
+        QVERIFY(Unanswered(client, printer, nearMiss)); // the handler's empty answer
         printer.SetReplyMode(NetReplyMode::Silent);
         QVERIFY(!client.Ask("127.0.0.36", command));
 
-        const std::vector<std::vector<uint8_t>> expected = {nearMiss, kStatusRequest, longer,  kStatusRequest,
-                                                            command,  kStatusRequest, command, nearMiss,
+        const std::vector<std::vector<uint8_t>> expected = {nearMiss,       kStatusRequest, longer,  kStatusRequest,
+                                                            command,        kStatusRequest, command, nearMiss,
                                                             kStatusRequest, command};
         QVERIFY(printer.Received() == expected);
     }
@@ -170,7 +170,7 @@ private slots:
         }
         first.SetReplyMode(NetReplyMode::Silent);
         QVERIFY(!toFirst.Ask("127.0.0.32", kStatusRequest));
-        QVERIFY(Unanswered(toSecond, second, {0x01}));  // the second still answers
+        QVERIFY(Unanswered(toSecond, second, {0x01})); // the second still answers
         QVERIFY(first.StatusRequests() == 4 && first.Received().size() == 4);
         QVERIFY(second.StatusRequests() == 4 && second.Received().size() == 5);
     }
@@ -185,14 +185,14 @@ private slots:
             printer.Stop();
             QVERIFY2(timer.elapsed() < 200, QByteArray::number(timer.elapsed()));
             QVERIFY(!printer.IsRunning() && CanBind("127.0.0.34"));
-            printer.Stop();  // a second stop does nothing
+            printer.Stop(); // a second stop does nothing
             QVERIFY(Start(printer));
             std::string error;
             QVERIFY(!printer.Start(&error) && error.find("already") != std::string::npos);
             UdpTestClient client;
             QVERIFY(client.Ask("127.0.0.34", kStatusRequest));
         }
-        QVERIFY(CanBind("127.0.0.34"));  // the destructor stopped it
+        QVERIFY(CanBind("127.0.0.34")); // the destructor stopped it
     }
 
     void startRefusals()

@@ -62,13 +62,13 @@ private slots:
             QVERIFY2(garbage.size() >= 8 && garbage[0] != 0xA5 && !Decodes(garbage), Hex(garbage).constData());
             longestGarbage = std::max(longestGarbage, garbage.size());
         }
-        QCOMPARE(std::count(shortLengths.begin() + 1, shortLengths.end(), 0), 0L);  // every length 1..7 occurs
+        QCOMPARE(std::count(shortLengths.begin() + 1, shortLengths.end(), 0), 0L); // every length 1..7 occurs
         // Long enough to pass a length check, so the decoder has to walk the fields.
         QVERIFY(longestGarbage > UtilPrinterStatus::c_ulMinimalResponse);
         QVERIFY(ShapeReply(NetReplyMode::Short, {0xA5, 0x00}, random).size() <= 2);
         QVERIFY(ShapeReply(NetReplyMode::Silent, full, random).empty());
         for (NetReplyMode mode : {NetReplyMode::Normal, NetReplyMode::Short, NetReplyMode::Garbage})
-            QVERIFY(ShapeReply(mode, {}, random).empty());  // no reply stays no reply
+            QVERIFY(ShapeReply(mode, {}, random).empty()); // no reply stays no reply
     }
 
     void onlyTheExactRequestIsAStatusRequest()

@@ -10,17 +10,16 @@ using namespace ovraemu;
 
 namespace {
 
-const char* const kAfternoon =
-    "# a printer's afternoon\n"
-    "0 ready toner=80\n"
-    "\n"
-    "0.3   printing      # first job\n"
-    "10 paper-out\n"
-    "30 toner-low toner=5\n"
-    "45 ready error=0x1212 warning=1121 error=11b0\n"
-    "50 silent\n"
-    "60 garbage toner=4\n"
-    "70 end\n";
+const char* const kAfternoon = "# a printer's afternoon\n"
+                               "0 ready toner=80\n"
+                               "\n"
+                               "0.3   printing      # first job\n"
+                               "10 paper-out\n"
+                               "30 toner-low toner=5\n"
+                               "45 ready error=0x1212 warning=1121 error=11b0\n"
+                               "50 silent\n"
+                               "60 garbage toner=4\n"
+                               "70 end\n";
 
 using Codes = std::vector<uint16_t>;
 
@@ -39,7 +38,8 @@ int Toner(const EmuPrinterState& state)
     if (state.supplies.size() != 1 || state.supplies[0].tag != kTonerTag)
         return -1;
     const std::vector<uint8_t>& v = state.supplies[0].value;
-    return int((uint32_t(v.at(0)) << 24 | uint32_t(v.at(1)) << 16 | uint32_t(v.at(2)) << 8 | v.at(3)) / kTonerPerPercent);
+    return int((uint32_t(v.at(0)) << 24 | uint32_t(v.at(1)) << 16 | uint32_t(v.at(2)) << 8 | v.at(3))
+               / kTonerPerPercent);
 }
 
 // Plays with a fake clock: records every wait and stops at the given number of waits.
@@ -85,7 +85,8 @@ private slots:
         QCOMPARE(FindNamedState("paper-jam")->errors, Codes{0x11B0});
         QCOMPARE(FindNamedState("cover-open")->errors, Codes{0x1106});
         QCOMPARE(FindNamedState("toner-low")->warnings, Codes{0x110D});
-        QVERIFY(FindNamedState("silent")->mode == NetReplyMode::Silent && !FindNamedState("silent")->SetsPrinterState());
+        QVERIFY(FindNamedState("silent")->mode == NetReplyMode::Silent
+                && !FindNamedState("silent")->SetsPrinterState());
         QVERIFY(FindNamedState("short")->mode == NetReplyMode::Short);
         QVERIFY(FindNamedState("garbage")->mode == NetReplyMode::Garbage);
         QVERIFY(!FindNamedState("Ready") && !FindNamedState("end"));
@@ -96,8 +97,8 @@ private slots:
         const Scenario scenario = Parsed(kAfternoon);
         QCOMPARE(scenario.steps.size(), size_t(7));
         const std::vector<double> times = {0, 0.3, 10, 30, 45, 50, 60};
-        const std::vector<std::string> names = {"ready", "printing", "paper-out", "toner-low", "ready", "silent",
-                                                "garbage"};
+        const std::vector<std::string> names = {"ready", "printing", "paper-out", "toner-low",
+                                                "ready", "silent",   "garbage"};
         const std::vector<int> lines = {2, 4, 5, 6, 7, 8, 9};
         for (size_t i = 0; i < 7; ++i) {
             const ScenarioStep& step = scenario.steps[i];
@@ -159,7 +160,7 @@ private slots:
         }
         QCOMPARE(states.size(), size_t(7));
         QVERIFY(states[0].statusCode == 0x00 && Toner(states[0]) == 80);
-        QVERIFY(states[1].statusCode == 0x10 && Toner(states[1]) == 80);  // toner kept
+        QVERIFY(states[1].statusCode == 0x10 && Toner(states[1]) == 80); // toner kept
         QCOMPARE(states[2].errors, Codes{0x11A0});
         QVERIFY(states[3].errors.empty() && states[3].warnings == Codes{0x110D} && Toner(states[3]) == 5);
         QVERIFY(states[4].errors == (Codes{0x1212, 0x11B0}) && states[4].warnings == Codes{0x1121});
@@ -179,10 +180,11 @@ private slots:
     {
         const PlayerRun once = Play("0 ready toner=80\n0.3 printing\n1.25 silent\n", false, 100);
         QVERIFY(once.waits.size() == 4 && once.waits[1] == 0.3 && once.waits[2] == 1.25 && std::isinf(once.waits[3]));
-        QVERIFY(once.lines == (std::vector<std::string>{"[t=0s] 127.0.0.31 ready toner=80",
-                                                        "[t=0.3s] 127.0.0.31 printing", "[t=1.25s] 127.0.0.31 silent"}));
-        QVERIFY(once.modes == (std::vector<NetReplyMode>{NetReplyMode::Normal, NetReplyMode::Normal,
-                                                         NetReplyMode::Silent}));
+        QVERIFY(once.lines
+                == (std::vector<std::string>{"[t=0s] 127.0.0.31 ready toner=80", "[t=0.3s] 127.0.0.31 printing",
+                                             "[t=1.25s] 127.0.0.31 silent"}));
+        QVERIFY(once.modes
+                == (std::vector<NetReplyMode>{NetReplyMode::Normal, NetReplyMode::Normal, NetReplyMode::Silent}));
         QCOMPARE(once.serialsKept, 3);
 
         const PlayerRun looped = Play("0 ready\n0.5 printing\n2 end\n", true, 5);

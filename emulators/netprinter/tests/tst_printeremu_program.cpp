@@ -28,7 +28,7 @@ std::vector<uint8_t> ExpectedReply(uint8_t statusCode, std::vector<uint16_t> err
     state.statusCode = statusCode;
     state.errors = std::move(errors);
     state.warnings = std::move(warnings);
-    state.SetCounter(0x1000, toner * 100);   // hundredths of a percent
+    state.SetCounter(0x1000, toner * 100); // hundredths of a percent
     return BuildUdpStatusReply(state);
 }
 
@@ -75,7 +75,7 @@ private slots:
             UdpTestClient fresh;
             return fresh.Ask("127.0.0.37", kStatusRequest, 100);
         };
-        std::vector<long> seen;  // index into expected of every reply until three in a row go missing
+        std::vector<long> seen; // index into expected of every reply until three in a row go missing
         int missing = 0;
         QElapsedTimer timer;
         timer.start();
@@ -127,7 +127,8 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("message");
-        QTest::newRow("bad line") << QStringList{"--address", "127.0.0.39", "--scenario", "@"} << 2 << "@:3: unknown state 'flying'";
+        QTest::newRow("bad line") << QStringList{"--address", "127.0.0.39", "--scenario", "@"} << 2
+                                  << "@:3: unknown state 'flying'";
         QTest::newRow("no address") << QStringList{} << 2 << "--address (or --usb-socket) is required";
         QTest::newRow("no value") << QStringList{"--address"} << 2 << "--address needs a value";
         QTest::newRow("unknown option") << QStringList{"--address", "127.0.0.39", "--colour", "red"} << 2

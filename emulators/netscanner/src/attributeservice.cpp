@@ -75,8 +75,8 @@ void ServeAttributes(NetScanner::State& state, int fd)
             reply = ReplyLocked(state, announced, text);
         }
         const AttributeQuery query = ParseAttributeQuery(text);
-        state.Emit("attribute request " + std::to_string(query.requestId) + " " + query.objName + "/"
-                   + query.attribName + " -> " + std::to_string(reply.text.size()) + " bytes"
+        state.Emit("attribute request " + std::to_string(query.requestId) + " " + query.objName + "/" + query.attribName
+                   + " -> " + std::to_string(reply.text.size()) + " bytes"
                    + (reply.parts > 1 ? " in " + std::to_string(reply.parts) + " parts" : ""));
         if (!SendInParts(state, fd, LengthPrefix(uint32_t(reply.text.size())) + reply.text, reply.parts))
             return;

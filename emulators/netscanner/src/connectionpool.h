@@ -10,7 +10,11 @@
 
 namespace ovraemu {
 
-enum class ConnectionKind { Http, Data, Attribute };
+enum class ConnectionKind {
+    Http,
+    Data,
+    Attribute
+};
 
 class ConnectionPool
 {

@@ -26,8 +26,8 @@ public:
             return;
         ChartPage chart = *job.chart;
         chart.number = page + 1;
-        m_chart = std::make_unique<ChartStream>(
-            chart, job.type == ImageType::Jpeg ? ChartEncoding::Jpeg : ChartEncoding::Raw);
+        m_chart = std::make_unique<ChartStream>(chart,
+                                                job.type == ImageType::Jpeg ? ChartEncoding::Jpeg : ChartEncoding::Raw);
     }
 
     // The next block; empty after the last.
@@ -80,15 +80,9 @@ public:
 private:
     SizeFieldStyle Style() const { return m_script.sizeFields; }
 
-    bool Send(const std::string& bytes)
-    {
-        return !m_control.Cancelled() && SendAll(m_fd, bytes);
-    }
+    bool Send(const std::string& bytes) { return !m_control.Cancelled() && SendAll(m_fd, bytes); }
 
-    bool Send(const uint8_t* bytes, size_t size)
-    {
-        return !m_control.Cancelled() && SendAll(m_fd, bytes, size);
-    }
+    bool Send(const uint8_t* bytes, size_t size) { return !m_control.Cancelled() && SendAll(m_fd, bytes, size); }
 
     JobOutcome Broken() const
     {

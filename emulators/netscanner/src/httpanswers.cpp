@@ -8,15 +8,9 @@ const std::string kScanPostPath = "/netscan/post";
 const std::string kCapabilitiesPath = "/netscan/capabilites";
 const std::string kFeederStatusPath = "/cgi-bin/dynamic/printer/netscan/adfStatus.html";
 
-std::string Flag(bool value)
-{
-    return value ? "true" : "false";
-}
+std::string Flag(bool value) { return value ? "true" : "false"; }
 
-std::string Line(const std::string& key, const std::string& value)
-{
-    return key + "=" + value + "\r\n";
-}
+std::string Line(const std::string& key, const std::string& value) { return key + "=" + value + "\r\n"; }
 
 } // namespace
 
@@ -59,18 +53,12 @@ const char* ReasonPhrase(int status)
 
 std::string HttpAnswer(int status, const std::string& body, const std::string& contentType)
 {
-    return "HTTP/1.1 " + std::to_string(status) + " " + ReasonPhrase(status) + "\r\n"
-           + "Server: Ovra-K246-Scan\r\n"
-           + "Content-Type: " + contentType + "\r\n"
-           + "Content-Length: " + std::to_string(body.size()) + "\r\n"
-           + "Connection: close\r\n"
-           + "\r\n" + body;
+    return "HTTP/1.1 " + std::to_string(status) + " " + ReasonPhrase(status) + "\r\n" + "Server: Ovra-K246-Scan\r\n"
+           + "Content-Type: " + contentType + "\r\n" + "Content-Length: " + std::to_string(body.size()) + "\r\n"
+           + "Connection: close\r\n" + "\r\n" + body;
 }
 
-std::string JobPostBody(int result)
-{
-    return Line("RESULT", std::to_string(result));
-}
+std::string JobPostBody(int result) { return Line("RESULT", std::to_string(result)); }
 
 std::string CapabilitiesBody(const EmuCapabilities& c)
 {
@@ -82,10 +70,7 @@ std::string CapabilitiesBody(const EmuCapabilities& c)
            + Line("BASIC_RESOLUTION", std::to_string(c.basicResolution));
 }
 
-std::string FeederStatusBody(FeederState state)
-{
-    return "ADFSTATUS=" + std::to_string(int(state));
-}
+std::string FeederStatusBody(FeederState state) { return "ADFSTATUS=" + std::to_string(int(state)); }
 
 std::string ErrorPageBody(int status)
 {

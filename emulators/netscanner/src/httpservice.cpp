@@ -83,12 +83,9 @@ Answer AnswerLocked(NetScanner::State& state, const HttpRequestRecord& request)
     if (status != 200)
         return ErrorAnswer(status);
     switch (*route) {
-    case HttpRoute::JobPost:
-        return JobPost(state, request);
-    case HttpRoute::Abort:
-        return Abort(state);
-    case HttpRoute::Capabilities:
-        return {HttpAnswer(200, CapabilitiesBody(state.capabilities)), 200, "capabilities"};
+    case HttpRoute::JobPost: return JobPost(state, request);
+    case HttpRoute::Abort: return Abort(state);
+    case HttpRoute::Capabilities: return {HttpAnswer(200, CapabilitiesBody(state.capabilities)), 200, "capabilities"};
     case HttpRoute::FeederStatus:
         return {HttpAnswer(200, FeederStatusBody(state.feeder)), 200,
                 "feeder state " + std::to_string(int(state.feeder))};
@@ -108,7 +105,8 @@ void Linger(NetScanner::State& state, int fd)
 {
     shutdown(fd, SHUT_WR);
     std::string discarded;
-    while (ReadSome(fd, state.stop.Fd(), discarded, 65536, kLingerLimit) == IoResult::Ok && discarded.size() < 1 << 20) {
+    while (ReadSome(fd, state.stop.Fd(), discarded, 65536, kLingerLimit) == IoResult::Ok
+           && discarded.size() < 1 << 20) {
     }
 }
 

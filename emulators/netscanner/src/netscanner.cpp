@@ -45,9 +45,8 @@ const PortService kServices[] = {
 void AcceptLoop(NetScanner::State& state, int listenFd, const PortService& service)
 {
     for (int fd; (fd = AcceptOrStop(listenFd, state.stop.Fd())) >= 0;)
-        state.connections.Serve(fd, service.kind, [&state, serve = service.serve](int connection) {
-            serve(state, connection);
-        });
+        state.connections.Serve(fd, service.kind,
+                                [&state, serve = service.serve](int connection) { serve(state, connection); });
 }
 
 void CloseListeners(std::vector<int>& listeners)
@@ -68,10 +67,7 @@ bool WaitFor(const NetScanner::State& state, std::chrono::milliseconds timeout, 
 
 NetScanner::NetScanner(std::string address) : m_state(std::make_unique<State>(std::move(address))) {}
 
-NetScanner::~NetScanner()
-{
-    Stop();
-}
+NetScanner::~NetScanner() { Stop(); }
 
 bool NetScanner::Start(std::string* error)
 {
@@ -142,10 +138,7 @@ bool NetScanner::IsRunning() const
     return m_state->running;
 }
 
-const std::string& NetScanner::Address() const
-{
-    return m_state->address;
-}
+const std::string& NetScanner::Address() const { return m_state->address; }
 
 void NetScanner::SetJob(const NetScanJob& job)
 {

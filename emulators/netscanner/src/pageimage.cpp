@@ -7,14 +7,11 @@ namespace ovraemu {
 namespace {
 
 // Start of a JPEG file: SOI, then a JFIF APP0 segment (version 1.1, no density unit).
-const std::vector<uint8_t> kJpegStart = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0x00,
-                                         0x01, 0x01, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00};
+const std::vector<uint8_t> kJpegStart = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J',  'F',  'I',  'F',
+                                         0x00, 0x01, 0x01, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00};
 const std::vector<uint8_t> kJpegEnd = {0xFF, 0xD9};
 
-uint8_t PatternByte(int page, size_t i)
-{
-    return uint8_t(i * 131 + (i >> 8) * 7 + size_t(page) * 29 + 17);
-}
+uint8_t PatternByte(int page, size_t i) { return uint8_t(i * 131 + (i >> 8) * 7 + size_t(page) * 29 + 17); }
 
 } // namespace
 
@@ -35,10 +32,7 @@ std::vector<uint8_t> PatternPageImage(int page, size_t bytes, ImageType type)
     return image;
 }
 
-bool ChartPages(const NetScanJob& job)
-{
-    return job.images.empty() && !job.pageBytes;
-}
+bool ChartPages(const NetScanJob& job) { return job.images.empty() && !job.pageBytes; }
 
 std::vector<uint8_t> PageImage(const NetScanJob& job, int page, ImageType type)
 {

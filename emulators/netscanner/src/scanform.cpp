@@ -64,8 +64,7 @@ ChartPage ChartPageOfForm(const FormFields& form)
                        NumberOr(form, "RESOLUTION", 0), ModeOfDepth(ValueOr(form, "DEPTH")), 1);
 }
 
-ScanJobRecord PlanJob(const JobRequest& request, const FormFields& form, const NetScanJob& script,
-                      FeederState feeder)
+ScanJobRecord PlanJob(const JobRequest& request, const FormFields& form, const NetScanJob& script, FeederState feeder)
 {
     ScanJobRecord job;
     job.form = form;

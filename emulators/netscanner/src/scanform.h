@@ -10,7 +10,7 @@ namespace ovraemu {
 
 struct JobRequest {
     bool valid = false;
-    std::string problem;  // the first field the scanner refuses, when not valid
+    std::string problem; // the first field the scanner refuses, when not valid
     ImageType type = ImageType::Jpeg;
     bool feeder = false;
     bool singlePage = false;
@@ -27,8 +27,7 @@ ChartPage ChartPageOfForm(const FormFields& form);
 
 // The accepted job: the pages it delivers given the script and the feeder. A feeder job
 // delivers no page from an empty feeder; from a jammed one it stops before the first.
-ScanJobRecord PlanJob(const JobRequest& request, const FormFields& form, const NetScanJob& script,
-                      FeederState feeder);
+ScanJobRecord PlanJob(const JobRequest& request, const FormFields& form, const NetScanJob& script, FeederState feeder);
 
 // The page before which the job stops with a feeder jam, or -1.
 int JamBeforePage(const ScanJobRecord& job, const NetScanJob& script, FeederState feeder);

@@ -28,7 +28,7 @@ static IoResult WaitUntilReadable(int fd, int stopFd, Clock::time_point deadline
             return IoResult::Stopped;
         if (n == 0)
             return IoResult::TimedOut;
-        return IoResult::Ok;  // readable, closed or failed: the read tells which
+        return IoResult::Ok; // readable, closed or failed: the read tells which
     }
 }
 
@@ -102,9 +102,6 @@ bool SendAll(int fd, const void* data, size_t size)
     return true;
 }
 
-bool SendAll(int fd, const std::string& data)
-{
-    return SendAll(fd, data.data(), data.size());
-}
+bool SendAll(int fd, const std::string& data) { return SendAll(fd, data.data(), data.size()); }
 
 } // namespace ovraemu

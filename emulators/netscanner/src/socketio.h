@@ -8,7 +8,13 @@
 
 namespace ovraemu {
 
-enum class IoResult { Ok, Closed, TimedOut, Stopped, Failed };
+enum class IoResult {
+    Ok,
+    Closed,
+    TimedOut,
+    Stopped,
+    Failed
+};
 
 // Waits until fd is readable. Stopped when stopFd turns readable first.
 IoResult WaitReadable(int fd, int stopFd, std::chrono::milliseconds timeout);

@@ -45,15 +45,9 @@ std::string SizeField(size_t n, SizeFieldStyle style)
     return field;
 }
 
-std::string JobHeader(size_t dataBytes, SizeFieldStyle style)
-{
-    return FramedHeader("OVRASCAN", dataBytes, style, 20);
-}
+std::string JobHeader(size_t dataBytes, SizeFieldStyle style) { return FramedHeader("OVRASCAN", dataBytes, style, 20); }
 
-std::string PageHeader(size_t dataBytes, SizeFieldStyle style)
-{
-    return FramedHeader("PAGE  ", dataBytes, style, 18);
-}
+std::string PageHeader(size_t dataBytes, SizeFieldStyle style) { return FramedHeader("PAGE  ", dataBytes, style, 18); }
 
 std::string DataBlockHeader(size_t dataBytes, SizeFieldStyle style)
 {
@@ -68,8 +62,8 @@ std::string JobHeaderData(const ScanJobRecord& job)
 
 std::string PageHeaderData(const ScanJobRecord& job, int page)
 {
-    return "PAGE=" + std::to_string(page + 1) + "\nBYTES=" + PageBytesText(job, page) + "\nWIDTH="
-           + FormValueOr(job, "CUSTOM_WIDTH") + "\nHEIGHT=" + FormValueOr(job, "CUSTOM_HEIGHT") + "\n";
+    return "PAGE=" + std::to_string(page + 1) + "\nBYTES=" + PageBytesText(job, page)
+           + "\nWIDTH=" + FormValueOr(job, "CUSTOM_WIDTH") + "\nHEIGHT=" + FormValueOr(job, "CUSTOM_HEIGHT") + "\n";
 }
 
 } // namespace ovraemu

@@ -10,8 +10,8 @@
 
 namespace ovraemu {
 
-extern const std::string kNewFileMarker;  // "NEWFILE", ten spaces, LF
-extern const std::string kJobDoneMarker;  // "JOBDONE", ten spaces, LF
+extern const std::string kNewFileMarker; // "NEWFILE", ten spaces, LF
+extern const std::string kJobDoneMarker; // "JOBDONE", ten spaces, LF
 
 // Six characters holding n in decimal ("000100" or "   100"); n is at most 999999.
 std::string SizeField(size_t n, SizeFieldStyle style);

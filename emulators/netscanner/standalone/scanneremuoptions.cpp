@@ -41,8 +41,9 @@ bool ToNumber(const std::string& text, long minimum, long& value)
 
 bool ToFeeder(const std::string& text, FeederState& state)
 {
-    static const std::map<std::string, FeederState> names = {
-        {"loaded", FeederState::Loaded}, {"empty", FeederState::Empty}, {"jammed", FeederState::Jammed}};
+    static const std::map<std::string, FeederState> names = {{"loaded", FeederState::Loaded},
+                                                             {"empty", FeederState::Empty},
+                                                             {"jammed", FeederState::Jammed}};
     const auto it = names.find(text);
     if (it != names.end())
         state = it->second;
@@ -121,7 +122,11 @@ ValueSetter NumberInto(long minimum, std::function<void(ScannerEmuOptions&, long
 const std::map<std::string, ValueSetter>& ValueOptions()
 {
     static const std::map<std::string, ValueSetter> options = {
-        {"--address", [](const std::string& v, ScannerEmuOptions& o) { o.address = v; return !v.empty(); }},
+        {"--address",
+         [](const std::string& v, ScannerEmuOptions& o) {
+             o.address = v;
+             return !v.empty();
+         }},
         {"--pages", NumberInto(0, [](ScannerEmuOptions& o, long v) { o.job.pages = int(v); })},
         {"--page-bytes", NumberInto(0, [](ScannerEmuOptions& o, long v) { o.job.pageBytes = size_t(v); })},
         {"--block-size", NumberInto(1, [](ScannerEmuOptions& o, long v) { o.job.blockSize = size_t(v); })},

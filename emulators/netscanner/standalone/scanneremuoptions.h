@@ -16,7 +16,7 @@ struct ScannerEmuOptions {
     std::map<ovraemu::HttpRoute, int> httpStatus;
     size_t attributeBytes = 0;
     int attributeParts = 1;
-    double durationSeconds = 0;  // 0: until SIGINT or SIGTERM
+    double durationSeconds = 0; // 0: until SIGINT or SIGTERM
     bool help = false;
     bool version = false;
 };

@@ -18,10 +18,7 @@ namespace {
 const std::string kNewFile = std::string("NEWFILE") + std::string(10, ' ') + "\n";
 const std::string kJobDone = std::string("JOBDONE") + std::string(10, ' ') + "\n";
 
-std::string DepthValue(int bitDepth)
-{
-    return bitDepth == 1 ? "other" : bitDepth == 8 ? "8" : "24";
-}
+std::string DepthValue(int bitDepth) { return bitDepth == 1 ? "other" : bitDepth == 8 ? "8" : "24"; }
 
 } // namespace
 
@@ -75,10 +72,7 @@ std::string JobPostRequest(const Fields& fields)
     return PostRequest("/netscan/post", kDaemonFixedAddress, FormBody(fields));
 }
 
-std::string AbortRequest(const std::string& host)
-{
-    return PostRequest("/netscan/post", host, "SCANTYPE=4");
-}
+std::string AbortRequest(const std::string& host) { return PostRequest("/netscan/post", host, "SCANTYPE=4"); }
 
 std::string CapabilitiesRequest(const std::string& host)
 {
@@ -176,15 +170,9 @@ std::string AnswerBody(const std::string& answer)
     return end == std::string::npos ? std::string() : answer.substr(end + 4);
 }
 
-int AnswerStatus(const std::string& answer)
-{
-    return answer.rfind("HTTP/1.1 ", 0) == 0 ? atoi(answer.c_str() + 9) : 0;
-}
+int AnswerStatus(const std::string& answer) { return answer.rfind("HTTP/1.1 ", 0) == 0 ? atoi(answer.c_str() + 9) : 0; }
 
-int SizeAt(const std::string& header, size_t offset)
-{
-    return atoi(header.substr(offset, 6).c_str());
-}
+int SizeAt(const std::string& header, size_t offset) { return atoi(header.substr(offset, 6).c_str()); }
 
 ReceivedJob ReadJob(int fd)
 {

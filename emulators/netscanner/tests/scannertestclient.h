@@ -19,7 +19,7 @@ struct JobSettings {
     int bitDepth = 24;
     bool jpeg = true;
     bool feeder = false;
-    bool multiPage = false;  // isClient
+    bool multiPage = false; // isClient
     int resolution = 300;
     int width = 2550, height = 3300, xStart = 0, yStart = 0;
     int brightness = 50, contrast = 50;
@@ -56,10 +56,10 @@ int AnswerStatus(const std::string& answer);
 
 // The data stream of one job as the daemon takes it apart.
 struct ReceivedJob {
-    std::string jobHeader;            // the 20 bytes
+    std::string jobHeader; // the 20 bytes
     std::string jobHeaderData;
-    std::vector<std::string> pages;   // reassembled image bytes
-    std::vector<size_t> blockSizes;   // of every data block, in order
+    std::vector<std::string> pages; // reassembled image bytes
+    std::vector<size_t> blockSizes; // of every data block, in order
     int newFileMarkers = 0;
     bool jobDone = false;
     bool closedMidBlock = false;      // a block's bytes stopped arriving

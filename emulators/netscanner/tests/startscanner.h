@@ -8,12 +8,12 @@
 
 #include <unistd.h>
 
-#define START_SCANNER_OR_SKIP(scanner)                                                       \
-    do {                                                                                     \
-        std::string startError_;                                                             \
-        if (!(scanner).Start(&startError_)) {                                                \
-            if (geteuid() != 0)                                                              \
-                QSKIP("the network scanner listens on port 80, which needs root");           \
-            QFAIL(startError_.c_str());                                                      \
-        }                                                                                    \
+#define START_SCANNER_OR_SKIP(scanner)                                                                                 \
+    do {                                                                                                               \
+        std::string startError_;                                                                                       \
+        if (!(scanner).Start(&startError_)) {                                                                          \
+            if (geteuid() != 0)                                                                                        \
+                QSKIP("the network scanner listens on port 80, which needs root");                                     \
+            QFAIL(startError_.c_str());                                                                                \
+        }                                                                                                              \
     } while (0)

@@ -49,9 +49,15 @@ private slots:
         QTest::addColumn<QString>("objName");
         QTest::addColumn<QString>("attribName");
         QTest::addColumn<QString>("value");
-        QTest::newRow("family type") << 10001 << "system" << "familyType" << "K246";
-        QTest::newRow("profile list") << 10002 << "mfp.profileFactory" << "getList" << "<profile id=\"1\"";
-        QTest::newRow("scanner summary") << 10003 << "mfp.scanner" << "summary" << "<scanner state=\"idle\"";
+        QTest::newRow("family type") << 10001 << "system"
+                                     << "familyType"
+                                     << "K246";
+        QTest::newRow("profile list") << 10002 << "mfp.profileFactory"
+                                      << "getList"
+                                      << "<profile id=\"1\"";
+        QTest::newRow("scanner summary") << 10003 << "mfp.scanner"
+                                         << "summary"
+                                         << "<scanner state=\"idle\"";
     }
 
     void eachRequestIsRecordedAndAnswered()

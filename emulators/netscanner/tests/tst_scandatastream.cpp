@@ -16,10 +16,7 @@ namespace {
 
 const std::string kAddress = "127.0.0.142";
 
-std::string Bytes(const std::vector<uint8_t>& bytes)
-{
-    return std::string(bytes.begin(), bytes.end());
-}
+std::string Bytes(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 bool PostJob(const JobSettings& settings)
 {
@@ -108,7 +105,7 @@ private slots:
     {
         QTest::addColumn<int>("bitDepth");
         QTest::addColumn<bool>("jpeg");
-        QTest::addColumn<int>("width");  // 0: no area, an A4 page
+        QTest::addColumn<int>("width"); // 0: no area, an A4 page
         QTest::addColumn<int>("height");
         QTest::addColumn<int>("resolution");
         QTest::addColumn<int>("mode");
@@ -143,8 +140,8 @@ private slots:
         QVERIFY(received.jobDone);
         QCOMPARE(received.pages.size(), size_t(2));
         for (int page = 0; page < 2; ++page) {
-            const ChartPage chart = ChartPageOf(unsigned(width), unsigned(height), unsigned(resolution),
-                                                ChartMode(mode), page + 1);
+            const ChartPage chart =
+                ChartPageOf(unsigned(width), unsigned(height), unsigned(resolution), ChartMode(mode), page + 1);
             ChartStream expected(chart, jpeg ? ChartEncoding::Jpeg : ChartEncoding::Raw);
             QVERIFY(received.pages[size_t(page)] == Bytes(expected.Read(size_t(-1))));
             if (!jpeg)
@@ -179,9 +176,9 @@ private slots:
         QCOMPARE(pageHeader.substr(12), std::string("     \n"));
         at += 18 + size_t(SizeAt(pageHeader, 6));
         const std::string image = Bytes(PatternPageImage(0, 10, ImageType::Jpeg));
-        QCOMPARE(stream.substr(at), std::string("IMAGE 000004     \n") + image.substr(0, 4)
-                                        + "IMAGE 000004     \n" + image.substr(4, 4) + "IMAGE 000002     \n"
-                                        + image.substr(8, 2) + "JOBDONE          \n");
+        QCOMPARE(stream.substr(at), std::string("IMAGE 000004     \n") + image.substr(0, 4) + "IMAGE 000004     \n"
+                                        + image.substr(4, 4) + "IMAGE 000002     \n" + image.substr(8, 2)
+                                        + "JOBDONE          \n");
     }
 
     void spacePaddedSizesReadTheSame()
@@ -201,14 +198,14 @@ private slots:
         QVERIFY(stream.find("IMAGE     50     \n") != std::string::npos);
         QVERIFY(stream.find("IMAGE 000") == std::string::npos);
         QCOMPARE(SizeAt("IMAGE    100     \n", 6), 100);
-        QVERIFY(ReceiveJob(kAddress).jobHeader.empty());  // a second connection: no job
+        QVERIFY(ReceiveJob(kAddress).jobHeader.empty()); // a second connection: no job
     }
 
     void givenImageBytesAreSentUnchanged()
     {
         NetScanner scanner(kAddress);
         NetScanJob job;
-        job.pages = 9;  // the images decide
+        job.pages = 9; // the images decide
         job.images = {{0xFF, 0xD8, 1, 2, 3, 0xFF, 0xD9}, std::vector<uint8_t>(20000, 0x5A), {0, 0, 0}};
         job.blockSize = 4096;
         scanner.SetJob(job);
@@ -285,7 +282,7 @@ private slots:
         std::string partial;
         QVERIFY(ReadExactly(fd, partial, 10));
 
-        QCOMPARE(ReadFor(fd, 300), 0L);  // silence, the connection stays open
+        QCOMPARE(ReadFor(fd, 300), 0L); // silence, the connection stays open
         QCOMPARE(scanner.Jobs()[0].outcome, JobOutcome::Streaming);
 
         QCOMPARE(AnswerBody(Exchange(kAddress, 80, AbortRequest("10.0.0.5"))), std::string("RESULT=0\r\n"));

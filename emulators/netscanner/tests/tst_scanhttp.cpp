@@ -184,7 +184,7 @@ private slots:
         QCOMPARE(AnswerStatus(answer), status);
         QVERIFY(answer.find("RESULT=") == std::string::npos);
         QVERIFY(answer.find("DUPLEX=") == std::string::npos);
-        QVERIFY(answer.back() == '\n');  // the feeder status reads the last character
+        QVERIFY(answer.back() == '\n'); // the feeder status reads the last character
         QVERIFY(scanner.Jobs().empty());
         QCOMPARE(scanner.HttpRequests().at(0).answerStatus, status);
     }
@@ -194,7 +194,7 @@ private slots:
         NetScanner scanner(kAddress);
         NetScanJob job;
         job.pages = 1;
-        job.pageBytes = 64 * 1024 * 1024;  // far more than the socket buffers hold
+        job.pageBytes = 64 * 1024 * 1024; // far more than the socket buffers hold
         scanner.SetJob(job);
         START_SCANNER_OR_SKIP(scanner);
         QCOMPARE(ResultOf(Exchange(kAddress, 80, JobPostRequest(DaemonJobForm(JobSettings())))), 0);
@@ -351,7 +351,7 @@ private slots:
         START_SCANNER_OR_SKIP(scanner);
         QVERIFY(!scanner.Start(&error));
         NetScanner sameAddress(kAddress);
-        QVERIFY(!sameAddress.Start(&error));  // the ports are taken
+        QVERIFY(!sameAddress.Start(&error)); // the ports are taken
         QVERIFY(!sameAddress.IsRunning());
     }
 

@@ -41,7 +41,7 @@ bool WaitUntilServing(const std::string& address)
 bool StopsCleanly(QProcess& emu, int signal)
 {
     const pid_t pid = pid_t(emu.processId());
-    if (pid <= 1)   // not running: never signal a process group
+    if (pid <= 1) // not running: never signal a process group
         return false;
     kill(pid, signal);
     return emu.waitForFinished(2000) && emu.exitStatus() == QProcess::NormalExit && emu.exitCode() == 0;
@@ -58,11 +58,36 @@ private slots:
     {
         ScannerEmuOptions o;
         std::string error;
-        QVERIFY(Parse({"--address", "127.0.0.150", "--pages", "3", "--page-bytes", "1000", "--block-size", "100",
-                       "--size-fields", "space", "--feeder", "jammed", "--busy", "--http-status", "feeder=500",
-                       "--fault", "close-mid-block", "--fault-page", "2", "--fault-block", "3", "--fault-bytes", "7",
-                       "--attribute-bytes", "9000", "--attribute-parts", "2", "--first-page-without-newfile",
-                       "--duration", "1.5"},
+        QVERIFY(Parse({"--address",
+                       "127.0.0.150",
+                       "--pages",
+                       "3",
+                       "--page-bytes",
+                       "1000",
+                       "--block-size",
+                       "100",
+                       "--size-fields",
+                       "space",
+                       "--feeder",
+                       "jammed",
+                       "--busy",
+                       "--http-status",
+                       "feeder=500",
+                       "--fault",
+                       "close-mid-block",
+                       "--fault-page",
+                       "2",
+                       "--fault-block",
+                       "3",
+                       "--fault-bytes",
+                       "7",
+                       "--attribute-bytes",
+                       "9000",
+                       "--attribute-parts",
+                       "2",
+                       "--first-page-without-newfile",
+                       "--duration",
+                       "1.5"},
                       o, error));
         QCOMPARE(o.address, std::string("127.0.0.150"));
         QCOMPARE(o.job.pages, 3);
@@ -91,12 +116,15 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("message");
         QTest::newRow("no address") << QStringList{"--pages", "2"} << "--address is required";
-        QTest::newRow("unknown option") << QStringList{"--address", "127.0.0.1", "--colour"} << "unknown option --colour";
+        QTest::newRow("unknown option") << QStringList{"--address", "127.0.0.1", "--colour"}
+                                        << "unknown option --colour";
         QTest::newRow("negative pages") << QStringList{"--address", "127.0.0.1", "--pages", "-1"} << "--pages";
-        QTest::newRow("zero block size") << QStringList{"--address", "127.0.0.1", "--block-size", "0"} << "--block-size";
+        QTest::newRow("zero block size") << QStringList{"--address", "127.0.0.1", "--block-size", "0"}
+                                         << "--block-size";
         QTest::newRow("unknown feeder") << QStringList{"--address", "127.0.0.1", "--feeder", "full"} << "--feeder";
         QTest::newRow("unknown fault") << QStringList{"--address", "127.0.0.1", "--fault", "fire"} << "--fault";
-        QTest::newRow("unknown route") << QStringList{"--address", "127.0.0.1", "--http-status", "x=500"} << "--http-status";
+        QTest::newRow("unknown route") << QStringList{"--address", "127.0.0.1", "--http-status", "x=500"}
+                                       << "--http-status";
         QTest::newRow("missing value") << QStringList{"--address"} << "--address";
         QTest::newRow("image without file") << QStringList{"--address", "127.0.0.1", "--image"} << "--image";
     }
@@ -128,8 +156,8 @@ private slots:
             two.write(QByteArray("\xFF\xD8 second page \xFF\xD9"));
         }
         QProcess emu;
-        emu.start(kEmu, {"--address", QString::fromStdString(kAddress), "--image", first, second, "--block-size",
-                         "1024"});
+        emu.start(kEmu,
+                  {"--address", QString::fromStdString(kAddress), "--image", first, second, "--block-size", "1024"});
         QVERIFY(emu.waitForStarted());
         QVERIFY(WaitUntilServing(kAddress));
         JobSettings settings;
@@ -148,7 +176,8 @@ private slots:
         const QStringList lines = QString::fromUtf8(emu.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
         QVERIFY(lines.size() >= 6);
         QCOMPARE(lines.first(), QString("listening on 127.0.0.144 ports 80, 2080, 5000"));
-        QVERIFY(lines.filter("job post) -> 200 RESULT=0 (job 1: feeder multi-page, JPEG, 300 dpi, 2 page(s))").size() == 1);
+        QVERIFY(lines.filter("job post) -> 200 RESULT=0 (job 1: feeder multi-page, JPEG, 300 dpi, 2 page(s))").size()
+                == 1);
         QVERIFY(lines.filter("data page 1/2: 5000 bytes in 5 block(s)").size() == 1);
         QVERIFY(lines.filter("data JOBDONE after 2 page(s)").size() == 1);
         QCOMPARE(lines.last(), QString("stopped"));

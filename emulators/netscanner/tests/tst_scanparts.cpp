@@ -51,14 +51,25 @@ private slots:
         QTest::addColumn<QString>("method");
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("body");
-        QTest::addColumn<int>("route");  // -1: none
-        QTest::newRow("job post") << "POST" << "/netscan/post" << "SCANTYPE=2&TYPE=JPEG&" << int(HttpRoute::JobPost);
-        QTest::newRow("abort") << "POST" << "/netscan/post" << "SCANTYPE=4" << int(HttpRoute::Abort);
-        QTest::newRow("capabilities") << "GET" << "/netscan/capabilites" << "" << int(HttpRoute::Capabilities);
-        QTest::newRow("correct spelling is unknown") << "GET" << "/netscan/capabilities" << "" << -1;
-        QTest::newRow("feeder") << "POST" << "/cgi-bin/dynamic/printer/netscan/adfStatus.html" << "GETADFSTATUS"
-                                << int(HttpRoute::FeederStatus);
-        QTest::newRow("get of the post path") << "GET" << "/netscan/post" << "" << -1;
+        QTest::addColumn<int>("route"); // -1: none
+        QTest::newRow("job post") << "POST"
+                                  << "/netscan/post"
+                                  << "SCANTYPE=2&TYPE=JPEG&" << int(HttpRoute::JobPost);
+        QTest::newRow("abort") << "POST"
+                               << "/netscan/post"
+                               << "SCANTYPE=4" << int(HttpRoute::Abort);
+        QTest::newRow("capabilities") << "GET"
+                                      << "/netscan/capabilites"
+                                      << "" << int(HttpRoute::Capabilities);
+        QTest::newRow("correct spelling is unknown") << "GET"
+                                                     << "/netscan/capabilities"
+                                                     << "" << -1;
+        QTest::newRow("feeder") << "POST"
+                                << "/cgi-bin/dynamic/printer/netscan/adfStatus.html"
+                                << "GETADFSTATUS" << int(HttpRoute::FeederStatus);
+        QTest::newRow("get of the post path") << "GET"
+                                              << "/netscan/post"
+                                              << "" << -1;
     }
 
     void routes()

@@ -18,12 +18,9 @@ struct Image {
     unsigned width = 0;
     unsigned height = 0;
     int components = 0;
-    std::vector<uint8_t> pixels;  // width * components bytes per line
+    std::vector<uint8_t> pixels; // width * components bytes per line
 
-    const uint8_t* At(unsigned x, unsigned y) const
-    {
-        return &pixels[(size_t(y) * width + x) * size_t(components)];
-    }
+    const uint8_t* At(unsigned x, unsigned y) const { return &pixels[(size_t(y) * width + x) * size_t(components)]; }
 };
 
 struct JpegError {
@@ -31,10 +28,7 @@ struct JpegError {
     jmp_buf jump;
 };
 
-void OnJpegError(j_common_ptr info)
-{
-    longjmp(reinterpret_cast<JpegError*>(info->err)->jump, 1);
-}
+void OnJpegError(j_common_ptr info) { longjmp(reinterpret_cast<JpegError*>(info->err)->jump, 1); }
 
 bool DecodeJpeg(const std::vector<uint8_t>& bytes, Image& image)
 {
@@ -88,7 +82,7 @@ std::vector<uint8_t> WholePage(const ChartPage& page, ChartEncoding encoding, si
     while (!stream.AtEnd()) {
         const std::vector<uint8_t> block = stream.Read(blockBytes);
         if (block.empty() || block.size() > blockBytes)
-            return {};  // a short block before the end, or a long one
+            return {}; // a short block before the end, or a long one
         bytes.insert(bytes.end(), block.begin(), block.end());
     }
     return bytes;
@@ -127,7 +121,7 @@ private slots:
         QTest::addColumn<int>("mode");
         QTest::addColumn<bool>("jpeg");
         QTest::addColumn<unsigned>("resolution");
-        QTest::addColumn<unsigned>("width");   // 0: A4
+        QTest::addColumn<unsigned>("width"); // 0: A4
         QTest::addColumn<unsigned>("height");
         QTest::newRow("grey JPEG, A4 at 75 dpi") << int(ChartMode::Grey) << true << 75u << 0u << 0u;
         QTest::newRow("colour JPEG, A4 at 100 dpi") << int(ChartMode::Colour) << true << 100u << 0u << 0u;
@@ -146,7 +140,7 @@ private slots:
         QFETCH(unsigned, width);
         QFETCH(unsigned, height);
         const ChartPage page = ChartPageOf(width, height, resolution, ChartMode(mode), 2);
-        if (width == 0) {  // A4: 210 x 297 mm
+        if (width == 0) { // A4: 210 x 297 mm
             QCOMPARE(page.width, unsigned(std::lround(210 / 25.4 * resolution)));
             QCOMPARE(page.height, unsigned(std::lround(297 / 25.4 * resolution)));
         }
@@ -174,9 +168,10 @@ private slots:
             const auto [x, y] = Centre(layout.greySteps, step, kChartGreySteps);
             const unsigned grey = Grey(image.At(x, y), image.components);
             if (page.mode == ChartMode::Lineart) {
-                QCOMPARE(grey, 255 * step / (kChartGreySteps - 1) < 128 ? 0u : 255u);  // dark steps black
+                QCOMPARE(grey, 255 * step / (kChartGreySteps - 1) < 128 ? 0u : 255u); // dark steps black
             } else {
-                QVERIFY2(step == 0 || grey > last, qPrintable(QString("step %1: %2 after %3").arg(step).arg(grey).arg(last)));
+                QVERIFY2(step == 0 || grey > last,
+                         qPrintable(QString("step %1: %2 after %3").arg(step).arg(grey).arg(last)));
                 QVERIFY(std::abs(int(grey) - 255 * step / (kChartGreySteps - 1)) <= 12);
             }
             last = grey;
@@ -207,8 +202,8 @@ private slots:
         second.number = 2;
         const std::vector<uint8_t> bytes = WholePage(first, ChartEncoding::Jpeg, 512);
         QVERIFY(!bytes.empty());
-        QVERIFY(bytes == WholePage(first, ChartEncoding::Jpeg, 4096));  // block size does not matter
-        QVERIFY(bytes != WholePage(second, ChartEncoding::Jpeg, 512));  // the title shows the page number
+        QVERIFY(bytes == WholePage(first, ChartEncoding::Jpeg, 4096)); // block size does not matter
+        QVERIFY(bytes != WholePage(second, ChartEncoding::Jpeg, 512)); // the title shows the page number
     }
 
     // A4 grey at 600 dpi is 35 MB of lines and 1.5 MB of JPEG; made and compressed block
@@ -218,10 +213,10 @@ private slots:
 #if defined(__SANITIZE_ADDRESS__)
         QSKIP("AddressSanitizer's quarantine keeps the freed blocks resident");
 #endif
-        WholePage(ChartPageOf(64, 64, 75, ChartMode::Grey, 1), ChartEncoding::Jpeg, 4096);  // code paged in
+        WholePage(ChartPageOf(64, 64, 75, ChartMode::Grey, 1), ChartEncoding::Jpeg, 4096); // code paged in
         {
             std::ofstream reset("/proc/self/clear_refs");
-            reset << "5";  // the peak resident size starts again from the current one
+            reset << "5"; // the peak resident size starts again from the current one
         }
         const long before = PeakKiB();
         if (before < 0)

@@ -5,10 +5,7 @@
 
 namespace ovraemu {
 
-std::string Error(const std::string& message)
-{
-    return "error " + message;
-}
+std::string Error(const std::string& message) { return "error " + message; }
 
 std::vector<std::string> SplitWords(const std::string& line)
 {
@@ -31,4 +28,4 @@ std::optional<int> ParseId(const std::string& text)
     return std::nullopt;
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

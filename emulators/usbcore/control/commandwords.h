@@ -29,4 +29,4 @@ std::string AnswerLine(const std::string& line, const Run& run)
     }
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

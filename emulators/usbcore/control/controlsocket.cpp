@@ -36,7 +36,7 @@ bool WriteAll(int fd, const std::string& text)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 ControlServer::ControlServer(const std::string& path) : path_(path)
 {
@@ -45,8 +45,8 @@ ControlServer::ControlServer(const std::string& path) : path_(path)
     if (listener_ < 0)
         throw std::runtime_error("cannot create control socket: " + std::string(std::strerror(errno)));
     ::unlink(path.c_str());
-    if (::bind(listener_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listener_, 8) != 0) {
+    if (::bind(listener_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0
+        || ::listen(listener_, 8) != 0) {
         const std::string reason = std::strerror(errno);
         ::close(listener_);
         throw std::runtime_error("cannot listen on " + path + ": " + reason);
@@ -110,16 +110,15 @@ bool ControlServer::ReadFrom(Connection& connection, const Handler& handler)
     return true;
 }
 
-std::optional<std::string> SendControlCommand(const std::string& socketPath, const std::string& command,
-                                              int timeoutMs)
+std::optional<std::string> SendControlCommand(const std::string& socketPath, const std::string& command, int timeoutMs)
 {
     const sockaddr_un address = SocketAddress(socketPath);
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return std::nullopt;
     std::optional<std::string> reply;
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
-        WriteAll(fd, command + "\n")) {
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0
+        && WriteAll(fd, command + "\n")) {
         std::string received;
         pollfd pfd{fd, POLLIN, 0};
         while (received.find('\n') == std::string::npos && ::poll(&pfd, 1, timeoutMs) > 0) {
@@ -137,4 +136,4 @@ std::optional<std::string> SendControlCommand(const std::string& socketPath, con
     return reply;
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

@@ -9,7 +9,8 @@
 
 namespace ovraemu {
 
-class ControlServer {
+class ControlServer
+{
 public:
     using Handler = std::function<std::string(const std::string& line)>;
 
@@ -26,7 +27,7 @@ public:
 private:
     struct Connection {
         int fd;
-        std::string pending;  // bytes received after the last complete line
+        std::string pending; // bytes received after the last complete line
     };
     void Accept();
     bool ReadFrom(Connection& connection, const Handler& handler);
@@ -41,4 +42,4 @@ private:
 std::optional<std::string> SendControlCommand(const std::string& socketPath, const std::string& command,
                                               int timeoutMs = 5000);
 
-}  // namespace ovraemu
+} // namespace ovraemu

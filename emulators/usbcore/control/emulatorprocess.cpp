@@ -88,12 +88,9 @@ pid_t StartProgram(const EmulatorProcess& process, const std::string& root)
     _exit(127);
 }
 
-int ExitCodeOf(int status)
-{
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
+int ExitCodeOf(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status); }
 
-}  // namespace
+} // namespace
 
 void BlockStopSignals()
 {
@@ -186,4 +183,4 @@ int RunEmulatorMain(const std::string& name, int argc, char** argv, const std::f
     }
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

@@ -12,21 +12,25 @@
 namespace ovraemu {
 
 struct EmulatorProcess {
-    std::string name;                  // program name, for messages
+    std::string name; // program name, for messages
     std::string socketPath;
-    std::string envFile;               // "UMOCKDEV_DIR=..." is written here when ready
-    std::vector<std::string> program;  // run under the testbed when given
+    std::string envFile;              // "UMOCKDEV_DIR=..." is written here when ready
+    std::vector<std::string> program; // run under the testbed when given
     // Libraries preloaded in front of libumockdev-preload. When there are any,
     // the env file also gets "LD_PRELOAD=<them>:libumockdev-preload.so.0".
     std::vector<std::string> preloadFirst;
 };
 
 // getopt_long codes of the options every USB emulator takes, and their table entries.
-enum EmulatorOption { kOptionSocket = 0x200, kOptionEnvFile, kOptionFirstOwn };
-#define OVRA_EMULATOR_LONG_OPTIONS                                                                                   \
-    {"socket", required_argument, nullptr, ovraemu::kOptionSocket},                                                  \
-    {                                                                                                                \
-        "env-file", required_argument, nullptr, ovraemu::kOptionEnvFile                                              \
+enum EmulatorOption {
+    kOptionSocket = 0x200,
+    kOptionEnvFile,
+    kOptionFirstOwn
+};
+#define OVRA_EMULATOR_LONG_OPTIONS                                                                                     \
+    {"socket", required_argument, nullptr, ovraemu::kOptionSocket},                                                    \
+    {                                                                                                                  \
+        "env-file", required_argument, nullptr, ovraemu::kOptionEnvFile                                                \
     }
 
 // Reads a USB emulator's command line with getopt_long (longOptions: the emulator's own,
@@ -60,4 +64,4 @@ int RunControlCommand(const std::string& name, int argc, char** argv);
 int RunEmulatorMain(const std::string& name, int argc, char** argv, const std::function<int()>& parseOptions,
                     const std::function<int()>& serve);
 
-}  // namespace ovraemu
+} // namespace ovraemu

@@ -14,7 +14,7 @@ int DigitValue(char c)
     return -1;
 }
 
-}  // namespace
+} // namespace
 
 std::string ToHex(const std::vector<uint8_t>& bytes)
 {
@@ -62,4 +62,4 @@ std::optional<unsigned> ParseHexNumber(const std::string& text, unsigned max)
     return static_cast<unsigned>(value);
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

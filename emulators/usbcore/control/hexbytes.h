@@ -14,4 +14,4 @@ std::optional<std::vector<uint8_t>> ParseHex(const std::string& text);
 // A number in hexadecimal ("3a53" or "0x3a53") no larger than `max`.
 std::optional<unsigned> ParseHexNumber(const std::string& text, unsigned max);
 
-}  // namespace ovraemu
+} // namespace ovraemu

@@ -178,10 +178,7 @@ static void end_drain(int fd)
     close(fd);
 }
 
-static int compare_names(const void* a, const void* b)
-{
-    return strcmp((const char*)a, (const char*)b);
-}
+static int compare_names(const void* a, const void* b) { return strcmp((const char*)a, (const char*)b); }
 
 /* The distinct nodes that process pid has open, sorted; returns their count. */
 static int nodes_of_process(pid_t pid, char names[][16], int capacity)

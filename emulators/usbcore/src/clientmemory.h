@@ -49,4 +49,4 @@ bool WritePointee(UMockdevIoctlData* arg, const T& value)
     return true;
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

@@ -26,4 +26,4 @@ void BuryNode(const std::string& path)
     fs::create_symlink(path + ".gone", path);
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

@@ -14,4 +14,4 @@ void RestoreNode(const std::string& path);
 // unplugged device from reaching a real device of the same number.
 void BuryNode(const std::string& path);
 
-}  // namespace ovraemu
+} // namespace ovraemu

@@ -21,18 +21,14 @@ std::vector<uint8_t> CutTo(std::vector<uint8_t> data, size_t length)
 std::optional<std::vector<uint8_t>> StringByIndex(const UsbDeviceIdentity& identity, uint8_t index)
 {
     switch (index) {
-    case 0:
-        return LanguageTable();
-    case kManufacturerStringIndex:
-        return StringDescriptor(identity.manufacturer);
-    case kProductStringIndex:
-        return StringDescriptor(identity.product);
+    case 0: return LanguageTable();
+    case kManufacturerStringIndex: return StringDescriptor(identity.manufacturer);
+    case kProductStringIndex: return StringDescriptor(identity.product);
     case kSerialStringIndex:
         if (identity.hasSerial)
             return StringDescriptor(identity.serial);
         return std::nullopt;
-    default:
-        return std::nullopt;
+    default: return std::nullopt;
     }
 }
 
@@ -52,17 +48,14 @@ ControlOutcome DescriptorRequest(const UsbDeviceDescription& description, const 
     return {false, CutTo(std::move(*descriptor), setup.length)};
 }
 
-}  // namespace
+} // namespace
 
-bool IsStandardRequest(const ControlRequest& setup)
-{
-    return (setup.requestType & kTypeMask) == kTypeStandard;
-}
+bool IsStandardRequest(const ControlRequest& setup) { return (setup.requestType & kTypeMask) == kTypeStandard; }
 
 ControlOutcome AnswerStandardRequest(const UsbDeviceDescription& description, const ControlRequest& setup)
 {
     if (!(setup.requestType & kDirectionIn))
-        return {};  // SET_CONFIGURATION, SET_INTERFACE, CLEAR_FEATURE and the like are accepted
+        return {}; // SET_CONFIGURATION, SET_INTERFACE, CLEAR_FEATURE and the like are accepted
     if (setup.request == kRequestGetDescriptor)
         return DescriptorRequest(description, setup);
     if (setup.request == kRequestGetStatus)
@@ -70,4 +63,4 @@ ControlOutcome AnswerStandardRequest(const UsbDeviceDescription& description, co
     return {true, {}};
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

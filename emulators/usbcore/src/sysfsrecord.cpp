@@ -39,22 +39,16 @@ std::string OneLine(std::string text)
     return text;
 }
 
-}  // namespace
+} // namespace
 
-std::string UsbAddress::SysName() const
-{
-    return Format("%d-%d", bus, device - 1);
-}
+std::string UsbAddress::SysName() const { return Format("%d-%d", bus, device - 1); }
 
 std::string UsbAddress::SysPath() const
 {
     return "/sys" + std::string(kHostControllerPath) + Format("/usb%d", bus, 0) + "/" + SysName();
 }
 
-std::string UsbAddress::DevNode() const
-{
-    return Format("/dev/bus/usb/%03d/%03d", bus, device);
-}
+std::string UsbAddress::DevNode() const { return Format("/dev/bus/usb/%03d/%03d", bus, device); }
 
 std::string SysfsRecord(const UsbAddress& address, const UsbDeviceDescription& description)
 {
@@ -91,4 +85,4 @@ std::string SysfsRecord(const UsbAddress& address, const UsbDeviceDescription& d
     return out.str();
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

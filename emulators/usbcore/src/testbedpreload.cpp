@@ -20,4 +20,4 @@ std::string ForkSafePreload(const std::string& existing)
     return preload;
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

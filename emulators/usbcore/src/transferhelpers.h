@@ -58,4 +58,4 @@ inline std::optional<std::chrono::steady_clock::time_point> DeadlineAfter(unsign
     return std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

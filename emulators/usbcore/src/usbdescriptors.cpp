@@ -16,7 +16,7 @@ void AppendBulkEndpoint(std::vector<uint8_t>& out, uint8_t address)
 {
     out.insert(out.end(), {7, kDescriptorTypeEndpoint, address, kTransferTypeBulk});
     AppendLe16(out, kBulkMaxPacketSize);
-    out.push_back(0);  // bInterval
+    out.push_back(0); // bInterval
 }
 
 // Interface 0 in one alternate setting, with its two bulk endpoints, no string.
@@ -76,20 +76,20 @@ std::vector<uint16_t> Utf16Units(const std::string& text)
     return units;
 }
 
-}  // namespace
+} // namespace
 
 std::vector<uint8_t> DeviceDescriptor(const UsbDeviceIdentity& identity)
 {
     std::vector<uint8_t> out{18, kDescriptorTypeDevice};
-    AppendLe16(out, 0x0200);               // bcdUSB
-    out.insert(out.end(), {0, 0, 0, 64});  // class, subclass, protocol at interface level; bMaxPacketSize0
+    AppendLe16(out, 0x0200);              // bcdUSB
+    out.insert(out.end(), {0, 0, 0, 64}); // class, subclass, protocol at interface level; bMaxPacketSize0
     AppendLe16(out, identity.vendorId);
     AppendLe16(out, identity.productId);
-    AppendLe16(out, 0x0100);  // bcdDevice
+    AppendLe16(out, 0x0100); // bcdDevice
     out.push_back(kManufacturerStringIndex);
     out.push_back(kProductStringIndex);
     out.push_back(identity.hasSerial ? kSerialStringIndex : 0);
-    out.push_back(1);  // bNumConfigurations
+    out.push_back(1); // bNumConfigurations
     return out;
 }
 
@@ -99,7 +99,7 @@ std::vector<uint8_t> ConfigurationDescriptor(const UsbInterfaceLayout& layout)
     const auto totalLength = static_cast<uint16_t>(9 + settingLength * (1 + layout.alternateSettings.size()));
     std::vector<uint8_t> out{9, kDescriptorTypeConfiguration};
     AppendLe16(out, totalLength);
-    out.insert(out.end(), {1, 1, 0, 0xC0, 1});  // 1 interface, value 1, no string, self powered, 2 mA
+    out.insert(out.end(), {1, 1, 0, 0xC0, 1}); // 1 interface, value 1, no string, self powered, 2 mA
     UsbAlternateSetting first;
     first.interfaceClass = layout.interfaceClass;
     first.interfaceSubClass = layout.interfaceSubClass;
@@ -141,7 +141,7 @@ std::vector<uint8_t> StringDescriptor(const std::string& text)
     if (units.size() > kMaxStringUnits) {
         units.resize(kMaxStringUnits);
         if (units.back() >= 0xD800 && units.back() <= 0xDBFF)
-            units.pop_back();  // a high surrogate without its partner
+            units.pop_back(); // a high surrogate without its partner
     }
     std::vector<uint8_t> out{static_cast<uint8_t>(2 + 2 * units.size()), kDescriptorTypeString};
     for (uint16_t unit : units)
@@ -149,4 +149,4 @@ std::vector<uint8_t> StringDescriptor(const std::string& text)
     return out;
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

@@ -15,7 +15,7 @@ void UsbfsNode::OnClientConnected(UMockdevIoctlBase*, UMockdevIoctlClient* clien
         return;
     g_object_weak_ref(G_OBJECT(client), &UsbfsNode::OnClientDropped, node->watch_);
     node->ForgetDroppedClients();
-    node->ForgetClient(client);  // a new file starts afresh
+    node->ForgetClient(client); // a new file starts afresh
 }
 
 void UsbfsNode::OnClientVanished(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self)
@@ -96,8 +96,9 @@ void UsbfsNode::ForgetClient(UMockdevIoctlClient* client)
                                             return write->client.get() == client;
                                         }),
                          stalledWrites_.end());
-    held_.erase(std::remove_if(held_.begin(), held_.end(), [client](const HeldUrb& held) { return held.client == client; }),
+    held_.erase(std::remove_if(held_.begin(), held_.end(),
+                               [client](const HeldUrb& held) { return held.client == client; }),
                 held_.end());
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

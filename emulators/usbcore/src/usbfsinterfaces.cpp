@@ -11,14 +11,14 @@ namespace {
 
 constexpr char kUsbfsDriverName[] = "usbfs";
 
-}  // namespace
+} // namespace
 
 UsbfsNode::Outcome UsbfsNode::Claim(UMockdevIoctlClient* client, unsigned interface)
 {
     if (!model_->HasInterface(interface))
         return {-1, ENOENT};
     std::lock_guard<std::mutex> lock(mutex_);
-    ForgetDroppedClients();  // their claims go with them
+    ForgetDroppedClients(); // their claims go with them
     const auto owner = claims_.find(interface);
     if (owner != claims_.end() && owner->second == client)
         return {};
@@ -116,8 +116,7 @@ UsbfsNode::Outcome UsbfsNode::ConnectInfo(UMockdevIoctlData* arg) const
 }
 
 // CLEAR_HALT and RESETEP name an endpoint of a claimed (or claimable) interface.
-UsbfsNode::Outcome UsbfsNode::EndpointIoctl(UMockdevIoctlClient* client, EndpointRequest kind,
-                                            UMockdevIoctlData* arg)
+UsbfsNode::Outcome UsbfsNode::EndpointIoctl(UMockdevIoctlClient* client, EndpointRequest kind, UMockdevIoctlData* arg)
 {
     const auto endpoint = ReadPointee<unsigned>(arg);
     if (!endpoint)
@@ -180,4 +179,4 @@ bool UsbfsNode::KernelDriverDetached() const
     return kernelDriverDetached_;
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

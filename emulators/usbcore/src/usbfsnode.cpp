@@ -18,7 +18,7 @@ constexpr uint32_t kCapabilities =
     USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION | USBDEVFS_CAP_NO_PACKET_SIZE_LIM;
 constexpr long kUsbSpeedHigh = 3;
 
-}  // namespace
+} // namespace
 
 UsbfsNode::UsbfsNode(std::shared_ptr<UsbDeviceModel> model, UsbfsNodeSetup setup)
     : model_(std::move(model)), setup_(std::move(setup)), handler_(umockdev_ioctl_base_new())
@@ -70,8 +70,7 @@ gboolean UsbfsNode::OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpo
     ++node->requestCount_;
     const unsigned long request = umockdev_ioctl_client_get_request(client);
     Outcome outcome = node->Dispatch(client, request, umockdev_ioctl_client_get_arg(client));
-    TraceRequest(umockdev_ioctl_client_get_devnode(client), request, outcome.result, outcome.error,
-                 outcome.deferred);
+    TraceRequest(umockdev_ioctl_client_get_devnode(client), request, outcome.result, outcome.error, outcome.deferred);
     if (!outcome.deferred)
         umockdev_ioctl_client_complete(client, outcome.result, outcome.error);
     node->FlushCompletions();
@@ -102,23 +101,21 @@ UsbfsNode::Outcome UsbfsNode::ReadDescriptors(UMockdevIoctlClient* client, UMock
         return {-1, ENODEV};
     size_t& offset = files_[client].readOffset;
     const std::vector<uint8_t>& descriptors = setup_.descriptors;
-    const size_t count = std::min(static_cast<size_t>(buffer->data_len),
-                                  descriptors.size() - std::min(offset, descriptors.size()));
+    const size_t count =
+        std::min(static_cast<size_t>(buffer->data_len), descriptors.size() - std::min(offset, descriptors.size()));
     std::copy_n(descriptors.begin() + static_cast<long>(offset), count, buffer->data);
     offset += count;
     return {static_cast<long>(count), 0};
 }
 
-UsbfsNode::Outcome UsbfsNode::Dispatch(UMockdevIoctlClient* client, unsigned long request,
-                                       UMockdevIoctlData* arg)
+UsbfsNode::Outcome UsbfsNode::Dispatch(UMockdevIoctlClient* client, unsigned long request, UMockdevIoctlData* arg)
 {
     if (request == USBDEVFS_REAPURB || request == USBDEVFS_REAPURBNDELAY)
         return Reap(client, arg, request == USBDEVFS_REAPURB);
     if (IsDisconnected())
         return {-1, ENODEV};
     switch (request) {
-    case USBDEVFS_GET_CAPABILITIES:
-        return WritePointee(arg, kCapabilities) ? Outcome{} : Outcome{-1, EFAULT};
+    case USBDEVFS_GET_CAPABILITIES: return WritePointee(arg, kCapabilities) ? Outcome{} : Outcome{-1, EFAULT};
     case USBDEVFS_CLAIMINTERFACE:
     case USBDEVFS_RELEASEINTERFACE: {
         const auto interface = ReadPointee<unsigned>(arg);
@@ -126,38 +123,22 @@ UsbfsNode::Outcome UsbfsNode::Dispatch(UMockdevIoctlClient* client, unsigned lon
             return {-1, EFAULT};
         return request == USBDEVFS_CLAIMINTERFACE ? Claim(client, *interface) : Release(client, *interface);
     }
-    case USBDEVFS_GETDRIVER:
-        return GetDriver(arg);
-    case USBDEVFS_IOCTL:
-        return InterfaceIoctl(arg);
-    case USBDEVFS_DISCONNECT_CLAIM:
-        return DisconnectClaim(client, arg);
-    case USBDEVFS_CONNECTINFO:
-        return ConnectInfo(arg);
-    case USBDEVFS_SUBMITURB:
-        return Submit(client, arg);
-    case USBDEVFS_DISCARDURB:
-        return Discard(client, arg);
-    case USBDEVFS_CONTROL:
-        return SyncControl(client, arg);
-    case USBDEVFS_BULK:
-        return SyncBulk(client, arg);
-    case USBDEVFS_GET_SPEED:
-        return {kUsbSpeedHigh, 0};
-    case USBDEVFS_CLEAR_HALT:
-        return EndpointIoctl(client, EndpointRequest::ClearHalt, arg);
-    case USBDEVFS_RESETEP:
-        return EndpointIoctl(client, EndpointRequest::ResetEndpoint, arg);
-    case USBDEVFS_RESET:
-        model_->OnReset();
-        return {};
-    case USBDEVFS_SETINTERFACE:
-        return SetInterface(arg);
-    case USBDEVFS_SETCONFIGURATION:
-        return {};
+    case USBDEVFS_GETDRIVER: return GetDriver(arg);
+    case USBDEVFS_IOCTL: return InterfaceIoctl(arg);
+    case USBDEVFS_DISCONNECT_CLAIM: return DisconnectClaim(client, arg);
+    case USBDEVFS_CONNECTINFO: return ConnectInfo(arg);
+    case USBDEVFS_SUBMITURB: return Submit(client, arg);
+    case USBDEVFS_DISCARDURB: return Discard(client, arg);
+    case USBDEVFS_CONTROL: return SyncControl(client, arg);
+    case USBDEVFS_BULK: return SyncBulk(client, arg);
+    case USBDEVFS_GET_SPEED: return {kUsbSpeedHigh, 0};
+    case USBDEVFS_CLEAR_HALT: return EndpointIoctl(client, EndpointRequest::ClearHalt, arg);
+    case USBDEVFS_RESETEP: return EndpointIoctl(client, EndpointRequest::ResetEndpoint, arg);
+    case USBDEVFS_RESET: model_->OnReset(); return {};
+    case USBDEVFS_SETINTERFACE: return SetInterface(arg);
+    case USBDEVFS_SETCONFIGURATION: return {};
     case OVRA_USBFS_DRAIN:
-    case OVRA_USBFS_DRAIN_END:
-        return Drain(request == OVRA_USBFS_DRAIN);
+    case OVRA_USBFS_DRAIN_END: return Drain(request == OVRA_USBFS_DRAIN);
     default:
         std::fprintf(stderr, "usb emulator: unhandled usbfs ioctl 0x%lx on %s\n", request,
                      umockdev_ioctl_client_get_devnode(client));
@@ -181,4 +162,4 @@ void UsbfsNode::Disconnect()
     EndEverything(-ESHUTDOWN, ENODEV);
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

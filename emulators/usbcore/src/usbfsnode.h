@@ -38,14 +38,15 @@ using ClientRef = std::unique_ptr<UMockdevIoctlClient, ClientUnref>;
 
 struct UsbfsNodeSetup {
     uint8_t deviceNumber = 2;
-    std::vector<uint8_t> descriptors;  // what reading the node yields
-    std::string kernelDriver;          // reported for interface 0 while bound
+    std::vector<uint8_t> descriptors; // what reading the node yields
+    std::string kernelDriver;         // reported for interface 0 while bound
     // The bulk endpoints of each alternate setting of interface 0; transfers
     // reach only those of the current setting. Empty: every endpoint the model has.
     std::vector<std::vector<uint8_t>> settingEndpoints;
 };
 
-class UsbfsNode {
+class UsbfsNode
+{
 public:
     using Clock = std::chrono::steady_clock;
 
@@ -74,8 +75,8 @@ public:
 private:
     // One submitted URB and the client memory it refers to.
     struct Urb {
-        ClientMemory fields;  // the client's struct usbdevfs_urb
-        ClientMemory buffer;  // its data buffer (null for zero length)
+        ClientMemory fields; // the client's struct usbdevfs_urb
+        ClientMemory buffer; // its data buffer (null for zero length)
         unsigned long address = 0;
         usbdevfs_urb* Fields() const { return reinterpret_cast<usbdevfs_urb*>(fields->data); }
         uint8_t* Data() const { return buffer ? buffer->data : nullptr; }
@@ -84,11 +85,11 @@ private:
     // A synchronous USBDEVFS_BULK that waits for the device or its time-out.
     struct SyncTransfer {
         ClientRef client;
-        ClientMemory fields;  // the client's struct usbdevfs_bulktransfer
+        ClientMemory fields; // the client's struct usbdevfs_bulktransfer
         ClientMemory buffer;
         uint8_t endpoint = 0;
         size_t length = 0;
-        std::optional<Clock::time_point> deadline;  // none: waits without limit
+        std::optional<Clock::time_point> deadline; // none: waits without limit
     };
     // A bulk IN read waiting for data: a URB or a synchronous transfer.
     struct WaitingRead {
@@ -102,25 +103,25 @@ private:
     struct HeldUrb {
         UMockdevIoctlClient* client = nullptr;
         std::unique_ptr<Urb> urb;
-        int taken = 0;  // bytes the device took before it stopped
+        int taken = 0; // bytes the device took before it stopped
     };
     // A blocking REAPURB with nothing to reap yet.
     struct WaitingReap {
         ClientRef client;
-        ClientMemory slot;  // the client's pointer that receives the URB
+        ClientMemory slot; // the client's pointer that receives the URB
     };
     // A waiting request that can go on, completed once no lock is held.
     struct Completion {
         ClientRef client;
         long result = 0;
         int error = 0;
-        std::unique_ptr<Urb> urb;            // kept alive until completed
-        std::unique_ptr<SyncTransfer> sync;  // likewise
+        std::unique_ptr<Urb> urb;           // kept alive until completed
+        std::unique_ptr<SyncTransfer> sync; // likewise
     };
     struct OpenFile {
-        std::deque<std::unique_ptr<Urb>> done;  // ready to be reaped
+        std::deque<std::unique_ptr<Urb>> done; // ready to be reaped
         std::deque<WaitingReap> reaps;
-        size_t readOffset = 0;  // position of read() in the descriptors
+        size_t readOffset = 0; // position of read() in the descriptors
         // Bulk OUT endpoints whose transfer ended early (failed or short): the
         // rest of that transfer's URBs are cancelled, as the kernel does.
         std::set<uint8_t> stoppedBulkOut;
@@ -128,8 +129,8 @@ private:
     struct Outcome {
         long result = 0;
         int error = 0;
-        std::unique_ptr<Urb> reaped;  // kept alive until the reap completes
-        bool deferred = false;        // completed later
+        std::unique_ptr<Urb> reaped; // kept alive until the reap completes
+        bool deferred = false;       // completed later
 
         Outcome() = default;
         Outcome(long result, int error) : result(result), error(error) {}
@@ -248,7 +249,7 @@ private:
     mutable std::mutex mutex_;
     std::map<UMockdevIoctlClient*, OpenFile> files_;
     std::map<unsigned, UMockdevIoctlClient*> claims_;
-    std::deque<WaitingRead> waiting_;                         // in arrival order
+    std::deque<WaitingRead> waiting_; // in arrival order
     // Synchronous requests the device does not answer (writes it refuses,
     // control requests it holds): they end at their time-out.
     std::deque<std::unique_ptr<SyncTransfer>> stalledWrites_;
@@ -263,7 +264,7 @@ private:
     std::optional<Clock::time_point> drainUntil_;
     std::atomic<unsigned long> requestCount_{0};
 
-    std::mutex droppedMutex_;  // taken last
+    std::mutex droppedMutex_; // taken last
     std::vector<UMockdevIoctlClient*> dropped_;
 
     std::mutex timerMutex_;
@@ -273,4 +274,4 @@ private:
     std::thread timer_;
 };
 
-}  // namespace ovraemu
+} // namespace ovraemu

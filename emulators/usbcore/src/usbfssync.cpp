@@ -18,8 +18,7 @@ UsbfsNode::Outcome UsbfsNode::SyncControl(UMockdevIoctlClient* client, UMockdevI
     if (!transfer)
         return {-1, EFAULT};
     const auto* fields = reinterpret_cast<const usbdevfs_ctrltransfer*>(transfer->data);
-    const ControlRequest setup{fields->bRequestType, fields->bRequest, fields->wValue, fields->wIndex,
-                               fields->wLength};
+    const ControlRequest setup{fields->bRequestType, fields->bRequest, fields->wValue, fields->wIndex, fields->wLength};
     Outcome check = CheckControlRecipient(client, setup);
     if (check.error)
         return check;
@@ -87,22 +86,22 @@ UsbfsNode::Outcome UsbfsNode::SyncBulk(UMockdevIoctlClient* client, UMockdevIoct
 UsbfsNode::Outcome UsbfsNode::SyncBulkOut(std::unique_ptr<SyncTransfer> transfer)
 {
     const uint8_t* data = transfer->buffer ? transfer->buffer->data : nullptr;
-    const std::vector<uint8_t> bytes = data ? std::vector<uint8_t>(data, data + transfer->length) : std::vector<uint8_t>{};
+    const std::vector<uint8_t> bytes =
+        data ? std::vector<uint8_t>(data, data + transfer->length) : std::vector<uint8_t>{};
     const BulkOutOutcome outcome = model_->TakeBulkOut(transfer->endpoint, bytes, false);
     switch (outcome.ending) {
     case BulkOutOutcome::Ending::Whole:
     case BulkOutOutcome::Ending::Short: {
-        const size_t taken = outcome.ending == BulkOutOutcome::Ending::Whole ? transfer->length
-                                                                             : std::min(outcome.taken, transfer->length);
+        const size_t taken = outcome.ending == BulkOutOutcome::Ending::Whole
+                                 ? transfer->length
+                                 : std::min(outcome.taken, transfer->length);
         Serve();
         WakeTimer();
         return {static_cast<long>(taken), 0};
     }
-    case BulkOutOutcome::Ending::Stall:
-        return {-1, EPIPE};
+    case BulkOutOutcome::Ending::Stall: return {-1, EPIPE};
     case BulkOutOutcome::Ending::Refuse:
-    case BulkOutOutcome::Ending::Hold:
-        break;
+    case BulkOutOutcome::Ending::Hold: break;
     }
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -130,4 +129,4 @@ UsbfsNode::Outcome UsbfsNode::SyncBulkIn(UMockdevIoctlClient* client, std::uniqu
     return Outcome::Later();
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

@@ -30,12 +30,9 @@ UsbfsNode::Outcome UsbfsNode::Submit(UMockdevIoctlClient* client, UMockdevIoctlD
             return {-1, EFAULT};
     }
     switch (urb->Fields()->type) {
-    case USBDEVFS_URB_TYPE_CONTROL:
-        return SubmitControl(client, std::move(urb));
-    case USBDEVFS_URB_TYPE_BULK:
-        return SubmitBulk(client, std::move(urb));
-    default:
-        return {-1, EINVAL};
+    case USBDEVFS_URB_TYPE_CONTROL: return SubmitControl(client, std::move(urb));
+    case USBDEVFS_URB_TYPE_BULK: return SubmitBulk(client, std::move(urb));
+    default: return {-1, EINVAL};
     }
 }
 
@@ -55,7 +52,8 @@ UsbfsNode::Outcome UsbfsNode::SubmitControl(UMockdevIoctlClient* client, std::un
 
     uint8_t* stage = buffer + kSetupSize;
     const bool in = setup.requestType & kDirectionIn;
-    const std::vector<uint8_t> outData = in ? std::vector<uint8_t>{} : std::vector<uint8_t>(stage, stage + setup.length);
+    const std::vector<uint8_t> outData =
+        in ? std::vector<uint8_t>{} : std::vector<uint8_t>(stage, stage + setup.length);
     const ControlOutcome answer = model_->Control(setup, outData);
     if (answer.hold) {
         Hold(client, std::move(urb), 0);
@@ -123,23 +121,16 @@ UsbfsNode::Outcome UsbfsNode::SubmitBulkOut(UMockdevIoctlClient* client, std::un
     }
     const int length = urb->Fields()->buffer_length;
     const uint8_t* data = urb->Data();
-    const BulkOutOutcome outcome = model_->TakeBulkOut(
-        endpoint, data ? std::vector<uint8_t>(data, data + length) : std::vector<uint8_t>{}, continuation);
+    const BulkOutOutcome outcome =
+        model_->TakeBulkOut(endpoint, data ? std::vector<uint8_t>(data, data + length) : std::vector<uint8_t>{},
+                            continuation);
     const int taken = static_cast<int>(std::min(outcome.taken, static_cast<size_t>(length)));
     switch (outcome.ending) {
-    case BulkOutOutcome::Ending::Whole:
-        urb->Finish(0, length);
-        break;
-    case BulkOutOutcome::Ending::Short:
-        urb->Finish(0, taken);
-        break;
+    case BulkOutOutcome::Ending::Whole: urb->Finish(0, length); break;
+    case BulkOutOutcome::Ending::Short: urb->Finish(0, taken); break;
     case BulkOutOutcome::Ending::Stall:
-    case BulkOutOutcome::Ending::Refuse:
-        urb->Finish(-EPIPE, taken);
-        break;
-    case BulkOutOutcome::Ending::Hold:
-        Hold(client, std::move(urb), taken);
-        return {};
+    case BulkOutOutcome::Ending::Refuse: urb->Finish(-EPIPE, taken); break;
+    case BulkOutOutcome::Ending::Hold: Hold(client, std::move(urb), taken); return {};
     }
     if (outcome.ending != BulkOutOutcome::Ending::Whole)
         StopBulkOut(client, endpoint);
@@ -164,8 +155,7 @@ void UsbfsNode::StopBulkOut(UMockdevIoctlClient* client, uint8_t endpoint)
 
 UsbfsNode::Outcome UsbfsNode::CheckControlRecipient(UMockdevIoctlClient* client, const ControlRequest& setup)
 {
-    if ((setup.requestType & kTypeMask) == kTypeVendor ||
-        (setup.requestType & kRecipientMask) != kRecipientInterface)
+    if ((setup.requestType & kTypeMask) == kTypeVendor || (setup.requestType & kRecipientMask) != kRecipientInterface)
         return {};
     return CheckInterface(client, setup.index & 0xFF);
 }
@@ -224,8 +214,8 @@ bool UsbfsNode::HoldsBulkOut(UMockdevIoctlClient* client, uint8_t endpoint) cons
 {
     std::lock_guard<std::mutex> lock(mutex_);
     return std::any_of(held_.begin(), held_.end(), [client, endpoint](const HeldUrb& held) {
-        return held.client == client && held.urb->Fields()->type == USBDEVFS_URB_TYPE_BULK &&
-               held.urb->Fields()->endpoint == endpoint;
+        return held.client == client && held.urb->Fields()->type == USBDEVFS_URB_TYPE_BULK
+               && held.urb->Fields()->endpoint == endpoint;
     });
 }
 
@@ -289,4 +279,4 @@ void UsbfsNode::Complete(UMockdevIoctlClient* client, std::unique_ptr<Urb> urb)
     completions_.push_back({std::move(reap.client), 0, 0, std::move(urb), nullptr});
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

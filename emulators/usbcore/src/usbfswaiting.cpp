@@ -20,7 +20,7 @@ void KeepEarliest(std::optional<TimePoint>& earliest, const std::optional<TimePo
         earliest = candidate;
 }
 
-}  // namespace
+} // namespace
 
 void UsbfsNode::ServeWaitingReads()
 {
@@ -32,7 +32,7 @@ void UsbfsNode::ServeWaitingReads()
 void UsbfsNode::Serve()
 {
     bool deviceLeft = false;
-    std::deque<WaitingRead> abandoned;  // released once no lock is held
+    std::deque<WaitingRead> abandoned; // released once no lock is held
     {
         std::lock_guard<std::mutex> reads(readMutex_);
         std::deque<WaitingRead> pending;
@@ -46,7 +46,7 @@ void UsbfsNode::Serve()
         std::deque<WaitingRead> kept;
         for (WaitingRead& read : pending) {
             if (read.sync && !umockdev_ioctl_client_get_connected(read.sync->client.get()))
-                abandoned.push_back(std::move(read));  // the file was closed while its read waited
+                abandoned.push_back(std::move(read)); // the file was closed while its read waited
             else if (!TryRead(read))
                 kept.push_back(std::move(read));
         }
@@ -261,4 +261,4 @@ void UsbfsNode::LeaveBus()
         listener();
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

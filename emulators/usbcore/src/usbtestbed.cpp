@@ -30,7 +30,7 @@ std::string TakeString(gchar* text)
     return result;
 }
 
-}  // namespace
+} // namespace
 
 // The mutex guards the device table and every call into the testbed. Calls
 // into a device's node run without it: the node may call back (a device that
@@ -90,10 +90,7 @@ UsbTestbed::~UsbTestbed()
     g_object_unref(d->testbed);
 }
 
-std::string UsbTestbed::RootDir() const
-{
-    return d->root;
-}
+std::string UsbTestbed::RootDir() const { return d->root; }
 
 int UsbTestbed::AddDevice(const UsbDeviceDescription& description, std::shared_ptr<UsbDeviceModel> model)
 {
@@ -115,8 +112,8 @@ int UsbTestbed::AddDevice(const UsbDeviceDescription& description, std::shared_p
     GError* error = nullptr;
     const std::string record = SysfsRecord(device.address, description);
     const std::string devNode = device.address.DevNode();
-    if (!umockdev_testbed_add_from_string(d->testbed, record.c_str(), &error) ||
-        !umockdev_testbed_attach_ioctl(d->testbed, devNode.c_str(), device.node->Handler(), &error)) {
+    if (!umockdev_testbed_add_from_string(d->testbed, record.c_str(), &error)
+        || !umockdev_testbed_attach_ioctl(d->testbed, devNode.c_str(), device.node->Handler(), &error)) {
         const std::string message = error ? error->message : "unknown error";
         g_clear_error(&error);
         throw std::runtime_error("cannot emulate USB device at " + devNode + ": " + message);
@@ -125,10 +122,7 @@ int UsbTestbed::AddDevice(const UsbDeviceDescription& description, std::shared_p
     return id;
 }
 
-std::string UsbTestbed::DevNode(int id) const
-{
-    return d->Get(id).address.DevNode();
-}
+std::string UsbTestbed::DevNode(int id) const { return d->Get(id).address.DevNode(); }
 
 void UsbTestbed::SetFault(int id, UsbFault fault)
 {
@@ -154,24 +148,12 @@ void UsbTestbed::Unplug(int id)
         node->Disconnect();
 }
 
-bool UsbTestbed::IsUnplugged(int id) const
-{
-    return d->Get(id).unplugged;
-}
+bool UsbTestbed::IsUnplugged(int id) const { return d->Get(id).unplugged; }
 
-void UsbTestbed::ServeWaitingReads(int id)
-{
-    d->Get(id).node->ServeWaitingReads();
-}
+void UsbTestbed::ServeWaitingReads(int id) { d->Get(id).node->ServeWaitingReads(); }
 
-bool UsbTestbed::KernelDriverDetached(int id) const
-{
-    return d->Get(id).node->KernelDriverDetached();
-}
+bool UsbTestbed::KernelDriverDetached(int id) const { return d->Get(id).node->KernelDriverDetached(); }
 
-unsigned long UsbTestbed::RequestCount(int id) const
-{
-    return d->Get(id).node->RequestCount();
-}
+unsigned long UsbTestbed::RequestCount(int id) const { return d->Get(id).node->RequestCount(); }
 
-}  // namespace ovraemu
+} // namespace ovraemu

@@ -15,7 +15,7 @@ bool Set(const char* name)
     return value && *value && std::strcmp(value, "0") != 0;
 }
 
-}  // namespace
+} // namespace
 
 bool TraceEnabled()
 {
@@ -34,4 +34,4 @@ void TraceRequest(const char* devnode, unsigned long request, long result, int e
                      error);
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

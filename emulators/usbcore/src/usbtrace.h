@@ -8,4 +8,4 @@ namespace ovraemu {
 bool TraceEnabled();
 void TraceRequest(const char* devnode, unsigned long request, long result, int error, bool deferred);
 
-}  // namespace ovraemu
+} // namespace ovraemu

@@ -27,9 +27,10 @@ UsbDeviceDescription Description()
     return description;
 }
 
-}  // namespace
+} // namespace
 
-class UsbDescriptorsTest : public QObject {
+class UsbDescriptorsTest : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -37,7 +38,7 @@ private slots:
     {
         QCOMPARE(StringDescriptor("AB"), (std::vector<uint8_t>{6, 3, 'A', 0, 'B', 0}));
         QCOMPARE(Units(StringDescriptor("Жü€")), (std::vector<uint16_t>{0x0416, 0x00FC, 0x20AC}));
-        QCOMPARE(Units(StringDescriptor("\xF0\x9F\x96\xA8")), (std::vector<uint16_t>{0xD83D, 0xDDA8}));  // printer emoji
+        QCOMPARE(Units(StringDescriptor("\xF0\x9F\x96\xA8")), (std::vector<uint16_t>{0xD83D, 0xDDA8})); // printer emoji
         // Bytes that are not UTF-8 are taken as Latin-1.
         QCOMPARE(Units(StringDescriptor("a\xE9z")), (std::vector<uint16_t>{'a', 0xE9, 'z'}));
         QCOMPARE(Units(StringDescriptor("\xD0")), (std::vector<uint16_t>{0xD0}));
@@ -46,7 +47,7 @@ private slots:
     void longStringsAreCutWithoutSplittingAPair()
     {
         QCOMPARE(StringDescriptor(std::string(300, 'x')).size(), size_t(254));
-        const std::string text = std::string(125, 'x') + "\xF0\x9F\x96\xA8";  // the pair would be units 126 and 127
+        const std::string text = std::string(125, 'x') + "\xF0\x9F\x96\xA8"; // the pair would be units 126 and 127
         const std::vector<uint8_t> cut = StringDescriptor(text);
         QCOMPARE(cut.size(), size_t(2 + 2 * 125));
         QCOMPARE(cut[0], uint8_t(cut.size()));
@@ -75,13 +76,12 @@ private slots:
         const std::vector<uint8_t> c = ConfigurationDescriptor(description.layout);
         QCOMPARE(c.size(), size_t(9 + 23 + 23));
         QCOMPARE(size_t(c[2] | c[3] << 8), c.size());
-        QCOMPARE(c[4], uint8_t(1));  // alternate settings are no interfaces of their own
+        QCOMPARE(c[4], uint8_t(1)); // alternate settings are no interfaces of their own
         const std::vector<uint8_t> setting(c.begin() + 32, c.begin() + 41);
         QCOMPARE(setting, (std::vector<uint8_t>{9, 4, 0, 1, 2, 7, 0, 2, 0}));
         QCOMPARE(c[41 + 2], uint8_t(0x01));
         QCOMPARE(c[48 + 2], uint8_t(0x81));
-        QCOMPARE(SettingEndpoints(description.layout),
-                 (std::vector<std::vector<uint8_t>>{{0x02, 0x82}, {0x01, 0x81}}));
+        QCOMPARE(SettingEndpoints(description.layout), (std::vector<std::vector<uint8_t>>{{0x02, 0x82}, {0x01, 0x81}}));
     }
 
     void standardRequestsAreAnswered()
@@ -95,7 +95,7 @@ private slots:
         QVERIFY(AnswerStandardRequest(description, {0x80, 6, 0x0304, 0x0409, 255}).stall);
         QVERIFY(AnswerStandardRequest(description, {0x80, 6, 0x0600, 0, 10}).stall);
         QVERIFY(AnswerStandardRequest(description, {0x80, 8, 0, 0, 1}).stall);
-        QVERIFY(!AnswerStandardRequest(description, {0x00, 9, 1, 0, 0}).stall);  // SET_CONFIGURATION
+        QVERIFY(!AnswerStandardRequest(description, {0x00, 9, 1, 0, 0}).stall); // SET_CONFIGURATION
         UsbDeviceDescription noSerial = description;
         noSerial.identity.hasSerial = false;
         QVERIFY(AnswerStandardRequest(noSerial, {0x80, 6, 0x0303, 0x0409, 255}).stall);

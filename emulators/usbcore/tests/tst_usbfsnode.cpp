@@ -29,7 +29,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // A device whose bulk IN data is whatever the test queued.
-class QueueDevice : public UsbDeviceModel {
+class QueueDevice : public UsbDeviceModel
+{
 public:
     ControlOutcome Control(const ControlRequest&, const std::vector<uint8_t>&) override { return {true, {}}; }
     bool HasInterface(unsigned number) const override { return number == 0; }
@@ -59,7 +60,8 @@ private:
 
 // A device that takes at most `limit` bytes of each bulk OUT request and ends it
 // short, or stalls every request once told to.
-class PartTakingDevice : public QueueDevice {
+class PartTakingDevice : public QueueDevice
+{
 public:
     BulkOutOutcome TakeBulkOut(uint8_t, const std::vector<uint8_t>& data, bool continuation) override
     {
@@ -210,9 +212,10 @@ struct ClientDrop {
     }
 };
 
-}  // namespace
+} // namespace
 
-class UsbfsNodeTest : public QObject {
+class UsbfsNodeTest : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -251,13 +254,13 @@ private slots:
         waitpid(drainer, &status, 0);
         QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
         const auto again = Clock::now();
-        QCOMPARE(::ioctl(node.fd, USBDEVFS_BULK, &transfer), -1);  // still draining: no wait
+        QCOMPARE(::ioctl(node.fd, USBDEVFS_BULK, &transfer), -1); // still draining: no wait
         QVERIFY(ElapsedMs(again) < 1000);
         QCOMPARE(::ioctl(node.fd, OVRA_USBFS_DRAIN_END, nullptr), 0);
         transfer.timeout = 100;
         const auto after = Clock::now();
         QCOMPARE(::ioctl(node.fd, USBDEVFS_BULK, &transfer), -1);
-        QVERIFY(ElapsedMs(after) >= 90);  // waits for its time-out again
+        QVERIFY(ElapsedMs(after) >= 90); // waits for its time-out again
     }
 
     void blockingReapWaitsForTheNextFinishedUrb()
@@ -324,7 +327,7 @@ private slots:
         Node second(bed.path);
         QCOMPARE(::ioctl(first->fd, USBDEVFS_CLAIMINTERFACE, &interface), 0);
         QCOMPARE(::ioctl(second.fd, USBDEVFS_CLAIMINTERFACE, &interface), -1);
-        first.reset();  // closed without a release
+        first.reset(); // closed without a release
         QCOMPARE(ClaimWithin(second.fd, 2000, 10), 0);
     }
 
@@ -336,7 +339,7 @@ private slots:
             const int fd = ::open(bed.path.c_str(), O_RDWR);
             static uint8_t buffer[16];
             usbdevfs_urb urb = BulkUrb(0x82, buffer, sizeof buffer);
-            _exit(::ioctl(fd, USBDEVFS_SUBMITURB, &urb) == 0 ? 0 : 1);  // claims on the way, then waits
+            _exit(::ioctl(fd, USBDEVFS_SUBMITURB, &urb) == 0 ? 0 : 1); // claims on the way, then waits
         }
         int status = 0;
         waitpid(child, &status, 0);
@@ -374,7 +377,7 @@ private slots:
         const auto start = Clock::now();
         QCOMPARE(::ioctl(node.fd, USBDEVFS_BULK, &transfer), -1);
         QCOMPARE(errno, EPIPE);
-        QVERIFY(ElapsedMs(start) < 500);  // a stall does not wait for the time-out
+        QVERIFY(ElapsedMs(start) < 500); // a stall does not wait for the time-out
         QCOMPARE(bed.device->Taken(), (std::vector<uint8_t>{1, 2, 3}));
     }
 
@@ -426,22 +429,22 @@ private slots:
     // client runs misses its own, which comes after the node is gone.
     void clientDroppedWhileTheTestbedGoesLeavesTheNodeAlone()
     {
-        static ClientDrop drop;  // a held callback may outlive a failed check
+        static ClientDrop drop; // a held callback may outlive a failed check
         auto testbed = std::make_unique<UsbTestbed>();
         const int id = testbed->AddDevice(Description(), std::make_shared<QueueDevice>());
         const guint connected = g_signal_lookup("client-connected", UMOCKDEV_TYPE_IOCTL_BASE);
         const gulong hook = g_signal_add_emission_hook(connected, 0, &ClientDrop::OnConnected, &drop, nullptr);
         const int fd = ::open(testbed->DevNode(id).c_str(), O_RDWR);
         unsigned interface = 0;
-        const int claimed = ::ioctl(fd, USBDEVFS_CLAIMINTERFACE, &interface);  // the node watches the client
+        const int claimed = ::ioctl(fd, USBDEVFS_CLAIMINTERFACE, &interface); // the node watches the client
         g_signal_remove_emission_hook(connected, hook);
         QCOMPARE(claimed, 0);
         {
             std::lock_guard<std::mutex> lock(drop.mutex);
             QVERIFY(drop.client);
-            g_object_weak_ref(drop.client, &ClientDrop::OnLastCallback, &drop);  // after the node's
+            g_object_weak_ref(drop.client, &ClientDrop::OnLastCallback, &drop); // after the node's
         }
-        ::close(fd);  // umockdev's thread drops the client and is held
+        ::close(fd); // umockdev's thread drops the client and is held
         QVERIFY(drop.WaitFor(&ClientDrop::dropping));
         testbed.reset();
         drop.Set(&ClientDrop::released);

@@ -7,12 +7,9 @@ namespace ovraemu {
 namespace {
 
 // Room left under a limit once `used` bytes are in.
-size_t RoomUnder(size_t limit, size_t used)
-{
-    return limit - std::min(limit, used);
-}
+size_t RoomUnder(size_t limit, size_t used) { return limit - std::min(limit, used); }
 
-}  // namespace
+} // namespace
 
 void BulkOutIntake::FailNext(int count, size_t afterBytes)
 {
@@ -20,15 +17,9 @@ void BulkOutIntake::FailNext(int count, size_t afterBytes)
     failAfter_ = afterBytes;
 }
 
-void BulkOutIntake::Shorten(std::optional<size_t> bytes)
-{
-    shortLimit_ = bytes;
-}
+void BulkOutIntake::Shorten(std::optional<size_t> bytes) { shortLimit_ = bytes; }
 
-void BulkOutIntake::HoldAfter(std::optional<size_t> bytes)
-{
-    holdAfter_ = bytes;
-}
+void BulkOutIntake::HoldAfter(std::optional<size_t> bytes) { holdAfter_ = bytes; }
 
 void BulkOutIntake::StartTransfer()
 {
@@ -62,4 +53,4 @@ BulkOutOutcome BulkOutIntake::Take(const std::vector<uint8_t>& data, bool contin
     return BulkOutOutcome::Whole(taken);
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

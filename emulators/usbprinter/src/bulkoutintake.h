@@ -12,7 +12,8 @@
 
 namespace ovraemu {
 
-class BulkOutIntake {
+class BulkOutIntake
+{
 public:
     // The next `count` transfers (negative: every one) stall once they have
     // taken `afterBytes` bytes.
@@ -36,8 +37,8 @@ private:
     size_t failAfter_ = 0;
     std::optional<size_t> shortLimit_;
     std::optional<size_t> holdAfter_;
-    bool failing_ = false;  // the running transfer is one that fails
+    bool failing_ = false; // the running transfer is one that fails
     std::vector<std::vector<uint8_t>> transfers_;
 };
 
-}  // namespace ovraemu
+} // namespace ovraemu

@@ -17,7 +17,7 @@ std::vector<uint8_t> CutTo(std::vector<uint8_t> data, size_t length)
     return data;
 }
 
-}  // namespace
+} // namespace
 
 PrinterDevice::PrinterDevice(const UsbPrinterConfig& config) : description_(PrinterDescription(config))
 {
@@ -46,10 +46,7 @@ ControlOutcome PrinterDevice::ClassOrVendorRequest(const ControlRequest& setup)
     return {false, CutTo(reply->second, setup.length)};
 }
 
-bool PrinterDevice::HasInterface(unsigned number) const
-{
-    return number == 0;
-}
+bool PrinterDevice::HasInterface(unsigned number) const { return number == 0; }
 
 // The endpoints of every alternate setting; usbfs keeps to the current one.
 bool PrinterDevice::HasBulkEndpoint(uint8_t address) const
@@ -180,4 +177,4 @@ void PrinterDevice::HoldBulkOut(std::optional<size_t> afterBytes)
     intake_.HoldAfter(afterBytes);
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

@@ -13,7 +13,8 @@
 
 namespace ovraemu {
 
-class PrinterDevice : public UsbDeviceModel {
+class PrinterDevice : public UsbDeviceModel
+{
 public:
     explicit PrinterDevice(const UsbPrinterConfig& config);
 
@@ -48,9 +49,9 @@ private:
     bool holdClassRequests_ = false;
     BulkOutIntake intake_;
     std::vector<uint8_t> bulkOutData_;
-    std::vector<uint8_t> unansweredOut_;           // bulk OUT bytes not yet handed to the handler
-    std::deque<std::vector<uint8_t>> replies_;     // bulk IN packets waiting to be read
+    std::vector<uint8_t> unansweredOut_;       // bulk OUT bytes not yet handed to the handler
+    std::deque<std::vector<uint8_t>> replies_; // bulk IN packets waiting to be read
     BulkHandler bulkHandler_;
 };
 
-}  // namespace ovraemu
+} // namespace ovraemu

@@ -16,4 +16,4 @@ UsbDeviceDescription PrinterDescription(const UsbPrinterConfig& config)
     return description;
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

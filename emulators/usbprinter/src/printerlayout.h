@@ -15,4 +15,4 @@ constexpr uint8_t kPrinterInterfaceClass = 7;
 
 UsbDeviceDescription PrinterDescription(const UsbPrinterConfig& config);
 
-}  // namespace ovraemu
+} // namespace ovraemu

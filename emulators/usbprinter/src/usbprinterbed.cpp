@@ -31,10 +31,7 @@ UsbPrinterBed::UsbPrinterBed() : d(std::make_unique<Impl>()) {}
 
 UsbPrinterBed::~UsbPrinterBed() = default;
 
-std::string UsbPrinterBed::RootDir() const
-{
-    return d->testbed.RootDir();
-}
+std::string UsbPrinterBed::RootDir() const { return d->testbed.RootDir(); }
 
 int UsbPrinterBed::AddPrinter(const UsbPrinterConfig& config)
 {
@@ -61,10 +58,7 @@ void UsbPrinterBed::SetControlReply(int id, uint8_t request, std::vector<uint8_t
     d->Device(id)->SetClassReply(request, std::move(reply));
 }
 
-std::vector<ControlRequest> UsbPrinterBed::ControlRequests(int id) const
-{
-    return d->Device(id)->ClassRequests();
-}
+std::vector<ControlRequest> UsbPrinterBed::ControlRequests(int id) const { return d->Device(id)->ClassRequests(); }
 
 int UsbPrinterBed::CountRequests(int id, uint8_t request) const
 {
@@ -93,30 +87,18 @@ void UsbPrinterBed::SetBulkHandler(int id, BulkHandler handler)
     d->testbed.ServeWaitingReads(id);
 }
 
-std::vector<uint8_t> UsbPrinterBed::BulkOutData(int id) const
-{
-    return d->Device(id)->BulkOutData();
-}
+std::vector<uint8_t> UsbPrinterBed::BulkOutData(int id) const { return d->Device(id)->BulkOutData(); }
 
 std::vector<std::vector<uint8_t>> UsbPrinterBed::BulkOutTransfers(int id) const
 {
     return d->Device(id)->BulkOutTransfers();
 }
 
-void UsbPrinterBed::FailBulkOut(int id, int count, size_t afterBytes)
-{
-    d->Device(id)->FailBulkOut(count, afterBytes);
-}
+void UsbPrinterBed::FailBulkOut(int id, int count, size_t afterBytes) { d->Device(id)->FailBulkOut(count, afterBytes); }
 
-void UsbPrinterBed::ShortenBulkOut(int id, std::optional<size_t> bytes)
-{
-    d->Device(id)->ShortenBulkOut(bytes);
-}
+void UsbPrinterBed::ShortenBulkOut(int id, std::optional<size_t> bytes) { d->Device(id)->ShortenBulkOut(bytes); }
 
-void UsbPrinterBed::HoldBulkOut(int id, std::optional<size_t> afterBytes)
-{
-    d->Device(id)->HoldBulkOut(afterBytes);
-}
+void UsbPrinterBed::HoldBulkOut(int id, std::optional<size_t> afterBytes) { d->Device(id)->HoldBulkOut(afterBytes); }
 
 bool UsbPrinterBed::KernelDriverDetached(int id) const
 {
@@ -130,4 +112,4 @@ unsigned long UsbPrinterBed::UsbfsRequestCount(int id) const
     return d->testbed.RequestCount(id);
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

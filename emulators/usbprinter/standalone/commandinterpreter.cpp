@@ -20,8 +20,7 @@ std::optional<size_t> ParseCount(const std::string& text)
 std::string FormatRequest(const ControlRequest& r)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%02X:%02X:%04X:%04X:%04X", r.requestType, r.request, r.value, r.index,
-                  r.length);
+    std::snprintf(text, sizeof text, "%02X:%02X:%04X:%04X:%04X", r.requestType, r.request, r.value, r.index, r.length);
     return text;
 }
 
@@ -31,9 +30,9 @@ struct PrinterCommand {
     size_t arguments;
 };
 const PrinterCommand kPrinterCommands[] = {
-    {"status", 1}, {"reply", 2},    {"bulkreply", 1}, {"fault", 1},    {"unplug", 0},  {"requests", 0},
-    {"count", 1},  {"bulkout", 0},  {"bulksize", 0},  {"detached", 0}, {"devnode", 0},
-    {"failout", 2}, {"shortout", 1}, {"transfers", 0},
+    {"status", 1},   {"reply", 2},   {"bulkreply", 1}, {"fault", 1},     {"unplug", 0},
+    {"requests", 0}, {"count", 1},   {"bulkout", 0},   {"bulksize", 0},  {"detached", 0},
+    {"devnode", 0},  {"failout", 2}, {"shortout", 1},  {"transfers", 0},
 };
 
 const PrinterCommand* FindPrinterCommand(const std::string& name)
@@ -45,7 +44,7 @@ const PrinterCommand* FindPrinterCommand(const std::string& name)
     return nullptr;
 }
 
-}  // namespace
+} // namespace
 
 std::optional<UsbPrinterConfig> ParsePrinterArgument(const std::string& text)
 {
@@ -135,7 +134,7 @@ std::string CommandInterpreter::Run(const std::vector<std::string>& words)
         return ShortenBulkOut(*id, words[2]);
     if (name == "transfers")
         return Transfers(*id);
-    return kOk + " " + bed_.DevNode(*id);  // devnode
+    return kOk + " " + bed_.DevNode(*id); // devnode
 }
 
 std::string CommandInterpreter::Add(const std::vector<std::string>& words)
@@ -224,4 +223,4 @@ std::string CommandInterpreter::Requests(int id) const
     return reply;
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

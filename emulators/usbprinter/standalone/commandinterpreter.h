@@ -10,7 +10,8 @@
 
 namespace ovraemu {
 
-class CommandInterpreter {
+class CommandInterpreter
+{
 public:
     explicit CommandInterpreter(UsbPrinterBed& bed) : bed_(bed) {}
 
@@ -37,4 +38,4 @@ private:
 std::optional<UsbPrinterConfig> ParsePrinterArgument(const std::string& text);
 std::optional<UsbFault> ParseFault(const std::string& name);
 
-}  // namespace ovraemu
+} // namespace ovraemu

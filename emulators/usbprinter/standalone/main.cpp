@@ -17,11 +17,10 @@ struct Options {
     std::vector<ovraemu::UsbPrinterConfig> printers;
 };
 
-const char kUsage[] =
-    "usage: ovra-usbprinter-emu --socket PATH [--env-file PATH] [--printer VID:PID[:SERIAL]]...\n"
-    "                           [-- PROGRAM [ARGS...]]\n"
-    "       ovra-usbprinter-emu ctl SOCKET COMMAND [ARGS...]\n"
-    "       ovra-usbprinter-emu --help | --version\n";
+const char kUsage[] = "usage: ovra-usbprinter-emu --socket PATH [--env-file PATH] [--printer VID:PID[:SERIAL]]...\n"
+                      "                           [-- PROGRAM [ARGS...]]\n"
+                      "       ovra-usbprinter-emu ctl SOCKET COMMAND [ARGS...]\n"
+                      "       ovra-usbprinter-emu --help | --version\n";
 
 constexpr int kOptionPrinter = ovraemu::kOptionFirstOwn;
 
@@ -29,7 +28,9 @@ constexpr int kOptionPrinter = ovraemu::kOptionFirstOwn;
 int ParseOptions(int argc, char** argv, Options& options)
 {
     static const option longOptions[] = {{"printer", required_argument, nullptr, kOptionPrinter},
-                                         OVRA_EMULATOR_LONG_OPTIONS, OVRA_COMMON_LONG_OPTIONS, {nullptr, 0, nullptr, 0}};
+                                         OVRA_EMULATOR_LONG_OPTIONS,
+                                         OVRA_COMMON_LONG_OPTIONS,
+                                         {nullptr, 0, nullptr, 0}};
     options.process.name = kName;
     return ovraemu::ParseEmulatorCommandLine(argc, argv, longOptions, kUsage, options.process,
                                              [&options](int, const char* value) {
@@ -52,7 +53,7 @@ int Serve(const Options& options)
         [&interpreter] { return interpreter.QuitRequested(); });
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

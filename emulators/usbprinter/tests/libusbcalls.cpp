@@ -9,7 +9,8 @@ namespace {
 constexpr uint8_t kPrinterClass = 7;
 constexpr uint8_t kTransferTypeBulk = 2;
 
-class DeviceList {
+class DeviceList
+{
 public:
     explicit DeviceList(libusb_context* context) : count_(libusb_get_device_list(context, &list_)) {}
     ~DeviceList()
@@ -27,8 +28,8 @@ private:
 
 bool HasIds(libusb_device* device, uint16_t vendor, uint16_t product, libusb_device_descriptor& descriptor)
 {
-    return libusb_get_device_descriptor(device, &descriptor) == 0 && descriptor.idVendor == vendor &&
-           descriptor.idProduct == product;
+    return libusb_get_device_descriptor(device, &descriptor) == 0 && descriptor.idVendor == vendor
+           && descriptor.idProduct == product;
 }
 
 std::string SerialString(libusb_device_handle* handle, uint8_t index)
@@ -59,7 +60,7 @@ bool MatchBulkEndpoints(const libusb_interface_descriptor& setting, PrinterInter
     return in && out;
 }
 
-}  // namespace
+} // namespace
 
 UsbContext::UsbContext()
 {
@@ -67,10 +68,7 @@ UsbContext::UsbContext()
         throw std::runtime_error("libusb_init failed");
 }
 
-UsbContext::~UsbContext()
-{
-    libusb_exit(context_);
-}
+UsbContext::~UsbContext() { libusb_exit(context_); }
 
 std::vector<std::string> SerialsOf(libusb_context* context, uint16_t vendor, uint16_t product)
 {
@@ -144,8 +142,8 @@ PrinterInterface WalkPrinterSettings(libusb_device* device, bool wantOut01)
             for (int a = 0; a < config->interface[i].num_altsetting; ++a) {
                 const libusb_interface_descriptor& setting = config->interface[i].altsetting[a];
                 PrinterInterface found;
-                if (setting.bInterfaceClass == kPrinterClass && MatchBulkEndpoints(setting, found) &&
-                    (!wantOut01 || found.outEndpoint == 0x01)) {
+                if (setting.bInterfaceClass == kPrinterClass && MatchBulkEndpoints(setting, found)
+                    && (!wantOut01 || found.outEndpoint == 0x01)) {
                     found.interfaceNumber = setting.bInterfaceNumber;
                     libusb_free_config_descriptor(config);
                     return found;
@@ -157,17 +155,11 @@ PrinterInterface WalkPrinterSettings(libusb_device* device, bool wantOut01)
     return {};
 }
 
-}  // namespace
+} // namespace
 
-PrinterInterface FindPrinterInterface(libusb_device* device)
-{
-    return WalkPrinterSettings(device, true);
-}
+PrinterInterface FindPrinterInterface(libusb_device* device) { return WalkPrinterSettings(device, true); }
 
-PrinterInterface FirstPrinterSetting(libusb_device* device)
-{
-    return WalkPrinterSettings(device, false);
-}
+PrinterInterface FirstPrinterSetting(libusb_device* device) { return WalkPrinterSettings(device, false); }
 
 int ClassRequestIn(libusb_device_handle* handle, uint8_t request, uint16_t length, std::vector<uint8_t>& reply)
 {
@@ -177,4 +169,4 @@ int ClassRequestIn(libusb_device_handle* handle, uint8_t request, uint16_t lengt
     return result;
 }
 
-}  // namespace ovraemu::test
+} // namespace ovraemu::test

@@ -10,7 +10,8 @@
 namespace ovraemu::test {
 
 // A libusb context for the life of the object.
-class UsbContext {
+class UsbContext
+{
 public:
     UsbContext();
     ~UsbContext();
@@ -50,4 +51,4 @@ PrinterInterface FirstPrinterSetting(libusb_device* device);
 // One control transfer; returns libusb's result and fills `reply`.
 int ClassRequestIn(libusb_device_handle* handle, uint8_t request, uint16_t length, std::vector<uint8_t>& reply);
 
-}  // namespace ovraemu::test
+} // namespace ovraemu::test

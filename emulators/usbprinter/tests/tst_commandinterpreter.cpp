@@ -6,7 +6,8 @@
 
 using namespace ovraemu;
 
-class CommandInterpreterTest : public QObject {
+class CommandInterpreterTest : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -66,8 +67,8 @@ private slots:
         QCOMPARE(interpreter.Execute("failout 2 1 4096"), std::string("ok"));
         QCOMPARE(interpreter.Execute("shortout 2 6"), std::string("ok"));
         QCOMPARE(interpreter.Execute("shortout 2 none"), std::string("ok"));
-        for (const char* line : {"failout 2 1", "failout 2 x 0", "failout 2 -1 0", "shortout 2 -3", "shortout 2",
-                                 "transfers 2 1"}) {
+        for (const char* line :
+             {"failout 2 1", "failout 2 x 0", "failout 2 -1 0", "shortout 2 -3", "shortout 2", "transfers 2 1"}) {
             const std::string reply = interpreter.Execute(line);
             QVERIFY2(reply.rfind("error ", 0) == 0, line);
         }
@@ -77,8 +78,8 @@ private slots:
     {
         UsbPrinterBed bed;
         CommandInterpreter interpreter(bed);
-        for (const char* line : {"", "launch", "status", "status 2 01", "status x 01", "add 3a53",
-                                 "add zz 1", "fault 2 melted", "count 2", "dir extra"}) {
+        for (const char* line : {"", "launch", "status", "status 2 01", "status x 01", "add 3a53", "add zz 1",
+                                 "fault 2 melted", "count 2", "dir extra"}) {
             const std::string reply = interpreter.Execute(line);
             QVERIFY2(reply.rfind("error ", 0) == 0, line);
         }

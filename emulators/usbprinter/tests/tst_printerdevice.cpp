@@ -19,19 +19,17 @@ UsbPrinterConfig Config()
     return config;
 }
 
-UsbDeviceIdentity Identity(const UsbPrinterConfig& config)
-{
-    return PrinterDescription(config).identity;
-}
+UsbDeviceIdentity Identity(const UsbPrinterConfig& config) { return PrinterDescription(config).identity; }
 
 ControlRequest GetDescriptor(uint8_t type, uint8_t index, uint16_t length)
 {
     return {0x80, 6, static_cast<uint16_t>(type << 8 | index), 0, length};
 }
 
-}  // namespace
+} // namespace
 
-class PrinterDeviceTest : public QObject {
+class PrinterDeviceTest : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -44,7 +42,7 @@ private slots:
         QCOMPARE(d[8] | d[9] << 8, 0x3A53);
         QCOMPARE(d[10] | d[11] << 8, 0x0122);
         QCOMPARE(d[16], kSerialStringIndex);
-        QCOMPARE(d[17], uint8_t(1));  // one configuration
+        QCOMPARE(d[17], uint8_t(1)); // one configuration
 
         UsbPrinterConfig noSerial = Config();
         noSerial.hasSerial = false;
@@ -56,7 +54,7 @@ private slots:
         const std::vector<uint8_t> c = ConfigurationDescriptor(PrinterDescription(Config()).layout);
         QCOMPARE(size_t(c[2] | c[3] << 8), c.size());
         QCOMPARE(c[4], uint8_t(1));                 // interfaces
-        QCOMPARE(c[9 + 5], kPrinterInterfaceClass);  // bInterfaceClass
+        QCOMPARE(c[9 + 5], kPrinterInterfaceClass); // bInterfaceClass
         QCOMPARE(c[9 + 4], uint8_t(2));             // endpoints
         const std::vector<uint8_t> out(c.begin() + 18, c.begin() + 25);
         const std::vector<uint8_t> in(c.begin() + 25, c.end());
@@ -80,7 +78,7 @@ private slots:
         QCOMPARE(device.Control(GetDescriptor(3, kSerialStringIndex, 255), {}).data, StringDescriptor("SN42"));
         QVERIFY(device.Control(GetDescriptor(3, 9, 255), {}).stall);
         QVERIFY(device.Control(GetDescriptor(6, 0, 10), {}).stall);
-        QVERIFY(device.ClassRequests().empty());  // standard requests are not recorded
+        QVERIFY(device.ClassRequests().empty()); // standard requests are not recorded
     }
 
     void missingSerialStringIsStalled()
@@ -101,7 +99,7 @@ private slots:
         const ControlOutcome cancel = device.Control({0xA1, 0x34, 0, 0, 1017}, {});
         QVERIFY(!cancel.stall);
         QVERIFY(cancel.data.empty());
-        QVERIFY(device.Control({0xC1, 0x10, 0, 0, 4}, {}).stall);  // vendor request without a reply
+        QVERIFY(device.Control({0xC1, 0x10, 0, 0, 4}, {}).stall); // vendor request without a reply
 
         device.SetStallClassRequests(true);
         QVERIFY(device.Control({0xA1, 0x33, 0, 0, 1024}, {}).stall);
@@ -117,7 +115,7 @@ private slots:
             seen.push_back(request);
             return BulkReply(std::vector<uint8_t>{static_cast<uint8_t>(request.size())});
         });
-        QVERIFY(!device.BulkIn(kBulkInEndpoint, 64));  // nothing sent yet: no reply
+        QVERIFY(!device.BulkIn(kBulkInEndpoint, 64)); // nothing sent yet: no reply
         device.BulkOut(kBulkOutEndpoint, {1, 2});
         device.BulkOut(kBulkOutEndpoint, {3});
         QCOMPARE(*device.BulkIn(kBulkInEndpoint, 64), std::vector<uint8_t>{3});
@@ -134,10 +132,10 @@ private slots:
         device.FailBulkOut(1, 5);
         BulkOutOutcome outcome = device.TakeBulkOut(kBulkOutEndpoint, {1, 2, 3}, false);
         QCOMPARE(int(outcome.ending), int(Ending::Whole));
-        outcome = device.TakeBulkOut(kBulkOutEndpoint, {4, 5, 6}, true);  // the same transfer reaches 5 bytes
+        outcome = device.TakeBulkOut(kBulkOutEndpoint, {4, 5, 6}, true); // the same transfer reaches 5 bytes
         QCOMPARE(int(outcome.ending), int(Ending::Stall));
         QCOMPARE(outcome.taken, size_t(2));
-        outcome = device.TakeBulkOut(kBulkOutEndpoint, {7, 8}, false);  // the one failure is used up
+        outcome = device.TakeBulkOut(kBulkOutEndpoint, {7, 8}, false); // the one failure is used up
         QCOMPARE(int(outcome.ending), int(Ending::Whole));
 
         device.ShortenBulkOut(4);
@@ -171,10 +169,10 @@ private slots:
         const std::vector<uint8_t> c = ConfigurationDescriptor(PrinterDescription(config).layout);
         QCOMPARE(size_t(c[2] | c[3] << 8), c.size());
         QCOMPARE(c.size(), size_t(9 + 2 * 23));
-        QCOMPARE(c[4], uint8_t(1));  // still one interface
+        QCOMPARE(c[4], uint8_t(1)); // still one interface
         QCOMPARE(c[18 + 2], uint8_t(0x02));
-        QCOMPARE(c[32 + 2], uint8_t(0));     // interface 0 ...
-        QCOMPARE(c[32 + 3], uint8_t(1));     // ... in setting 1
+        QCOMPARE(c[32 + 2], uint8_t(0)); // interface 0 ...
+        QCOMPARE(c[32 + 3], uint8_t(1)); // ... in setting 1
         QCOMPARE(c[32 + 9 + 2], uint8_t(0x01));
         QCOMPARE(c[32 + 16 + 2], uint8_t(0x82));
 
@@ -197,7 +195,8 @@ private slots:
         QVERIFY(record.contains("\nA: devnum=5\n"));
         QVERIFY(record.contains("\nA: dev=189:4\n"));
         QVERIFY(record.contains("\nA: serial=SN42\n"));
-        QVERIFY(record.contains("\nH: descriptors=12010002000000" "40533A2201"));
+        QVERIFY(record.contains("\nH: descriptors=12010002000000"
+                                "40533A2201"));
     }
 };
 

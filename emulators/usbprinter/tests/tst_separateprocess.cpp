@@ -24,7 +24,8 @@ ProgramResult Finish(QProcess& process)
 }
 
 // A running ovra-usbprinter-emu with one printer (id 2, serial K246SN0001).
-class Emulator {
+class Emulator
+{
 public:
     explicit Emulator(const QTemporaryDir& dir)
         : socket_(dir.filePath("control.sock")), envFile_(dir.filePath("emu.env"))
@@ -73,9 +74,10 @@ private:
     QProcess process_;
 };
 
-}  // namespace
+} // namespace
 
-class SeparateProcessTest : public QObject {
+class SeparateProcessTest : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -134,12 +136,14 @@ private slots:
         QTemporaryDir dir;
         const QString socket = dir.filePath("run.sock");
         QProcess run;
-        run.start(kEmulator, {"--socket", socket, "--printer", "3a53:0122:RUN1", "--", kClient, "3a53", "0122", "RUN1"});
+        run.start(kEmulator,
+                  {"--socket", socket, "--printer", "3a53:0122:RUN1", "--", kClient, "3a53", "0122", "RUN1"});
         ProgramResult result = Finish(run);
         QCOMPARE(result.exitCode, 0);
         QVERIFY2(result.output.contains("status \n"), qPrintable(result.output));
 
-        run.start(kEmulator, {"--socket", socket, "--printer", "3a53:0122:RUN1", "--", kClient, "3a53", "0122", "OTHER"});
+        run.start(kEmulator,
+                  {"--socket", socket, "--printer", "3a53:0122:RUN1", "--", kClient, "3a53", "0122", "OTHER"});
         result = Finish(run);
         QCOMPARE(result.exitCode, 1);
         QVERIFY(!QFile::exists(socket));

@@ -44,8 +44,7 @@ struct ClaimedPrinter {
     libusb_device_handle* handle = nullptr;
     int claim = LIBUSB_ERROR_OTHER;
 
-    explicit ClaimedPrinter(const std::string& serial)
-        : handle(OpenBySerial(usb.Get(), kVendor, kProduct, serial))
+    explicit ClaimedPrinter(const std::string& serial) : handle(OpenBySerial(usb.Get(), kVendor, kProduct, serial))
     {
         if (handle)
             claim = libusb_claim_interface(handle, 0);
@@ -64,16 +63,17 @@ struct ClaimedPrinter {
     int BulkIn(std::vector<uint8_t>& data, int timeoutMs)
     {
         int received = 0;
-        const int result = libusb_bulk_transfer(handle, 0x81, data.data(), static_cast<int>(data.size()),
-                                                &received, timeoutMs);
+        const int result =
+            libusb_bulk_transfer(handle, 0x81, data.data(), static_cast<int>(data.size()), &received, timeoutMs);
         data.resize(static_cast<size_t>(received));
         return result;
     }
 };
 
-}  // namespace
+} // namespace
 
-class UsbPrinterBedTest : public QObject {
+class UsbPrinterBedTest : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -252,7 +252,7 @@ private slots:
         bed.SetStatusReply(bed.id, {1, 2, 3});
         bed.SetFault(bed.id, UsbFault::StallControl);
         ClaimedPrinter printer("SN1");
-        QVERIFY(printer.handle);  // the serial string was still read
+        QVERIFY(printer.handle); // the serial string was still read
         std::vector<uint8_t> reply;
         QCOMPARE(ClassRequestIn(printer.handle, 0x33, 1024, reply), int(LIBUSB_ERROR_PIPE));
         QCOMPARE(bed.CountRequests(bed.id, 0x33), 1);
@@ -372,7 +372,7 @@ private slots:
         int sent = 0;
         for (int attempt = 0; attempt < 3; ++attempt)
             QCOMPARE(printer.BulkOut(Pattern(70000), &sent, 0x01, 0), int(LIBUSB_ERROR_PIPE));
-        QCOMPARE(printer.BulkOut({}, &sent), int(LIBUSB_ERROR_PIPE));  // a zero-length packet is stalled too
+        QCOMPARE(printer.BulkOut({}, &sent), int(LIBUSB_ERROR_PIPE)); // a zero-length packet is stalled too
         QVERIFY(bed.BulkOutData(bed.id).empty());
         QCOMPARE(bed.BulkOutTransfers(bed.id).size(), size_t(4));
 
@@ -424,7 +424,7 @@ private slots:
 
         int sent = 0;
         QCOMPARE(printer.BulkOut({7, 8}, &sent, 0x02), 0);
-        QVERIFY(printer.BulkOut({9}, &sent, 0x01) < 0);  // no such endpoint
+        QVERIFY(printer.BulkOut({9}, &sent, 0x01) < 0); // no such endpoint
         QCOMPARE(bed.BulkOutData(id), (std::vector<uint8_t>{7, 8}));
     }
 
@@ -463,7 +463,7 @@ private slots:
         PrinterBed bed;
         {
             UsbContext usb;
-            QCOMPARE(CountDevices(usb.Get(), kVendor, kProduct), 1);  // enumeration reads sysfs only
+            QCOMPARE(CountDevices(usb.Get(), kVendor, kProduct), 1); // enumeration reads sysfs only
         }
         QCOMPARE(bed.UsbfsRequestCount(bed.id), 0ul);
         ClaimedPrinter printer("SN1");

@@ -16,15 +16,15 @@ libusb_device_handle* OpenBySerial(libusb_device** list, uint16_t vendor, uint16
 {
     for (libusb_device** device = list; *device; ++device) {
         libusb_device_descriptor descriptor;
-        if (libusb_get_device_descriptor(*device, &descriptor) != 0 || descriptor.idVendor != vendor ||
-            descriptor.idProduct != product)
+        if (libusb_get_device_descriptor(*device, &descriptor) != 0 || descriptor.idVendor != vendor
+            || descriptor.idProduct != product)
             continue;
         libusb_device_handle* handle = nullptr;
         if (libusb_open(*device, &handle) != 0)
             continue;
         unsigned char text[64] = {};
-        if (libusb_get_string_descriptor_ascii(handle, descriptor.iSerialNumber, text, sizeof text) >= 0 &&
-            std::strncmp(reinterpret_cast<char*>(text), serial, std::strlen(serial)) == 0)
+        if (libusb_get_string_descriptor_ascii(handle, descriptor.iSerialNumber, text, sizeof text) >= 0
+            && std::strncmp(reinterpret_cast<char*>(text), serial, std::strlen(serial)) == 0)
             return handle;
         libusb_close(handle);
     }
@@ -56,7 +56,7 @@ int QueryStatus(libusb_device_handle* handle)
     return 0;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

@@ -27,4 +27,4 @@ std::vector<ReceivedCommand> CommandAssembler::Feed(const std::vector<uint8_t>& 
     return commands;
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

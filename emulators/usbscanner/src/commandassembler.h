@@ -9,7 +9,8 @@
 
 namespace ovraemu {
 
-class CommandAssembler {
+class CommandAssembler
+{
 public:
     // Appends bytes; returns the commands they complete. Bytes that cannot
     // start a command header come back as one command marked not valid.
@@ -22,4 +23,4 @@ private:
     std::vector<uint8_t> buffer_;
 };
 
-}  // namespace ovraemu
+} // namespace ovraemu

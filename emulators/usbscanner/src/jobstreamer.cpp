@@ -13,7 +13,7 @@ bool HasChart(const ScanJob& job)
                        [](const JobStep& step) { return step.kind == JobStep::Kind::Chart; });
 }
 
-}  // namespace
+} // namespace
 
 JobStreamer::JobStreamer() : job_(MakeChartJob(1)) {}
 
@@ -54,18 +54,10 @@ std::optional<JobStreamer::StepOutput> JobStreamer::NextStep(Clock::time_point n
     const JobStep& step = current_.steps[next_];
     StepOutput output;
     switch (step.kind) {
-    case JobStep::Kind::Chart:
-        output.transfers = ChartTransfers(step);
-        break;
-    case JobStep::Kind::Record:
-        output.transfers = RecordTransfers(step);
-        break;
-    case JobStep::Kind::DeviceAbort:
-        output.transfers.push_back(EncodeDeviceAbort());
-        break;
-    case JobStep::Kind::Raw:
-        output.transfers.push_back(step.image);
-        break;
+    case JobStep::Kind::Chart: output.transfers = ChartTransfers(step); break;
+    case JobStep::Kind::Record: output.transfers = RecordTransfers(step); break;
+    case JobStep::Kind::DeviceAbort: output.transfers.push_back(EncodeDeviceAbort()); break;
+    case JobStep::Kind::Raw: output.transfers.push_back(step.image); break;
     case JobStep::Kind::Unplug:
         output.unplug = true;
         leftBus_ = true;
@@ -125,4 +117,4 @@ JobProgress JobStreamer::Progress() const
     return progress;
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

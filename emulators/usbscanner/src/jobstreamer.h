@@ -12,7 +12,8 @@
 
 namespace ovraemu {
 
-class JobStreamer {
+class JobStreamer
+{
 public:
     using Clock = std::chrono::steady_clock;
 
@@ -45,16 +46,16 @@ private:
     std::vector<std::vector<uint8_t>> ChartTransfers(const JobStep& step);
     void ScheduleNext(Clock::time_point now);
 
-    ScanJob job_;      // what the next start plays
-    ScanJob current_;  // what the current (or last) start plays
+    ScanJob job_;     // what the next start plays
+    ScanJob current_; // what the current (or last) start plays
     bool running_ = false;
     int runs_ = 0;
     size_t next_ = 0;
     Clock::time_point due_;
     bool leftBus_ = false;
-    std::optional<LockSettings> lock_;  // of the current start
-    std::unique_ptr<ChartStream> chart_;  // the chart page being sent
+    std::optional<LockSettings> lock_;   // of the current start
+    std::unique_ptr<ChartStream> chart_; // the chart page being sent
     int chartPagesBegun_ = 0;
 };
 
-}  // namespace ovraemu
+} // namespace ovraemu

@@ -26,8 +26,8 @@ inline uint16_t ReadLe16(const std::vector<uint8_t>& bytes, size_t offset)
 
 inline uint32_t ReadLe32(const std::vector<uint8_t>& bytes, size_t offset)
 {
-    return static_cast<uint32_t>(bytes[offset]) | static_cast<uint32_t>(bytes[offset + 1]) << 8 |
-           static_cast<uint32_t>(bytes[offset + 2]) << 16 | static_cast<uint32_t>(bytes[offset + 3]) << 24;
+    return static_cast<uint32_t>(bytes[offset]) | static_cast<uint32_t>(bytes[offset + 1]) << 8
+           | static_cast<uint32_t>(bytes[offset + 2]) << 16 | static_cast<uint32_t>(bytes[offset + 3]) << 24;
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

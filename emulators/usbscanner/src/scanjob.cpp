@@ -40,7 +40,7 @@ void AppendPage(ScanJob& job, const std::vector<uint8_t>& page, const JobShape& 
     job.steps.push_back(Marker(ScanStatus::EndOfPage, shape.delayMs));
 }
 
-}  // namespace
+} // namespace
 
 JobStep JobStep::Record(ScanStatus status, std::vector<uint8_t> image)
 {
@@ -91,16 +91,11 @@ JobStep JobStep::AnnouncedRecord(uint8_t status, uint16_t dataSize)
 std::string JobStep::Describe() const
 {
     switch (kind) {
-    case Kind::Unplug:
-        return "unplug";
-    case Kind::DeviceAbort:
-        return "device-abort";
-    case Kind::Raw:
-        return "raw:" + std::to_string(image.size());
-    case Kind::Chart:
-        return "chart";
-    case Kind::Record:
-        break;
+    case Kind::Unplug: return "unplug";
+    case Kind::DeviceAbort: return "device-abort";
+    case Kind::Raw: return "raw:" + std::to_string(image.size());
+    case Kind::Chart: return "chart";
+    case Kind::Record: break;
     }
     std::string text = std::to_string(status);
     if (!image.empty())
@@ -167,7 +162,7 @@ ChartPage ChartPageOfLock(const std::optional<LockSettings>& lock, int number)
 {
     if (!lock)
         return ChartPageOf(0, 0, 0, ChartMode::Grey, number);
-    const ChartMode mode = lock->depth == kDepthLineart ? ChartMode::Lineart
+    const ChartMode mode = lock->depth == kDepthLineart  ? ChartMode::Lineart
                            : lock->depth == kDepthColour ? ChartMode::Colour
                                                          : ChartMode::Grey;
     return ChartPageOf(lock->width, lock->height, lock->xResolution, mode, number);
@@ -179,4 +174,4 @@ ChartEncoding ChartEncodingOfLock(const std::optional<LockSettings>& lock)
     return jpeg ? ChartEncoding::Jpeg : ChartEncoding::Raw;
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

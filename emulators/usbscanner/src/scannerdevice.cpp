@@ -19,20 +19,20 @@ std::string Hex2(unsigned value)
 std::string DescribeControl(const ControlRequest& r)
 {
     char text[48];
-    std::snprintf(text, sizeof text, "control %02X:%02X:%04X:%04X:%04X", r.requestType, r.request, r.value,
-                  r.index, r.length);
+    std::snprintf(text, sizeof text, "control %02X:%02X:%04X:%04X:%04X", r.requestType, r.request, r.value, r.index,
+                  r.length);
     return text;
 }
 
-}  // namespace
+} // namespace
 
 std::string DescribeCommand(const ReceivedCommand& command)
 {
     if (!command.valid)
         return "garbage " + std::to_string(command.payload.size()) + " bytes";
     const ScanHeader& h = command.header;
-    return "command " + Hex2(h.start) + Hex2(h.commandClass) + Hex2(h.code) + " size " + std::to_string(h.dataSize) +
-           " flag " + Hex2(h.flags);
+    return "command " + Hex2(h.start) + Hex2(h.commandClass) + Hex2(h.code) + " size " + std::to_string(h.dataSize)
+           + " flag " + Hex2(h.flags);
 }
 
 ScannerDevice::ScannerDevice(const UsbScannerConfig& config) : description_(ScannerDescription(config)) {}
@@ -47,10 +47,7 @@ ControlOutcome ScannerDevice::Control(const ControlRequest& setup, const std::ve
     return {true, {}};
 }
 
-bool ScannerDevice::HasInterface(unsigned number) const
-{
-    return number == 0;
-}
+bool ScannerDevice::HasInterface(unsigned number) const { return number == 0; }
 
 bool ScannerDevice::HasBulkEndpoint(uint8_t address) const
 {
@@ -173,10 +170,7 @@ void ScannerDevice::OnEndpointRequest(EndpointRequest kind, uint8_t endpoint)
     Log((kind == EndpointRequest::ClearHalt ? "clear-halt " : "reset-endpoint ") + Hex2(endpoint));
 }
 
-void ScannerDevice::Log(std::string event)
-{
-    events_.push_back(std::move(event));
-}
+void ScannerDevice::Log(std::string event) { events_.push_back(std::move(event)); }
 
 void ScannerDevice::SetJob(ScanJob job)
 {
@@ -274,4 +268,4 @@ JobProgress ScannerDevice::Progress() const
     return streamer_.Progress();
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

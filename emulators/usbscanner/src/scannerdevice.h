@@ -15,7 +15,8 @@
 
 namespace ovraemu {
 
-class ScannerDevice : public UsbDeviceModel {
+class ScannerDevice : public UsbDeviceModel
+{
 public:
     explicit ScannerDevice(const UsbScannerConfig& config);
 
@@ -71,8 +72,8 @@ private:
     ScannerResponder responder_;
     JobStreamer streamer_;
     std::deque<Transfer> queue_;
-    size_t stepsQueued_ = 0;  // job steps queued since the scanner was plugged in
-    size_t stepBegun_ = 0;    // the step whose first bytes were sent last
+    size_t stepsQueued_ = 0; // job steps queued since the scanner was plugged in
+    size_t stepBegun_ = 0;   // the step whose first bytes were sent last
     std::vector<ReceivedCommand> commands_;
     std::vector<std::string> events_;
     bool refuseWrites_ = false;
@@ -81,4 +82,4 @@ private:
 // "command 1B5305 size 47 flag 80"
 std::string DescribeCommand(const ReceivedCommand& command);
 
-}  // namespace ovraemu
+} // namespace ovraemu

@@ -15,4 +15,4 @@ UsbDeviceDescription ScannerDescription(const UsbScannerConfig& config)
     return description;
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

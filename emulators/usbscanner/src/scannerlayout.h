@@ -14,4 +14,4 @@ constexpr uint8_t kVendorSpecificClass = 0xFF;
 
 UsbDeviceDescription ScannerDescription(const UsbScannerConfig& config);
 
-}  // namespace ovraemu
+} // namespace ovraemu

@@ -27,9 +27,9 @@ constexpr size_t kBackgroundRemoval = 33;
 constexpr size_t kBackgroundRemovalParam = 34;
 constexpr size_t kBrightness = 37;
 constexpr size_t kContrast = 38;
-}  // namespace lock
+} // namespace lock
 
-}  // namespace
+} // namespace
 
 std::vector<uint8_t> EncodeHeader(const ScanHeader& header)
 {
@@ -57,8 +57,8 @@ std::optional<ScanHeader> DecodeHeader(const std::vector<uint8_t>& bytes)
 
 bool LockSettings::FromFeeder() const
 {
-    return scanSource == static_cast<uint8_t>(ScanSource::FeederMulti) ||
-           scanSource == static_cast<uint8_t>(ScanSource::FeederSingle);
+    return scanSource == static_cast<uint8_t>(ScanSource::FeederMulti)
+           || scanSource == static_cast<uint8_t>(ScanSource::FeederSingle);
 }
 
 std::optional<LockSettings> DecodeLockSettings(const std::vector<uint8_t>& payload)
@@ -92,8 +92,8 @@ std::string DescribeLockSettings(const LockSettings& s)
 {
     std::ostringstream out;
     out << "depth=" << unsigned(s.depth) << " compression=" << unsigned(s.compressionMode) << "/"
-        << unsigned(s.compressionLevel) << " filter=" << unsigned(s.filter) << " area=" << s.xOffset << ","
-        << s.yOffset << "," << s.width << "x" << s.height << " dpi=" << s.xResolution << "x" << s.yResolution
+        << unsigned(s.compressionLevel) << " filter=" << unsigned(s.filter) << " area=" << s.xOffset << "," << s.yOffset
+        << "," << s.width << "x" << s.height << " dpi=" << s.xResolution << "x" << s.yResolution
         << " source=" << unsigned(s.scanSource) << " duplex=" << unsigned(s.duplex)
         << " background=" << unsigned(s.backgroundRemoval) << "/" << unsigned(s.backgroundRemovalParam)
         << " brightness=" << unsigned(s.brightness) << " contrast=" << unsigned(s.contrast);
@@ -102,8 +102,8 @@ std::string DescribeLockSettings(const LockSettings& s)
 
 std::vector<uint8_t> EncodeProperties(const ScannerProperties& p)
 {
-    std::vector<uint8_t> out{p.majorVersion, p.minorVersion, p.customStrings, p.compression,
-                             p.boundary24,   p.boundary8,    0,               0};
+    std::vector<uint8_t> out{
+        p.majorVersion, p.minorVersion, p.customStrings, p.compression, p.boundary24, p.boundary8, 0, 0};
     AppendLe32(out, p.supportProcessing);
     AppendLe16(out, p.deviceCaps);
     out.push_back(p.sources);
@@ -119,12 +119,12 @@ std::vector<uint8_t> EncodeRecordHeader(uint8_t status, uint16_t dataSize, uint3
     header.dataSize = dataSize;
     header.flags = flag::kSuccess;
     std::vector<uint8_t> out = EncodeHeader(header);
-    out.insert(out.end(), {status, 0, 0});  // status, flip, split
+    out.insert(out.end(), {status, 0, 0}); // status, flip, split
     AppendLe32(out, width);
     AppendLe32(out, height);
-    AppendLe32(out, 0);  // x offset
-    AppendLe32(out, 0);  // y offset
-    AppendLe32(out, 0);  // spare
+    AppendLe32(out, 0); // x offset
+    AppendLe32(out, 0); // y offset
+    AppendLe32(out, 0); // spare
     return out;
 }
 
@@ -137,4 +137,4 @@ std::vector<uint8_t> EncodeDeviceAbort()
     return EncodeHeader(header);
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

@@ -3,22 +3,16 @@
 namespace ovraemu {
 namespace {
 
-uint16_t Code(ScannerCommand command)
-{
-    return static_cast<uint16_t>(command);
-}
+uint16_t Code(ScannerCommand command) { return static_cast<uint16_t>(command); }
 
-}  // namespace
+} // namespace
 
 void ScannerResponder::Script(ScannerCommand command, ScriptedResponse response, int times)
 {
     scripts_[Code(command)].push_back({std::move(response), times});
 }
 
-void ScannerResponder::ClearScripts()
-{
-    scripts_.clear();
-}
+void ScannerResponder::ClearScripts() { scripts_.clear(); }
 
 void ScannerResponder::SetAsleep(bool asleep, uint8_t warmUpSeconds)
 {
@@ -69,14 +63,12 @@ uint8_t ScannerResponder::Judge(const ReceivedCommand& command, bool jobRunning)
     case ScannerCommand::Properties:
     case ScannerCommand::AdfStatus:
     case ScannerCommand::GetScanSizes:
-    case ScannerCommand::Abort:
-        return flag::kSuccess;
+    case ScannerCommand::Abort: return flag::kSuccess;
     case ScannerCommand::Lock:
         if (!DecodeLockSettings(command.payload))
             return flag::kInvalidCommand;
         return lockedElsewhere_ || locked_ ? flag::kBusyOrBadRequest : flag::kSuccess;
-    case ScannerCommand::Unlock:
-        return locked_ ? flag::kSuccess : flag::kLockRequired;
+    case ScannerCommand::Unlock: return locked_ ? flag::kSuccess : flag::kLockRequired;
     case ScannerCommand::Start:
         if (!locked_)
             return flag::kLockRequired;
@@ -91,9 +83,7 @@ uint8_t ScannerResponder::Judge(const ReceivedCommand& command, bool jobRunning)
 void ScannerResponder::Apply(const ReceivedCommand& command, CommandEffects& effects)
 {
     switch (static_cast<ScannerCommand>(command.header.Command())) {
-    case ScannerCommand::PowerOn:
-        asleep_ = false;
-        break;
+    case ScannerCommand::PowerOn: asleep_ = false; break;
     case ScannerCommand::Lock:
         locked_ = true;
         if (auto settings = DecodeLockSettings(command.payload))
@@ -103,28 +93,19 @@ void ScannerResponder::Apply(const ReceivedCommand& command, CommandEffects& eff
         locked_ = false;
         effects.stopJob = true;
         break;
-    case ScannerCommand::Start:
-        effects.startJob = true;
-        break;
-    case ScannerCommand::Abort:
-        effects.stopJob = true;
-        break;
-    default:
-        break;
+    case ScannerCommand::Start: effects.startJob = true; break;
+    case ScannerCommand::Abort: effects.stopJob = true; break;
+    default: break;
     }
 }
 
 std::vector<uint8_t> ScannerResponder::SuccessPayload(uint16_t command) const
 {
     switch (static_cast<ScannerCommand>(command)) {
-    case ScannerCommand::PowerOn:
-        return {warmUpSeconds_, 0};
-    case ScannerCommand::Properties:
-        return EncodeProperties(properties_);
-    case ScannerCommand::GetScanSizes:
-        return {scanSizeCount_, 0};
-    default:
-        return {};
+    case ScannerCommand::PowerOn: return {warmUpSeconds_, 0};
+    case ScannerCommand::Properties: return EncodeProperties(properties_);
+    case ScannerCommand::GetScanSizes: return {scanSizeCount_, 0};
+    default: return {};
     }
 }
 
@@ -152,4 +133,4 @@ std::vector<uint8_t> ScannerResponder::Answer(const ReceivedCommand& command, ui
     return answer;
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

@@ -13,12 +13,13 @@
 namespace ovraemu {
 
 struct CommandEffects {
-    std::vector<std::vector<uint8_t>> transfers;  // to send on bulk IN, in order
+    std::vector<std::vector<uint8_t>> transfers; // to send on bulk IN, in order
     bool startJob = false;
     bool stopJob = false;
 };
 
-class ScannerResponder {
+class ScannerResponder
+{
 public:
     CommandEffects Handle(const ReceivedCommand& command, bool jobRunning);
 
@@ -38,7 +39,7 @@ public:
 private:
     struct PendingScript {
         ScriptedResponse response;
-        int remaining = 1;  // 0: every time
+        int remaining = 1; // 0: every time
     };
 
     uint8_t Judge(const ReceivedCommand& command, bool jobRunning) const;
@@ -59,4 +60,4 @@ private:
     uint8_t scanSizeCount_ = 1;
 };
 
-}  // namespace ovraemu
+} // namespace ovraemu

@@ -30,10 +30,7 @@ UsbScannerBed::UsbScannerBed() : d(std::make_unique<Impl>()) {}
 
 UsbScannerBed::~UsbScannerBed() = default;
 
-std::string UsbScannerBed::RootDir() const
-{
-    return d->testbed.RootDir();
-}
+std::string UsbScannerBed::RootDir() const { return d->testbed.RootDir(); }
 
 int UsbScannerBed::AddScanner(const UsbScannerConfig& config)
 {
@@ -91,84 +88,45 @@ bool UsbScannerBed::KernelDriverDetached(int id) const
     return d->testbed.KernelDriverDetached(id);
 }
 
-void UsbScannerBed::SetJob(int id, ScanJob job)
-{
-    d->Device(id)->SetJob(std::move(job));
-}
+void UsbScannerBed::SetJob(int id, ScanJob job) { d->Device(id)->SetJob(std::move(job)); }
 
-ScanJob UsbScannerBed::Job(int id) const
-{
-    return d->Device(id)->Job();
-}
+ScanJob UsbScannerBed::Job(int id) const { return d->Device(id)->Job(); }
 
 void UsbScannerBed::ScriptResponse(int id, ScannerCommand command, ovraemu::ScriptedResponse response, int times)
 {
     d->Device(id)->Script(command, std::move(response), times);
 }
 
-void UsbScannerBed::ClearScripts(int id)
-{
-    d->Device(id)->ClearScripts();
-}
+void UsbScannerBed::ClearScripts(int id) { d->Device(id)->ClearScripts(); }
 
-void UsbScannerBed::SetFeeder(int id, AdfStatus status)
-{
-    d->Device(id)->SetFeeder(status);
-}
+void UsbScannerBed::SetFeeder(int id, AdfStatus status) { d->Device(id)->SetFeeder(status); }
 
 void UsbScannerBed::SetAsleep(int id, bool asleep, uint8_t warmUpSeconds)
 {
     d->Device(id)->SetAsleep(asleep, warmUpSeconds);
 }
 
-void UsbScannerBed::SetLockedElsewhere(int id, bool locked)
-{
-    d->Device(id)->SetLockedElsewhere(locked);
-}
+void UsbScannerBed::SetLockedElsewhere(int id, bool locked) { d->Device(id)->SetLockedElsewhere(locked); }
 
-void UsbScannerBed::SetRefuseWrites(int id, bool refuse)
-{
-    d->Device(id)->SetRefuseWrites(refuse);
-}
+void UsbScannerBed::SetRefuseWrites(int id, bool refuse) { d->Device(id)->SetRefuseWrites(refuse); }
 
-void UsbScannerBed::SetAnswerAbort(int id, bool answer)
-{
-    d->Device(id)->SetAnswerAbort(answer);
-}
+void UsbScannerBed::SetAnswerAbort(int id, bool answer) { d->Device(id)->SetAnswerAbort(answer); }
 
 void UsbScannerBed::SetProperties(int id, const ScannerProperties& properties)
 {
     d->Device(id)->SetProperties(properties);
 }
 
-void UsbScannerBed::SetScanSizeCount(int id, uint8_t count)
-{
-    d->Device(id)->SetScanSizeCount(count);
-}
+void UsbScannerBed::SetScanSizeCount(int id, uint8_t count) { d->Device(id)->SetScanSizeCount(count); }
 
-std::vector<ReceivedCommand> UsbScannerBed::Commands(int id) const
-{
-    return d->Device(id)->Commands();
-}
+std::vector<ReceivedCommand> UsbScannerBed::Commands(int id) const { return d->Device(id)->Commands(); }
 
-std::vector<std::string> UsbScannerBed::Events(int id) const
-{
-    return d->Device(id)->Events();
-}
+std::vector<std::string> UsbScannerBed::Events(int id) const { return d->Device(id)->Events(); }
 
-std::optional<LockSettings> UsbScannerBed::LastLock(int id) const
-{
-    return d->Device(id)->LastLock();
-}
+std::optional<LockSettings> UsbScannerBed::LastLock(int id) const { return d->Device(id)->LastLock(); }
 
-bool UsbScannerBed::IsLocked(int id) const
-{
-    return d->Device(id)->IsLocked();
-}
+bool UsbScannerBed::IsLocked(int id) const { return d->Device(id)->IsLocked(); }
 
-JobProgress UsbScannerBed::Progress(int id) const
-{
-    return d->Device(id)->Progress();
-}
+JobProgress UsbScannerBed::Progress(int id) const { return d->Device(id)->Progress(); }
 
-}  // namespace ovraemu
+} // namespace ovraemu

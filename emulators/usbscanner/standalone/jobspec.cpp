@@ -16,7 +16,7 @@ struct Fault {
 struct JobPlan {
     unsigned pages = 1;
     bool pattern = false;
-    bool patternWords = false;  // width, height or mode given
+    bool patternWords = false; // width, height or mode given
     PageGeometry geometry;
     JobShape shape;
     std::vector<Fault> faults;
@@ -104,7 +104,7 @@ std::string Apply(JobPlan& plan, const std::string& key, const std::string& valu
     return {};
 }
 
-}  // namespace
+} // namespace
 
 std::variant<ScanJob, std::string> ParseJobSpec(const std::vector<std::string>& words)
 {
@@ -121,8 +121,8 @@ std::variant<ScanJob, std::string> ParseJobSpec(const std::vector<std::string>& 
         return std::string("width, height and mode are for pattern pages: add content=pattern");
     ScanJob job;
     try {
-        job = plan.pattern ? MakePatternJob(plan.pages, plan.geometry, plan.shape)
-                           : MakeChartJob(plan.pages, plan.shape);
+        job =
+            plan.pattern ? MakePatternJob(plan.pages, plan.geometry, plan.shape) : MakeChartJob(plan.pages, plan.shape);
     } catch (const std::exception& e) {
         return std::string(e.what());
     }
@@ -133,8 +133,8 @@ std::variant<ScanJob, std::string> ParseJobSpec(const std::vector<std::string>& 
     size_t inserted = 0;
     for (const Fault& fault : plan.faults) {
         if (fault.position > generated)
-            return "fault position " + std::to_string(fault.position) + " beyond the job's " +
-                   std::to_string(generated) + " steps";
+            return "fault position " + std::to_string(fault.position) + " beyond the job's " + std::to_string(generated)
+                   + " steps";
         job.steps.insert(job.steps.begin() + static_cast<long>(fault.position + inserted++), fault.step);
     }
     return job;
@@ -151,4 +151,4 @@ std::variant<ScanJob, std::string> ParseJobSpec(const std::string& text)
     return ParseJobSpec(words);
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

@@ -25,4 +25,4 @@ namespace ovraemu {
 std::variant<ScanJob, std::string> ParseJobSpec(const std::vector<std::string>& words);
 std::variant<ScanJob, std::string> ParseJobSpec(const std::string& text);
 
-}  // namespace ovraemu
+} // namespace ovraemu

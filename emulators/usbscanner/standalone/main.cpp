@@ -21,18 +21,20 @@ constexpr char kName[] = "ovra-usbscanner-emu";
 struct Options {
     ovraemu::EmulatorProcess process;
     std::vector<ovraemu::UsbScannerConfig> scanners;
-    std::optional<ovraemu::ScanJob> job;  // for every scanner given here
+    std::optional<ovraemu::ScanJob> job; // for every scanner given here
 };
 
-const char kUsage[] =
-    "usage: ovra-usbscanner-emu --socket PATH [--env-file PATH]\n"
-    "                           [--scanner VID:PID[:SERIAL[:MANUFACTURER[:PRODUCT]]]]...\n"
-    "                           [--job pages=N,content=chart|pattern,...]\n"
-    "                           [-- PROGRAM [ARGS...]]\n"
-    "       ovra-usbscanner-emu ctl SOCKET COMMAND [ARGS...]\n"
-    "       ovra-usbscanner-emu --help | --version\n";
+const char kUsage[] = "usage: ovra-usbscanner-emu --socket PATH [--env-file PATH]\n"
+                      "                           [--scanner VID:PID[:SERIAL[:MANUFACTURER[:PRODUCT]]]]...\n"
+                      "                           [--job pages=N,content=chart|pattern,...]\n"
+                      "                           [-- PROGRAM [ARGS...]]\n"
+                      "       ovra-usbscanner-emu ctl SOCKET COMMAND [ARGS...]\n"
+                      "       ovra-usbscanner-emu --help | --version\n";
 
-enum ScannerOption { kOptionScanner = ovraemu::kOptionFirstOwn, kOptionJob };
+enum ScannerOption {
+    kOptionScanner = ovraemu::kOptionFirstOwn,
+    kOptionJob
+};
 
 bool ParseJob(const std::string& value, Options& options)
 {
@@ -58,7 +60,9 @@ int ParseOptions(int argc, char** argv, Options& options)
 {
     static const option longOptions[] = {{"scanner", required_argument, nullptr, kOptionScanner},
                                          {"job", required_argument, nullptr, kOptionJob},
-                                         OVRA_EMULATOR_LONG_OPTIONS, OVRA_COMMON_LONG_OPTIONS, {nullptr, 0, nullptr, 0}};
+                                         OVRA_EMULATOR_LONG_OPTIONS,
+                                         OVRA_COMMON_LONG_OPTIONS,
+                                         {nullptr, 0, nullptr, 0}};
     options.process.name = kName;
     // Scan programs fork data processes that share the device handle.
     options.process.preloadFirst = {ovraemu::UsbfsSerialLibrary()};
@@ -84,7 +88,7 @@ int Serve(const Options& options)
         [&interpreter] { return interpreter.QuitRequested(); });
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

@@ -18,11 +18,10 @@ struct Arity {
     size_t most;
 };
 const std::map<std::string, Arity> kScannerCommands = {
-    {"job", {0, 64}},       {"steps", {0, 0}},       {"pagefile", {2, 2}},   {"respond", {2, 16}},
-    {"clearscripts", {0, 0}}, {"feeder", {1, 1}},    {"asleep", {1, 2}},     {"busy", {1, 1}},
-    {"refusewrites", {1, 1}}, {"answerabort", {1, 1}}, {"fault", {1, 1}},    {"unplug", {0, 0}},
-    {"commands", {0, 0}},   {"events", {0, 0}},      {"lock", {0, 0}},       {"locked", {0, 0}},
-    {"progress", {0, 0}},   {"devnode", {0, 0}},
+    {"job", {0, 64}},   {"steps", {0, 0}},    {"pagefile", {2, 2}}, {"respond", {2, 16}},     {"clearscripts", {0, 0}},
+    {"feeder", {1, 1}}, {"asleep", {1, 2}},   {"busy", {1, 1}},     {"refusewrites", {1, 1}}, {"answerabort", {1, 1}},
+    {"fault", {1, 1}},  {"unplug", {0, 0}},   {"commands", {0, 0}}, {"events", {0, 0}},       {"lock", {0, 0}},
+    {"locked", {0, 0}}, {"progress", {0, 0}}, {"devnode", {0, 0}},
 };
 
 size_t TotalBytes(const std::vector<std::vector<uint8_t>>& pages)
@@ -33,7 +32,7 @@ size_t TotalBytes(const std::vector<std::vector<uint8_t>>& pages)
     return total;
 }
 
-}  // namespace
+} // namespace
 
 std::string ScannerCommandInterpreter::Execute(const std::string& line)
 {
@@ -116,8 +115,8 @@ std::string ScannerCommandInterpreter::SetJob(int id, const Words& words)
     const ScanJob& job = std::get<ScanJob>(parsed);
     bed_.SetJob(id, job);
     const size_t pages = job.pages.size() + job.chartPages;
-    return kOk + " steps=" + std::to_string(job.steps.size()) + " pages=" + std::to_string(pages) +
-           " bytes=" + std::to_string(TotalBytes(job.pages));
+    return kOk + " steps=" + std::to_string(job.steps.size()) + " pages=" + std::to_string(pages)
+           + " bytes=" + std::to_string(TotalBytes(job.pages));
 }
 
 std::string ScannerCommandInterpreter::Steps(int id) const
@@ -222,8 +221,8 @@ std::string ScannerCommandInterpreter::Lock(int id) const
 std::string ScannerCommandInterpreter::Progress(int id) const
 {
     const JobProgress progress = bed_.Progress(id);
-    return kOk + " runs=" + std::to_string(progress.runs) + " steps=" + std::to_string(progress.stepsSent) + "/" +
-           std::to_string(progress.stepCount) + " running=" + (progress.running ? "1" : "0");
+    return kOk + " runs=" + std::to_string(progress.runs) + " steps=" + std::to_string(progress.stepsSent) + "/"
+           + std::to_string(progress.stepCount) + " running=" + (progress.running ? "1" : "0");
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

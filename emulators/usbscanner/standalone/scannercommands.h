@@ -9,7 +9,8 @@
 
 namespace ovraemu {
 
-class ScannerCommandInterpreter {
+class ScannerCommandInterpreter
+{
 public:
     explicit ScannerCommandInterpreter(UsbScannerBed& bed) : bed_(bed) {}
 
@@ -36,4 +37,4 @@ private:
     bool quit_ = false;
 };
 
-}  // namespace ovraemu
+} // namespace ovraemu

@@ -74,7 +74,7 @@ bool ApplyResponseWord(const std::string& word, ScriptedResponse& response, int&
     return true;
 }
 
-}  // namespace
+} // namespace
 
 std::optional<UsbScannerConfig> ParseScannerArgument(const std::string& text)
 {
@@ -121,10 +121,7 @@ std::optional<AdfStatus> ParseFeeder(const std::string& name)
     return std::nullopt;
 }
 
-std::optional<UsbFault> ParseFault(const std::string& name)
-{
-    return ParseDeviceFault(name);
-}
+std::optional<UsbFault> ParseFault(const std::string& name) { return ParseDeviceFault(name); }
 
 std::optional<bool> ParseSwitch(const std::string& text)
 {
@@ -133,8 +130,8 @@ std::optional<bool> ParseSwitch(const std::string& text)
     return std::nullopt;
 }
 
-std::optional<ScriptedResponse> ParseResponseWords(uint8_t flag, const std::vector<std::string>& words,
-                                                   int& times, std::string& error)
+std::optional<ScriptedResponse> ParseResponseWords(uint8_t flag, const std::vector<std::string>& words, int& times,
+                                                   std::string& error)
 {
     ScriptedResponse response;
     response.flag = flag;
@@ -158,4 +155,4 @@ std::string FormatCommand(const ReceivedCommand& command)
     return text;
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

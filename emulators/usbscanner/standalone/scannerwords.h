@@ -23,9 +23,9 @@ std::optional<UsbFault> ParseFault(const std::string& name);
 std::optional<bool> ParseSwitch(const std::string& text);
 // "times=N datasize=N reserved=N payload=HEX silent stray=record|abort ..."
 // after the flag of a respond command; the error text in `error`.
-std::optional<ScriptedResponse> ParseResponseWords(uint8_t flag, const std::vector<std::string>& words,
-                                                   int& times, std::string& error);
+std::optional<ScriptedResponse> ParseResponseWords(uint8_t flag, const std::vector<std::string>& words, int& times,
+                                                   std::string& error);
 // "1B5305:47:80": start, class and code, dataSize, flags.
 std::string FormatCommand(const ReceivedCommand& command);
 
-}  // namespace ovraemu
+} // namespace ovraemu

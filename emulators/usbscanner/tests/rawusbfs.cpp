@@ -16,10 +16,7 @@ namespace {
 constexpr size_t kResponseSize = 200;
 constexpr int kReadAttempts = 10;
 
-bool StartsWithDigit(const char* name)
-{
-    return name[0] >= '0' && name[0] <= '9';
-}
+bool StartsWithDigit(const char* name) { return name[0] >= '0' && name[0] <= '9'; }
 
 std::vector<std::string> DigitEntries(const std::string& path)
 {
@@ -67,9 +64,7 @@ int ReadImage(int fd, std::vector<uint8_t>& image, size_t count, unsigned timeou
 bool TakeRecord(int fd, const ScanHeader& header, uint8_t status, ScanReadout& readout, unsigned timeoutMs)
 {
     switch (static_cast<ScanStatus>(status)) {
-    case ScanStatus::BeginOfPage:
-        readout.pages.emplace_back();
-        return true;
+    case ScanStatus::BeginOfPage: readout.pages.emplace_back(); return true;
     case ScanStatus::Continuous:
         if (header.dataSize < kRecordFieldsSize || readout.pages.empty()) {
             readout.error = EPROTO;
@@ -77,18 +72,14 @@ bool TakeRecord(int fd, const ScanHeader& header, uint8_t status, ScanReadout& r
         }
         readout.error = ReadImage(fd, readout.pages.back(), header.dataSize - kRecordFieldsSize, timeoutMs);
         return readout.error == 0;
-    case ScanStatus::EndOfData:
-        readout.endOfData = true;
-        return false;
+    case ScanStatus::EndOfData: readout.endOfData = true; return false;
     case ScanStatus::EndOfPage:
-    case ScanStatus::BeginOfScan:
-        return true;
-    default:
-        return false;
+    case ScanStatus::BeginOfScan: return true;
+    default: return false;
     }
 }
 
-}  // namespace
+} // namespace
 
 std::vector<std::string> ListUsbNodes(const std::string& root)
 {
@@ -125,8 +116,8 @@ std::string FindNode(uint16_t vendorId, uint16_t productId, const std::string& r
             continue;
         const auto descriptor = ReadNode(fd, 18);
         ::close(fd);
-        if (descriptor && descriptor->size() == 18 && Le16(*descriptor, 8) == vendorId &&
-            Le16(*descriptor, 10) == productId)
+        if (descriptor && descriptor->size() == 18 && Le16(*descriptor, 8) == vendorId
+            && Le16(*descriptor, 10) == productId)
             return path;
     }
     return {};
@@ -218,7 +209,7 @@ std::vector<uint8_t> LockPayload(uint8_t depth, uint32_t width, uint32_t height,
 {
     std::vector<uint8_t> payload(kLockSettingsSize, 0);
     payload[0] = depth;
-    payload[3] = 3;  // filter
+    payload[3] = 3; // filter
     PutLe32(payload, 4, width);
     PutLe32(payload, 8, height);
     payload[20] = static_cast<uint8_t>(dpi);
@@ -226,7 +217,7 @@ std::vector<uint8_t> LockPayload(uint8_t depth, uint32_t width, uint32_t height,
     payload[22] = static_cast<uint8_t>(dpi);
     payload[23] = static_cast<uint8_t>(dpi >> 8);
     payload[24] = static_cast<uint8_t>(source);
-    payload[25] = 1;  // duplex
+    payload[25] = 1; // duplex
     return payload;
 }
 
@@ -268,8 +259,8 @@ std::optional<std::vector<uint8_t>> ReadAnswer(int fd, unsigned timeoutMs, int* 
 {
     for (;;) {
         auto answer = ReadResponse(fd, timeoutMs, error);
-        if (!answer || answer->size() < 3 || (*answer)[0] != kCommandStart || (*answer)[1] != kScanClass ||
-            ((*answer)[2] != kRecordCode && (*answer)[2] != 0x0F))
+        if (!answer || answer->size() < 3 || (*answer)[0] != kCommandStart || (*answer)[1] != kScanClass
+            || ((*answer)[2] != kRecordCode && (*answer)[2] != 0x0F))
             return answer;
     }
 }
@@ -300,4 +291,4 @@ ScanReadout ReadScan(int fd, unsigned recordTimeoutMs, const std::function<void(
     }
 }
 
-}  // namespace ovraemu::test
+} // namespace ovraemu::test

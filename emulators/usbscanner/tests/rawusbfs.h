@@ -42,7 +42,7 @@ int BulkOnce(int fd, uint8_t endpoint, uint8_t* data, size_t size, unsigned time
 
 struct BulkResult {
     size_t moved = 0;
-    int error = 0;  // errno of the request that failed; 0 when none did
+    int error = 0; // errno of the request that failed; 0 when none did
 };
 // A transfer cut into 512-byte pieces; on the IN endpoint a short piece ends it.
 BulkResult Bulk(int fd, uint8_t endpoint, uint8_t* data, size_t size, unsigned timeoutMs);
@@ -63,9 +63,9 @@ int Exchange(int fd, ScannerCommand command, const std::vector<uint8_t>& payload
 // A scan read record by record, as the daemon's data process does.
 struct ScanReadout {
     std::vector<std::vector<uint8_t>> pages;
-    std::vector<int> statuses;  // status of every record read (-1: device abort header)
+    std::vector<int> statuses; // status of every record read (-1: device abort header)
     bool endOfData = false;
-    int error = 0;              // errno of a failed read
+    int error = 0; // errno of a failed read
 };
 // `onRecord` (if given) hears the status of every record once it is read whole.
 ScanReadout ReadScan(int fd, unsigned recordTimeoutMs = 5000, const std::function<void(int)>& onRecord = {});
@@ -73,4 +73,4 @@ ScanReadout ReadScan(int fd, unsigned recordTimeoutMs = 5000, const std::functio
 // scan daemon does; no value on failure (error set).
 std::optional<std::vector<uint8_t>> ReadAnswer(int fd, unsigned timeoutMs, int* error = nullptr);
 
-}  // namespace ovraemu::test
+} // namespace ovraemu::test

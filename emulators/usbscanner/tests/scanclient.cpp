@@ -37,7 +37,7 @@ struct Options {
     uint16_t product = 0;
     std::string dir;
     bool fork = false;
-    int abortAfter = 0;  // image records before the abort; 0: no abort
+    int abortAfter = 0; // image records before the abort; 0: no abort
 };
 
 bool ParseOptions(int argc, char** argv, Options& options)
@@ -119,7 +119,7 @@ int AbortScan(int fd, const Options& options)
     return answer && answer->size() >= 8 && (*answer)[2] == 0x06 ? (*answer)[6] : -1;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

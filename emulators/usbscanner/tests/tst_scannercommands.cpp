@@ -20,15 +20,17 @@ std::vector<std::string> Steps(const ScanJob& job)
     return steps;
 }
 
-}  // namespace
+} // namespace
 
-class ScannerCommandsTest : public QObject {
+class ScannerCommandsTest : public QObject
+{
     Q_OBJECT
 
 private slots:
     void jobWordsBuildPatternPagesWithFaults()
     {
-        const auto parsed = ParseJobSpec("content=pattern,pages=2,width=8,height=4,mode=color,record=40,chunk=16,delay=5");
+        const auto parsed =
+            ParseJobSpec("content=pattern,pages=2,width=8,height=4,mode=color,record=40,chunk=16,delay=5");
         QVERIFY(std::holds_alternative<ScanJob>(parsed));
         const ScanJob& job = std::get<ScanJob>(parsed);
         QCOMPARE(job.pages.size(), size_t(2));
@@ -38,11 +40,11 @@ private slots:
         QCOMPARE(job.steps[2].chunk, size_t(16));
         QCOMPARE(job.steps[2].delayMs, 5);
 
-        const auto faulty = ParseJobSpec("content=pattern pages=1 width=2 height=2 datasize=2:10 status=2:6 device-abort=4 unplug=5");
+        const auto faulty =
+            ParseJobSpec("content=pattern pages=1 width=2 height=2 datasize=2:10 status=2:6 device-abort=4 unplug=5");
         QVERIFY(std::holds_alternative<ScanJob>(faulty));
-        QCOMPARE(Steps(std::get<ScanJob>(faulty)),
-                 (std::vector<std::string>{"8", "9", "0/size=10", "6/size=23", "0:4", "7", "device-abort", "1",
-                                           "unplug"}));
+        QCOMPARE(Steps(std::get<ScanJob>(faulty)), (std::vector<std::string>{"8", "9", "0/size=10", "6/size=23", "0:4",
+                                                                             "7", "device-abort", "1", "unplug"}));
 
         // Without content=pattern the pages are charts, drawn at scan time.
         const auto chart = ParseJobSpec("pages=2,record=1000,chunk=100 unplug=3");
@@ -57,7 +59,8 @@ private slots:
     void badJobWordsAreNamed()
     {
         QCOMPARE(std::get<std::string>(ParseJobSpec("pages=x")), std::string("bad number for pages: x"));
-        QCOMPARE(std::get<std::string>(ParseJobSpec("content=pattern mode=sepia")), std::string("mode must be gray or color"));
+        QCOMPARE(std::get<std::string>(ParseJobSpec("content=pattern mode=sepia")),
+                 std::string("mode must be gray or color"));
         QCOMPARE(std::get<std::string>(ParseJobSpec("content=photo")), std::string("content must be chart or pattern"));
         QCOMPARE(std::get<std::string>(ParseJobSpec("width=8")),
                  std::string("width, height and mode are for pattern pages: add content=pattern"));
@@ -89,8 +92,10 @@ private slots:
     {
         int times = 0;
         std::string error;
-        const auto response = ParseResponseWords(
-            0x88, {"times=3", "datasize=193", "reserved=2", "payload=0102", "stray=record", "stray=abort"}, times, error);
+        const auto response =
+            ParseResponseWords(0x88,
+                               {"times=3", "datasize=193", "reserved=2", "payload=0102", "stray=record", "stray=abort"},
+                               times, error);
         QVERIFY(response);
         QCOMPARE(times, 3);
         QCOMPARE(response->flag, uint8_t(0x88));
@@ -116,7 +121,8 @@ private slots:
         QCOMPARE(interpreter.Execute("add 2d8a 1f07 SN1"), std::string("ok 2"));
         QCOMPARE(interpreter.Execute("devnode 2"), std::string("ok /dev/bus/usb/001/002"));
         QCOMPARE(interpreter.Execute("progress 2"), std::string("ok runs=0 steps=0/5 running=0"));
-        QCOMPARE(interpreter.Execute("job 2 content=pattern pages=2 width=4 height=4"), std::string("ok steps=8 pages=2 bytes=32"));
+        QCOMPARE(interpreter.Execute("job 2 content=pattern pages=2 width=4 height=4"),
+                 std::string("ok steps=8 pages=2 bytes=32"));
         QCOMPARE(interpreter.Execute("steps 2"), std::string("ok 8 9 0:16 7 9 0:16 7 1"));
 
         QTemporaryDir dir;
@@ -128,7 +134,8 @@ private slots:
         QCOMPARE(interpreter.Execute("pagefile 2 2 " + path), std::string("error no page 2 in the job"));
 
         QCOMPARE(interpreter.Execute("respond 2 lock 88 times=2"), std::string("ok"));
-        QCOMPARE(interpreter.Execute("respond 2 scan 88"), std::string("error usage: respond ID COMMAND FLAG [WORDS...]"));
+        QCOMPARE(interpreter.Execute("respond 2 scan 88"),
+                 std::string("error usage: respond ID COMMAND FLAG [WORDS...]"));
         QCOMPARE(interpreter.Execute("feeder 2 jam"), std::string("ok"));
         QCOMPARE(interpreter.Execute("feeder 2 full"), std::string("error feeder is empty, loaded or jam"));
         QCOMPARE(interpreter.Execute("asleep 2 1 12"), std::string("ok"));

@@ -41,10 +41,7 @@ std::vector<uint8_t> Ask(ScannerDevice& device, const std::vector<uint8_t>& comm
     return device.BulkIn(kScannerBulkIn, 200).value_or(std::vector<uint8_t>{0xEE});
 }
 
-uint8_t Flag(const std::vector<uint8_t>& answer)
-{
-    return answer.size() >= 8 ? answer[6] : 0;
-}
+uint8_t Flag(const std::vector<uint8_t>& answer) { return answer.size() >= 8 ? answer[6] : 0; }
 
 // A scanner given the job, then locked and started.
 struct ScanningDevice : ScannerDevice {
@@ -56,9 +53,10 @@ struct ScanningDevice : ScannerDevice {
     }
 };
 
-}  // namespace
+} // namespace
 
-class ScannerDeviceTest : public QObject {
+class ScannerDeviceTest : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -153,9 +151,9 @@ private slots:
     {
         ScanningDevice device(MakeScanJob({std::vector<uint8_t>(700, 1)}));
         QCOMPARE(device.BulkIn(kScannerBulkIn, 20)->size(), size_t(20));
-        QCOMPARE(device.BulkIn(kScannerBulkIn, 200)->size(), size_t(11));  // the rest of the 31 bytes
+        QCOMPARE(device.BulkIn(kScannerBulkIn, 200)->size(), size_t(11)); // the rest of the 31 bytes
         QCOMPARE(device.BulkIn(kScannerBulkIn, 200)->size(), size_t(31));
-        QCOMPARE(device.BulkIn(kScannerBulkIn, 200)->size(), size_t(31));  // record header
+        QCOMPARE(device.BulkIn(kScannerBulkIn, 200)->size(), size_t(31)); // record header
         QCOMPARE(device.BulkIn(kScannerBulkIn, 512)->size(), size_t(512));
         QCOMPARE(device.BulkIn(kScannerBulkIn, 512)->size(), size_t(188));
     }
@@ -165,9 +163,9 @@ private slots:
         JobShape shape;
         shape.chunk = 100;
         ScanningDevice device(MakeScanJob({std::vector<uint8_t>(200, 3)}, shape));
-        device.BulkIn(kScannerBulkIn, 200);                           // begin of scan
-        device.BulkIn(kScannerBulkIn, 200);                           // begin of page
-        QCOMPARE(device.BulkIn(kScannerBulkIn, 200)->size(), size_t(31));  // image record header
+        device.BulkIn(kScannerBulkIn, 200);                               // begin of scan
+        device.BulkIn(kScannerBulkIn, 200);                               // begin of page
+        QCOMPARE(device.BulkIn(kScannerBulkIn, 200)->size(), size_t(31)); // image record header
         device.BulkOut(kScannerBulkOut, CommandBytes(ScannerCommand::AdfStatus));
         QCOMPARE(device.BulkIn(kScannerBulkIn, 200)->size(), size_t(100));
         QCOMPARE(device.BulkIn(kScannerBulkIn, 200)->size(), size_t(100));
@@ -182,12 +180,12 @@ private slots:
         ScannerDevice device(Config());
         QCOMPARE(Flag(Ask(device, CommandBytes(ScannerCommand::Start))), flag::kLockRequired);
         QCOMPARE(Flag(Ask(device, LockBytes(3))), flag::kSuccess);
-        QCOMPARE(Flag(Ask(device, LockBytes(3))), flag::kBusyOrBadRequest);  // held already
+        QCOMPARE(Flag(Ask(device, LockBytes(3))), flag::kBusyOrBadRequest); // held already
         device.SetFeeder(AdfStatus::PaperJam);
         QCOMPARE(Flag(Ask(device, CommandBytes(ScannerCommand::Start))), flag::kFailed);
         device.SetFeeder(AdfStatus::Loaded);
         QCOMPARE(Flag(Ask(device, CommandBytes(ScannerCommand::Start))), flag::kSuccess);
-        QCOMPARE(Flag(Ask(device, CommandBytes(ScannerCommand::Start))), flag::kFailed);  // a scan runs already
+        QCOMPARE(Flag(Ask(device, CommandBytes(ScannerCommand::Start))), flag::kFailed); // a scan runs already
         QCOMPARE((*device.BulkIn(kScannerBulkIn, 200))[8], uint8_t(8));
     }
 
@@ -240,17 +238,17 @@ private slots:
     void resetEndsTheScanAndDropsItsTransfersOnly()
     {
         ScanningDevice device(MakeScanJob({std::vector<uint8_t>(100, 9)}));
-        device.BulkIn(kScannerBulkIn, 10);  // part of the begin-of-scan record
+        device.BulkIn(kScannerBulkIn, 10); // part of the begin-of-scan record
         device.BulkOut(kScannerBulkOut, CommandBytes(ScannerCommand::GetScanSizes));
-        device.BulkOut(kScannerBulkOut, {0x1B, 0x53});  // part of a command
+        device.BulkOut(kScannerBulkOut, {0x1B, 0x53}); // part of a command
         device.OnReset();
         const std::vector<uint8_t> sizes = *device.BulkIn(kScannerBulkIn, 200);
         QCOMPARE(sizes.size(), size_t(10));
         QCOMPARE(sizes[2], uint8_t(0x0A));
-        QVERIFY(!device.BulkIn(kScannerBulkIn, 200));  // nothing of the scan, not even the record begun
+        QVERIFY(!device.BulkIn(kScannerBulkIn, 200)); // nothing of the scan, not even the record begun
         QVERIFY(device.IsLocked());
         QCOMPARE(device.Events().back(), std::string("job ended by reset"));
-        QCOMPARE(Flag(Ask(device, CommandBytes(ScannerCommand::Unlock))), flag::kSuccess);  // nothing half-read is left
+        QCOMPARE(Flag(Ask(device, CommandBytes(ScannerCommand::Unlock))), flag::kSuccess); // nothing half-read is left
     }
 
     void abortLetsTheImageOfARecordBegunFollowItsHeader()
@@ -258,9 +256,9 @@ private slots:
         JobShape shape;
         shape.chunk = 50;
         ScanningDevice device(MakeScanJob({std::vector<uint8_t>(150, 4), std::vector<uint8_t>(150, 5)}, shape));
-        device.BulkIn(kScannerBulkIn, 200);                                  // begin of scan
-        device.BulkIn(kScannerBulkIn, 200);                                  // begin of page
-        QCOMPARE(device.BulkIn(kScannerBulkIn, 200)->size(), size_t(31));  // image record header
+        device.BulkIn(kScannerBulkIn, 200);                               // begin of scan
+        device.BulkIn(kScannerBulkIn, 200);                               // begin of page
+        QCOMPARE(device.BulkIn(kScannerBulkIn, 200)->size(), size_t(31)); // image record header
         device.BulkOut(kScannerBulkOut, CommandBytes(ScannerCommand::Abort));
         for (int chunk = 0; chunk < 3; ++chunk)
             QCOMPARE(*device.BulkIn(kScannerBulkIn, 200), std::vector<uint8_t>(50, 4));
@@ -289,7 +287,8 @@ private slots:
     void unplugStepLeavesTheBusAfterEverythingBeforeWasRead()
     {
         ScanJob job;
-        job.steps = {JobStep::Record(ScanStatus::BeginOfScan), JobStep::Unplug(), JobStep::Record(ScanStatus::EndOfData)};
+        job.steps = {JobStep::Record(ScanStatus::BeginOfScan), JobStep::Unplug(),
+                     JobStep::Record(ScanStatus::EndOfData)};
         ScanningDevice device(job);
         QVERIFY(device.BulkIn(kScannerBulkIn, 200));
         QVERIFY(!device.HasLeftBus());
@@ -321,7 +320,7 @@ private slots:
         QCOMPARE(product.data[2] | product.data[3] << 8, 0x0421);
         const ControlOutcome configuration = device.Control({0x80, 6, 0x0200, 0, 255}, {});
         QCOMPARE(configuration.data, ConfigurationDescriptor(device.Description().layout));
-        QVERIFY(device.Control({0xC0, 0x01, 0, 0, 4}, {}).stall);  // no vendor requests
+        QVERIFY(device.Control({0xC0, 0x01, 0, 0, 4}, {}).stall); // no vendor requests
         QCOMPARE(device.Events(), std::vector<std::string>{"control C0:01:0000:0000:0004"});
         QVERIFY(device.HasBulkEndpoint(0x02));
         QVERIFY(device.HasBulkEndpoint(0x82));
@@ -349,7 +348,7 @@ private slots:
 
     void chartJobsSendThePageTheLockAsksFor_data()
     {
-        QTest::addColumn<int>("depth");  // 1 lineart, 2 grey, 3 colour
+        QTest::addColumn<int>("depth"); // 1 lineart, 2 grey, 3 colour
         QTest::addColumn<int>("compression");
         QTest::addColumn<int>("width");
         QTest::addColumn<int>("height");

@@ -44,7 +44,8 @@ QProcessEnvironment WaitForEnvFile(const QString& path)
 }
 
 // A running ovra-usbscanner-emu with one scanner (id 2) playing `job`.
-class Emulator {
+class Emulator
+{
 public:
     Emulator(const QTemporaryDir& dir, const QString& job)
         : dir_(dir), socket_(dir.filePath("control.sock")), envFile_(dir.filePath("emu.env"))
@@ -98,9 +99,10 @@ private:
     QProcess process_;
 };
 
-}  // namespace
+} // namespace
 
-class SeparateProcessTest : public QObject {
+class SeparateProcessTest : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -162,21 +164,23 @@ private slots:
         QCOMPARE(result.exitCode, 4);
         QVERIFY(result.output.contains("lock 136\n"));
 
-        QCOMPARE(emulator.Command("job 2 content=pattern pages=2 width=16 height=16 unplug=5"), QString("ok steps=9 pages=2 bytes=512"));
+        QCOMPARE(emulator.Command("job 2 content=pattern pages=2 width=16 height=16 unplug=5"),
+                 QString("ok steps=9 pages=2 bytes=512"));
         QCOMPARE(emulator.Command("steps 2"), QString("ok 8 9 0:256 7 9 unplug 0:256 7 1"));
         result = emulator.Scan(dir.path());
         QCOMPARE(result.exitCode, 6);
         QVERIFY(result.output.contains(QString("pages=2 end=0 error=%1\n").arg(ENODEV)));
         QVERIFY(emulator.Command("events 2").contains(";unplugged by the job"));
-        QCOMPARE(emulator.Scan(dir.path()).exitCode, 3);  // gone from the bus
+        QCOMPARE(emulator.Scan(dir.path()).exitCode, 3); // gone from the bus
     }
 
     void emulatorRunsTheProgramItselfAndReturnsItsExitCode()
     {
         QTemporaryDir dir;
         QProcess emulator;
-        emulator.start(kEmulator, {"--socket", dir.filePath("control.sock"), "--scanner", "2d8a:1f07:S",
-                                   "--job", "content=pattern,pages=1,width=8,height=8", "--", kClient, "2d8a", "1f07", dir.path()});
+        emulator.start(kEmulator,
+                       {"--socket", dir.filePath("control.sock"), "--scanner", "2d8a:1f07:S", "--job",
+                        "content=pattern,pages=1,width=8,height=8", "--", kClient, "2d8a", "1f07", dir.path()});
         const ProgramResult result = Finish(emulator);
         QCOMPARE(result.exitCode, 0);
         QCOMPARE(ReadFile(dir.filePath("page_0.bin")).size(), 64);

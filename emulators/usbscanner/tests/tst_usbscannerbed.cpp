@@ -41,10 +41,7 @@ struct Handle {
     }
 };
 
-std::vector<uint8_t> GrayLock()
-{
-    return LockPayload(2, 850, 1100, 300, ScanSource::FlatbedSingle);
-}
+std::vector<uint8_t> GrayLock() { return LockPayload(2, 850, 1100, 300, ScanSource::FlatbedSingle); }
 
 // A bed with one scanner of serial number S1.
 struct ScannerBed : UsbScannerBed {
@@ -72,9 +69,10 @@ int WaitForChild(pid_t child)
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
 }
 
-}  // namespace
+} // namespace
 
-class UsbScannerBedTest : public QObject {
+class UsbScannerBedTest : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -95,17 +93,17 @@ private slots:
         QCOMPARE(device->size(), size_t(18));
         QCOMPARE((*device)[8] | (*device)[9] << 8, int(kVendor));
         QCOMPARE((*device)[10] | (*device)[11] << 8, int(kProduct));
-        QCOMPARE((*device)[16], uint8_t(3));  // iSerialNumber
+        QCOMPARE((*device)[16], uint8_t(3)); // iSerialNumber
         const auto configuration = ReadNode(node.fd, 512);
         QVERIFY(configuration);
         QCOMPARE(configuration->size(), size_t(32));
-        QCOMPARE((*configuration)[9 + 5], uint8_t(0xFF));  // vendor-specific interface
+        QCOMPARE((*configuration)[9 + 5], uint8_t(0xFF)); // vendor-specific interface
         QCOMPARE((*configuration)[18 + 2], uint8_t(0x02));
         QCOMPARE((*configuration)[25 + 2], uint8_t(0x82));
         std::vector<uint8_t> all = *device;
         all.insert(all.end(), configuration->begin(), configuration->end());
         QCOMPARE(all, bed.NodeDescriptors(id));
-        QCOMPARE(ReadNode(node.fd, 18)->size(), size_t(0));  // end of the descriptors
+        QCOMPARE(ReadNode(node.fd, 18)->size(), size_t(0)); // end of the descriptors
     }
 
     void stringDescriptorsComeThroughControlTransfers()
@@ -130,7 +128,7 @@ private slots:
         QCOMPARE(ReadAsciiString(second.fd, 3).value_or("-"), std::string("SN-?1"));
         std::vector<uint8_t> raw;
         QCOMPARE(ReadStringDescriptor(second.fd, 1, raw), 10);
-        QCOMPARE(raw[2] | raw[3] << 8, 0x041E);  // "О" in UTF-16LE
+        QCOMPARE(raw[2] | raw[3] << 8, 0x041E); // "О" in UTF-16LE
 
         Handle third(bed.DevNode(bare));
         QCOMPARE((*ReadNode(third.fd, 18))[16], uint8_t(0));
@@ -146,13 +144,13 @@ private slots:
         QCOMPARE(::ioctl(one.fd, USBDEVFS_CLAIMINTERFACE, &interface), 0);
         QCOMPARE(::ioctl(two.fd, USBDEVFS_CLAIMINTERFACE, &interface), -1);
         QCOMPARE(errno, EBUSY);
-        QCOMPARE(SendCommand(two.fd, ScannerCommand::Properties), -EBUSY);  // bulk needs the interface
+        QCOMPARE(SendCommand(two.fd, ScannerCommand::Properties), -EBUSY); // bulk needs the interface
         QCOMPARE(::ioctl(one.fd, USBDEVFS_RELEASEINTERFACE, &interface), 0);
-        QCOMPARE(Exchange(two.fd, ScannerCommand::Properties), int(flag::kSuccess));  // claimed on the way
+        QCOMPARE(Exchange(two.fd, ScannerCommand::Properties), int(flag::kSuccess)); // claimed on the way
 
         usbdevfs_ioctl detach{0, USBDEVFS_DISCONNECT, nullptr};
         QCOMPARE(::ioctl(one.fd, USBDEVFS_IOCTL, &detach), -1);
-        QCOMPARE(errno, ENODATA);  // no kernel driver bound
+        QCOMPARE(errno, ENODATA); // no kernel driver bound
         bed.SetFault(bed.id, UsbFault::KernelDriverActive);
         Handle three(bed.DevNode(bed.id));
         QCOMPARE(::ioctl(three.fd, USBDEVFS_IOCTL, &detach), 0);
@@ -187,8 +185,8 @@ private slots:
     {
         ScannerBed bed;
         JobShape shape;
-        shape.recordBytes = 1500;  // pages of 3700 bytes: records of 1500, 1500 and 700
-        shape.chunk = 700;         // image bytes arrive in several transfers
+        shape.recordBytes = 1500; // pages of 3700 bytes: records of 1500, 1500 and 700
+        shape.chunk = 700;        // image bytes arrive in several transfers
         const ScanJob job = MakePatternJob(3, PageGeometry{100, 37, PixelMode::Gray}, shape);
         bed.SetJob(bed.id, job);
 
@@ -255,7 +253,7 @@ private slots:
         bed.ScriptResponse(bed.id, ScannerCommand::Lock, response);
         Handle scanner(bed.DevNode(bed.id));
         QCOMPARE(Exchange(scanner.fd, ScannerCommand::Lock, GrayLock()), flag);
-        QCOMPARE(bed.IsLocked(bed.id), flag == 0x80);  // a refused lock changes nothing
+        QCOMPARE(bed.IsLocked(bed.id), flag == 0x80); // a refused lock changes nothing
         // The script was for one answer: the next lock gets the usual one.
         const int expected = flag == 0x80 ? flag::kBusyOrBadRequest : flag::kSuccess;
         QCOMPARE(Exchange(scanner.fd, ScannerCommand::Lock, GrayLock()), expected);
@@ -278,7 +276,7 @@ private slots:
         QCOMPARE(response, (std::vector<uint8_t>{0x1B, 0x53, 0x04, 0, 0, 0, 0x80, 1}));
         QCOMPARE(Exchange(scanner.fd, ScannerCommand::Lock, LockPayload(2, 1, 1, 300, ScanSource::FeederSingle)),
                  int(flag::kSuccess));
-        QCOMPARE(Exchange(scanner.fd, ScannerCommand::Start), int(flag::kFailed));  // no paper
+        QCOMPARE(Exchange(scanner.fd, ScannerCommand::Start), int(flag::kFailed)); // no paper
         bed.SetFeeder(bed.id, AdfStatus::PaperJam);
         QCOMPARE(Exchange(scanner.fd, ScannerCommand::AdfStatus, {}, &response), int(flag::kSuccess));
         QCOMPARE(response[7], uint8_t(3));
@@ -305,7 +303,7 @@ private slots:
         QCOMPARE(response.size(), size_t(24));
 
         QCOMPARE(SendCommand(scanner.fd, ScannerCommand::AdfStatus), 0);
-        QCOMPARE(ReadResponse(scanner.fd, 500)->size(), size_t(31));  // the stray record header
+        QCOMPARE(ReadResponse(scanner.fd, 500)->size(), size_t(31)); // the stray record header
         QCOMPARE(*ReadResponse(scanner.fd, 500), EncodeDeviceAbort());
         response = *ReadResponse(scanner.fd, 500);
         QCOMPARE(response[2], uint8_t(0x04));
@@ -354,7 +352,7 @@ private slots:
         QVERIFY(first);
         QCOMPARE((*first)[8], uint8_t(8));
         QVERIFY(ElapsedMs(start) >= 140);
-        QCOMPARE(ReadError(scanner.fd, 50), ETIMEDOUT);  // the next record is not due yet
+        QCOMPARE(ReadError(scanner.fd, 50), ETIMEDOUT); // the next record is not due yet
         QCOMPARE((*ReadResponse(scanner.fd, 2000))[8], uint8_t(9));
     }
 
@@ -362,7 +360,7 @@ private slots:
     {
         ScannerBed bed;
         ScanJob job = MakeScanJob({std::vector<uint8_t>(600, 0x5A), std::vector<uint8_t>(600, 0xA5)});
-        job.steps.insert(job.steps.begin() + 4, JobStep::Unplug());  // after the end of page 0
+        job.steps.insert(job.steps.begin() + 4, JobStep::Unplug()); // after the end of page 0
         bed.SetJob(bed.id, job);
         const std::string node = bed.DevNode(bed.id);
         Handle scanner(node);
@@ -425,8 +423,8 @@ private slots:
         QCOMPARE((*ReadResponse(scanner.fd, 500))[8], uint8_t(9));
         QCOMPARE(SendCommand(scanner.fd, ScannerCommand::Abort), 0);
         QCOMPARE(::ioctl(scanner.fd, USBDEVFS_RESET, nullptr), 0);
-        QCOMPARE(*ReadResponse(scanner.fd, 500), EncodeDeviceAbort());  // the abort's answer
-        QCOMPARE(ReadError(scanner.fd, 100), ETIMEDOUT);  // nothing of the scan is left
+        QCOMPARE(*ReadResponse(scanner.fd, 500), EncodeDeviceAbort()); // the abort's answer
+        QCOMPARE(ReadError(scanner.fd, 100), ETIMEDOUT);               // nothing of the scan is left
         QVERIFY(bed.IsLocked(bed.id));
         const std::vector<std::string> events = bed.Events(bed.id);
         const auto aborted = std::find(events.begin(), events.end(), "job aborted");

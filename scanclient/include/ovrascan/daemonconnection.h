@@ -15,7 +15,12 @@ namespace ovrascan {
 // OVRA_SCAN_DAEMON_PORT when it holds a port number, else 7001.
 uint16_t DaemonPort();
 
-enum class ReadStatus { Ok, Closed, TimedOut, Failed };
+enum class ReadStatus {
+    Ok,
+    Closed,
+    TimedOut,
+    Failed
+};
 
 class DaemonConnection
 {

@@ -8,11 +8,14 @@
 namespace ovrascan {
 
 struct DeviceAddress {
-    enum class Kind { Usb, Net };
+    enum class Kind {
+        Usb,
+        Net
+    };
     Kind kind = Kind::Net;
     int bus = 0;
     int device = 0;
-    std::string address;  // Net: dotted IPv4
+    std::string address; // Net: dotted IPv4
 
     std::string ToString() const;
 };

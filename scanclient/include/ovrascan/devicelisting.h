@@ -19,8 +19,7 @@ struct ListOptions {
 // One line per scanner: "usb:BUS:DEV  maker product  serial S" and
 // "net:ADDRESS  colour, 75-1200 dpi, simplex, feeder loaded" (or why it is not reachable).
 // False, with a reason, when the daemon does not answer.
-bool ListDevices(ScanClient& client, const ListOptions& options, std::vector<std::string>& lines,
-                 std::string& error);
+bool ListDevices(ScanClient& client, const ListOptions& options, std::vector<std::string>& lines, std::string& error);
 
 // "colour, 75-1200 dpi, simplex"
 std::string DescribeCapabilities(const ScannerCapabilities& capabilities);

@@ -33,7 +33,11 @@ public:
     PageCollector(std::string outputFolder, ImageFormat format, DeleteRequest deleteRequest,
                   std::chrono::milliseconds settleLimit = std::chrono::seconds(5));
 
-    enum class Result { Saved, Empty, Failed };
+    enum class Result {
+        Saved,
+        Empty,
+        Failed
+    };
     // Copies the page file once it holds `bytes` bytes (waiting at most the settle
     // limit for the daemon to write and close it), then asks for its deletion. An empty
     // page is deleted without a copy. On Failed, `error` says why; the page file is

@@ -30,10 +30,14 @@ ScanRecord FromUsbRecord(const USBScanRecordRes& record);
 class PageTracker
 {
 public:
-    enum class State { Running, Done, Failed };
+    enum class State {
+        Running,
+        Done,
+        Failed
+    };
 
     struct Step {
-        std::vector<int> finishedPages;  // pages that this record finished, in order
+        std::vector<int> finishedPages; // pages that this record finished, in order
     };
 
     Step Handle(const ScanRecord& record);
@@ -57,7 +61,7 @@ private:
     int m_failure = 0;
     int m_records = 0;
     int64_t m_totalBytes = 0;
-    std::map<int, int64_t> m_bytes;  // every page opened
+    std::map<int, int64_t> m_bytes; // every page opened
     std::map<int, bool> m_finished;
 };
 

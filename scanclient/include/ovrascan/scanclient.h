@@ -14,12 +14,12 @@ namespace ovrascan {
 template <typename T>
 struct Reply {
     T value{};
-    std::string transportError;  // empty when the reply arrived whole
+    std::string transportError; // empty when the reply arrived whole
     bool Ok() const { return transportError.empty(); }
 };
 
 struct FoundDevices {
-    int count = 0;  // as the daemon sent it; -1 when it has no USB directory
+    int count = 0; // as the daemon sent it; -1 when it has no USB directory
     std::vector<USBFindDevRes> devices;
 };
 

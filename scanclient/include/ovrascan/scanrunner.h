@@ -25,7 +25,7 @@ using ProgressSink = std::function<void(const std::string&)>;
 struct ScanProgress {
     int pagesStarted = 0;
     int pagesSaved = 0;
-    int64_t bytes = 0;  // page bytes the daemon has written so far
+    int64_t bytes = 0; // page bytes the daemon has written so far
 };
 using ProgressMeter = std::function<void(const ScanProgress&)>;
 
@@ -44,8 +44,8 @@ struct ScanJobOptions {
 };
 
 struct ScanOutcome {
-    int status = OVRA_STATUS_GOOD;  // the failing status, or 0
-    std::string message;            // empty on success
+    int status = OVRA_STATUS_GOOD; // the failing status, or 0
+    std::string message;           // empty on success
     std::vector<SavedPage> pages;
     bool Ok() const { return message.empty(); }
 };

@@ -8,28 +8,39 @@
 
 namespace ovrascan {
 
-enum class ScanSource { Flatbed, FeederSinglePage, FeederMultiPage };
-enum class ColorMode { Color, Gray, BlackAndWhite };
-enum class ImageFormat { Jpeg, Raw };
+enum class ScanSource {
+    Flatbed,
+    FeederSinglePage,
+    FeederMultiPage
+};
+enum class ColorMode {
+    Color,
+    Gray,
+    BlackAndWhite
+};
+enum class ImageFormat {
+    Jpeg,
+    Raw
+};
 
 // The scan area in millimetres from the top left corner of the glass.
 struct ScanArea {
     double x = 0;
     double y = 0;
-    double width = 215.9;   // 8.5 in
-    double height = 297.0;  // A4
+    double width = 215.9;  // 8.5 in
+    double height = 297.0; // A4
 };
 
 struct ScanSettings {
     ScanSource source = ScanSource::Flatbed;
     ColorMode mode = ColorMode::Color;
-    int resolution = 300;  // dots per inch, both directions
+    int resolution = 300; // dots per inch, both directions
     ScanArea area;
     // Unset: JPEG for colour and grey, raw for black and white (which has no JPEG).
     std::optional<ImageFormat> format;
     int brightness = 50;
     int contrast = 50;
-    int backgroundRemoval = 0;  // 0 off, else its level
+    int backgroundRemoval = 0; // 0 off, else its level
 };
 
 // The format the scan delivers.

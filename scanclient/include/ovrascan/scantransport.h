@@ -21,9 +21,12 @@ constexpr std::chrono::seconds kLongestWarmUp{255};
 
 // The scanner a scan runs on.
 struct ScanTarget {
-    enum class Kind { Usb, Net };
+    enum class Kind {
+        Usb,
+        Net
+    };
     Kind kind = Kind::Net;
-    std::string name;  // as messages name it: "usb:1:5", "net:192.168.1.20"
+    std::string name; // as messages name it: "usb:1:5", "net:192.168.1.20"
     // Usb: the device among the daemon's, by vendor, product and serial number.
     uint16_t vid = 0;
     uint16_t pid = 0;
@@ -37,18 +40,18 @@ struct ScanTarget {
 
 // What a client knows of a transport before it connects.
 struct TransportTraits {
-    int feederMaxResolution = 0;  // the daemon scans from the feeder at most at this (0: as asked)
-    bool jpegPages = false;       // grey and colour pages come as JPEG, else as raw lines
+    int feederMaxResolution = 0; // the daemon scans from the feeder at most at this (0: as asked)
+    bool jpegPages = false;      // grey and colour pages come as JPEG, else as raw lines
 };
 TransportTraits TraitsOf(ScanTarget::Kind kind);
 
 // How one step ended: the daemon's result, a broken connection, or a scanner the
 // daemon does not reach.
 struct StepResult {
-    std::string step;  // "opening the USB scanner", "starting the scan on 192.168.1.20"
+    std::string step; // "opening the USB scanner", "starting the scan on 192.168.1.20"
     int status = OVRA_STATUS_GOOD;
-    std::string transportError;  // the connection failed during the step
-    std::string missing;         // why the scanner is not among the daemon's
+    std::string transportError; // the connection failed during the step
+    std::string missing;        // why the scanner is not among the daemon's
     bool Ok() const { return status == OVRA_STATUS_GOOD && transportError.empty() && missing.empty(); }
 };
 

@@ -14,7 +14,7 @@ namespace ovrascan {
 // The maker's USB vendor ID (the model table's).
 constexpr uint16_t kOvraUsbVendorId = OVRA_USB_VENDOR_ID;
 
-extern const char* const kSysfsUsbDevices;  // "/sys/bus/usb/devices"
+extern const char* const kSysfsUsbDevices; // "/sys/bus/usb/devices"
 
 struct SysfsUsbDevice {
     int bus = 0;
@@ -34,7 +34,6 @@ std::optional<SysfsUsbDevice> FindByBusDevice(const std::vector<SysfsUsbDevice>&
 std::optional<USBFindDevRes> MatchDaemonDevice(const std::vector<USBFindDevRes>& found, const SysfsUsbDevice& device);
 
 // The sysfs entry of a device the daemon found, nullopt when there is none.
-std::optional<SysfsUsbDevice> MatchSysfsDevice(const std::vector<SysfsUsbDevice>& devices,
-                                               const USBFindDevRes& found);
+std::optional<SysfsUsbDevice> MatchSysfsDevice(const std::vector<SysfsUsbDevice>& devices, const USBFindDevRes& found);
 
 } // namespace ovrascan

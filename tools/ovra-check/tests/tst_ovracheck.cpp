@@ -113,15 +113,17 @@ void TestOvraCheck::judgement_data()
         };
     };
     QTest::newRow("healthy") << DeskFault([](stDeskFacts&) {}) << "install root" << en_Check_Ok << "as installed";
-    QTest::newRow("temp open") << DeskFault([path](stDeskFacts& f) { path("temp")(f)->iMode = 0755; })
-                               << "install root" << en_Check_Fail << "temp has mode 0755, not 0700";
+    QTest::newRow("temp open") << DeskFault([path](stDeskFacts& f) { path("temp")(f)->iMode = 0755; }) << "install root"
+                               << en_Check_Fail << "temp has mode 0755, not 0700";
     QTest::newRow("tool without sticky bit") << DeskFault([path](stDeskFacts& f) { path("tool")(f)->iMode = 0777; })
                                              << "install root" << en_Check_Fail << "tool has mode 0777, not 1777";
     QTest::newRow("not installed") << DeskFault([](stDeskFacts& f) {
         for (stPathFact& fact : f.listPaths)
             fact.bExists = false;
-    }) << "install root" << en_Check_Fail << "/opt/ovra/ovra-printer-k246/ is missing: the package is not installed";
-    QTest::newRow("program missing") << DeskFault([path](stDeskFacts& f) { path("bin/ovra-status")(f)->bExists = false; })
+    }) << "install root" << en_Check_Fail
+                                   << "/opt/ovra/ovra-printer-k246/ is missing: the package is not installed";
+    QTest::newRow("program missing") << DeskFault(
+        [path](stDeskFacts& f) { path("bin/ovra-status")(f)->bExists = false; })
                                      << "install root" << en_Check_Fail << "bin/ovra-status is missing";
     QTest::newRow("program not executable")
         << DeskFault([path](stDeskFacts& f) { path("bin/OvraScanDaemon")(f)->bExecutable = false; }) << "install root"
@@ -135,43 +137,51 @@ void TestOvraCheck::judgement_data()
     QTest::newRow("cups down") << DeskFault([](stDeskFacts& f) {
         f.cups.bReachable = false;
         f.cups.strError = "No such file or directory";
-    }) << "CUPS" << en_Check_Fail << "does not answer: No such file or directory";
+    }) << "CUPS" << en_Check_Fail
+                               << "does not answer: No such file or directory";
     QTest::newRow("no Ovra queue") << DeskFault([](stDeskFacts& f) { f.cups.listQueues = f.cups.listQueues.mid(2); })
                                    << "CUPS" << en_Check_Warn << "no queue of an Ovra printer";
-    QTest::newRow("queue ipp") << DeskFault([](stDeskFacts& f) { f.cups.listQueues[1].strUri = "ipp://127.0.0.233/ipp"; })
+    QTest::newRow("queue ipp") << DeskFault(
+        [](stDeskFacts& f) { f.cups.listQueues[1].strUri = "ipp://127.0.0.233/ipp"; })
                                << "queue hall" << en_Check_Fail << "neither usb:// nor socket://";
-    QTest::newRow("queue host name") << DeskFault([](stDeskFacts& f) { f.cups.listQueues[1].strUri = "socket://hall.lan:9100"; })
+    QTest::newRow("queue host name") << DeskFault(
+        [](stDeskFacts& f) { f.cups.listQueues[1].strUri = "socket://hall.lan:9100"; })
                                      << "queue hall" << en_Check_Fail << "has no IPv4 address";
-    QTest::newRow("queue USB of no model") << DeskFault([](stDeskFacts& f) { f.cups.listQueues[0].strUri = "usb://Ovra/X9?serial=1"; })
-                                           << "queue desk" << en_Check_Fail << "names no model of the family";
-    QTest::newRow("queue PPD of another model") << DeskFault([](stDeskFacts& f) { f.cups.listQueues[1].strModel = "Ovra Z1"; })
-                                                << "queue hall" << en_Check_Fail << "'Ovra Z1' is not one of the suite";
-    QTest::newRow("USB unplugged") << DeskFault([](stDeskFacts& f) { f.listUsbDevices.clear(); })
-                                   << "USB printer desk" << en_Check_Warn << "serial 'DESK000001'";
+    QTest::newRow("queue USB of no model")
+        << DeskFault([](stDeskFacts& f) { f.cups.listQueues[0].strUri = "usb://Ovra/X9?serial=1"; }) << "queue desk"
+        << en_Check_Fail << "names no model of the family";
+    QTest::newRow("queue PPD of another model")
+        << DeskFault([](stDeskFacts& f) { f.cups.listQueues[1].strModel = "Ovra Z1"; }) << "queue hall" << en_Check_Fail
+        << "'Ovra Z1' is not one of the suite";
+    QTest::newRow("USB unplugged") << DeskFault([](stDeskFacts& f) { f.listUsbDevices.clear(); }) << "USB printer desk"
+                                   << en_Check_Warn << "serial 'DESK000001'";
     QTest::newRow("USB another serial") << DeskFault([](stDeskFacts& f) { f.listUsbDevices[0].strSerial = "OTHER"; })
                                         << "USB printer desk" << en_Check_Warn << "no USB device";
-    QTest::newRow("USB node not accessible") << DeskFault([](stDeskFacts& f) { f.listUsbDevices[0].bAccessible = false; })
-                                             << "USB printer desk" << en_Check_Fail << "may not use it";
+    QTest::newRow("USB node not accessible")
+        << DeskFault([](stDeskFacts& f) { f.listUsbDevices[0].bAccessible = false; }) << "USB printer desk"
+        << en_Check_Fail << "may not use it";
     QTest::newRow("network silent") << DeskFault([](stDeskFacts& f) { f.listNetAnswers[0].bAnswered = false; })
                                     << "network printer hall" << en_Check_Fail << "does not answer";
-    QTest::newRow("heartbeat old") << DeskFault([](stDeskFacts& f) { f.files.iHeartbeatAgeS = 60; })
-                                   << "heartbeat" << en_Check_Warn << "60 s old";
-    QTest::newRow("heartbeat stale") << DeskFault([](stDeskFacts& f) { f.files.iHeartbeatAgeS = 600; })
-                                     << "heartbeat" << en_Check_Fail << "600 s old";
+    QTest::newRow("heartbeat old") << DeskFault([](stDeskFacts& f) { f.files.iHeartbeatAgeS = 60; }) << "heartbeat"
+                                   << en_Check_Warn << "60 s old";
+    QTest::newRow("heartbeat stale") << DeskFault([](stDeskFacts& f) { f.files.iHeartbeatAgeS = 600; }) << "heartbeat"
+                                     << en_Check_Fail << "600 s old";
     QTest::newRow("heartbeat missing") << DeskFault([](stDeskFacts& f) { f.files.bHeartbeatExists = false; })
                                        << "heartbeat" << en_Check_Fail << "missing";
-    QTest::newRow("list missing") << DeskFault([](stDeskFacts& f) { f.files.bListExists = false; })
-                                  << "status files" << en_Check_Fail << "printerlist.ini is missing";
+    QTest::newRow("list missing") << DeskFault([](stDeskFacts& f) { f.files.bListExists = false; }) << "status files"
+                                  << en_Check_Fail << "printerlist.ini is missing";
     QTest::newRow("queue not listed") << DeskFault([](stDeskFacts& f) { f.files.listPrinters.removeFirst(); })
                                       << "status files" << en_Check_Fail << "desk is not in the printer list";
-    QTest::newRow("status file missing") << DeskFault([](stDeskFacts& f) { f.files.listPrinters[1].bHasStatusFile = false; })
-                                         << "status files" << en_Check_Warn << "cfg/hall.dat is missing";
-    QTest::newRow("status file damaged") << DeskFault([](stDeskFacts& f) { f.files.listPrinters[1].bStatusParses = false; })
-                                         << "status files" << en_Check_Fail << "cfg/hall.dat does not parse";
-    QTest::newRow("SANE dll") << DeskFault([](stDeskFacts& f) { f.sane.bDllListsOvra = false; })
-                              << "SANE backend" << en_Check_Fail << "does not name the backend";
-    QTest::newRow("SANE config") << DeskFault([](stDeskFacts& f) { f.sane.bConfigExists = false; })
-                                 << "SANE backend" << en_Check_Fail << "ovra.conf is missing";
+    QTest::newRow("status file missing") << DeskFault([](stDeskFacts& f) {
+        f.files.listPrinters[1].bHasStatusFile = false;
+    }) << "status files" << en_Check_Warn << "cfg/hall.dat is missing";
+    QTest::newRow("status file damaged") << DeskFault([](stDeskFacts& f) {
+        f.files.listPrinters[1].bStatusParses = false;
+    }) << "status files" << en_Check_Fail << "cfg/hall.dat does not parse";
+    QTest::newRow("SANE dll") << DeskFault([](stDeskFacts& f) { f.sane.bDllListsOvra = false; }) << "SANE backend"
+                              << en_Check_Fail << "does not name the backend";
+    QTest::newRow("SANE config") << DeskFault([](stDeskFacts& f) { f.sane.bConfigExists = false; }) << "SANE backend"
+                                 << en_Check_Fail << "ovra.conf is missing";
 }
 
 // The fault's line has its status and reason, and advice when it is not ok; every other
@@ -195,7 +205,7 @@ void TestOvraCheck::judgement()
             QFAIL(qPrintable("also " + other.strCheck + ": " + other.strReason));
     }
     QCOMPARE(WorstStatus(lines), status);
-    QVERIFY(!FindLine(lines, "queue other"));   // not the maker's
+    QVERIFY(!FindLine(lines, "queue other")); // not the maker's
 }
 
 void TestOvraCheck::initTestCase()
@@ -204,8 +214,8 @@ void TestOvraCheck::initTestCase()
     m_cups.reset(new PrivateCups(m_cupsDir->path()));
     QString error;
     QVERIFY2(m_cups->Start(&error), qPrintable(error));
-    QVERIFY2(m_cups->AddQueue("hall", QString("socket://%1:9100").arg(c_szNetAddress), PrivateCups::PpdPath("ovra-mk246"),
-                              &error),
+    QVERIFY2(m_cups->AddQueue("hall", QString("socket://%1:9100").arg(c_szNetAddress),
+                              PrivateCups::PpdPath("ovra-mk246"), &error),
              qPrintable(error));
     QVERIFY2(m_cups->AddQueue("acme", "socket://127.0.0.223:9100", PrivateCups::PpdPath("acme-laserjet-100"), &error),
              qPrintable(error));
@@ -268,7 +278,9 @@ void TestOvraCheck::MakeDesk(const QString& dir)
                                     | QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup));
     }
     const QByteArray list = QString("[Main]\nCount=1\n\n[printer_0]\nConnectType=2\nModel=Ovra MK246\nName=hall\n"
-                                    "Port=%1\nURI=socket://%1:9100\n").arg(c_szNetAddress).toUtf8();
+                                    "Port=%1\nURI=socket://%1:9100\n")
+                                .arg(c_szNetAddress)
+                                .toUtf8();
     const std::vector<uint8_t> reply = ovraemu::BuildUdpStatusReply(m_printer->State());
     const QList<QPair<QString, QByteArray>> files = {
         {"cfg/printerlist.ini", list},
@@ -280,7 +292,8 @@ void TestOvraCheck::MakeDesk(const QString& dir)
         QCOMPARE(file.write(entry.second), qint64(entry.second.size()));
     }
     QVERIFY(QDir().mkpath(dir + "/sane/dll.d"));
-    for (const auto& entry : QList<QPair<QString, QByteArray>>{{"sane/dll.d/ovra", "ovra\n"}, {"sane/ovra.conf", "\n"}}) {
+    for (const auto& entry :
+         QList<QPair<QString, QByteArray>>{{"sane/dll.d/ovra", "ovra\n"}, {"sane/ovra.conf", "\n"}}) {
         QFile file(dir + "/" + entry.first);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(entry.second);
@@ -337,30 +350,51 @@ void TestOvraCheck::program_data()
             env.insert("UMOCKDEV_DIR", QString::fromStdString(m_usbBed->RootDir()));
         });
     };
-    QTest::newRow("healthy") << DeskChange() << "network printer hall" << "ok" << "answers its status request";
-    QTest::newRow("folder mode") << chmodOf("temp", 0755) << "install root" << "fail" << "temp has mode 0755, not 0700";
-    QTest::newRow("program missing") << removal("root/bin/ovra-decode") << "install root" << "fail"
+    QTest::newRow("healthy") << DeskChange() << "network printer hall"
+                             << "ok"
+                             << "answers its status request";
+    QTest::newRow("folder mode") << chmodOf("temp", 0755) << "install root"
+                                 << "fail"
+                                 << "temp has mode 0755, not 0700";
+    QTest::newRow("program missing") << removal("root/bin/ovra-decode") << "install root"
+                                     << "fail"
                                      << "bin/ovra-decode is missing";
     QTest::newRow("daemon port deaf") << DeskChange([](const QString&, QProcessEnvironment& env, PrivateCups&) {
         env.insert("OVRA_SCAN_DAEMON_PORT", "1");
-    }) << "scan daemon" << "fail" << "127.0.0.1:1 does not accept";
+    }) << "scan daemon"
+                                      << "fail"
+                                      << "127.0.0.1:1 does not accept";
     QTest::newRow("CUPS unreachable") << DeskChange([](const QString& dir, QProcessEnvironment& env, PrivateCups&) {
         env.insert("CUPS_SERVER", dir + "/no-cupsd.sock");
-    }) << "CUPS" << "fail" << "does not answer";
+    }) << "CUPS"
+                                      << "fail"
+                                      << "does not answer";
     QTest::newRow("queue with a wrong URI") << queue("wronguri", "ipp://127.0.0.224/ipp/print") << "queue wronguri"
-                                            << "fail" << "neither usb:// nor socket://";
+                                            << "fail"
+                                            << "neither usb:// nor socket://";
     // The service has not listed a queue added a moment ago: "status files" says so too.
-    QTest::newRow("network printer unreachable") << queue("silent", QString("socket://%1:9100").arg(c_szSilentAddress))
-                                                 << "network printer silent" << "fail" << "does not answer";
-    QTest::newRow("USB printer present") << usbQueue("desk", c_strUsbUri) << "USB printer desk" << "ok"
+    QTest::newRow("network printer unreachable")
+        << queue("silent", QString("socket://%1:9100").arg(c_szSilentAddress)) << "network printer silent"
+        << "fail"
+        << "does not answer";
+    QTest::newRow("USB printer present") << usbQueue("desk", c_strUsbUri) << "USB printer desk"
+                                         << "ok"
                                          << "is present and accessible";
-    QTest::newRow("USB printer absent") << usbQueue("gone", "usb://Ovra/P2200DN?serial=DESK000099") << "USB printer gone"
-                                        << "warn" << "no USB device of the maker with serial 'DESK000099'";
-    QTest::newRow("heartbeat old") << agedHeartbeat(60) << "heartbeat" << "warn" << "s old";
-    QTest::newRow("heartbeat stale") << agedHeartbeat(600) << "heartbeat" << "fail" << "s old";
-    QTest::newRow("status file missing") << removal("root/cfg/hall.dat") << "status files" << "warn"
+    QTest::newRow("USB printer absent") << usbQueue("gone", "usb://Ovra/P2200DN?serial=DESK000099")
+                                        << "USB printer gone"
+                                        << "warn"
+                                        << "no USB device of the maker with serial 'DESK000099'";
+    QTest::newRow("heartbeat old") << agedHeartbeat(60) << "heartbeat"
+                                   << "warn"
+                                   << "s old";
+    QTest::newRow("heartbeat stale") << agedHeartbeat(600) << "heartbeat"
+                                     << "fail"
+                                     << "s old";
+    QTest::newRow("status file missing") << removal("root/cfg/hall.dat") << "status files"
+                                         << "warn"
                                          << "cfg/hall.dat is missing";
-    QTest::newRow("SANE config missing") << removal("sane/ovra.conf") << "SANE backend" << "fail"
+    QTest::newRow("SANE config missing") << removal("sane/ovra.conf") << "SANE backend"
+                                         << "fail"
                                          << "ovra.conf is missing";
 }
 

@@ -69,7 +69,7 @@ const std::map<std::string, Setter>& ValueOptions()
                                                               {"adf", ScanSource::FeederSinglePage},
                                                               {"adf-multi", ScanSource::FeederMultiPage}};
     static const std::map<std::string, ColorMode> modes = {
-        {"color", ColorMode::Color}, {"colour", ColorMode::Color}, {"gray", ColorMode::Gray},
+        {"color", ColorMode::Color}, {"colour", ColorMode::Color},     {"gray", ColorMode::Gray},
         {"grey", ColorMode::Gray},   {"bw", ColorMode::BlackAndWhite}, {"lineart", ColorMode::BlackAndWhite}};
     static const std::map<std::string, ImageFormat> formats = {{"jpeg", ImageFormat::Jpeg},
                                                                {"jpg", ImageFormat::Jpeg},
@@ -86,10 +86,15 @@ const std::map<std::string, Setter>& ValueOptions()
              o.device = ParseDeviceAddress(v, error);
              return o.device.has_value();
          }},
-        {"--out", [](const std::string& v, ClientOptions& o, std::string&) { o.outputFolder = v; return !v.empty(); }},
-        {"--source", [](const std::string& v, ClientOptions& o, std::string&) {
-             return FromTable(sources, v, o.settings.source); }},
-        {"--mode", [](const std::string& v, ClientOptions& o, std::string&) { return FromTable(modes, v, o.settings.mode); }},
+        {"--out",
+         [](const std::string& v, ClientOptions& o, std::string&) {
+             o.outputFolder = v;
+             return !v.empty();
+         }},
+        {"--source",
+         [](const std::string& v, ClientOptions& o, std::string&) { return FromTable(sources, v, o.settings.source); }},
+        {"--mode",
+         [](const std::string& v, ClientOptions& o, std::string&) { return FromTable(modes, v, o.settings.mode); }},
         {"--format",
          [](const std::string& v, ClientOptions& o, std::string&) {
              ImageFormat format = ImageFormat::Jpeg;
@@ -97,18 +102,17 @@ const std::map<std::string, Setter>& ValueOptions()
              o.settings.format = format;
              return known;
          }},
-        {"--resolution",
-         [](const std::string& v, ClientOptions& o, std::string&) { return ToInt(v, 1, 65535, o.settings.resolution); }},
+        {"--resolution", [](const std::string& v, ClientOptions& o,
+                            std::string&) { return ToInt(v, 1, 65535, o.settings.resolution); }},
         {"--area", [](const std::string& v, ClientOptions& o, std::string&) { return ToArea(v, o.settings.area); }},
         {"--brightness",
          [](const std::string& v, ClientOptions& o, std::string&) { return ToInt(v, 0, 255, o.settings.brightness); }},
         {"--contrast",
          [](const std::string& v, ClientOptions& o, std::string&) { return ToInt(v, 0, 255, o.settings.contrast); }},
-        {"--background-removal",
-         [](const std::string& v, ClientOptions& o, std::string&) {
-             return ToInt(v, 0, 255, o.settings.backgroundRemoval);
-         }},
-        {"--timeout", [](const std::string& v, ClientOptions& o, std::string&) { return ToInt(v, 1, 3600, o.timeoutSeconds); }},
+        {"--background-removal", [](const std::string& v, ClientOptions& o,
+                                    std::string&) { return ToInt(v, 0, 255, o.settings.backgroundRemoval); }},
+        {"--timeout",
+         [](const std::string& v, ClientOptions& o, std::string&) { return ToInt(v, 1, 3600, o.timeoutSeconds); }},
         {"--port",
          [](const std::string& v, ClientOptions& o, std::string&) {
              int port = 0;

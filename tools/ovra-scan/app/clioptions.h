@@ -14,7 +14,7 @@ struct ClientOptions {
     bool version = false;
     bool list = false;
     bool quiet = false;
-    std::vector<std::string> netAddresses;  // --net, for --list
+    std::vector<std::string> netAddresses; // --net, for --list
     std::optional<ovrascan::DeviceAddress> device;
     std::string outputFolder;
     ovrascan::ScanSettings settings;

@@ -28,11 +28,7 @@ std::string ProgressText(const ovrascan::ScanProgress& progress, double seconds)
     return text;
 }
 
-ProgressLine::ProgressLine(FILE* stream)
-    : m_stream(stream)
-    , m_terminal(isatty(fileno(stream)) == 1)
-{
-}
+ProgressLine::ProgressLine(FILE* stream) : m_stream(stream), m_terminal(isatty(fileno(stream)) == 1) {}
 
 void ProgressLine::Update(const ovrascan::ScanProgress& progress)
 {

@@ -132,7 +132,7 @@ private slots:
         if (m_daemon.state() == QProcess::NotRunning)
             return;
         const pid_t pid = pid_t(m_daemon.processId());
-        if (pid > 1)   // never 0: that would signal this test's whole process group
+        if (pid > 1) // never 0: that would signal this test's whole process group
             kill(pid, SIGQUIT);
         if (!m_daemon.waitForFinished(3000)) {
             m_daemon.kill();

@@ -48,7 +48,8 @@ Run RunClient(const FakeDaemon* daemon, const QStringList& args, bool onTerminal
 PageScript TwoPageScan(FakeDaemon& daemon, const QTemporaryDir& scanDir)
 {
     const PageScript script{scanDir.filePath("ovrascandata_5_0").toStdString(),
-                            {std::string(3000, 'a'), std::string(10, 'b')}, 1024};
+                            {std::string(3000, 'a'), std::string(10, 'b')},
+                            1024};
     daemon.Reply(TCP_SCAN_START, NetScanReply(script));
     return script;
 }
@@ -73,9 +74,31 @@ private slots:
     {
         ClientOptions o;
         std::string error;
-        QVERIFY(Parse({"--device", "net:127.0.0.165", "--out", "/tmp/x", "--source", "adf-multi", "--mode", "grey",
-                       "--resolution", "600", "--area", "1,2.5,100,150", "--format", "raw", "--brightness", "7",
-                       "--contrast", "8", "--background-removal", "2", "--timeout", "30", "--port", "7100", "--quiet"},
+        QVERIFY(Parse({"--device",
+                       "net:127.0.0.165",
+                       "--out",
+                       "/tmp/x",
+                       "--source",
+                       "adf-multi",
+                       "--mode",
+                       "grey",
+                       "--resolution",
+                       "600",
+                       "--area",
+                       "1,2.5,100,150",
+                       "--format",
+                       "raw",
+                       "--brightness",
+                       "7",
+                       "--contrast",
+                       "8",
+                       "--background-removal",
+                       "2",
+                       "--timeout",
+                       "30",
+                       "--port",
+                       "7100",
+                       "--quiet"},
                       o, error));
         QCOMPARE(o.device->address, std::string("127.0.0.165"));
         QCOMPARE(o.outputFolder, std::string("/tmp/x"));
@@ -183,7 +206,8 @@ private slots:
         QCOMPARE(run.exitCode, 0);
         QVERIFY2(out.contains(QRegularExpression("\\rpage 1, [0-9.]+ (bytes|KiB)")), qPrintable(out));
         // A message starts a line, or takes the place of the progress line it erased.
-        QVERIFY2(out.contains(QRegularExpression("(\\n|\\033\\[K)page 2: " + QRegularExpression::escape(outDir.filePath("scan/page-002.jpg")))),
+        QVERIFY2(out.contains(QRegularExpression("(\\n|\\033\\[K)page 2: "
+                                                 + QRegularExpression::escape(outDir.filePath("scan/page-002.jpg")))),
                  qPrintable(out));
         QVERIFY2(out.contains(QRegularExpression("(\\n|\\033\\[K)2 page\\(s\\) scanned into ")), qPrintable(out));
     }
@@ -199,10 +223,12 @@ private slots:
     void everyFailureResultIsNamed()
     {
         QFETCH(int, result);
-        static const char* const names[] = {"SANE_STATUS_GOOD", "SANE_STATUS_UNSUPPORTED", "SANE_STATUS_CANCELLED",
-                                            "SANE_STATUS_DEVICE_BUSY", "SANE_STATUS_INVAL", "SANE_STATUS_EOF",
-                                            "SANE_STATUS_JAMMED", "SANE_STATUS_NO_DOCS", "SANE_STATUS_COVER_OPEN",
-                                            "SANE_STATUS_IO_ERROR", "SANE_STATUS_NO_MEM", "SANE_STATUS_ACCESS_DENIED"};
+        static const char* const names[] = {"SANE_STATUS_GOOD",       "SANE_STATUS_UNSUPPORTED",
+                                            "SANE_STATUS_CANCELLED",  "SANE_STATUS_DEVICE_BUSY",
+                                            "SANE_STATUS_INVAL",      "SANE_STATUS_EOF",
+                                            "SANE_STATUS_JAMMED",     "SANE_STATUS_NO_DOCS",
+                                            "SANE_STATUS_COVER_OPEN", "SANE_STATUS_IO_ERROR",
+                                            "SANE_STATUS_NO_MEM",     "SANE_STATUS_ACCESS_DENIED"};
         const QString name = result < 0 ? "USB transfer failure" : names[result];
         QTemporaryDir scanDir, outDir;
         for (bool atStart : {true, false}) {
@@ -218,7 +244,8 @@ private slots:
             QCOMPARE(run.exitCode, 1);
             const QString expected = QString("(%1, %2)").arg(name).arg(result);
             QVERIFY2(run.err.startsWith("ovra-scan: ") && run.err.contains(expected), qPrintable(run.err));
-            QVERIFY(run.err.contains(atStart ? "starting the scan on 127.0.0.166 failed" : "the scan failed after 0 page(s)"));
+            QVERIFY(run.err.contains(atStart ? "starting the scan on 127.0.0.166 failed"
+                                             : "the scan failed after 0 page(s)"));
         }
     }
 
@@ -267,8 +294,8 @@ private slots:
         QCOMPARE(lines[1], QString("net:127.0.0.168  colour, 75-600 dpi, simplex, feeder empty"));
         QCOMPARE(lines[2], QString("net:127.0.0.169  not reachable: input/output error while talking to the scanner "
                                    "(SANE_STATUS_IO_ERROR, 9)"));
-        QCOMPARE(daemon.Codes(), (std::vector<int32_t>{USB_FIND_DEV, USB_CLOSE_DEV, TCP_SCAN_DEVPROPERTIES, TCP_SCAN_ADFST,
-                                                   TCP_SCAN_DEVPROPERTIES}));
+        QCOMPARE(daemon.Codes(), (std::vector<int32_t>{USB_FIND_DEV, USB_CLOSE_DEV, TCP_SCAN_DEVPROPERTIES,
+                                                       TCP_SCAN_ADFST, TCP_SCAN_DEVPROPERTIES}));
         const USBFindDevReq find = RecordFrom<USBFindDevReq>(daemon.Commands()[0].request);
         QCOMPARE(find.vid, 0x3A53);
         QCOMPARE(int(find.compareWithPID), 0);

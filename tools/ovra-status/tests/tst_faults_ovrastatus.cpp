@@ -65,10 +65,7 @@ private slots:
         WriteBytes(OvraPaths::StatusFile("hall"), WholeStatusFile());
     }
 
-    void damagedListFile_data()
-    {
-        AddDamagedListRows();
-    }
+    void damagedListFile_data() { AddDamagedListRows(); }
 
     void damagedListFile()
     {
@@ -83,13 +80,10 @@ private slots:
             QCOMPARE(row.toObject().value("hasStatusFile").toBool(), !listed.last().isEmpty());
         }
         QCOMPARE(listed, names);
-        QVERIFY(!Run({}).isEmpty());   // the table as well
+        QVERIFY(!Run({}).isEmpty()); // the table as well
     }
 
-    void damagedStatusFile_data()
-    {
-        AddDamagedStatusRows(WholeStatusFile());
-    }
+    void damagedStatusFile_data() { AddDamagedStatusRows(WholeStatusFile()); }
 
     void damagedStatusFile()
     {

@@ -19,10 +19,10 @@ constexpr uint16_t kNetPrinterPort = 9300;
 // How the printer answers. The mode shapes every reply, status replies and the
 // command handler's replies alike.
 enum class NetReplyMode {
-    Normal,  // the reply as built
-    Silent,  // no reply at all (the datagram is still recorded)
-    Short,   // only the first 1..7 bytes of the reply
-    Garbage  // random bytes that do not parse as a status reply
+    Normal, // the reply as built
+    Silent, // no reply at all (the datagram is still recorded)
+    Short,  // only the first 1..7 bytes of the reply
+    Garbage // random bytes that do not parse as a status reply
 };
 
 // Answers for datagrams other than the status request; an empty result sends nothing.

@@ -28,10 +28,10 @@ constexpr uint32_t kTonerPerPercent = 100;
 struct ScenarioStep {
     double atSeconds = 0;
     NamedState state;
-    std::optional<int> toner;             // toner=N, 0..100; kept by later steps
-    std::vector<uint16_t> extraErrors;    // error=HEX, repeatable
-    std::vector<uint16_t> extraWarnings;  // warning=HEX, repeatable
-    std::string options;                  // the options as written
+    std::optional<int> toner;            // toner=N, 0..100; kept by later steps
+    std::vector<uint16_t> extraErrors;   // error=HEX, repeatable
+    std::vector<uint16_t> extraWarnings; // warning=HEX, repeatable
+    std::string options;                 // the options as written
     int line = 0;
 };
 
@@ -41,7 +41,7 @@ struct Scenario {
 };
 
 struct ScenarioError {
-    int line = 0;  // 0: the file as a whole
+    int line = 0; // 0: the file as a whole
     std::string message;
 };
 

@@ -18,7 +18,11 @@ constexpr uint16_t kScanAttributePort = 5000;
 
 // The document feeder as the feeder status request reports it (last character of the
 // answer).
-enum class FeederState { Empty = 1, Loaded = 2, Jammed = 3 };
+enum class FeederState {
+    Empty = 1,
+    Loaded = 2,
+    Jammed = 3
+};
 
 // The RESULT= values of the job post answer.
 constexpr int kPostResultSuccess = 0;
@@ -27,23 +31,23 @@ constexpr int kPostResultDeviceBusy = 91;
 
 // How the six-character size fields of the data stream headers are written.
 enum class SizeFieldStyle {
-    ZeroPadded,   // "000100"
-    SpacePadded   // "   100"
+    ZeroPadded, // "000100"
+    SpacePadded // "   100"
 };
 
 // Faults of the data stream (port 2080).
 enum class DataFaultKind {
     None,
-    CloseMidBlock,  // the block header and part of the block, then the connection closes
-    ShortBlock,     // the block header and part of the block, then silence until abort or stop
-    FeederJam       // the feeder jams before page `page`: the connection closes, the feeder reads jammed
+    CloseMidBlock, // the block header and part of the block, then the connection closes
+    ShortBlock,    // the block header and part of the block, then silence until abort or stop
+    FeederJam      // the feeder jams before page `page`: the connection closes, the feeder reads jammed
 };
 
 struct DataFault {
     DataFaultKind kind = DataFaultKind::None;
-    int page = 0;                // page (from 0) the fault hits
-    int block = 0;               // block of that page (from 0), for the block faults
-    size_t deliveredBytes = 0;   // bytes of the block sent before the fault (capped below the block size)
+    int page = 0;              // page (from 0) the fault hits
+    int block = 0;             // block of that page (from 0), for the block faults
+    size_t deliveredBytes = 0; // bytes of the block sent before the fault (capped below the block size)
 };
 
 // The scanner's script for every job posted to it.
@@ -66,7 +70,10 @@ struct NetScanJob {
 };
 
 // The image format a job asks for (TYPE field of the form).
-enum class ImageType { Jpeg, Raw };
+enum class ImageType {
+    Jpeg,
+    Raw
+};
 
 // The image bytes of page `page` (from 0) built from the deterministic pattern: `bytes`
 // long; a JPEG page starts with the SOI and JFIF APP0 segments and ends with EOI, a raw

@@ -27,13 +27,18 @@ struct EmuCapabilities {
     unsigned family = 246;
     bool permProfiles = false;
     bool profile = false;
-    unsigned maxWidth = 8500;    // thousandths of an inch
+    unsigned maxWidth = 8500; // thousandths of an inch
     unsigned maxHeight = 14000;
     unsigned basicResolution = 300;
 };
 
 // The requests the HTTP port knows.
-enum class HttpRoute { JobPost, Abort, Capabilities, FeederStatus };
+enum class HttpRoute {
+    JobPost,
+    Abort,
+    Capabilities,
+    FeederStatus
+};
 
 // One line per event (requests, answers, jobs, faults), for logs and the demo.
 using NetScannerEventSink = std::function<void(const std::string&)>;

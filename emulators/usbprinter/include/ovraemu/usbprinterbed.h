@@ -20,7 +20,7 @@ struct UsbPrinterConfig {
     uint16_t vendorId = 0;
     uint16_t productId = 0;
     std::string serial;
-    bool hasSerial = true;   // false: the device descriptor names no serial string
+    bool hasSerial = true; // false: the device descriptor names no serial string
     std::string manufacturer = "Ovra";
     std::string product = "Ovra Laser Printer";
     // The bulk endpoints of the printer-class interface (interface 0, setting 0).
@@ -48,7 +48,8 @@ constexpr uint8_t kCancelJobRequest = 0x34;
 // Other processes see them with UMOCKDEV_DIR set to RootDir(). Only one bed
 // may exist in a process at a time. All methods are thread-safe; an unknown
 // printer id throws std::out_of_range.
-class UsbPrinterBed {
+class UsbPrinterBed
+{
 public:
     UsbPrinterBed();
     ~UsbPrinterBed();
@@ -109,4 +110,4 @@ private:
     std::unique_ptr<Impl> d;
 };
 
-}  // namespace ovraemu
+} // namespace ovraemu

@@ -15,11 +15,11 @@ namespace ovraemu {
 
 struct JobStep {
     enum class Kind {
-        Record,       // a record header, then its image bytes in separate transfers
-        DeviceAbort,  // the header 1B 53 0F: the scanner gives up the scan
-        Raw,          // the bytes of `image` as one transfer, nothing added
-        Unplug,       // the scanner leaves the bus once everything before was read
-        Chart,        // image records of one test chart page, drawn while they are sent
+        Record,      // a record header, then its image bytes in separate transfers
+        DeviceAbort, // the header 1B 53 0F: the scanner gives up the scan
+        Raw,         // the bytes of `image` as one transfer, nothing added
+        Unplug,      // the scanner leaves the bus once everything before was read
+        Chart,       // image records of one test chart page, drawn while they are sent
     };
 
     Kind kind = Kind::Record;
@@ -48,13 +48,16 @@ struct JobStep {
 
 struct ScanJob {
     std::vector<JobStep> steps;
-    std::vector<std::vector<uint8_t>> pages;  // the image bytes of every page, for comparisons
-    unsigned chartPages = 0;                  // pages drawn as test charts (not in `pages`)
-    uint32_t width = 0;                       // written into the record headers (a chart's own size)
+    std::vector<std::vector<uint8_t>> pages; // the image bytes of every page, for comparisons
+    unsigned chartPages = 0;                 // pages drawn as test charts (not in `pages`)
+    uint32_t width = 0;                      // written into the record headers (a chart's own size)
     uint32_t height = 0;
 };
 
-enum class PixelMode { Gray, Color };
+enum class PixelMode {
+    Gray,
+    Color
+};
 
 struct PageGeometry {
     unsigned width = 64;
@@ -71,9 +74,9 @@ std::vector<uint8_t> PatternPage(unsigned page, const PageGeometry& geometry);
 
 // How a job cuts its pages into records and transfers.
 struct JobShape {
-    size_t recordBytes = 32768;  // image bytes per record (at most 65512)
-    size_t chunk = 0;            // image bytes per transfer; 0: one transfer per record
-    int delayMs = 0;             // pause before every step
+    size_t recordBytes = 32768; // image bytes per record (at most 65512)
+    size_t chunk = 0;           // image bytes per transfer; 0: one transfer per record
+    int delayMs = 0;            // pause before every step
 };
 
 // Begin of scan, then per page begin of page, image records, end of page,
@@ -89,4 +92,4 @@ ScanJob MakeChartJob(unsigned pageCount, const JobShape& shape = {});
 ChartPage ChartPageOfLock(const std::optional<LockSettings>& lock, int number);
 ChartEncoding ChartEncodingOfLock(const std::optional<LockSettings>& lock);
 
-}  // namespace ovraemu
+} // namespace ovraemu

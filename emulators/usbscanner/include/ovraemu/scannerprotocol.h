@@ -45,13 +45,13 @@ constexpr uint8_t kLockRequired = OVRA_SCAN_RESPONSE_LOCK_REQUIRED;
 constexpr uint8_t kPoweredOff = OVRA_SCAN_RESPONSE_POWERED_OFF;
 constexpr uint8_t kCatastrophic = OVRA_SCAN_RESPONSE_CATASTROPHIC;
 constexpr uint8_t kCommunication = OVRA_SCAN_RESPONSE_COMMUNICATION;
-constexpr uint8_t kBusyOrBadRequest = OVRA_SCAN_RESPONSE_REFUSED;  // lock held elsewhere; bad scan request
+constexpr uint8_t kBusyOrBadRequest = OVRA_SCAN_RESPONSE_REFUSED; // lock held elsewhere; bad scan request
 constexpr uint8_t kNoMemory = OVRA_SCAN_RESPONSE_NO_MEMORY;
-}  // namespace flag
+} // namespace flag
 
 // The status byte of a record.
 enum class ScanStatus : uint8_t {
-    Continuous = 0,  // image bytes follow
+    Continuous = 0, // image bytes follow
     EndOfData = 1,
     AbortedOutOfMemory = 2,
     AbortedByRequest = 3,
@@ -62,10 +62,20 @@ enum class ScanStatus : uint8_t {
     BeginOfPage = 9,
 };
 
-enum class AdfStatus : uint8_t { Empty = 1, Loaded = 2, PaperJam = 3 };
+enum class AdfStatus : uint8_t {
+    Empty = 1,
+    Loaded = 2,
+    PaperJam = 3
+};
 
 // Where the lock command asks the scanner to take the paper from.
-enum class ScanSource : uint8_t { Auto = 0, FlatbedSingle = 1, FlatbedMulti = 2, FeederMulti = 3, FeederSingle = 4 };
+enum class ScanSource : uint8_t {
+    Auto = 0,
+    FlatbedSingle = 1,
+    FlatbedMulti = 2,
+    FeederMulti = 3,
+    FeederSingle = 4
+};
 
 struct ScanHeader {
     uint8_t start = kCommandStart;
@@ -87,14 +97,14 @@ std::optional<ScanHeader> DecodeHeader(const std::vector<uint8_t>& bytes);
 struct ReceivedCommand {
     ScanHeader header;
     std::vector<uint8_t> payload;
-    bool valid = true;  // false: bytes that did not start with a command header
+    bool valid = true; // false: bytes that did not start with a command header
 
     bool Is(ScannerCommand command) const { return valid && header.Command() == static_cast<uint16_t>(command); }
 };
 
 // The settings of a lock command, field by field.
 struct LockSettings {
-    uint8_t depth = 0;  // 1 black and white, 2 grey, 3 colour
+    uint8_t depth = 0; // 1 black and white, 2 grey, 3 colour
     uint8_t compressionMode = 0;
     uint8_t compressionLevel = 0;
     uint8_t filter = 0;
@@ -112,7 +122,7 @@ struct LockSettings {
     uint8_t backgroundRemovalParam = 0;
     uint8_t brightness = 0;
     uint8_t contrast = 0;
-    std::vector<uint8_t> raw;  // all 47 bytes after the header
+    std::vector<uint8_t> raw; // all 47 bytes after the header
 
     bool FromFeeder() const;
 };
@@ -144,4 +154,4 @@ std::vector<uint8_t> EncodeRecordHeader(uint8_t status, uint16_t dataSize, uint3
 // The header the scanner sends when it aborts a scan by itself.
 std::vector<uint8_t> EncodeDeviceAbort();
 
-}  // namespace ovraemu
+} // namespace ovraemu

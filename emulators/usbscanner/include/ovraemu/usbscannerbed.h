@@ -20,25 +20,25 @@ struct UsbScannerConfig {
     uint16_t vendorId = 0;
     uint16_t productId = 0;
     std::string serial;
-    bool hasSerial = true;  // false: the device descriptor names no serial string
-    std::string manufacturer = "Ovra";         // UTF-8; non-Latin letters allowed
-    std::string product = "Ovra Laser MFP";    // UTF-8
+    bool hasSerial = true;                  // false: the device descriptor names no serial string
+    std::string manufacturer = "Ovra";      // UTF-8; non-Latin letters allowed
+    std::string product = "Ovra Laser MFP"; // UTF-8
 };
 
 // How the scanner answers one command instead of its usual answer.
 struct ScriptedResponse {
-    uint8_t flag = flag::kSuccess;  // 0x80 runs the command; any other flag refuses it
-    std::optional<uint16_t> dataSize;               // the header's dataSize
-    std::optional<uint8_t> reserved;                // header byte 7
-    std::optional<std::vector<uint8_t>> payload;    // the bytes after the header
-    bool silent = false;                            // no answer at all: the read times out
-    std::vector<std::vector<uint8_t>> before;       // transfers sent ahead of the answer
+    uint8_t flag = flag::kSuccess;               // 0x80 runs the command; any other flag refuses it
+    std::optional<uint16_t> dataSize;            // the header's dataSize
+    std::optional<uint8_t> reserved;             // header byte 7
+    std::optional<std::vector<uint8_t>> payload; // the bytes after the header
+    bool silent = false;                         // no answer at all: the read times out
+    std::vector<std::vector<uint8_t>> before;    // transfers sent ahead of the answer
 };
 
 struct JobProgress {
-    int runs = 0;           // scans started
-    size_t stepsSent = 0;   // steps of the current (or last) scan sent so far
-    size_t stepCount = 0;   // steps of the job
+    int runs = 0;         // scans started
+    size_t stepsSent = 0; // steps of the current (or last) scan sent so far
+    size_t stepCount = 0; // steps of the job
     bool running = false;
 };
 
@@ -50,7 +50,8 @@ struct JobProgress {
 // ForkSafePreload() so that its processes take turns on the shared nodes. Only one testbed (of any USB
 // emulator) may exist in a process at a time. All methods are thread-safe;
 // an unknown scanner id throws std::out_of_range.
-class UsbScannerBed {
+class UsbScannerBed
+{
 public:
     UsbScannerBed();
     ~UsbScannerBed();
@@ -109,4 +110,4 @@ private:
     std::unique_ptr<Impl> d;
 };
 
-}  // namespace ovraemu
+} // namespace ovraemu

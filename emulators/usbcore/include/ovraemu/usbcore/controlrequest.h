@@ -14,9 +14,9 @@ struct ControlRequest {
 
     bool operator==(const ControlRequest& other) const
     {
-        return requestType == other.requestType && request == other.request && value == other.value &&
-               index == other.index && length == other.length;
+        return requestType == other.requestType && request == other.request && value == other.value
+               && index == other.index && length == other.length;
     }
 };
 
-}  // namespace ovraemu
+} // namespace ovraemu

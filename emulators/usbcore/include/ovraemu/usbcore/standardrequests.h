@@ -10,4 +10,4 @@ namespace ovraemu {
 bool IsStandardRequest(const ControlRequest& setup);
 ControlOutcome AnswerStandardRequest(const UsbDeviceDescription& description, const ControlRequest& setup);
 
-}  // namespace ovraemu
+} // namespace ovraemu

@@ -12,12 +12,12 @@ struct UsbAddress {
     int bus = 1;
     int device = 2;
 
-    std::string SysName() const;  // "1-1": bus 1, port 1
-    std::string SysPath() const;  // "/sys/devices/..."
-    std::string DevNode() const;  // "/dev/bus/usb/001/002"
+    std::string SysName() const; // "1-1": bus 1, port 1
+    std::string SysPath() const; // "/sys/devices/..."
+    std::string DevNode() const; // "/dev/bus/usb/001/002"
 };
 
 // The record in umockdev's text format (umockdev_testbed_add_from_string).
 std::string SysfsRecord(const UsbAddress& address, const UsbDeviceDescription& description);
 
-}  // namespace ovraemu
+} // namespace ovraemu

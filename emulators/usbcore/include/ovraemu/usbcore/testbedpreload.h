@@ -17,4 +17,4 @@ std::string UsbfsSerialLibrary();
 // serializing library, then libumockdev-preload, then `existing` (if any).
 std::string ForkSafePreload(const std::string& existing = {});
 
-}  // namespace ovraemu
+} // namespace ovraemu

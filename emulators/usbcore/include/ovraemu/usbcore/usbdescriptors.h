@@ -40,4 +40,4 @@ std::vector<uint8_t> LanguageTable();
 // UTF-8 are taken as Latin-1.
 std::vector<uint8_t> StringDescriptor(const std::string& text);
 
-}  // namespace ovraemu
+} // namespace ovraemu

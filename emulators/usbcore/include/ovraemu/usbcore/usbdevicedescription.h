@@ -11,10 +11,10 @@ namespace ovraemu {
 struct UsbDeviceIdentity {
     uint16_t vendorId = 0;
     uint16_t productId = 0;
-    std::string manufacturer;  // UTF-8
-    std::string product;       // UTF-8
-    std::string serial;        // UTF-8
-    bool hasSerial = true;     // false: the device descriptor names no serial string
+    std::string manufacturer; // UTF-8
+    std::string product;      // UTF-8
+    std::string serial;       // UTF-8
+    bool hasSerial = true;    // false: the device descriptor names no serial string
 };
 
 // A further alternate setting of interface 0, listed after setting 0: its
@@ -60,4 +60,4 @@ UsbDeviceIdentity IdentityOf(const Config& config)
     return identity;
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

@@ -16,27 +16,30 @@ namespace ovraemu {
 
 struct ControlOutcome {
     bool stall = false;
-    std::vector<uint8_t> data;  // bytes for a device-to-host request
+    std::vector<uint8_t> data; // bytes for a device-to-host request
     // No answer: the request stays in flight until the host gives up on it (its
     // time-out) or the device leaves the bus.
     bool hold = false;
 };
 
-enum class EndpointRequest { ClearHalt, ResetEndpoint };
+enum class EndpointRequest {
+    ClearHalt,
+    ResetEndpoint
+};
 
 // What the device made of the bytes of one bulk OUT request (a URB or a
 // synchronous transfer).
 struct BulkOutOutcome {
     enum class Ending {
-        Whole,   // every byte taken
-        Short,   // `taken` bytes taken, the rest not: the request ends short without an error
-        Stall,   // `taken` bytes taken, then the endpoint stalls (EPIPE)
-        Refuse,  // nothing taken and the device keeps NAKing: a URB stalls, a
-                 // synchronous transfer runs into its time-out
-        Hold     // `taken` bytes taken, then the device stops taking data: a URB
-                 // (and the later URBs of its transfer) stays in flight until the
-                 // host discards it or the device leaves the bus; a synchronous
-                 // transfer runs into its time-out
+        Whole,  // every byte taken
+        Short,  // `taken` bytes taken, the rest not: the request ends short without an error
+        Stall,  // `taken` bytes taken, then the endpoint stalls (EPIPE)
+        Refuse, // nothing taken and the device keeps NAKing: a URB stalls, a
+                // synchronous transfer runs into its time-out
+        Hold    // `taken` bytes taken, then the device stops taking data: a URB
+                // (and the later URBs of its transfer) stays in flight until the
+                // host discards it or the device leaves the bus; a synchronous
+                // transfer runs into its time-out
     };
     Ending ending = Ending::Whole;
     size_t taken = 0;
@@ -48,7 +51,8 @@ struct BulkOutOutcome {
     static BulkOutOutcome Hold(size_t count) { return {Ending::Hold, count}; }
 };
 
-class UsbDeviceModel {
+class UsbDeviceModel
+{
 public:
     using Clock = std::chrono::steady_clock;
 
@@ -85,4 +89,4 @@ public:
     virtual void OnEndpointRequest(EndpointRequest, uint8_t) {}
 };
 
-}  // namespace ovraemu
+} // namespace ovraemu

@@ -7,13 +7,13 @@
 namespace ovraemu {
 
 enum class UsbFault {
-    None,                // normal device; also lifts the other faults
-    RefuseOpen,          // opening the device node fails
-    FailClaim,           // claiming any interface fails with "busy"
-    KernelDriverActive,  // a kernel driver holds interface 0 until it is detached
-    StallControl,        // class and vendor control requests are stalled
-    HoldControl          // class and vendor control requests get no answer: they
-                         // stay in flight until the host's time-out or an unplug
+    None,               // normal device; also lifts the other faults
+    RefuseOpen,         // opening the device node fails
+    FailClaim,          // claiming any interface fails with "busy"
+    KernelDriverActive, // a kernel driver holds interface 0 until it is detached
+    StallControl,       // class and vendor control requests are stalled
+    HoldControl         // class and vendor control requests get no answer: they
+                        // stay in flight until the host's time-out or an unplug
 };
 
 // The faults every emulated device can show, by their control-command names: none,
@@ -31,4 +31,4 @@ inline std::optional<UsbFault> ParseDeviceFault(const std::string& name)
     return std::nullopt;
 }
 
-}  // namespace ovraemu
+} // namespace ovraemu

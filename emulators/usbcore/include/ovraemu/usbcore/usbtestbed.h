@@ -16,7 +16,8 @@ namespace ovraemu {
 // process at a time. All methods are thread-safe; an unknown id throws
 // std::out_of_range. Device ids are the USB device numbers on bus 1 (2 to
 // 127, never reused).
-class UsbTestbed {
+class UsbTestbed
+{
 public:
     UsbTestbed();
     ~UsbTestbed();
@@ -49,4 +50,4 @@ private:
     std::unique_ptr<Impl> d;
 };
 
-}  // namespace ovraemu
+} // namespace ovraemu
