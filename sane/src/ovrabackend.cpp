@@ -78,6 +78,40 @@ bool Among(SANE_Status status, std::initializer_list<SANE_Status> allowed)
     return std::find(allowed.begin(), allowed.end(), status) != allowed.end();
 }
 
+// Option descriptors. A settable option takes a string list (strings of up to 32 bytes)
+// or a range (one word), as its constraint says.
+SANE_Option_Descriptor Option(SANE_String_Const name, SANE_String_Const title, SANE_String_Const desc,
+                              SANE_Value_Type type, SANE_Unit unit, SANE_Int size, SANE_Int cap)
+{
+    SANE_Option_Descriptor option = {name, title, desc, type, unit, size, cap, SANE_CONSTRAINT_NONE, {nullptr}};
+    return option;
+}
+
+SANE_Option_Descriptor Group(SANE_String_Const title)
+{
+    return Option("", title, "", SANE_TYPE_GROUP, SANE_UNIT_NONE, 0, 0);
+}
+
+constexpr SANE_Int kSettable = SANE_CAP_SOFT_SELECT | SANE_CAP_SOFT_DETECT;
+
+SANE_Option_Descriptor Settable(SANE_String_Const name, SANE_String_Const title, SANE_String_Const desc,
+                                SANE_Value_Type type, SANE_Unit unit, const SANE_String_Const* list)
+{
+    SANE_Option_Descriptor option = Option(name, title, desc, type, unit, 32, kSettable);
+    option.constraint_type = SANE_CONSTRAINT_STRING_LIST;
+    option.constraint.string_list = list;
+    return option;
+}
+
+SANE_Option_Descriptor Settable(SANE_String_Const name, SANE_String_Const title, SANE_String_Const desc,
+                                SANE_Value_Type type, SANE_Unit unit, const SANE_Range* range)
+{
+    SANE_Option_Descriptor option = Option(name, title, desc, type, unit, sizeof(SANE_Word), kSettable);
+    option.constraint_type = SANE_CONSTRAINT_RANGE;
+    option.constraint.range = range;
+    return option;
+}
+
 } // namespace
 
 const char* const kSourceFlatbed = "Flatbed";
@@ -262,101 +296,31 @@ void Session::BuildOptions()
     m_byteRange = {0, 255, 1};
 
     SANE_Option_Descriptor* o = m_options;
-    o[OPT_NUM_OPTS] = {SANE_NAME_NUM_OPTIONS, SANE_TITLE_NUM_OPTIONS, SANE_DESC_NUM_OPTIONS,
-                       SANE_TYPE_INT,         SANE_UNIT_NONE,         sizeof(SANE_Word),
-                       SANE_CAP_SOFT_DETECT,  SANE_CONSTRAINT_NONE,   {nullptr}};
-    o[OPT_MODE_GROUP] = {"", SANE_I18N("Scan mode"), "",       SANE_TYPE_GROUP, SANE_UNIT_NONE, 0,
-                         0,  SANE_CONSTRAINT_NONE,   {nullptr}};
-    const SANE_Int settable = SANE_CAP_SOFT_SELECT | SANE_CAP_SOFT_DETECT;
-    o[OPT_MODE] = {SANE_NAME_SCAN_MODE,
-                   SANE_TITLE_SCAN_MODE,
-                   SANE_DESC_SCAN_MODE,
-                   SANE_TYPE_STRING,
-                   SANE_UNIT_NONE,
-                   32,
-                   settable,
-                   SANE_CONSTRAINT_STRING_LIST,
-                   {nullptr}};
-    o[OPT_MODE].constraint.string_list = m_modeList.data();
-    o[OPT_RESOLUTION] = {SANE_NAME_SCAN_RESOLUTION,
-                         SANE_TITLE_SCAN_RESOLUTION,
-                         SANE_DESC_SCAN_RESOLUTION,
-                         SANE_TYPE_INT,
-                         SANE_UNIT_DPI,
-                         sizeof(SANE_Word),
-                         settable,
-                         SANE_CONSTRAINT_RANGE,
-                         {nullptr}};
-    o[OPT_RESOLUTION].constraint.range = &m_resolutionRange;
-    o[OPT_SOURCE] = {SANE_NAME_SCAN_SOURCE,
-                     SANE_TITLE_SCAN_SOURCE,
-                     SANE_I18N("Selects the scan source: the glass, every page in the document feeder "
-                               "(ADF) or its first page only (ADF Single Page)."),
-                     SANE_TYPE_STRING,
-                     SANE_UNIT_NONE,
-                     32,
-                     settable,
-                     SANE_CONSTRAINT_STRING_LIST,
-                     {nullptr}};
-    o[OPT_SOURCE].constraint.string_list = m_sourceList.data();
-    o[OPT_GEOMETRY_GROUP] = {"", SANE_I18N("Geometry"), "",       SANE_TYPE_GROUP, SANE_UNIT_NONE, 0,
-                             0,  SANE_CONSTRAINT_NONE,  {nullptr}};
-    o[OPT_TL_X] = {SANE_NAME_SCAN_TL_X,
-                   SANE_TITLE_SCAN_TL_X,
-                   SANE_DESC_SCAN_TL_X,
-                   SANE_TYPE_FIXED,
-                   SANE_UNIT_MM,
-                   sizeof(SANE_Word),
-                   settable,
-                   SANE_CONSTRAINT_RANGE,
-                   {nullptr}};
-    o[OPT_TL_X].constraint.range = &m_xRange;
-    o[OPT_TL_Y] = {SANE_NAME_SCAN_TL_Y,
-                   SANE_TITLE_SCAN_TL_Y,
-                   SANE_DESC_SCAN_TL_Y,
-                   SANE_TYPE_FIXED,
-                   SANE_UNIT_MM,
-                   sizeof(SANE_Word),
-                   settable,
-                   SANE_CONSTRAINT_RANGE,
-                   {nullptr}};
-    o[OPT_TL_Y].constraint.range = &m_yRange;
-    o[OPT_BR_X] = {SANE_NAME_SCAN_BR_X,
-                   SANE_TITLE_SCAN_BR_X,
-                   SANE_DESC_SCAN_BR_X,
-                   SANE_TYPE_FIXED,
-                   SANE_UNIT_MM,
-                   sizeof(SANE_Word),
-                   settable,
-                   SANE_CONSTRAINT_RANGE,
-                   {nullptr}};
-    o[OPT_BR_X].constraint.range = &m_xRange;
-    o[OPT_BR_Y] = {SANE_NAME_SCAN_BR_Y,
-                   SANE_TITLE_SCAN_BR_Y,
-                   SANE_DESC_SCAN_BR_Y,
-                   SANE_TYPE_FIXED,
-                   SANE_UNIT_MM,
-                   sizeof(SANE_Word),
-                   settable,
-                   SANE_CONSTRAINT_RANGE,
-                   {nullptr}};
-    o[OPT_BR_Y].constraint.range = &m_yRange;
-    o[OPT_ENHANCEMENT_GROUP] = {"", SANE_I18N("Enhancement"), "",       SANE_TYPE_GROUP, SANE_UNIT_NONE, 0,
-                                0,  SANE_CONSTRAINT_NONE,     {nullptr}};
-    o[OPT_BRIGHTNESS] = {SANE_NAME_BRIGHTNESS,
-                         SANE_TITLE_BRIGHTNESS,
-                         SANE_DESC_BRIGHTNESS,
-                         SANE_TYPE_INT,
-                         SANE_UNIT_NONE,
-                         sizeof(SANE_Word),
-                         settable,
-                         SANE_CONSTRAINT_RANGE,
-                         {nullptr}};
-    o[OPT_BRIGHTNESS].constraint.range = &m_byteRange;
-    o[OPT_CONTRAST] = {SANE_NAME_CONTRAST, SANE_TITLE_CONTRAST,   SANE_DESC_CONTRAST,
-                       SANE_TYPE_INT,      SANE_UNIT_NONE,        sizeof(SANE_Word),
-                       settable,           SANE_CONSTRAINT_RANGE, {nullptr}};
-    o[OPT_CONTRAST].constraint.range = &m_byteRange;
+    o[OPT_NUM_OPTS] = Option(SANE_NAME_NUM_OPTIONS, SANE_TITLE_NUM_OPTIONS, SANE_DESC_NUM_OPTIONS, SANE_TYPE_INT,
+                             SANE_UNIT_NONE, sizeof(SANE_Word), SANE_CAP_SOFT_DETECT);
+    o[OPT_MODE_GROUP] = Group(SANE_I18N("Scan mode"));
+    o[OPT_MODE] = Settable(SANE_NAME_SCAN_MODE, SANE_TITLE_SCAN_MODE, SANE_DESC_SCAN_MODE, SANE_TYPE_STRING,
+                           SANE_UNIT_NONE, m_modeList.data());
+    o[OPT_RESOLUTION] = Settable(SANE_NAME_SCAN_RESOLUTION, SANE_TITLE_SCAN_RESOLUTION, SANE_DESC_SCAN_RESOLUTION,
+                                 SANE_TYPE_INT, SANE_UNIT_DPI, &m_resolutionRange);
+    o[OPT_SOURCE] = Settable(SANE_NAME_SCAN_SOURCE, SANE_TITLE_SCAN_SOURCE,
+                             SANE_I18N("Selects the scan source: the glass, every page in the document feeder "
+                                       "(ADF) or its first page only (ADF Single Page)."),
+                             SANE_TYPE_STRING, SANE_UNIT_NONE, m_sourceList.data());
+    o[OPT_GEOMETRY_GROUP] = Group(SANE_I18N("Geometry"));
+    o[OPT_TL_X] = Settable(SANE_NAME_SCAN_TL_X, SANE_TITLE_SCAN_TL_X, SANE_DESC_SCAN_TL_X, SANE_TYPE_FIXED,
+                           SANE_UNIT_MM, &m_xRange);
+    o[OPT_TL_Y] = Settable(SANE_NAME_SCAN_TL_Y, SANE_TITLE_SCAN_TL_Y, SANE_DESC_SCAN_TL_Y, SANE_TYPE_FIXED,
+                           SANE_UNIT_MM, &m_yRange);
+    o[OPT_BR_X] = Settable(SANE_NAME_SCAN_BR_X, SANE_TITLE_SCAN_BR_X, SANE_DESC_SCAN_BR_X, SANE_TYPE_FIXED,
+                           SANE_UNIT_MM, &m_xRange);
+    o[OPT_BR_Y] = Settable(SANE_NAME_SCAN_BR_Y, SANE_TITLE_SCAN_BR_Y, SANE_DESC_SCAN_BR_Y, SANE_TYPE_FIXED,
+                           SANE_UNIT_MM, &m_yRange);
+    o[OPT_ENHANCEMENT_GROUP] = Group(SANE_I18N("Enhancement"));
+    o[OPT_BRIGHTNESS] = Settable(SANE_NAME_BRIGHTNESS, SANE_TITLE_BRIGHTNESS, SANE_DESC_BRIGHTNESS, SANE_TYPE_INT,
+                                 SANE_UNIT_NONE, &m_byteRange);
+    o[OPT_CONTRAST] = Settable(SANE_NAME_CONTRAST, SANE_TITLE_CONTRAST, SANE_DESC_CONTRAST, SANE_TYPE_INT,
+                               SANE_UNIT_NONE, &m_byteRange);
 }
 
 const SANE_Option_Descriptor* Session::Descriptor(SANE_Int option) const
