@@ -160,7 +160,7 @@ bool closedByDaemon(int fd, int waitMs)
 // The daemon's connection processes of earlier cases have ended.
 bool noConnectionLeft()
 {
-    return waitUntil([] { return childPids(g_daemon).empty(); }, 5000);
+    return waitUntil([] { return childPids(g_daemon).empty(); }, 10000);
 }
 
 size_t countOf(const std::string& text, const std::string& part)
@@ -238,6 +238,7 @@ void connectionsBeyondTheCapAreClosed()
 // A connection that sends nothing is closed after the idle time-out, not before.
 void idleConnectionIsClosed()
 {
+    CHECK(noConnectionLeft());
     const int fd = connectLoopback(c_port);
     CHECK(stillServed(fd));
     CHECK(!closedByDaemon(fd, (c_iTestIdleSeconds - 2) * 1000));
