@@ -28,4 +28,25 @@ std::optional<int> ParseId(const std::string& text)
     return std::nullopt;
 }
 
+std::string TestbedInterpreter::Execute(const std::string& line)
+{
+    return AnswerLine(line, [this](const Words& words) { return Run(words); });
+}
+
+std::string TestbedInterpreter::Run(const Words& words)
+{
+    if (words.empty())
+        return Error("empty command");
+    const std::string& name = words[0];
+    if (name == "add")
+        return Add(words);
+    if (name == "dir" && words.size() == 1)
+        return kOk + " " + RootDir();
+    if (name == "quit" && words.size() == 1) {
+        quit_ = true;
+        return kOk;
+    }
+    return RunDeviceCommand(words);
+}
+
 } // namespace ovraemu

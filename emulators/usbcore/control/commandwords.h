@@ -29,4 +29,30 @@ std::string AnswerLine(const std::string& line, const Run& run)
     }
 }
 
+// The control commands of an emulator's testbed. "add", "dir" and "quit" mean the
+// same for every emulator; every other command is the emulator's own and names a device.
+class TestbedInterpreter
+{
+public:
+    virtual ~TestbedInterpreter() = default;
+
+    // The answer to one control line.
+    std::string Execute(const std::string& line);
+    bool QuitRequested() const { return quit_; }
+    // The testbed's folder, which "dir" answers.
+    virtual std::string RootDir() const = 0;
+
+protected:
+    using Words = std::vector<std::string>;
+
+    virtual std::string Add(const Words& words) = 0;
+    // A command other than add, dir and quit: words[0] is its name.
+    virtual std::string RunDeviceCommand(const Words& words) = 0;
+
+private:
+    std::string Run(const Words& words);
+
+    bool quit_ = false;
+};
+
 } // namespace ovraemu

@@ -130,6 +130,13 @@ int ServeEmulator(const EmulatorProcess& process, const std::string& testbedDir,
     return exitCode;
 }
 
+int ServeTestbed(const EmulatorProcess& process, TestbedInterpreter& interpreter)
+{
+    return ServeEmulator(
+        process, interpreter.RootDir(), [&interpreter](const std::string& line) { return interpreter.Execute(line); },
+        [&interpreter] { return interpreter.QuitRequested(); });
+}
+
 int RunControlCommand(const std::string& name, int argc, char** argv)
 {
     std::string command;

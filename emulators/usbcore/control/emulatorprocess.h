@@ -3,6 +3,8 @@
 // loop of the control socket, and the "ctl" client mode.
 #pragma once
 
+#include "commandwords.h"
+
 #include <getopt.h>
 
 #include <functional>
@@ -53,6 +55,9 @@ void BlockStopSignals();
 int ServeEmulator(const EmulatorProcess& process, const std::string& testbedDir,
                   const std::function<std::string(const std::string&)>& handle,
                   const std::function<bool()>& quitRequested);
+
+// ServeEmulator with the control commands of `interpreter`, until "quit".
+int ServeTestbed(const EmulatorProcess& process, TestbedInterpreter& interpreter);
 
 // "NAME ctl SOCKET COMMAND [ARGS...]": sends one command and prints the reply.
 // Returns 0 for "ok", 1 for "error", 2 when the emulator does not answer.

@@ -75,24 +75,9 @@ std::optional<UsbFault> ParseFault(const std::string& name)
     return ParseDeviceFault(name);
 }
 
-std::string CommandInterpreter::Execute(const std::string& line)
+std::string CommandInterpreter::RunDeviceCommand(const Words& words)
 {
-    return AnswerLine(line, [this](const std::vector<std::string>& words) { return Run(words); });
-}
-
-std::string CommandInterpreter::Run(const std::vector<std::string>& words)
-{
-    if (words.empty())
-        return Error("empty command");
     const std::string& name = words[0];
-    if (name == "add")
-        return Add(words);
-    if (name == "dir" && words.size() == 1)
-        return kOk + " " + bed_.RootDir();
-    if (name == "quit" && words.size() == 1) {
-        quit_ = true;
-        return kOk;
-    }
     const PrinterCommand* command = FindPrinterCommand(name);
     if (!command)
         return Error("unknown command " + name);
@@ -137,7 +122,7 @@ std::string CommandInterpreter::Run(const std::vector<std::string>& words)
     return kOk + " " + bed_.DevNode(*id); // devnode
 }
 
-std::string CommandInterpreter::Add(const std::vector<std::string>& words)
+std::string CommandInterpreter::Add(const Words& words)
 {
     if (words.size() != 3 && words.size() != 4)
         return Error("usage: add VID PID [SERIAL]");

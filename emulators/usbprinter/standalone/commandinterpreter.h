@@ -2,6 +2,7 @@
 // command gets a one-line reply that starts with "ok" or "error".
 #pragma once
 
+#include "commandwords.h"
 #include "ovraemu/usbprinterbed.h"
 
 #include <optional>
@@ -10,17 +11,16 @@
 
 namespace ovraemu {
 
-class CommandInterpreter
+class CommandInterpreter : public TestbedInterpreter
 {
 public:
     explicit CommandInterpreter(UsbPrinterBed& bed) : bed_(bed) {}
 
-    std::string Execute(const std::string& line);
-    bool QuitRequested() const { return quit_; }
+    std::string RootDir() const override { return bed_.RootDir(); }
 
 private:
-    std::string Run(const std::vector<std::string>& words);
-    std::string Add(const std::vector<std::string>& words);
+    std::string Add(const Words& words) override;
+    std::string RunDeviceCommand(const Words& words) override;
     std::string SetReply(int id, const std::string& request, const std::string& hex);
     std::string SetBulkReply(int id, const std::string& reply);
     std::string SetFault(int id, const std::string& name);
@@ -30,7 +30,6 @@ private:
     std::string Requests(int id) const;
 
     UsbPrinterBed& bed_;
-    bool quit_ = false;
 };
 
 // "VID:PID" or "VID:PID:SERIAL", IDs in hexadecimal; no serial means the

@@ -48,9 +48,7 @@ int Serve(const Options& options)
     for (const ovraemu::UsbPrinterConfig& config : options.printers)
         bed.AddPrinter(config);
     ovraemu::CommandInterpreter interpreter(bed);
-    return ovraemu::ServeEmulator(
-        options.process, bed.RootDir(), [&interpreter](const std::string& line) { return interpreter.Execute(line); },
-        [&interpreter] { return interpreter.QuitRequested(); });
+    return ovraemu::ServeTestbed(options.process, interpreter);
 }
 
 } // namespace

@@ -83,9 +83,7 @@ int Serve(const Options& options)
             bed.SetJob(id, *options.job);
     }
     ovraemu::ScannerCommandInterpreter interpreter(bed);
-    return ovraemu::ServeEmulator(
-        options.process, bed.RootDir(), [&interpreter](const std::string& line) { return interpreter.Execute(line); },
-        [&interpreter] { return interpreter.QuitRequested(); });
+    return ovraemu::ServeTestbed(options.process, interpreter);
 }
 
 } // namespace

@@ -34,24 +34,9 @@ size_t TotalBytes(const std::vector<std::vector<uint8_t>>& pages)
 
 } // namespace
 
-std::string ScannerCommandInterpreter::Execute(const std::string& line)
+std::string ScannerCommandInterpreter::RunDeviceCommand(const Words& words)
 {
-    return AnswerLine(line, [this](const std::vector<std::string>& words) { return Run(words); });
-}
-
-std::string ScannerCommandInterpreter::Run(const Words& words)
-{
-    if (words.empty())
-        return Error("empty command");
     const std::string& name = words[0];
-    if (name == "add")
-        return Add(words);
-    if (name == "dir" && words.size() == 1)
-        return kOk + " " + bed_.RootDir();
-    if (name == "quit" && words.size() == 1) {
-        quit_ = true;
-        return kOk;
-    }
     const auto command = kScannerCommands.find(name);
     if (command == kScannerCommands.end())
         return Error("unknown command " + name);

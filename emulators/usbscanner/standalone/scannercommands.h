@@ -2,6 +2,7 @@
 // Every command gets a one-line reply that starts with "ok" or "error".
 #pragma once
 
+#include "commandwords.h"
 #include "ovraemu/usbscannerbed.h"
 
 #include <string>
@@ -9,20 +10,17 @@
 
 namespace ovraemu {
 
-class ScannerCommandInterpreter
+class ScannerCommandInterpreter : public TestbedInterpreter
 {
 public:
     explicit ScannerCommandInterpreter(UsbScannerBed& bed) : bed_(bed) {}
 
-    std::string Execute(const std::string& line);
-    bool QuitRequested() const { return quit_; }
+    std::string RootDir() const override { return bed_.RootDir(); }
 
 private:
-    using Words = std::vector<std::string>;
-
-    std::string Run(const Words& words);
+    std::string Add(const Words& words) override;
+    std::string RunDeviceCommand(const Words& words) override;
     std::string RunForScanner(int id, const Words& words);
-    std::string Add(const Words& words);
     std::string SetJob(int id, const Words& words);
     std::string Steps(int id) const;
     std::string WritePage(int id, const std::string& page, const std::string& path) const;
@@ -34,7 +32,6 @@ private:
     std::string Progress(int id) const;
 
     UsbScannerBed& bed_;
-    bool quit_ = false;
 };
 
 } // namespace ovraemu
