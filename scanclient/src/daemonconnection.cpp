@@ -1,5 +1,7 @@
 #include "ovrascan/daemonconnection.h"
 
+#include "ovrasendall.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -75,16 +77,7 @@ bool DaemonConnection::SendCommand(scanCommandType command, const void* request,
 
 bool DaemonConnection::SendBytes(int fd, const char* bytes, size_t size)
 {
-    size_t sent = 0;
-    while (fd >= 0 && sent < size) {
-        const ssize_t n = send(fd, bytes + sent, size - sent, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        sent += size_t(n);
-    }
-    return sent == size;
+    return fd >= 0 && OvraSendAll(fd, bytes, size);
 }
 
 ReadStatus DaemonConnection::Read(void* out, size_t size, std::chrono::milliseconds timeout)

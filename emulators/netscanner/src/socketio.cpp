@@ -1,5 +1,7 @@
 #include "socketio.h"
 
+#include "ovrasendall.h"
+
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -87,20 +89,7 @@ IoResult ReadExactly(int fd, int stopFd, std::string& out, size_t count, std::ch
     return IoResult::Ok;
 }
 
-bool SendAll(int fd, const void* data, size_t size)
-{
-    const char* bytes = static_cast<const char*>(data);
-    size_t sent = 0;
-    while (sent < size) {
-        const ssize_t n = send(fd, bytes + sent, size - sent, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        sent += size_t(n);
-    }
-    return true;
-}
+bool SendAll(int fd, const void* data, size_t size) { return OvraSendAll(fd, data, size); }
 
 bool SendAll(int fd, const std::string& data) { return SendAll(fd, data.data(), data.size()); }
 

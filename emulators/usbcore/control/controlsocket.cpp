@@ -1,5 +1,7 @@
 #include "controlsocket.h"
 
+#include "ovrasendall.h"
+
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -22,19 +24,7 @@ sockaddr_un SocketAddress(const std::string& path)
     return address;
 }
 
-bool WriteAll(int fd, const std::string& text)
-{
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::send(fd, text.data() + done, text.size() - done, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
+bool WriteAll(int fd, const std::string& text) { return OvraSendAll(fd, text.data(), text.size()); }
 
 } // namespace
 
