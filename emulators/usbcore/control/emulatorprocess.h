@@ -69,4 +69,15 @@ int RunControlCommand(const std::string& name, int argc, char** argv);
 int RunEmulatorMain(const std::string& name, int argc, char** argv, const std::function<int()>& parseOptions,
                     const std::function<int()>& serve);
 
+// The same, for an emulator whose command line fills its Options: parse(argc, argv,
+// options), then serve(options).
+template <typename Options>
+int RunEmulatorMain(const std::string& name, int argc, char** argv, int (*parse)(int, char**, Options&),
+                    int (*serve)(const Options&))
+{
+    Options options;
+    return RunEmulatorMain(
+        name, argc, argv, [&] { return parse(argc, argv, options); }, [&] { return serve(options); });
+}
+
 } // namespace ovraemu

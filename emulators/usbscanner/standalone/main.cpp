@@ -88,9 +88,4 @@ int Serve(const Options& options)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    Options options;
-    return ovraemu::RunEmulatorMain(
-        kName, argc, argv, [&] { return ParseOptions(argc, argv, options); }, [&options] { return Serve(options); });
-}
+int main(int argc, char** argv) { return ovraemu::RunEmulatorMain(kName, argc, argv, ParseOptions, Serve); }
