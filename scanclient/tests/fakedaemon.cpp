@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -193,6 +194,41 @@ USBScanRecordRes UsbRecord(int st, int fileIndex, int dataSize, int result)
     record.dataSize = dataSize;
     record.result = result;
     return record;
+}
+
+USBFindDevRes FoundUsbDevice(int fd, int vid, int pid, const std::string& serial)
+{
+    USBFindDevRes found{};
+    found.fd = fd;
+    found.vid = vid;
+    found.pid = pid;
+    snprintf(found.SerialNumber, sizeof found.SerialNumber, "%s", serial.c_str());
+    snprintf(found.Product, sizeof found.Product, "K246 MFP");
+    snprintf(found.Manufacturer, sizeof found.Manufacturer, "Ovra");
+    return found;
+}
+
+std::string FindDevReply(const std::vector<USBFindDevRes>& devices)
+{
+    std::string reply = Bytes(int32_t(devices.size()));
+    for (const USBFindDevRes& device : devices)
+        reply += Bytes(device);
+    return reply;
+}
+
+void WriteSysfsDevice(const std::string& folder, const std::vector<std::pair<std::string, std::string>>& files)
+{
+    std::filesystem::create_directories(folder);
+    for (const auto& [name, value] : files)
+        std::ofstream(folder + "/" + name) << value << "\n";
+}
+
+uint16_t UnusedPort()
+{
+    FakeDaemon daemon;
+    if (!daemon.Start())
+        return 0;
+    return daemon.Port(); // closed when the daemon goes
 }
 
 bool WritePageFile(const std::string& path, const std::string& bytes)

@@ -97,6 +97,14 @@ std::string UsbScanReply(const PageScript& script);
 TCPRecordRes NetRecord(int result, int bufferLen, int fileIndex, int st);
 USBScanRecordRes UsbRecord(int st, int fileIndex, int dataSize, int result);
 
+// A device as USB_FIND_DEV lists it (an Ovra K246 MFP), and the reply listing devices.
+USBFindDevRes FoundUsbDevice(int fd, int vid, int pid, const std::string& serial);
+std::string FindDevReply(const std::vector<USBFindDevRes>& devices);
+// A sysfs device folder: one file of one line for each name and value.
+void WriteSysfsDevice(const std::string& folder, const std::vector<std::pair<std::string, std::string>>& files);
+// A loopback port nobody listens on right now.
+uint16_t UnusedPort();
+
 bool WritePageFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 bool FileExists(const std::string& path);
