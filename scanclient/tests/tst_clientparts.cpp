@@ -1,5 +1,7 @@
 // The client's pieces without a daemon: status texts, settings records, device names,
 // record following, sysfs devices.
+#include "fakedaemon.h"
+
 #include "ovrascan/deviceaddress.h"
 #include "ovrascan/devicelisting.h"
 #include "ovrascan/pagetracker.h"
@@ -8,38 +10,11 @@
 #include "ovrascan/scanstatus.h"
 #include "ovrascan/usbdevices.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
 using namespace ovrascan;
-
-namespace {
-
-void WriteSysfs(const QString& folder, const QMap<QString, QString>& files)
-{
-    QDir().mkpath(folder);
-    for (auto it = files.begin(); it != files.end(); ++it) {
-        QFile file(folder + "/" + it.key());
-        if (file.open(QIODevice::WriteOnly))
-            file.write((it.value() + "\n").toUtf8());
-    }
-}
-
-USBFindDevRes DaemonDevice(int fd, int vid, int pid, const std::string& serial)
-{
-    USBFindDevRes found{};
-    found.fd = fd;
-    found.vid = vid;
-    found.pid = pid;
-    SetWireText(found.SerialNumber, serial);
-    SetWireText(found.Product, "K246 MFP");
-    SetWireText(found.Manufacturer, "Ovra");
-    return found;
-}
-
-} // namespace
+using namespace clienttest;
 
 class TestClientParts : public QObject
 {
@@ -50,18 +25,10 @@ private slots:
     {
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("name");
-        QTest::newRow("0") << 0 << "SANE_STATUS_GOOD";
-        QTest::newRow("1") << 1 << "SANE_STATUS_UNSUPPORTED";
-        QTest::newRow("2") << 2 << "SANE_STATUS_CANCELLED";
-        QTest::newRow("3") << 3 << "SANE_STATUS_DEVICE_BUSY";
-        QTest::newRow("4") << 4 << "SANE_STATUS_INVAL";
-        QTest::newRow("5") << 5 << "SANE_STATUS_EOF";
-        QTest::newRow("6") << 6 << "SANE_STATUS_JAMMED";
-        QTest::newRow("7") << 7 << "SANE_STATUS_NO_DOCS";
-        QTest::newRow("8") << 8 << "SANE_STATUS_COVER_OPEN";
-        QTest::newRow("9") << 9 << "SANE_STATUS_IO_ERROR";
-        QTest::newRow("10") << 10 << "SANE_STATUS_NO_MEM";
-        QTest::newRow("11") << 11 << "SANE_STATUS_ACCESS_DENIED";
+        const char* const names[] = {"GOOD",   "UNSUPPORTED", "CANCELLED",  "DEVICE_BUSY", "INVAL",  "EOF",
+                                     "JAMMED", "NO_DOCS",     "COVER_OPEN", "IO_ERROR",    "NO_MEM", "ACCESS_DENIED"};
+        for (int status = 0; status <= 11; ++status)
+            QTest::newRow(qPrintable(QString::number(status))) << status << QString("SANE_STATUS_") + names[status];
         QTest::newRow("negative") << -4 << "USB transfer failure";
         QTest::newRow("beyond") << 12 << "status 12";
     }
@@ -267,13 +234,16 @@ private slots:
     void sysfsDevicesAndMatching()
     {
         QTemporaryDir root;
-        WriteSysfs(root.filePath("1-1"),
-                   {{"busnum", "1"}, {"devnum", "5"}, {"idVendor", "3a53"}, {"idProduct", "0101"}, {"serial", "SER1"}});
-        WriteSysfs(root.filePath("1-2"),
-                   {{"busnum", "1"}, {"devnum", "6"}, {"idVendor", "3a53"}, {"idProduct", "0101"}, {"serial", "SER2"}});
-        WriteSysfs(root.filePath("2-1"),
-                   {{"busnum", "2"}, {"devnum", "3"}, {"idVendor", "3a53"}, {"idProduct", "0202"}});
-        WriteSysfs(root.filePath("1-1:1.0"), {{"bInterfaceClass", "07"}});
+        const std::string folder = root.path().toStdString() + "/";
+        WriteSysfsDevice(
+            folder + "1-1",
+            {{"busnum", "1"}, {"devnum", "5"}, {"idVendor", "3a53"}, {"idProduct", "0101"}, {"serial", "SER1"}});
+        WriteSysfsDevice(
+            folder + "1-2",
+            {{"busnum", "1"}, {"devnum", "6"}, {"idVendor", "3a53"}, {"idProduct", "0101"}, {"serial", "SER2"}});
+        WriteSysfsDevice(folder + "2-1",
+                         {{"busnum", "2"}, {"devnum", "3"}, {"idVendor", "3a53"}, {"idProduct", "0202"}});
+        WriteSysfsDevice(folder + "1-1:1.0", {{"bInterfaceClass", "07"}});
         const std::vector<SysfsUsbDevice> devices = ReadSysfsUsbDevices(root.path().toStdString());
         QCOMPARE(devices.size(), size_t(3));
         const auto second = FindByBusDevice(devices, 1, 6);
@@ -283,14 +253,14 @@ private slots:
         QCOMPARE(second->pid, uint16_t(0x0101));
         QVERIFY(!FindByBusDevice(devices, 3, 1));
 
-        const std::vector<USBFindDevRes> found = {DaemonDevice(5, 0x3A53, 0x0101, "SER1"),
-                                                  DaemonDevice(6, 0x3A53, 0x0101, "SER2"),
-                                                  DaemonDevice(7, 0x3A53, 0x0202, "")};
+        const std::vector<USBFindDevRes> found = {FoundUsbDevice(5, 0x3A53, 0x0101, "SER1"),
+                                                  FoundUsbDevice(6, 0x3A53, 0x0101, "SER2"),
+                                                  FoundUsbDevice(7, 0x3A53, 0x0202, "")};
         QCOMPARE(MatchDaemonDevice(found, *second)->fd, 6);
         QCOMPARE(MatchDaemonDevice(found, *FindByBusDevice(devices, 2, 3))->fd, 7);
         QVERIFY(!MatchDaemonDevice({found[0]}, *second));
         QCOMPARE(MatchSysfsDevice(devices, found[0])->device, 5);
-        QVERIFY(!MatchSysfsDevice(devices, DaemonDevice(8, 0x3A53, 0x0101, "OTHER")));
+        QVERIFY(!MatchSysfsDevice(devices, FoundUsbDevice(8, 0x3A53, 0x0101, "OTHER")));
         QVERIFY(ReadSysfsUsbDevices(root.filePath("missing").toStdString()).empty());
     }
 
