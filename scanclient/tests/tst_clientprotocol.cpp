@@ -6,19 +6,13 @@
 
 #include <QtTest>
 
+#include <optional>
+
 using namespace ovrascan;
 using namespace clienttest;
 using namespace std::chrono_literals;
 
 namespace {
-
-ScanClient Connected(const FakeDaemon& daemon)
-{
-    std::string error;
-    ScanClient client(DaemonConnection::ConnectLocal(daemon.Port(), &error));
-    client.SetReplyTimeout(2s);
-    return client;
-}
 
 std::string Int(int32_t value) { return Bytes(value); }
 
@@ -28,20 +22,26 @@ class TestClientProtocol : public QObject
 {
     Q_OBJECT
 
+    // A new stand-in daemon for every case, and a client connected to it.
+    std::optional<FakeDaemon> m_daemon;
+    std::optional<ScanClient> m_client;
+
 private slots:
+    void init()
+    {
+        m_daemon.emplace();
+        QVERIFY(m_daemon->Start());
+        std::string error;
+        m_client.emplace(DaemonConnection::ConnectLocal(m_daemon->Port(), &error));
+        m_client->SetReplyTimeout(2s);
+    }
+
     void findDevicesReadsCountAndRecords()
     {
-        FakeDaemon daemon;
-        QVERIFY(daemon.Start());
-        USBFindDevRes first{}, second{};
-        first.fd = 5;
-        first.vid = 0x3A53;
-        snprintf(first.SerialNumber, sizeof first.SerialNumber, "A1");
-        second.fd = 6;
-        daemon.Reply(USB_FIND_DEV, Int(2) + Bytes(first) + Bytes(second));
-        ScanClient client = Connected(daemon);
+        m_daemon->Reply(USB_FIND_DEV,
+                        FindDevReply({FoundUsbDevice(5, 0x3A53, 0x0101, "A1"), FoundUsbDevice(6, 0, 0, "")}));
 
-        const Reply<FoundDevices> found = client.FindUsbDevices(0x3A53, 0x0101, true);
+        const Reply<FoundDevices> found = m_client->FindUsbDevices(0x3A53, 0x0101, true);
 
         QVERIFY2(found.Ok(), found.transportError.c_str());
         QCOMPARE(found.value.count, 2);
@@ -49,7 +49,7 @@ private slots:
         QCOMPARE(found.value.devices[0].fd, 5);
         QCOMPARE(WireText(found.value.devices[0].SerialNumber), std::string("A1"));
         QCOMPARE(found.value.devices[1].fd, 6);
-        const ReceivedCommand sent = daemon.Commands().at(0);
+        const ReceivedCommand sent = m_daemon->Commands().at(0);
         QCOMPARE(sent.code, int32_t(USB_FIND_DEV));
         const USBFindDevReq request = RecordFrom<USBFindDevReq>(sent.request);
         QCOMPARE(request.vid, 0x3A53);
@@ -59,12 +59,9 @@ private slots:
 
     void findDevicesWithoutUsbDirectory()
     {
-        FakeDaemon daemon;
-        QVERIFY(daemon.Start());
-        daemon.Reply(USB_FIND_DEV, Int(-1));
-        ScanClient client = Connected(daemon);
+        m_daemon->Reply(USB_FIND_DEV, Int(-1));
 
-        const Reply<FoundDevices> found = client.FindUsbDevices(0x3A53, 0, false);
+        const Reply<FoundDevices> found = m_client->FindUsbDevices(0x3A53, 0, false);
 
         QVERIFY(found.Ok());
         QCOMPARE(found.value.count, -1);
@@ -73,33 +70,30 @@ private slots:
 
     void usbDeviceCommands()
     {
-        FakeDaemon daemon;
-        QVERIFY(daemon.Start());
-        daemon.Reply(USB_OPEN_DEV, Int(0));
-        daemon.Reply(USB_SCAN_LOCK, Int(3));
-        daemon.Reply(USB_SCAN_POWERON, Int(0));
-        daemon.Reply(USB_SCAN_ADFSTATUS, Bytes(USBScanAdfStatusRes{ADF_STATUS_LOADED, 0}));
-        daemon.Reply(USB_SCAN_UNLOCK, Int(9));
-        daemon.Reply(USB_CLOSE_DEV, Int(0));
-        daemon.Reply(USB_SCAN_ABORT, Int(0));
-        ScanClient client = Connected(daemon);
+        m_daemon->Reply(USB_OPEN_DEV, Int(0));
+        m_daemon->Reply(USB_SCAN_LOCK, Int(3));
+        m_daemon->Reply(USB_SCAN_POWERON, Int(0));
+        m_daemon->Reply(USB_SCAN_ADFSTATUS, Bytes(USBScanAdfStatusRes{ADF_STATUS_LOADED, 0}));
+        m_daemon->Reply(USB_SCAN_UNLOCK, Int(9));
+        m_daemon->Reply(USB_CLOSE_DEV, Int(0));
+        m_daemon->Reply(USB_SCAN_ABORT, Int(0));
         SettingInfo settings{};
         settings.bitDepth = 8;
         settings.xResolution = 600;
 
-        QCOMPARE(client.OpenDevice(11).value, 0);
-        QCOMPARE(client.Lock(11, settings).value, 3);
-        QCOMPARE(client.PowerOn(11).value, 0);
-        const Reply<USBScanAdfStatusRes> feeder = client.UsbFeederStatus(11);
-        QCOMPARE(client.Unlock(11).value, 9);
-        QCOMPARE(client.CloseDevice(11).value, 0);
-        QCOMPARE(client.UsbAbort(11, "/scan/ovrascandata_1_0").value, 0);
+        QCOMPARE(m_client->OpenDevice(11).value, 0);
+        QCOMPARE(m_client->Lock(11, settings).value, 3);
+        QCOMPARE(m_client->PowerOn(11).value, 0);
+        const Reply<USBScanAdfStatusRes> feeder = m_client->UsbFeederStatus(11);
+        QCOMPARE(m_client->Unlock(11).value, 9);
+        QCOMPARE(m_client->CloseDevice(11).value, 0);
+        QCOMPARE(m_client->UsbAbort(11, "/scan/ovrascandata_1_0").value, 0);
 
         QCOMPARE(feeder.value.st, ADF_STATUS_LOADED);
-        QCOMPARE(daemon.Codes(),
+        QCOMPARE(m_daemon->Codes(),
                  (std::vector<int32_t>{USB_OPEN_DEV, USB_SCAN_LOCK, USB_SCAN_POWERON, USB_SCAN_ADFSTATUS,
                                        USB_SCAN_UNLOCK, USB_CLOSE_DEV, USB_SCAN_ABORT}));
-        const std::vector<ReceivedCommand> sent = daemon.Commands();
+        const std::vector<ReceivedCommand> sent = m_daemon->Commands();
         QCOMPARE(RecordFrom<USBCommonReq>(sent[0].request).devfd, 11);
         const USBScanLockReq lock = RecordFrom<USBScanLockReq>(sent[1].request);
         QCOMPARE(lock.devfd, 11);
@@ -112,18 +106,15 @@ private slots:
 
     void usbScanStartAndRecords()
     {
-        FakeDaemon daemon;
-        QVERIFY(daemon.Start());
         USBScanStartRes start{};
         snprintf(start.fileName, sizeof start.fileName, "/scan/ovrascandata_9_0");
-        daemon.Reply(USB_SCAN_START, Bytes(start) + Bytes(UsbRecord(SCAN_STATUS_BEGIN_OF_PAGE, 0, 0, 0))
-                                         + Bytes(UsbRecord(0, 1, 4096, 0)));
-        ScanClient client = Connected(daemon);
+        m_daemon->Reply(USB_SCAN_START, Bytes(start) + Bytes(UsbRecord(SCAN_STATUS_BEGIN_OF_PAGE, 0, 0, 0))
+                                            + Bytes(UsbRecord(0, 1, 4096, 0)));
 
-        const Reply<USBScanStartRes> started = client.UsbScanStart(3);
-        const Reply<USBScanRecordRes> first = client.NextUsbRecord(1s);
-        const Reply<USBScanRecordRes> second = client.NextUsbRecord(1s);
-        const Reply<USBScanRecordRes> none = client.NextUsbRecord(200ms);
+        const Reply<USBScanStartRes> started = m_client->UsbScanStart(3);
+        const Reply<USBScanRecordRes> first = m_client->NextUsbRecord(1s);
+        const Reply<USBScanRecordRes> second = m_client->NextUsbRecord(1s);
+        const Reply<USBScanRecordRes> none = m_client->NextUsbRecord(200ms);
 
         QCOMPARE(WireText(started.value.fileName), std::string("/scan/ovrascandata_9_0"));
         QCOMPARE(first.value.st, SCAN_STATUS_BEGIN_OF_PAGE);
@@ -135,29 +126,26 @@ private slots:
 
     void networkCommands()
     {
-        FakeDaemon daemon;
-        QVERIFY(daemon.Start());
         TCPDevPropertiesRes properties{};
         properties.devPro.maxres = 1200;
         properties.devPro.color = 1;
-        daemon.Reply(TCP_SCAN_DEVPROPERTIES, Bytes(properties));
-        daemon.Reply(TCP_SCAN_ADFST, Bytes(TCPADFStatusRes{0, ADF_STATUS_PAPER_JAM}));
-        daemon.Reply(TCP_SEND_OSL, Bytes(TCPOSLRes{0, 5}) + "K246!");
-        daemon.Reply(TCP_SCAN_ABORT, Int(0));
-        ScanClient client = Connected(daemon);
+        m_daemon->Reply(TCP_SCAN_DEVPROPERTIES, Bytes(properties));
+        m_daemon->Reply(TCP_SCAN_ADFST, Bytes(TCPADFStatusRes{0, ADF_STATUS_PAPER_JAM}));
+        m_daemon->Reply(TCP_SEND_OSL, Bytes(TCPOSLRes{0, 5}) + "K246!");
+        m_daemon->Reply(TCP_SCAN_ABORT, Int(0));
         const OvraSocket scanner = NetScannerSocket("127.0.0.161", 12);
 
-        const Reply<TCPDevPropertiesRes> caps = client.NetProperties(scanner);
-        const Reply<TCPADFStatusRes> feeder = client.NetFeederStatus(scanner);
-        const Reply<AttributeReply> family = client.NetAttribute(scanner, OSL_CMD_SUMMARY);
-        const Reply<int> abort = client.NetAbort(scanner, "/scan/ovrascandata_2_1");
+        const Reply<TCPDevPropertiesRes> caps = m_client->NetProperties(scanner);
+        const Reply<TCPADFStatusRes> feeder = m_client->NetFeederStatus(scanner);
+        const Reply<AttributeReply> family = m_client->NetAttribute(scanner, OSL_CMD_SUMMARY);
+        const Reply<int> abort = m_client->NetAbort(scanner, "/scan/ovrascandata_2_1");
 
         QCOMPARE(caps.value.devPro.maxres, 1200u);
         QCOMPARE(int(caps.value.devPro.color), 1);
         QCOMPARE(feeder.value.st, ADF_STATUS_PAPER_JAM);
         QCOMPARE(family.value.text, std::string("K246!"));
         QVERIFY(abort.Ok());
-        const std::vector<ReceivedCommand> sent = daemon.Commands();
+        const std::vector<ReceivedCommand> sent = m_daemon->Commands();
         for (const ReceivedCommand& command : sent) {
             const TCPCommonReq common = RecordFrom<TCPCommonReq>(command.request);
             QCOMPARE(common.socket.tcpFromScanner, 12);
@@ -170,20 +158,17 @@ private slots:
 
     void networkScanStartAndRecords()
     {
-        FakeDaemon daemon;
-        QVERIFY(daemon.Start());
         QTemporaryDir dir;
         const PageScript script{dir.filePath("ovrascandata_4_0").toStdString(), {"abc"}, 2};
-        daemon.Reply(TCP_SCAN_START, NetScanReply(script));
-        ScanClient client = Connected(daemon);
+        m_daemon->Reply(TCP_SCAN_START, NetScanReply(script));
         SettingInfo settings{};
         settings.feederEnabled = 1;
         settings.isClient = 1;
 
-        const Reply<TCPScanStartRes> started = client.NetScanStart(NetScannerSocket("127.0.0.162"), settings);
+        const Reply<TCPScanStartRes> started = m_client->NetScanStart(NetScannerSocket("127.0.0.162"), settings);
         std::vector<TCPRecordRes> records;
         for (int i = 0; i < 4; ++i)
-            records.push_back(client.NextNetRecord(1s).value);
+            records.push_back(m_client->NextNetRecord(1s).value);
 
         QCOMPARE(started.value.result, 0);
         QCOMPARE(started.value.socketDataFd, 7);
@@ -192,7 +177,7 @@ private slots:
         QCOMPARE(records[1].bufferLen, 2);
         QCOMPARE(records[2].bufferLen, 1);
         QCOMPARE(records[3].result, int(OVRA_STATUS_EOF));
-        const TCPScanStartReq request = RecordFrom<TCPScanStartReq>(daemon.Commands().at(0).request);
+        const TCPScanStartReq request = RecordFrom<TCPScanStartReq>(m_daemon->Commands().at(0).request);
         QCOMPARE(request.socket.tcpFromScanner, -1);
         QCOMPARE(WireText(request.socket.szScannerIP), std::string("127.0.0.162"));
         QCOMPARE(int(request.info.feederEnabled), 1);
@@ -201,50 +186,41 @@ private slots:
 
     void deleteFileSendsThePathAndWaitsForNothing()
     {
-        FakeDaemon daemon;
-        QVERIFY(daemon.Start());
-        daemon.Reply(USB_CLOSE_DEV, Int(0));
+        m_daemon->Reply(USB_CLOSE_DEV, Int(0));
         QTemporaryDir dir;
         const std::string page = dir.filePath("ovrascandata_1_0_0.tmp").toStdString();
         QVERIFY(WritePageFile(page, "x"));
-        ScanClient client = Connected(daemon);
 
-        QVERIFY(client.DeleteFile(page));
-        QCOMPARE(client.CloseDevice(1).value, 0); // the next reply is the close's
+        QVERIFY(m_client->DeleteFile(page));
+        QCOMPARE(m_client->CloseDevice(1).value, 0); // the next reply is the close's
 
-        QCOMPARE(daemon.DeleteRequests(), std::vector<std::string>{page});
+        QCOMPARE(m_daemon->DeleteRequests(), std::vector<std::string>{page});
         QVERIFY(!FileExists(page));
-        QVERIFY(!client.DeleteFile(std::string(300, 'x'))); // does not fit the record
+        QVERIFY(!m_client->DeleteFile(std::string(300, 'x'))); // does not fit the record
     }
 
     void transportFailures()
     {
-        FakeDaemon daemon;
-        QVERIFY(daemon.Start());
-        daemon.Reply(USB_SCAN_LOCK, std::string(2, '\0')); // half a reply
-        daemon.HangUpOn(USB_SCAN_UNLOCK);
-        ScanClient client = Connected(daemon);
-        client.SetReplyTimeout(300ms);
+        m_daemon->Reply(USB_SCAN_LOCK, std::string(2, '\0')); // half a reply
+        m_daemon->HangUpOn(USB_SCAN_UNLOCK);
+        m_client->SetReplyTimeout(300ms);
 
-        const Reply<int> silent = client.OpenDevice(1); // no handler: no reply
-        const Reply<int> half = client.Lock(1, SettingInfo{});
-        const Reply<int> closed = client.Unlock(1);
+        const Reply<int> silent = m_client->OpenDevice(1); // no handler: no reply
+        const Reply<int> half = m_client->Lock(1, SettingInfo{});
+        const Reply<int> closed = m_client->Unlock(1);
 
         QCOMPARE(silent.transportError, std::string("USB_OPEN_DEV: no reply from the daemon in time"));
         QCOMPARE(half.transportError, std::string("USB_SCAN_LOCK: no reply from the daemon in time"));
         QCOMPARE(closed.transportError, std::string("USB_SCAN_UNLOCK: the daemon closed the connection"));
-        const Reply<int> afterwards = client.PowerOn(1);
+        const Reply<int> afterwards = m_client->PowerOn(1);
         QVERIFY(!afterwards.Ok());
     }
 
     void oversizedAttributeTextIsRefused()
     {
-        FakeDaemon daemon;
-        QVERIFY(daemon.Start());
-        daemon.Reply(TCP_SEND_OSL, Bytes(TCPOSLRes{0, 100000}));
-        ScanClient client = Connected(daemon);
+        m_daemon->Reply(TCP_SEND_OSL, Bytes(TCPOSLRes{0, 100000}));
 
-        const Reply<AttributeReply> reply = client.NetAttribute(NetScannerSocket("127.0.0.163"), OSL_CMD_GETLIST);
+        const Reply<AttributeReply> reply = m_client->NetAttribute(NetScannerSocket("127.0.0.163"), OSL_CMD_GETLIST);
 
         QVERIFY(!reply.Ok());
         QVERIFY(reply.transportError.find("100000") != std::string::npos);
@@ -264,10 +240,7 @@ private slots:
 
     void connectionRefusedNamesTheDaemon()
     {
-        FakeDaemon daemon;
-        QVERIFY(daemon.Start());
-        const uint16_t port = daemon.Port();
-        daemon.Stop();
+        const uint16_t port = UnusedPort();
         std::string error;
 
         const DaemonConnection connection = DaemonConnection::ConnectLocal(port, &error);
