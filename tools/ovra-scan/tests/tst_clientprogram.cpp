@@ -6,6 +6,7 @@
 #include "progressline.h"
 
 #include "ovracli.h"
+#include "ovrascan/scanstatus.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -26,11 +27,11 @@ struct Run {
 
 // onTerminal: on a pseudo-terminal that script(1) gives it (standard error then joins
 // standard output).
-Run RunClient(const FakeDaemon* daemon, const QStringList& args, bool onTerminal = false)
+Run RunClient(uint16_t port, const QStringList& args, bool onTerminal = false)
 {
     QProcess client;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("OVRA_SCAN_DAEMON_PORT", daemon ? QString::number(daemon->Port()) : "1");
+    environment.insert("OVRA_SCAN_DAEMON_PORT", QString::number(port));
     client.setProcessEnvironment(environment);
     if (onTerminal)
         client.start("script", {"-qfec", (QStringList{kClient} + args).join(' '), "/dev/null"});
@@ -74,31 +75,10 @@ private slots:
     {
         ClientOptions o;
         std::string error;
-        QVERIFY(Parse({"--device",
-                       "net:127.0.0.165",
-                       "--out",
-                       "/tmp/x",
-                       "--source",
-                       "adf-multi",
-                       "--mode",
-                       "grey",
-                       "--resolution",
-                       "600",
-                       "--area",
-                       "1,2.5,100,150",
-                       "--format",
-                       "raw",
-                       "--brightness",
-                       "7",
-                       "--contrast",
-                       "8",
-                       "--background-removal",
-                       "2",
-                       "--timeout",
-                       "30",
-                       "--port",
-                       "7100",
-                       "--quiet"},
+        QVERIFY(Parse(QString("--device net:127.0.0.165 --out /tmp/x --source adf-multi --mode grey --resolution 600 "
+                              "--area 1,2.5,100,150 --format raw --brightness 7 --contrast 8 --background-removal 2 "
+                              "--timeout 30 --port 7100 --quiet")
+                          .split(' '),
                       o, error));
         QCOMPARE(o.device->address, std::string("127.0.0.165"));
         QCOMPARE(o.outputFolder, std::string("/tmp/x"));
@@ -144,7 +124,7 @@ private slots:
         std::string error;
         QVERIFY(!Parse(args, o, error));
         QVERIFY2(error.find(message.toStdString()) != std::string::npos, error.c_str());
-        const Run run = RunClient(nullptr, args);
+        const Run run = RunClient(1, args);
         QCOMPARE(run.exitCode, int(en_Exit_Usage));
         QVERIFY(run.err.contains(message));
         QVERIFY(run.err.contains("usage: ovra-scan"));
@@ -157,7 +137,7 @@ private slots:
         QTemporaryDir scanDir, outDir;
         const PageScript script = TwoPageScan(daemon, scanDir);
 
-        const Run run = RunClient(&daemon, {"--device", "net:127.0.0.165", "--out", outDir.filePath("scan")});
+        const Run run = RunClient(daemon.Port(), {"--device", "net:127.0.0.165", "--out", outDir.filePath("scan")});
 
         QCOMPARE(run.exitCode, 0);
         QVERIFY(run.err.isEmpty());
@@ -200,7 +180,8 @@ private slots:
         QTemporaryDir scanDir, outDir;
         TwoPageScan(daemon, scanDir);
 
-        const Run run = RunClient(&daemon, {"--device", "net:127.0.0.170", "--out", outDir.filePath("scan")}, true);
+        const Run run =
+            RunClient(daemon.Port(), {"--device", "net:127.0.0.170", "--out", outDir.filePath("scan")}, true);
         const QString& out = run.out;
 
         QCOMPARE(run.exitCode, 0);
@@ -223,13 +204,7 @@ private slots:
     void everyFailureResultIsNamed()
     {
         QFETCH(int, result);
-        static const char* const names[] = {"SANE_STATUS_GOOD",       "SANE_STATUS_UNSUPPORTED",
-                                            "SANE_STATUS_CANCELLED",  "SANE_STATUS_DEVICE_BUSY",
-                                            "SANE_STATUS_INVAL",      "SANE_STATUS_EOF",
-                                            "SANE_STATUS_JAMMED",     "SANE_STATUS_NO_DOCS",
-                                            "SANE_STATUS_COVER_OPEN", "SANE_STATUS_IO_ERROR",
-                                            "SANE_STATUS_NO_MEM",     "SANE_STATUS_ACCESS_DENIED"};
-        const QString name = result < 0 ? "USB transfer failure" : names[result];
+        const QString name = QString::fromStdString(StatusName(result));
         QTemporaryDir scanDir, outDir;
         for (bool atStart : {true, false}) {
             FakeDaemon daemon;
@@ -239,7 +214,7 @@ private slots:
                                                  : NetScanReply({base, {}, 1}).substr(0, sizeof(TCPScanStartRes))
                                                        + Bytes(NetRecord(result, 0, 0, SCAN_STATUS_BEGIN_OF_PAGE)));
 
-            const Run run = RunClient(&daemon, {"--device", "net:127.0.0.166", "--out", outDir.path()});
+            const Run run = RunClient(daemon.Port(), {"--device", "net:127.0.0.166", "--out", outDir.path()});
 
             QCOMPARE(run.exitCode, 1);
             const QString expected = QString("(%1, %2)").arg(name).arg(result);
@@ -251,28 +226,20 @@ private slots:
 
     void daemonNotRunning()
     {
-        FakeDaemon daemon;
-        QVERIFY(daemon.Start());
-        daemon.Stop();
+        const uint16_t port = UnusedPort();
         QTemporaryDir outDir;
 
-        const Run run = RunClient(&daemon, {"--device", "net:127.0.0.167", "--out", outDir.path()});
+        const Run run = RunClient(port, {"--device", "net:127.0.0.167", "--out", outDir.path()});
 
         QCOMPARE(run.exitCode, 1);
-        QVERIFY(run.err.contains("cannot connect to the scan daemon on 127.0.0.1:" + QString::number(daemon.Port())));
+        QVERIFY(run.err.contains("cannot connect to the scan daemon on 127.0.0.1:" + QString::number(port)));
     }
 
     void listing()
     {
         FakeDaemon daemon;
         QVERIFY(daemon.Start());
-        USBFindDevRes usb{};
-        usb.fd = 4;
-        usb.vid = 0x3A53;
-        snprintf(usb.Manufacturer, sizeof usb.Manufacturer, "Ovra");
-        snprintf(usb.Product, sizeof usb.Product, "K246 MFP");
-        snprintf(usb.SerialNumber, sizeof usb.SerialNumber, "NOT-PLUGGED-HERE");
-        daemon.Reply(USB_FIND_DEV, Bytes(int32_t(1)) + Bytes(usb));
+        daemon.Reply(USB_FIND_DEV, FindDevReply({FoundUsbDevice(4, 0x3A53, 0, "NOT-PLUGGED-HERE")}));
         daemon.Reply(USB_CLOSE_DEV, Bytes(int32_t(0)));
         daemon.On(TCP_SCAN_DEVPROPERTIES, [](const std::string& request) {
             TCPDevPropertiesRes reply{};
@@ -285,7 +252,7 @@ private slots:
         });
         daemon.Reply(TCP_SCAN_ADFST, Bytes(TCPADFStatusRes{0, ADF_STATUS_EMPTY}));
 
-        const Run run = RunClient(&daemon, {"--list", "--net", "127.0.0.168", "--net", "127.0.0.169"});
+        const Run run = RunClient(daemon.Port(), {"--list", "--net", "127.0.0.168", "--net", "127.0.0.169"});
 
         QCOMPARE(run.exitCode, 0);
         const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
