@@ -1,6 +1,7 @@
 // ovra-scan through the real scan daemon to an emulated network scanner: the page
 // files the client saves are the scanner's image bytes, and the scanner's faults reach
 // the user as named failures.
+#include "fakedaemon.h"
 #include "installroot.h"
 #include "ovraemu/netscanner.h"
 
@@ -24,20 +25,6 @@ namespace {
 const QString kClient = QStringLiteral(OVRA_SCAN_CLIENT_PATH);
 const QString kDaemon = QStringLiteral(OVRA_SCAN_DAEMON_PATH);
 const std::string kScanner = "127.0.0.170";
-
-// A port nobody listens on right now.
-uint16_t FreePort()
-{
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof local;
-    bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length);
-    close(fd);
-    return ntohs(local.sin_port);
-}
 
 bool Accepts(uint16_t port)
 {
@@ -116,7 +103,7 @@ private slots:
     {
         if (geteuid() != 0)
             QSKIP("the emulated network scanner listens on port 80, which needs root");
-        m_port = FreePort();
+        m_port = clienttest::UnusedPort();
         m_daemon.setProcessEnvironment(Environment());
         m_daemon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_daemon.start(kDaemon, QStringList());
