@@ -13,15 +13,13 @@
 
 #include <QtTest>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <jpeglib.h>
 
 using namespace ovrasane;
+using namespace clienttest;
 
 extern "C" {
 SANE_Status sane_ovra_init(SANE_Int* version_code, SANE_Auth_Callback authorize);
@@ -64,20 +62,6 @@ std::vector<uint8_t> EncodeGrayJpeg(int width, int height, const std::vector<uin
     jpeg_destroy_compress(&info);
     free(buffer);
     return bytes;
-}
-
-// A loopback port nobody listens on right now.
-uint16_t UnusedPort()
-{
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof local;
-    bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length);
-    close(fd);
-    return ntohs(local.sin_port);
 }
 
 // Hands the bytes of a page a few at a time, as a page being scanned arrives.
@@ -130,9 +114,9 @@ SANE_Status ReadFrame(Session& session, std::vector<uint8_t>& frame)
 // Whether a file is gone within a few seconds (the daemon deletes on its own thread).
 bool Gone(const std::string& path)
 {
-    for (int i = 0; i < 500 && clienttest::FileExists(path); ++i)
+    for (int i = 0; i < 500 && FileExists(path); ++i)
         usleep(10000);
-    return !clienttest::FileExists(path);
+    return !FileExists(path);
 }
 
 // Writes ovra.conf into the folder and points the backend at it.
@@ -143,16 +127,16 @@ bool UseConfigDir(const QTemporaryDir& dir, const QByteArray& text)
     return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.flush();
 }
 
-SANE_Status SetText(Session& session, SANE_Int option, const char* value, SANE_Int* info = nullptr)
+SANE_Status SetText(Session& session, SANE_Int option, const char* value)
 {
     char text[64] = {};
     qstrncpy(text, value, sizeof text);
-    return session.Control(option, SANE_ACTION_SET_VALUE, text, info);
+    return session.Control(option, SANE_ACTION_SET_VALUE, text, nullptr);
 }
 
-SANE_Status SetWord(Session& session, SANE_Int option, SANE_Word value, SANE_Int* info = nullptr)
+SANE_Status SetWord(Session& session, SANE_Int option, SANE_Word value)
 {
-    return session.Control(option, SANE_ACTION_SET_VALUE, &value, info);
+    return session.Control(option, SANE_ACTION_SET_VALUE, &value, nullptr);
 }
 
 DeviceEntry NetDevice()
@@ -265,20 +249,14 @@ private slots:
         const SANE_Option_Descriptor* mode = session.Descriptor(OPT_MODE);
         QVERIFY(mode && QByteArray(mode->name) == SANE_NAME_SCAN_MODE);
         QVERIFY(session.Descriptor(NUM_OPTIONS) == nullptr);
-        SANE_Int info = 0;
-        QCOMPARE(SetText(session, OPT_MODE, "Gray", &info), SANE_STATUS_GOOD);
-        QCOMPARE(SetText(session, OPT_SOURCE, "ADF multi page", &info), SANE_STATUS_GOOD);
-        QCOMPARE(SetText(session, OPT_MODE, "Sepia", &info), SANE_STATUS_INVAL);
-        QCOMPARE(SetWord(session, OPT_RESOLUTION, 1200, &info), SANE_STATUS_GOOD);
-        QVERIFY(info & SANE_INFO_INEXACT);
-        SANE_Word read = 0;
-        QCOMPARE(session.Control(OPT_RESOLUTION, SANE_ACTION_GET_VALUE, &read, &info), SANE_STATUS_GOOD);
-        QCOMPARE(read, 600); // the scanner's highest
-        QCOMPARE(SetWord(session, OPT_BR_X, SANE_FIX(25.4), &info), SANE_STATUS_GOOD);
-        QCOMPARE(SetWord(session, OPT_BR_X, SANE_FIX(50.8), &info), SANE_STATUS_GOOD);
-        QCOMPARE(SetWord(session, OPT_TL_X, SANE_FIX(25.4), &info), SANE_STATUS_GOOD);
-        QCOMPARE(SetWord(session, OPT_BR_Y, SANE_FIX(50.8), &info), SANE_STATUS_GOOD);
-        QCOMPARE(SetWord(session, OPT_BRIGHTNESS, 300, &info), SANE_STATUS_GOOD);
+        QCOMPARE(SetText(session, OPT_MODE, "Gray"), SANE_STATUS_GOOD);
+        QCOMPARE(SetText(session, OPT_SOURCE, "ADF multi page"), SANE_STATUS_GOOD);
+        QCOMPARE(SetWord(session, OPT_RESOLUTION, 1200), SANE_STATUS_GOOD); // kept as the scanner's highest
+        QCOMPARE(SetWord(session, OPT_BR_X, SANE_FIX(25.4)), SANE_STATUS_GOOD);
+        QCOMPARE(SetWord(session, OPT_BR_X, SANE_FIX(50.8)), SANE_STATUS_GOOD);
+        QCOMPARE(SetWord(session, OPT_TL_X, SANE_FIX(25.4)), SANE_STATUS_GOOD);
+        QCOMPARE(SetWord(session, OPT_BR_Y, SANE_FIX(50.8)), SANE_STATUS_GOOD);
+        QCOMPARE(SetWord(session, OPT_BRIGHTNESS, 300), SANE_STATUS_GOOD);
 
         const SettingInfo sent = ovrascan::ToSettingInfo(session.Settings());
         QCOMPARE(int(sent.bitDepth), 8);
@@ -469,57 +447,42 @@ private slots:
     {
         QTest::addColumn<int>("option");
         QTest::addColumn<int>("action");
-        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QVariant>("value"); // a word, or a string
         QTest::addColumn<int>("status");
         QTest::addColumn<int>("info");
-        QTest::addColumn<QVariant>("kept");
-        const int set = SANE_ACTION_SET_VALUE;
+        QTest::addColumn<QVariant>("kept"); // none: no value to read back
+        const auto row = [](const char* name, int option, int action, QVariant value, int status, int info,
+                            QVariant kept) {
+            QTest::newRow(name) << option << action << value << status << info << kept;
+        };
+        const auto set = [&](const char* name, int option, QVariant value, int status, int info, QVariant kept) {
+            row(name, option, SANE_ACTION_SET_VALUE, value, status, info, kept);
+        };
         const int inexact = SANE_INFO_INEXACT, reload = SANE_INFO_RELOAD_PARAMS;
         const int good = SANE_STATUS_GOOD, inval = SANE_STATUS_INVAL;
-        QTest::newRow("resolution unchanged")
-            << int(OPT_RESOLUTION) << set << QVariant(300) << good << 0 << QVariant(300);
-        QTest::newRow("resolution in range")
-            << int(OPT_RESOLUTION) << set << QVariant(150) << good << reload << QVariant(150);
-        QTest::newRow("resolution above range")
-            << int(OPT_RESOLUTION) << set << QVariant(1200) << good << (inexact | reload) << QVariant(600);
-        QTest::newRow("resolution below range")
-            << int(OPT_RESOLUTION) << set << QVariant(10) << good << (inexact | reload) << QVariant(75);
-        QTest::newRow("brightness in range")
-            << int(OPT_BRIGHTNESS) << set << QVariant(100) << good << 0 << QVariant(100);
-        QTest::newRow("brightness above range")
-            << int(OPT_BRIGHTNESS) << set << QVariant(300) << good << inexact << QVariant(255);
-        QTest::newRow("contrast below range")
-            << int(OPT_CONTRAST) << set << QVariant(-1) << good << inexact << QVariant(0);
-        QTest::newRow("left edge left of the glass")
-            << int(OPT_TL_X) << set << QVariant(SANE_FIX(-5)) << good << inexact << QVariant(0);
-        QTest::newRow("bottom edge below the glass")
-            << int(OPT_BR_Y) << set << QVariant(SANE_FIX(400)) << good << inexact << QVariant(SANE_FIX(297.0));
-        QTest::newRow("bottom edge higher")
-            << int(OPT_BR_Y) << set << QVariant(SANE_FIX(100)) << good << reload << QVariant(SANE_FIX(100));
-        QTest::newRow("mode on the list")
-            << int(OPT_MODE) << set << QVariant(QByteArray("Gray")) << good << reload << QVariant(QByteArray("Gray"));
-        QTest::newRow("mode unchanged") << int(OPT_MODE) << set << QVariant(QByteArray("Color")) << good << 0
-                                        << QVariant(QByteArray("Color"));
-        QTest::newRow("mode off the list")
-            << int(OPT_MODE) << set << QVariant(QByteArray("Sepia")) << inval << 0 << QVariant(QByteArray("Color"));
-        QTest::newRow("every page in the feeder")
-            << int(OPT_SOURCE) << set << QVariant(QByteArray("ADF")) << good << 0 << QVariant(QByteArray("ADF"));
-        QTest::newRow("first page of the feeder") << int(OPT_SOURCE) << set << QVariant(QByteArray("ADF Single Page"))
-                                                  << good << 0 << QVariant(QByteArray("ADF Single Page"));
-        QTest::newRow("earlier feeder name") << int(OPT_SOURCE) << set << QVariant(QByteArray("ADF multi page")) << good
-                                             << inexact << QVariant(QByteArray("ADF"));
-        QTest::newRow("source off the list") << int(OPT_SOURCE) << set << QVariant(QByteArray("ADF Duplex")) << inval
-                                             << 0 << QVariant(QByteArray("Flatbed"));
-        QTest::newRow("option count is read-only")
-            << int(OPT_NUM_OPTS) << set << QVariant(3) << inval << 0 << QVariant(int(NUM_OPTIONS));
-        QTest::newRow("automatic resolution")
-            << int(OPT_RESOLUTION) << int(SANE_ACTION_SET_AUTO) << QVariant(0) << inval << 0 << QVariant(300);
-        QTest::newRow("group has no value")
-            << int(OPT_GEOMETRY_GROUP) << int(SANE_ACTION_GET_VALUE) << QVariant(0) << inval << 0 << QVariant();
-        QTest::newRow("option past the last")
-            << int(NUM_OPTIONS) << int(SANE_ACTION_GET_VALUE) << QVariant(0) << inval << 0 << QVariant();
-        QTest::newRow("option before the first") << -1 << set << QVariant(0) << inval << 0 << QVariant();
-        QTest::newRow("unknown action") << int(OPT_RESOLUTION) << 7 << QVariant(0) << inval << 0 << QVariant(300);
+        set("resolution unchanged", OPT_RESOLUTION, 300, good, 0, 300);
+        set("resolution in range", OPT_RESOLUTION, 150, good, reload, 150);
+        set("resolution above range", OPT_RESOLUTION, 1200, good, inexact | reload, 600);
+        set("resolution below range", OPT_RESOLUTION, 10, good, inexact | reload, 75);
+        set("brightness in range", OPT_BRIGHTNESS, 100, good, 0, 100);
+        set("brightness above range", OPT_BRIGHTNESS, 300, good, inexact, 255);
+        set("contrast below range", OPT_CONTRAST, -1, good, inexact, 0);
+        set("left edge left of the glass", OPT_TL_X, SANE_FIX(-5), good, inexact, 0);
+        set("bottom edge below the glass", OPT_BR_Y, SANE_FIX(400), good, inexact, SANE_FIX(297.0));
+        set("bottom edge higher", OPT_BR_Y, SANE_FIX(100), good, reload, SANE_FIX(100));
+        set("mode on the list", OPT_MODE, "Gray", good, reload, "Gray");
+        set("mode unchanged", OPT_MODE, "Color", good, 0, "Color");
+        set("mode off the list", OPT_MODE, "Sepia", inval, 0, "Color");
+        set("every page in the feeder", OPT_SOURCE, "ADF", good, 0, "ADF");
+        set("first page of the feeder", OPT_SOURCE, "ADF Single Page", good, 0, "ADF Single Page");
+        set("earlier feeder name", OPT_SOURCE, "ADF multi page", good, inexact, "ADF");
+        set("source off the list", OPT_SOURCE, "ADF Duplex", inval, 0, "Flatbed");
+        set("option count is read-only", OPT_NUM_OPTS, 3, inval, 0, int(NUM_OPTIONS));
+        row("automatic resolution", OPT_RESOLUTION, SANE_ACTION_SET_AUTO, 0, inval, 0, 300);
+        row("group has no value", OPT_GEOMETRY_GROUP, SANE_ACTION_GET_VALUE, 0, inval, 0, QVariant());
+        row("option past the last", NUM_OPTIONS, SANE_ACTION_GET_VALUE, 0, inval, 0, QVariant());
+        set("option before the first", -1, 0, inval, 0, QVariant());
+        row("unknown action", OPT_RESOLUTION, 7, 0, inval, 0, 300);
     }
 
     void optionControl()
@@ -534,8 +497,8 @@ private slots:
         char text[64] = {};
         SANE_Word word = 0;
         void* argument = &word;
-        if (value.type() == QVariant::ByteArray) {
-            qstrncpy(text, value.toByteArray().constData(), sizeof text);
+        if (value.type() == QVariant::String) {
+            qstrncpy(text, value.toString().toUtf8().constData(), sizeof text);
             argument = text;
         } else {
             word = value.toInt();
@@ -548,12 +511,12 @@ private slots:
             return;
         char readText[64] = {};
         SANE_Word readWord = 0;
-        const bool isText = kept.type() == QVariant::ByteArray;
+        const bool isText = kept.type() == QVariant::String;
         QCOMPARE(session.Control(option, SANE_ACTION_GET_VALUE, isText ? static_cast<void*>(readText) : &readWord,
                                  nullptr),
                  SANE_STATUS_GOOD);
         if (isText)
-            QCOMPARE(QByteArray(readText), kept.toByteArray());
+            QCOMPARE(QString(readText), kept.toString());
         else
             QCOMPARE(readWord, kept.toInt());
     }
@@ -639,29 +602,22 @@ private slots:
         QFETCH(int, pages);
         QFETCH(int, pageBytes);
         QTemporaryDir folder;
-        clienttest::PageScript script;
+        PageScript script;
         script.baseName = folder.filePath("ovrascandata").toStdString();
         script.blockSize = 1234;
         for (int p = 0; p < pages; ++p) {
             const std::vector<uint8_t> page = Pattern(size_t(pageBytes), p);
             script.pages.emplace_back(page.begin(), page.end());
         }
-        clienttest::FakeDaemon daemon;
-        TCPADFStatusRes feeder{};
-        feeder.st = ADF_STATUS_LOADED;
-        daemon.Reply(TCP_SCAN_ADFST, clienttest::Bytes(feeder));
-        daemon.On(TCP_SCAN_START, [&](const std::string&) { return clienttest::NetScanReply(script); });
+        FakeDaemon daemon;
+        daemon.Reply(TCP_SCAN_ADFST, Bytes(TCPADFStatusRes{0, ADF_STATUS_LOADED}));
+        daemon.On(TCP_SCAN_START, [&](const std::string&) { return NetScanReply(script); });
         QVERIFY(daemon.Start());
         Session session(NetDevice(), daemon.Port());
         SetGrayPage(session, source);
 
         SANE_Byte byte = 0;
-        SANE_Int length = 7, fd = 0;
-        QCOMPARE(session.Read(&byte, 1, &length), SANE_STATUS_INVAL); // no scan yet
-        QCOMPARE(length, 0);
-        QCOMPARE(session.SetIoMode(SANE_FALSE), SANE_STATUS_INVAL);
-        QCOMPARE(session.SelectFd(&fd), SANE_STATUS_INVAL);
-        session.Cancel(); // before a scan: nothing to stop
+        SANE_Int length = 0, fd = 0;
         SANE_Parameters estimate{};
         QCOMPARE(session.Parameters(&estimate), SANE_STATUS_GOOD);
         QCOMPARE(estimate.pixels_per_line, 100);
@@ -697,18 +653,12 @@ private slots:
     void linesArriveWhileThePageIsScanned()
     {
         QTemporaryDir folder;
-        const std::string base = folder.filePath("ovrascandata").toStdString();
         const std::vector<uint8_t> page = Pattern(2000, 9);
-        QVERIFY(clienttest::WritePageFile(ovrascan::PageFilePath(base, 0), std::string(page.begin(), page.end())));
-        clienttest::FakeDaemon daemon;
-        daemon.On(TCP_SCAN_START, [&](const std::string&) {
-            TCPScanStartRes start{};
-            start.socketDataFd = 7;
-            snprintf(start.fileName, sizeof start.fileName, "%s", base.c_str());
-            return clienttest::Bytes(start)
-                   + clienttest::Bytes(clienttest::NetRecord(0, 0, 0, SCAN_STATUS_BEGIN_OF_PAGE))
-                   + clienttest::Bytes(clienttest::NetRecord(0, 2000, 1, 0));
-        });
+        std::string reply =
+            NetScanReply({folder.filePath("ovrascandata").toStdString(), {{page.begin(), page.end()}}, 2000});
+        reply.resize(reply.size() - sizeof(TCPRecordRes)); // the page is written, the scan goes on
+        FakeDaemon daemon;
+        daemon.Reply(TCP_SCAN_START, reply);
         QVERIFY(daemon.Start());
         Session session(NetDevice(), daemon.Port());
         SetGrayPage(session, "Flatbed");
@@ -736,27 +686,17 @@ private slots:
     void usbScanHoldsOnlyItsDevice()
     {
         QTemporaryDir folder;
-        clienttest::PageScript script;
+        PageScript script;
         script.baseName = folder.filePath("ovrascandata").toStdString();
         const std::vector<uint8_t> page = Pattern(5000, 4);
         script.pages.emplace_back(page.begin(), page.end());
-        clienttest::FakeDaemon daemon;
-        USBFindDevRes other{};
-        other.fd = 8;
-        other.vid = 0x3A53;
-        other.pid = 0x0131;
-        snprintf(other.SerialNumber, sizeof other.SerialNumber, "S2");
-        USBFindDevRes scanner = other;
-        scanner.fd = 9;
-        snprintf(scanner.SerialNumber, sizeof scanner.SerialNumber, "S1");
-        daemon.Reply(USB_FIND_DEV,
-                     clienttest::Bytes(int32_t(2)) + clienttest::Bytes(other) + clienttest::Bytes(scanner));
+        FakeDaemon daemon;
+        const USBFindDevRes scanner = FoundUsbDevice(9, 0x3A53, 0x0131, "S1");
+        daemon.Reply(USB_FIND_DEV, FindDevReply({FoundUsbDevice(8, 0x3A53, 0x0131, "S2"), scanner}));
         for (scanCommandType command : {USB_OPEN_DEV, USB_SCAN_LOCK, USB_SCAN_POWERON, USB_SCAN_UNLOCK, USB_CLOSE_DEV})
-            daemon.Reply(command, clienttest::Bytes(int32_t(OVRA_STATUS_GOOD)));
-        USBScanAdfStatusRes feeder{};
-        feeder.st = ADF_STATUS_LOADED;
-        daemon.Reply(USB_SCAN_ADFSTATUS, clienttest::Bytes(feeder));
-        daemon.On(USB_SCAN_START, [&](const std::string&) { return clienttest::UsbScanReply(script); });
+            daemon.Reply(command, Bytes(int32_t(OVRA_STATUS_GOOD)));
+        daemon.Reply(USB_SCAN_ADFSTATUS, Bytes(USBScanAdfStatusRes{ADF_STATUS_LOADED, 0}));
+        daemon.On(USB_SCAN_START, [&](const std::string&) { return UsbScanReply(script); });
         QVERIFY(daemon.Start());
         DeviceEntry device;
         device.usb = true;
@@ -776,10 +716,10 @@ private slots:
         QCOMPARE(daemon.Codes(),
                  (std::vector<int32_t>{USB_FIND_DEV, USB_OPEN_DEV, USB_SCAN_LOCK, USB_SCAN_ADFSTATUS, USB_SCAN_POWERON,
                                        USB_SCAN_START, CMD_DELETE_FILE, USB_SCAN_UNLOCK, USB_CLOSE_DEV}));
-        for (const clienttest::ReceivedCommand& command : daemon.Commands())
+        for (const ReceivedCommand& command : daemon.Commands())
             if (command.code != USB_FIND_DEV && command.code != CMD_DELETE_FILE)
-                QCOMPARE(clienttest::RecordFrom<USBCommonReq>(command.request).devfd, scanner.fd);
-        const USBScanLockReq lock = clienttest::RecordFrom<USBScanLockReq>(daemon.Commands()[2].request);
+                QCOMPARE(RecordFrom<USBCommonReq>(command.request).devfd, scanner.fd);
+        const USBScanLockReq lock = RecordFrom<USBScanLockReq>(daemon.Commands()[2].request);
         QCOMPARE(int(lock.info.bitDepth), 8);
         QCOMPARE(int(lock.info.xResolution), 100);
         QVERIFY(lock.info.feederEnabled);
@@ -789,13 +729,13 @@ private slots:
     // and all of it once more: every status as the standard has it (leaks show under ASan).
     void openAndCloseAgainAndAgain()
     {
-        clienttest::FakeDaemon daemon;
-        daemon.Reply(USB_FIND_DEV, clienttest::Bytes(int32_t(0)));
+        FakeDaemon daemon;
+        daemon.Reply(USB_FIND_DEV, Bytes(int32_t(0)));
         TCPDevPropertiesRes properties{};
         properties.devPro.minres = 75;
         properties.devPro.maxres = 600;
         properties.devPro.color = 1;
-        daemon.Reply(TCP_SCAN_DEVPROPERTIES, clienttest::Bytes(properties));
+        daemon.Reply(TCP_SCAN_DEVPROPERTIES, Bytes(properties));
         QVERIFY(daemon.Start());
         QTemporaryDir config;
         QVERIFY(UseConfigDir(config, "net 127.0.0.250\nport " + QByteArray::number(daemon.Port()) + "\n"));
