@@ -128,6 +128,56 @@ sys.exit(0 if ok else 1)" "$(header "$1" | cut -d' ' -f1)"
 }
 
 page_files_left() { ls "$SCANDIR" 2>/dev/null | grep -c '^ovrascandata_'; }
+# Waits up to 5 s for the daemon to delete every page file.
+no_page_files_left() {
+    for _ in $(seq 50); do [ "$(page_files_left)" = 0 ] && break; sleep 0.1; done
+    [ "$(page_files_left)" = 0 ] || fail "page files left ${1:-in the scan directory}: $(ls "$SCANDIR")"
+}
+
+# One page into out/page.pnm (scanimage's arguments given); a failed scan fails the case.
+scan_page() {
+    scanimage "$@" --format=pnm > "$WORK/out/page.pnm" 2> "$WORK/scan.err" || { cat "$WORK/scan.err"; fail "scanimage failed"; }
+}
+expect_header() { [ "$(header "$WORK/out/page.pnm")" = "$1" ] || fail "header: $(header "$WORK/out/page.pnm")"; }
+# Whether the pixels of a scanned PNM ($1) are the bytes of a file ($2).
+same_pixels() { pixels "$1" > "$1.pixels" && cmp "$2" "$1.pixels"; }
+# The pages of a batch, out/pN.pnm, against the files $1N.raw for each N given after it.
+same_batch() {
+    local expected=$1; shift
+    [ "$(ls "$WORK/out" | wc -l)" = $# ] || fail "expected $# pages, got: $(ls "$WORK/out")"
+    for p in "$@"; do same_pixels "$WORK/out/p$p.pnm" "$expected$p.raw" || fail "page $p differs"; done
+}
+
+# A scan that must fail: $1 what would have scanned, $2 the text scanimage must show,
+# then scanimage's arguments.
+scan_fails() {
+    local what=$1 text=$2; shift 2
+    scanimage "$@" --format=pnm > "$WORK/out/page.pnm" 2> "$WORK/scan.err" && fail "$what scanned"
+    cat "$WORK/scan.err"
+    grep -q "$text" "$WORK/scan.err" || fail "no \"$text\""
+}
+
+# Ctrl-C to the scan in the background (SCAN_PID), which must then stop within 15 s.
+interrupt_scan() {
+    [ "$SCAN_PID" -gt 1 ] && kill -INT "$SCAN_PID"
+    for _ in $(seq 150); do kill -0 "$SCAN_PID" 2>/dev/null || break; sleep 0.1; done
+    if kill -0 "$SCAN_PID" 2>/dev/null; then kill -KILL "$SCAN_PID"; fail "scanimage did not stop on cancel"; fi
+}
+# A scan cancelled once its first page file is there ($1: tenths of a second to wait
+# for it, then scanimage's arguments): it fails, and no page file is left.
+cancel_scan() {
+    local tenths=$1; shift
+    scanimage "$@" --format=pnm > "$WORK/out/page.pnm" 2> "$WORK/scan.err" &
+    SCAN_PID=$!
+    for _ in $(seq "$tenths"); do [ "$(page_files_left)" != 0 ] && break; sleep 0.1; done
+    [ "$(page_files_left)" != 0 ] || { kill -KILL $SCAN_PID; fail "the scan never wrote a page file"; }
+    sleep 0.5
+    interrupt_scan
+    wait "$SCAN_PID"; rc=$?
+    cat "$WORK/scan.err"
+    [ "$rc" != 0 ] || fail "a cancelled scan reported success"
+    [ "$(page_files_left)" = 0 ] || fail "page files left after cancel: $(ls "$SCANDIR")"
+}
 
 # The emulated USB scanner (in its own process); the daemon then runs with its
 # UMOCKDEV_DIR and LD_PRELOAD. USB_EMU is the emulator program (7th argument).
@@ -143,6 +193,7 @@ start_usb_scanner() {
     fail "the emulated USB scanner did not start"
 }
 start_daemon_with_usb() { start_daemon usb; }
+usb_unlocked() { [ "$("$USB_EMU" ctl "$USB_SOCKET" locked 2)" = "ok 0" ]; }
 
 DEVICE="ovra:net:$ADDRESS"
 USB_DEVICE="ovra:usb:3a53:0131:K246S0001"
@@ -162,23 +213,18 @@ rawgray)
     # 100 dpi, 25.4 x 12.7 mm: 100 pixels by 50 lines of 8-bit grey, sent raw.
     pattern 5000 7 > "$WORK/page.raw"
     start_scanner --image "$WORK/page.raw" --block-size 1234
-    scanimage -d "$DEVICE" --mode Gray --resolution 100 -l 0 -t 0 -x 25.4 -y 12.7 --format=pnm \
-        > "$WORK/out/page.pnm" 2> "$WORK/scan.err" || { cat "$WORK/scan.err"; fail "scanimage failed"; }
-    [ "$(header "$WORK/out/page.pnm")" = "P5 100 50 255" ] || fail "header: $(header "$WORK/out/page.pnm")"
-    pixels "$WORK/out/page.pnm" > "$WORK/out/page.pixels"
-    cmp "$WORK/page.raw" "$WORK/out/page.pixels" || fail "the pixels differ from the emulated page"
-    for _ in $(seq 50); do [ "$(page_files_left)" = 0 ] && break; sleep 0.1; done
-    [ "$(page_files_left)" = 0 ] || fail "page files left in the scan directory: $(ls "$SCANDIR")"
+    scan_page -d "$DEVICE" --mode Gray --resolution 100 -l 0 -t 0 -x 25.4 -y 12.7
+    expect_header "P5 100 50 255"
+    same_pixels "$WORK/out/page.pnm" "$WORK/page.raw" || fail "the pixels differ from the emulated page"
+    no_page_files_left
     ;;
 rawcolor)
     # 75 dpi, 25.4 x 25.4 mm: 75 x 75 RGB pixels.
     pattern 16875 3 > "$WORK/page.raw"
     start_scanner --image "$WORK/page.raw" --block-size 4096
-    scanimage -d "$DEVICE" --mode Color --resolution 75 -l 0 -t 0 -x 25.4 -y 25.4 --format=pnm \
-        > "$WORK/out/page.pnm" 2> "$WORK/scan.err" || { cat "$WORK/scan.err"; fail "scanimage failed"; }
-    [ "$(header "$WORK/out/page.pnm")" = "P6 75 75 255" ] || fail "not a 75x75 colour image: $(header "$WORK/out/page.pnm")"
-    pixels "$WORK/out/page.pnm" > "$WORK/out/page.pixels"
-    cmp "$WORK/page.raw" "$WORK/out/page.pixels" || fail "the pixels differ from the emulated page"
+    scan_page -d "$DEVICE" --mode Color --resolution 75 -l 0 -t 0 -x 25.4 -y 25.4
+    expect_header "P6 75 75 255"
+    same_pixels "$WORK/out/page.pnm" "$WORK/page.raw" || fail "the pixels differ from the emulated page"
     ;;
 netjpeg)
     # A JPEG colour page (made with cjpeg): the frames are what libjpeg's djpeg decodes.
@@ -188,12 +234,10 @@ netjpeg)
     cjpeg -quality 90 "$WORK/page.ppm" > "$WORK/page.jpg"
     djpeg -pnm "$WORK/page.jpg" > "$WORK/expected.ppm"
     start_scanner --image "$WORK/page.jpg" --block-size 700
-    scanimage -d "$DEVICE" --mode Color --resolution 300 --format=pnm \
-        > "$WORK/out/page.pnm" 2> "$WORK/scan.err" || { cat "$WORK/scan.err"; fail "scanimage failed"; }
-    [ "$(header "$WORK/out/page.pnm")" = "P6 120 80 255" ] || fail "header: $(header "$WORK/out/page.pnm")"
-    pixels "$WORK/out/page.pnm" > "$WORK/out/page.pixels"
+    scan_page -d "$DEVICE" --mode Color --resolution 300
+    expect_header "P6 120 80 255"
     pixels "$WORK/expected.ppm" > "$WORK/expected.pixels"
-    cmp "$WORK/expected.pixels" "$WORK/out/page.pixels" || fail "the pixels differ from the decoded JPEG page"
+    same_pixels "$WORK/out/page.pnm" "$WORK/expected.pixels" || fail "the pixels differ from the decoded JPEG page"
     ;;
 batch)
     for p in 1 2 3; do pattern 5000 $p > "$WORK/page$p.raw"; done
@@ -202,20 +246,14 @@ batch)
     scanimage -d "$DEVICE" --source ADF --mode Gray --resolution 100 -l 0 -t 0 -x 25.4 -y 12.7 \
         --format=pnm --batch="$WORK/out/p%d.pnm" 2> "$WORK/scan.err"
     cat "$WORK/scan.err"
-    [ "$(ls "$WORK/out" | wc -l)" = 3 ] || fail "expected 3 pages, got: $(ls "$WORK/out")"
-    for p in 1 2 3; do
-        pixels "$WORK/out/p$p.pnm" > "$WORK/out/p$p.pixels"
-        cmp "$WORK/page$p.raw" "$WORK/out/p$p.pixels" || fail "page $p differs"
-    done
-    for _ in $(seq 50); do [ "$(page_files_left)" = 0 ] && break; sleep 0.1; done
-    [ "$(page_files_left)" = 0 ] || fail "page files left in the scan directory: $(ls "$SCANDIR")"
+    same_batch "$WORK/page" 1 2 3
+    no_page_files_left
     ;;
 netchart)
     # The emulator's own page: a colour test chart sent as JPEG, 75 dpi, 50.8 x 38.1 mm.
     start_scanner
-    scanimage -d "$DEVICE" --mode Color --resolution 75 -l 0 -t 0 -x 50.8 -y 38.1 --format=pnm \
-        > "$WORK/out/page.pnm" 2> "$WORK/scan.err" || { cat "$WORK/scan.err"; fail "scanimage failed"; }
-    [ "$(header "$WORK/out/page.pnm")" = "P6 150 113 255" ] || fail "header: $(header "$WORK/out/page.pnm")"
+    scan_page -d "$DEVICE" --mode Color --resolution 75 -l 0 -t 0 -x 50.8 -y 38.1
+    expect_header "P6 150 113 255"
     looks_like_chart "$WORK/out/page.pnm" || fail "the page is not the test chart"
     ;;
 midjam)
@@ -227,24 +265,12 @@ midjam)
         --format=pnm --batch="$WORK/out/p%d.pnm" 2> "$WORK/scan.err"
     cat "$WORK/scan.err"
     grep -q "Document feeder jammed" "$WORK/scan.err" || fail "no \"Document feeder jammed\""
-    for _ in $(seq 50); do [ "$(page_files_left)" = 0 ] && break; sleep 0.1; done
-    [ "$(page_files_left)" = 0 ] || fail "page files left in the scan directory: $(ls "$SCANDIR")"
+    no_page_files_left
     ;;
 cancel)
     # The scanner sends part of a block and then nothing: the scan hangs until cancelled.
     start_scanner --pages 2 --page-bytes 20000 --block-size 4000 --fault short-block --fault-page 1 --fault-block 3 --fault-bytes 100
-    scanimage -d "$DEVICE" --mode Gray --resolution 100 --format=pnm > "$WORK/out/page.pnm" 2> "$WORK/scan.err" &
-    SCAN_PID=$!
-    for _ in $(seq 100); do [ "$(page_files_left)" != 0 ] && break; sleep 0.1; done
-    [ "$(page_files_left)" != 0 ] || { kill -KILL $SCAN_PID; fail "the scan never wrote a page file"; }
-    sleep 0.5
-    [ "$SCAN_PID" -gt 1 ] && kill -INT "$SCAN_PID"
-    for _ in $(seq 150); do kill -0 "$SCAN_PID" 2>/dev/null || break; sleep 0.1; done
-    if kill -0 "$SCAN_PID" 2>/dev/null; then kill -KILL "$SCAN_PID"; fail "scanimage did not stop on cancel"; fi
-    wait "$SCAN_PID"; rc=$?
-    cat "$WORK/scan.err"
-    [ "$rc" != 0 ] || fail "a cancelled scan reported success"
-    [ "$(page_files_left)" = 0 ] || fail "page files left after cancel: $(ls "$SCANDIR")"
+    cancel_scan 100 -d "$DEVICE" --mode Gray --resolution 100
     grep -q "recv scanCommandType 15" "$SCANDIR/ovra_scan_info.log" || fail "the daemon got no abort command"
     ;;
 options)
@@ -269,33 +295,22 @@ early)
     SCAN_PID=$!
     for _ in $(seq 150); do [ -s "$WORK/out/page.pnm" ] && break; sleep 0.1; done
     got=$(stat -c %s "$WORK/out/page.pnm")
-    [ "$SCAN_PID" -gt 1 ] && kill -INT "$SCAN_PID"
-    for _ in $(seq 150); do kill -0 "$SCAN_PID" 2>/dev/null || break; sleep 0.1; done
-    if kill -0 "$SCAN_PID" 2>/dev/null; then kill -KILL "$SCAN_PID"; fail "scanimage did not stop on cancel"; fi
+    interrupt_scan
     cat "$WORK/scan.err"
     [ "$got" -gt 0 ] || fail "no line reached scanimage before the scanner finished the page"
-    for _ in $(seq 50); do [ "$(page_files_left)" = 0 ] && break; sleep 0.1; done
-    [ "$(page_files_left)" = 0 ] || fail "page files left after cancel: $(ls "$SCANDIR")"
+    no_page_files_left "after cancel"
     ;;
 busy)
     start_scanner --busy
-    scanimage -d "$DEVICE" --format=pnm > "$WORK/out/page.pnm" 2> "$WORK/scan.err" && fail "a busy scanner scanned"
-    cat "$WORK/scan.err"
-    grep -q "Device busy" "$WORK/scan.err" || fail "no \"Device busy\""
+    scan_fails "a busy scanner" "Device busy" -d "$DEVICE"
     ;;
 nodocs)
     start_scanner --feeder empty
-    scanimage -d "$DEVICE" --source "ADF Single Page" --format=pnm > "$WORK/out/page.pnm" 2> "$WORK/scan.err" \
-        && fail "an empty feeder scanned"
-    cat "$WORK/scan.err"
-    grep -q "Document feeder out of documents" "$WORK/scan.err" || fail "no \"Document feeder out of documents\""
+    scan_fails "an empty feeder" "Document feeder out of documents" -d "$DEVICE" --source "ADF Single Page"
     ;;
 jammed)
     start_scanner --feeder jammed
-    scanimage -d "$DEVICE" --source "ADF Single Page" --format=pnm > "$WORK/out/page.pnm" 2> "$WORK/scan.err" \
-        && fail "a jammed feeder scanned"
-    cat "$WORK/scan.err"
-    grep -q "Document feeder jammed" "$WORK/scan.err" || fail "no \"Document feeder jammed\""
+    scan_fails "a jammed feeder" "Document feeder jammed" -d "$DEVICE" --source "ADF Single Page"
     ;;
 usblist)
     start_usb_scanner "pages=1"
@@ -310,13 +325,11 @@ usbgray)
     # pixels and sent as raw lines.
     start_usb_scanner "pages=1,record=1000,chunk=512"
     start_daemon_with_usb
-    scanimage -d "$USB_DEVICE" --mode Gray --resolution 100 -l 0 -t 0 -x 25.4 -y 12.7 --format=pnm \
-        > "$WORK/out/page.pnm" 2> "$WORK/scan.err" || { cat "$WORK/scan.err"; fail "scanimage failed"; }
-    [ "$(header "$WORK/out/page.pnm")" = "P5 100 50 255" ] || fail "header: $(header "$WORK/out/page.pnm")"
+    scan_page -d "$USB_DEVICE" --mode Gray --resolution 100 -l 0 -t 0 -x 25.4 -y 12.7
+    expect_header "P5 100 50 255"
     looks_like_chart "$WORK/out/page.pnm" || fail "the page is not the test chart"
-    for _ in $(seq 50); do [ "$(page_files_left)" = 0 ] && break; sleep 0.1; done
-    [ "$(page_files_left)" = 0 ] || fail "page files left in the scan directory: $(ls "$SCANDIR")"
-    [ "$("$USB_EMU" ctl "$USB_SOCKET" locked 2)" = "ok 0" ] || fail "the scanner stays locked"
+    no_page_files_left
+    usb_unlocked || fail "the scanner stays locked"
     ;;
 usbbatch)
     # Pattern pages, compared byte for byte with what the emulator sent.
@@ -326,54 +339,33 @@ usbbatch)
     scanimage -d "$USB_DEVICE" --source ADF --mode Gray --resolution 100 -l 0 -t 0 -x 25.4 -y 12.7 \
         --format=pnm --batch="$WORK/out/p%d.pnm" --batch-start=0 2> "$WORK/scan.err"
     cat "$WORK/scan.err"
-    [ "$(ls "$WORK/out" | wc -l)" = 3 ] || fail "expected 3 pages, got: $(ls "$WORK/out")"
-    for p in 0 1 2; do
-        pixels "$WORK/out/p$p.pnm" > "$WORK/out/p$p.pixels"
-        cmp "$WORK/expected$p.raw" "$WORK/out/p$p.pixels" || fail "page $p differs"
-    done
-    [ "$("$USB_EMU" ctl "$USB_SOCKET" locked 2)" = "ok 0" ] || fail "the scanner stays locked"
+    same_batch "$WORK/expected" 0 1 2
+    usb_unlocked || fail "the scanner stays locked"
     ;;
 usbcancel)
     # A slow scanner: 200 ms before every step.
     start_usb_scanner "content=pattern,pages=1,width=100,height=400,mode=gray,record=1000,chunk=500,delay=200"
     start_daemon_with_usb
-    scanimage -d "$USB_DEVICE" --mode Gray --resolution 100 --format=pnm > "$WORK/out/page.pnm" 2> "$WORK/scan.err" &
-    SCAN_PID=$!
     # Up to 30 s for the first page file: a sanitized build on a busy machine is slow.
-    for _ in $(seq 300); do [ "$(page_files_left)" != 0 ] && break; sleep 0.1; done
-    [ "$(page_files_left)" != 0 ] || { kill -KILL $SCAN_PID; fail "the scan never wrote a page file"; }
-    sleep 0.5
-    [ "$SCAN_PID" -gt 1 ] && kill -INT "$SCAN_PID"
-    for _ in $(seq 150); do kill -0 "$SCAN_PID" 2>/dev/null || break; sleep 0.1; done
-    if kill -0 "$SCAN_PID" 2>/dev/null; then kill -KILL "$SCAN_PID"; fail "scanimage did not stop on cancel"; fi
-    wait "$SCAN_PID"; rc=$?
-    cat "$WORK/scan.err"
-    [ "$rc" != 0 ] || fail "a cancelled scan reported success"
-    [ "$(page_files_left)" = 0 ] || fail "page files left after cancel: $(ls "$SCANDIR")"
+    cancel_scan 300 -d "$USB_DEVICE" --mode Gray --resolution 100
     "$USB_EMU" ctl "$USB_SOCKET" events 2 | grep -q "job aborted" || fail "the scanner saw no abort"
     # The backend sends the unlock on its way out without waiting for the reply: the
     # daemon may pass it on after scanimage has ended.
-    for _ in $(seq 50); do [ "$("$USB_EMU" ctl "$USB_SOCKET" locked 2)" = "ok 0" ] && break; sleep 0.1; done
-    [ "$("$USB_EMU" ctl "$USB_SOCKET" locked 2)" = "ok 0" ] || fail "the scanner stays locked"
+    for _ in $(seq 50); do usb_unlocked && break; sleep 0.1; done
+    usb_unlocked || fail "the scanner stays locked"
     ;;
 usbnodocs)
     start_usb_scanner "pages=1"
     start_daemon_with_usb
     "$USB_EMU" ctl "$USB_SOCKET" feeder 2 empty >/dev/null || fail "cannot empty the feeder"
-    scanimage -d "$USB_DEVICE" --source "ADF Single Page" --format=pnm > "$WORK/out/page.pnm" 2> "$WORK/scan.err" \
-        && fail "an empty feeder scanned"
-    cat "$WORK/scan.err"
-    grep -q "Document feeder out of documents" "$WORK/scan.err" || fail "no \"Document feeder out of documents\""
-    [ "$("$USB_EMU" ctl "$USB_SOCKET" locked 2)" = "ok 0" ] || fail "the scanner stays locked"
+    scan_fails "an empty feeder" "Document feeder out of documents" -d "$USB_DEVICE" --source "ADF Single Page"
+    usb_unlocked || fail "the scanner stays locked"
     ;;
 usbbusy)
     start_usb_scanner "pages=1"
     start_daemon_with_usb
     "$USB_EMU" ctl "$USB_SOCKET" busy 2 1 >/dev/null || fail "cannot make the scanner busy"
-    scanimage -d "$USB_DEVICE" --mode Gray --format=pnm > "$WORK/out/page.pnm" 2> "$WORK/scan.err" \
-        && fail "a busy scanner scanned"
-    cat "$WORK/scan.err"
-    grep -q "Device busy" "$WORK/scan.err" || fail "no \"Device busy\""
+    scan_fails "a busy scanner" "Device busy" -d "$USB_DEVICE" --mode Gray
     ;;
 *)
     fail "unknown case $CASE"
