@@ -18,10 +18,19 @@ namespace {
 const QString kEmu = QStringLiteral(OVRA_SCANNER_EMU_PATH);
 const std::string kAddress = "127.0.0.144";
 
-bool Parse(const std::vector<std::string>& args, ScannerEmuOptions& options, std::string& error)
+// The words of a command line without quotes, as the program gets them.
+std::vector<std::string> Words(const QString& line)
+{
+    std::vector<std::string> words;
+    for (const QString& word : line.split(' ', Qt::SkipEmptyParts))
+        words.push_back(word.toStdString());
+    return words;
+}
+
+bool Parse(const QString& line, ScannerEmuOptions& options, std::string& error)
 {
     options = ScannerEmuOptions();
-    return ParseScannerEmuOptions(args, options, error);
+    return ParseScannerEmuOptions(Words(line), options, error);
 }
 
 // Waits until the emulator answers on port 80.
@@ -58,36 +67,10 @@ private slots:
     {
         ScannerEmuOptions o;
         std::string error;
-        QVERIFY(Parse({"--address",
-                       "127.0.0.150",
-                       "--pages",
-                       "3",
-                       "--page-bytes",
-                       "1000",
-                       "--block-size",
-                       "100",
-                       "--size-fields",
-                       "space",
-                       "--feeder",
-                       "jammed",
-                       "--busy",
-                       "--http-status",
-                       "feeder=500",
-                       "--fault",
-                       "close-mid-block",
-                       "--fault-page",
-                       "2",
-                       "--fault-block",
-                       "3",
-                       "--fault-bytes",
-                       "7",
-                       "--attribute-bytes",
-                       "9000",
-                       "--attribute-parts",
-                       "2",
-                       "--first-page-without-newfile",
-                       "--duration",
-                       "1.5"},
+        QVERIFY(Parse("--address 127.0.0.150 --pages 3 --page-bytes 1000 --block-size 100 --size-fields space"
+                      " --feeder jammed --busy --http-status feeder=500 --fault close-mid-block --fault-page 2"
+                      " --fault-block 3 --fault-bytes 7 --attribute-bytes 9000 --attribute-parts 2"
+                      " --first-page-without-newfile --duration 1.5",
                       o, error));
         QCOMPARE(o.address, std::string("127.0.0.150"));
         QCOMPARE(o.job.pages, 3);
@@ -106,39 +89,42 @@ private slots:
         QVERIFY(o.job.firstPageWithoutNewFile);
         QCOMPARE(o.durationSeconds, 1.5);
 
-        QVERIFY(Parse({"--address", "127.0.0.150", "--image", "a.jpg", "b.jpg", "--http-status", "503"}, o, error));
+        QVERIFY(Parse("--address 127.0.0.150 --image a.jpg b.jpg --http-status 503", o, error));
         QCOMPARE(o.imageFiles, (std::vector<std::string>{"a.jpg", "b.jpg"}));
         QCOMPARE(o.httpStatus.at(HttpRoute::JobPost), 503);
     }
 
     void badOptionsAreRefused_data()
     {
-        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("args");
         QTest::addColumn<QString>("message");
-        QTest::newRow("no address") << QStringList{"--pages", "2"} << "--address is required";
-        QTest::newRow("unknown option") << QStringList{"--address", "127.0.0.1", "--colour"}
+        QTest::newRow("no address") << "--pages 2"
+                                    << "--address is required";
+        QTest::newRow("unknown option") << "--address 127.0.0.1 --colour"
                                         << "unknown option --colour";
-        QTest::newRow("negative pages") << QStringList{"--address", "127.0.0.1", "--pages", "-1"} << "--pages";
-        QTest::newRow("zero block size") << QStringList{"--address", "127.0.0.1", "--block-size", "0"}
+        QTest::newRow("negative pages") << "--address 127.0.0.1 --pages -1"
+                                        << "--pages";
+        QTest::newRow("zero block size") << "--address 127.0.0.1 --block-size 0"
                                          << "--block-size";
-        QTest::newRow("unknown feeder") << QStringList{"--address", "127.0.0.1", "--feeder", "full"} << "--feeder";
-        QTest::newRow("unknown fault") << QStringList{"--address", "127.0.0.1", "--fault", "fire"} << "--fault";
-        QTest::newRow("unknown route") << QStringList{"--address", "127.0.0.1", "--http-status", "x=500"}
+        QTest::newRow("unknown feeder") << "--address 127.0.0.1 --feeder full"
+                                        << "--feeder";
+        QTest::newRow("unknown fault") << "--address 127.0.0.1 --fault fire"
+                                       << "--fault";
+        QTest::newRow("unknown route") << "--address 127.0.0.1 --http-status x=500"
                                        << "--http-status";
-        QTest::newRow("missing value") << QStringList{"--address"} << "--address";
-        QTest::newRow("image without file") << QStringList{"--address", "127.0.0.1", "--image"} << "--image";
+        QTest::newRow("missing value") << "--address"
+                                       << "--address";
+        QTest::newRow("image without file") << "--address 127.0.0.1 --image"
+                                            << "--image";
     }
 
     void badOptionsAreRefused()
     {
-        QFETCH(QStringList, args);
+        QFETCH(QString, args);
         QFETCH(QString, message);
-        std::vector<std::string> list;
-        for (const QString& arg : args)
-            list.push_back(arg.toStdString());
         ScannerEmuOptions o;
         std::string error;
-        QVERIFY(!Parse(list, o, error));
+        QVERIFY(!Parse(args, o, error));
         QVERIFY2(error.find(message.toStdString()) != std::string::npos, error.c_str());
     }
 
@@ -211,30 +197,31 @@ private slots:
         QVERIFY(timer.elapsed() >= 300);
     }
 
+    void exitCodes_data()
+    {
+        QTest::addColumn<QString>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("error"); // part of standard error; empty: standard output begins with `usage`
+        QTest::newRow("usage") << "--pages 2" << 2 << QByteArray("--address is required");
+        QTest::newRow("outside") << "--address 192.0.2.7" << 1 << QByteArray("not a loopback address");
+        QTest::newRow("missing image") << "--address 127.0.0.145 --image /nonexistent/page.jpg" << 2
+                                       << QByteArray("cannot read /nonexistent/page.jpg");
+        QTest::newRow("help") << "--help" << 0 << QByteArray();
+    }
+
     void exitCodes()
     {
-        QProcess usage;
-        usage.start(kEmu, {"--pages", "2"});
-        QVERIFY(usage.waitForFinished(3000));
-        QCOMPARE(usage.exitCode(), 2);
-        QVERIFY(usage.readAllStandardError().contains("--address is required"));
-
-        QProcess outside;
-        outside.start(kEmu, {"--address", "192.0.2.7"});
-        QVERIFY(outside.waitForFinished(3000));
-        QCOMPARE(outside.exitCode(), 1);
-        QVERIFY(outside.readAllStandardError().contains("not a loopback address"));
-
-        QProcess missingImage;
-        missingImage.start(kEmu, {"--address", "127.0.0.145", "--image", "/nonexistent/page.jpg"});
-        QVERIFY(missingImage.waitForFinished(3000));
-        QCOMPARE(missingImage.exitCode(), 2);
-
-        QProcess help;
-        help.start(kEmu, {"--help"});
-        QVERIFY(help.waitForFinished(3000));
-        QCOMPARE(help.exitCode(), 0);
-        QVERIFY(help.readAllStandardOutput().startsWith("usage: ovra-scanner-emu"));
+        QFETCH(QString, args);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, error);
+        QProcess emu;
+        emu.start(kEmu, args.split(' '));
+        QVERIFY(emu.waitForFinished(3000));
+        QCOMPARE(emu.exitCode(), exitCode);
+        if (error.isEmpty())
+            QVERIFY(emu.readAllStandardOutput().startsWith("usage: ovra-scanner-emu"));
+        else
+            QVERIFY(emu.readAllStandardError().contains(error));
     }
 };
 
