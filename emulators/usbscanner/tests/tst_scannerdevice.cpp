@@ -374,18 +374,10 @@ private slots:
         JobShape shape;
         shape.recordBytes = 1000;
         device.SetJob(MakeChartJob(2, shape));
-        std::vector<uint8_t> lock = LockBytes();
-        lock[kScanHeaderSize + 0] = uint8_t(depth);
-        lock[kScanHeaderSize + 1] = uint8_t(compression);
-        const auto put32 = [&lock](size_t at, uint32_t value) {
-            for (int i = 0; i < 4; ++i)
-                lock[kScanHeaderSize + at + size_t(i)] = uint8_t(value >> (8 * i));
-        };
-        put32(4, uint32_t(width));
-        put32(8, uint32_t(height));
-        lock[kScanHeaderSize + 20] = uint8_t(resolution);
-        lock[kScanHeaderSize + 22] = uint8_t(resolution);
-        QCOMPARE(Flag(Ask(device, lock)), flag::kSuccess);
+        std::vector<uint8_t> settings = test::LockPayload(uint8_t(depth), uint32_t(width), uint32_t(height),
+                                                          uint16_t(resolution), ScanSource::FlatbedSingle);
+        settings[1] = uint8_t(compression);
+        QCOMPARE(Flag(Ask(device, CommandBytes(ScannerCommand::Lock, settings))), flag::kSuccess);
         QCOMPARE(Flag(Ask(device, CommandBytes(ScannerCommand::Start))), flag::kSuccess);
 
         std::vector<std::vector<uint8_t>> pages;
@@ -402,7 +394,7 @@ private slots:
         }
         QCOMPARE(pages.size(), size_t(2));
         QCOMPARE(recordWidth, uint32_t(width));
-        const auto locked = DecodeLockSettings({lock.begin() + kScanHeaderSize, lock.end()});
+        const auto locked = DecodeLockSettings(settings);
         for (int page = 0; page < 2; ++page) {
             // Exactly the chart of that page number for these settings (tst_testchart decodes those).
             ChartStream expected(ChartPageOfLock(locked, page + 1), ChartEncodingOfLock(locked));
