@@ -117,15 +117,16 @@ private slots:
         noSerial.hasSerial = false;
         const int bare = bed.AddScanner(noSerial);
 
+        const auto strings = [](const Handle& node) { // manufacturer, product, serial
+            std::vector<std::string> texts;
+            for (uint8_t index = 1; index <= 3; ++index)
+                texts.push_back(ReadAsciiString(node.fd, index).value_or("-"));
+            return texts;
+        };
         Handle first(bed.DevNode(latin));
-        QCOMPARE(ReadAsciiString(first.fd, 1).value_or("-"), std::string("Ovra"));
-        QCOMPARE(ReadAsciiString(first.fd, 2).value_or("-"), std::string("Ovra K246 MFP"));
-        QCOMPARE(ReadAsciiString(first.fd, 3).value_or("-"), std::string("K246S0001"));
-
+        QCOMPARE(strings(first), (std::vector<std::string>{"Ovra", "Ovra K246 MFP", "K246S0001"}));
         Handle second(bed.DevNode(cyrillic));
-        QCOMPARE(ReadAsciiString(second.fd, 1).value_or("-"), std::string("????"));
-        QCOMPARE(ReadAsciiString(second.fd, 2).value_or("-"), std::string("?????? X"));
-        QCOMPARE(ReadAsciiString(second.fd, 3).value_or("-"), std::string("SN-?1"));
+        QCOMPARE(strings(second), (std::vector<std::string>{"????", "?????? X", "SN-?1"}));
         std::vector<uint8_t> raw;
         QCOMPARE(ReadStringDescriptor(second.fd, 1, raw), 10);
         QCOMPARE(raw[2] | raw[3] << 8, 0x041E); // "О" in UTF-16LE
@@ -225,13 +226,9 @@ private slots:
                  int(flag::kSuccess));
         const auto lock = bed.LastLock(bed.id);
         QVERIFY(lock);
-        QCOMPARE(lock->depth, uint8_t(3));
-        QCOMPARE(lock->width, 2480u);
-        QCOMPARE(lock->height, 3508u);
-        QCOMPARE(lock->xResolution, uint16_t(600));
-        QCOMPARE(lock->yResolution, uint16_t(600));
-        QCOMPARE(lock->scanSource, uint8_t(3));
-        QCOMPARE(lock->filter, uint8_t(3));
+        QCOMPARE(DescribeLockSettings(*lock),
+                 std::string("depth=3 compression=0/0 filter=3 area=0,0,2480x3508 dpi=600x600"
+                             " source=3 duplex=1 background=0/0 brightness=0 contrast=0"));
         QVERIFY(lock->FromFeeder());
         QCOMPARE(bed.Commands(bed.id).front().payload, lock->raw);
     }
