@@ -56,10 +56,7 @@ private slots:
         QCOMPARE(requests[0].Header("content-length").value_or(""), std::to_string(FormBody(form).size()));
         const FormFields received = ParseFormBody(requests[0].body);
         QCOMPARE(received.size(), size_t(25));
-        for (size_t i = 0; i < form.size(); ++i) {
-            QCOMPARE(received[i].first, form[i].first);
-            QCOMPARE(received[i].second, form[i].second);
-        }
+        QVERIFY(received == form);
         QCOMPARE(requests[0].answerStatus, 200);
     }
 

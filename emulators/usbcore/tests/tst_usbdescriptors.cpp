@@ -109,12 +109,9 @@ private slots:
         UsbDeviceDescription description = Description();
         description.identity.product = "Two\nLines";
         const std::string record = SysfsRecord(address, description);
-        QVERIFY(record.find("\nN: bus/usb/001/007\n") != std::string::npos);
-        QVERIFY(record.find("\nA: idVendor=1234\n") != std::string::npos);
-        QVERIFY(record.find("\nA: idProduct=abcd\n") != std::string::npos);
-        QVERIFY(record.find("\nA: product=Two Lines\n") != std::string::npos);
-        QVERIFY(record.find("\nA: serial=SN9\n") != std::string::npos);
-        QVERIFY(record.find("\nH: descriptors=12010002") != std::string::npos);
+        for (const char* line : {"\nN: bus/usb/001/007\n", "\nA: idVendor=1234\n", "\nA: idProduct=abcd\n",
+                                 "\nA: product=Two Lines\n", "\nA: serial=SN9\n", "\nH: descriptors=12010002"})
+            QVERIFY2(record.find(line) != std::string::npos, line);
     }
 };
 

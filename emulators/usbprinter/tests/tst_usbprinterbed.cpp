@@ -109,8 +109,7 @@ private slots:
 
     void configurationWalkFindsPrinterClassWithBulkPair()
     {
-        UsbPrinterBed bed;
-        bed.AddPrinter(Printer("SN1"));
+        PrinterBed bed;
         ClaimedPrinter printer("SN1");
         QVERIFY(printer.handle);
         const PrinterInterface found = FindPrinterInterface(libusb_get_device(printer.handle));
@@ -219,8 +218,7 @@ private slots:
 
     void interfaceClaimedElsewhereIsBusy()
     {
-        UsbPrinterBed bed;
-        bed.AddPrinter(Printer("SN1"));
+        PrinterBed bed;
         ClaimedPrinter first("SN1");
         QCOMPARE(first.claim, 0);
         ClaimedPrinter second("SN1");
