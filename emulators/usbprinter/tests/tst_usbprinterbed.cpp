@@ -43,6 +43,9 @@ struct ClaimedPrinter {
     UsbContext usb;
     libusb_device_handle* handle = nullptr;
     int claim = LIBUSB_ERROR_OTHER;
+    int sent = -1;              // bytes the last bulk OUT transfer moved
+    std::vector<uint8_t> reply; // the answer to the last class request
+    std::vector<uint8_t> read;  // what the last bulk IN read of up to 1024 bytes got
 
     explicit ClaimedPrinter(const std::string& serial) : handle(OpenBySerial(usb.Get(), kVendor, kProduct, serial))
     {
@@ -56,16 +59,19 @@ struct ClaimedPrinter {
         if (handle)
             libusb_close(handle);
     }
-    int BulkOut(std::vector<uint8_t> data, int* sent, uint8_t endpoint = 0x01, unsigned timeoutMs = 3000)
+    int BulkOut(std::vector<uint8_t> data, uint8_t endpoint = 0x01, unsigned timeoutMs = 3000)
     {
-        return libusb_bulk_transfer(handle, endpoint, data.data(), static_cast<int>(data.size()), sent, timeoutMs);
+        sent = -1;
+        return libusb_bulk_transfer(handle, endpoint, data.data(), static_cast<int>(data.size()), &sent, timeoutMs);
     }
-    int BulkIn(std::vector<uint8_t>& data, int timeoutMs)
+    int Request(uint8_t request, uint16_t length = 1024) { return ClassRequestIn(handle, request, length, reply); }
+    int BulkIn(unsigned timeoutMs)
     {
         int received = 0;
+        read.assign(1024, 0);
         const int result =
-            libusb_bulk_transfer(handle, 0x81, data.data(), static_cast<int>(data.size()), &received, timeoutMs);
-        data.resize(static_cast<size_t>(received));
+            libusb_bulk_transfer(handle, 0x81, read.data(), static_cast<int>(read.size()), &received, timeoutMs);
+        read.resize(static_cast<size_t>(received));
         return result;
     }
 };
@@ -126,11 +132,10 @@ private slots:
         ClaimedPrinter printer("SN1");
         QCOMPARE(printer.claim, 0);
 
-        std::vector<uint8_t> reply;
-        QCOMPARE(ClassRequestIn(printer.handle, 0x33, 1024, reply), 40);
-        QCOMPARE(reply, status);
-        QCOMPARE(ClassRequestIn(printer.handle, 0x33, 16, reply), 16);
-        QCOMPARE(reply, std::vector<uint8_t>(status.begin(), status.begin() + 16));
+        QCOMPARE(printer.Request(0x33), 40);
+        QCOMPARE(printer.reply, status);
+        QCOMPARE(printer.Request(0x33, 16), 16);
+        QCOMPARE(printer.reply, std::vector<uint8_t>(status.begin(), status.begin() + 16));
 
         const ControlRequest expected{0xA1, 0x33, 0, 0, 1024};
         QCOMPARE(bed.ControlRequests(bed.id).front(), expected);
@@ -141,9 +146,8 @@ private slots:
     {
         PrinterBed bed;
         ClaimedPrinter printer("SN1");
-        std::vector<uint8_t> reply;
-        QVERIFY(ClassRequestIn(printer.handle, 0x33, 1024, reply) >= 0);
-        QCOMPARE(ClassRequestIn(printer.handle, 0x34, 1017, reply), 0);
+        QVERIFY(printer.Request(0x33) >= 0);
+        QCOMPARE(printer.Request(0x34, 1017), 0);
 
         const std::vector<ControlRequest> requests = bed.ControlRequests(bed.id);
         QCOMPARE(requests.size(), size_t(2));
@@ -156,8 +160,7 @@ private slots:
     {
         PrinterBed bed;
         ClaimedPrinter printer("SN1");
-        std::vector<uint8_t> reply;
-        QCOMPARE(ClassRequestIn(printer.handle, 0x40, 8, reply), int(LIBUSB_ERROR_PIPE));
+        QCOMPARE(printer.Request(0x40, 8), int(LIBUSB_ERROR_PIPE));
         QCOMPARE(bed.CountRequests(bed.id, 0x40), 1);
     }
 
@@ -170,8 +173,7 @@ private slots:
         QCOMPARE(printer.claim, 0);
 
         bed.Unplug(gone);
-        std::vector<uint8_t> reply;
-        QVERIFY(ClassRequestIn(printer.handle, 0x33, 1024, reply) < 0);
+        QVERIFY(printer.Request(0x33) < 0);
         UsbContext usb;
         QCOMPARE(CountDevices(usb.Get(), kVendor, kProduct), 1);
         QCOMPARE(SerialsOf(usb.Get(), kVendor, kProduct), std::vector<std::string>{"STAYS"});
@@ -181,11 +183,10 @@ private slots:
     {
         PrinterBed bed;
         ClaimedPrinter printer("SN1");
-        std::vector<uint8_t> reply(1024);
         int result = 0;
         QElapsedTimer timer;
         timer.start();
-        std::thread reader([&] { result = printer.BulkIn(reply, 10000); });
+        std::thread reader([&] { result = printer.BulkIn(10000); });
         QThread::msleep(200);
         bed.Unplug(bed.id);
         reader.join();
@@ -251,17 +252,15 @@ private slots:
         bed.SetFault(bed.id, UsbFault::StallControl);
         ClaimedPrinter printer("SN1");
         QVERIFY(printer.handle); // the serial string was still read
-        std::vector<uint8_t> reply;
-        QCOMPARE(ClassRequestIn(printer.handle, 0x33, 1024, reply), int(LIBUSB_ERROR_PIPE));
+        QCOMPARE(printer.Request(0x33), int(LIBUSB_ERROR_PIPE));
         QCOMPARE(bed.CountRequests(bed.id, 0x33), 1);
     }
 
     void heldControlEndsAtTimeOutOrUnplug()
     {
-        UsbPrinterBed bed;
-        const int id = bed.AddPrinter(Printer("HELD"));
-        ClaimedPrinter held("HELD");
-        bed.SetFault(id, UsbFault::HoldControl);
+        PrinterBed bed;
+        ClaimedPrinter held("SN1");
+        bed.SetFault(bed.id, UsbFault::HoldControl);
         uint8_t reply[64] = {0};
         const auto status = [&held, &reply](unsigned timeoutMs) {
             return libusb_control_transfer(held.handle, 0xA1, kStatusRequest, 0, 0, reply, sizeof reply, timeoutMs);
@@ -272,8 +271,8 @@ private slots:
         QVERIFY(timer.elapsed() >= 250);
         int result = 0;
         std::thread poll([&] { result = status(0); });
-        QTRY_COMPARE(bed.CountRequests(id, kStatusRequest), 2);
-        bed.Unplug(id);
+        QTRY_COMPARE(bed.CountRequests(bed.id, kStatusRequest), 2);
+        bed.Unplug(bed.id);
         poll.join();
         QCOMPARE(result, int(LIBUSB_ERROR_NO_DEVICE));
     }
@@ -284,11 +283,10 @@ private slots:
         bed.HoldBulkOut(bed.id, 40000);
         const std::vector<uint8_t> image = Pattern(200000);
         ClaimedPrinter printer("SN1");
-        int sent = 0;
-        QCOMPARE(printer.BulkOut(image, &sent, 0x01, 300), int(LIBUSB_ERROR_TIMEOUT));
-        QCOMPARE(sent, 40000);
+        QCOMPARE(printer.BulkOut(image, 0x01, 300), int(LIBUSB_ERROR_TIMEOUT));
+        QCOMPARE(printer.sent, 40000);
         int result = 0;
-        std::thread writer([&] { result = printer.BulkOut(image, &sent, 0x01, 0); });
+        std::thread writer([&] { result = printer.BulkOut(image, 0x01, 0); });
         QTRY_COMPARE(bed.BulkOutData(bed.id).size(), size_t(80000));
         bed.Unplug(bed.id);
         writer.join();
@@ -305,9 +303,8 @@ private slots:
         const int other = bed.AddPrinter(Printer("SN2"));
         const std::vector<uint8_t> image = Pattern(4 * 1024 * 1024 + 77);
         ClaimedPrinter printer("SN1");
-        int sent = 0;
-        QCOMPARE(printer.BulkOut(image, &sent), 0);
-        QCOMPARE(sent, int(image.size()));
+        QCOMPARE(printer.BulkOut(image), 0);
+        QCOMPARE(printer.sent, int(image.size()));
         QVERIFY(bed.BulkOutData(bed.id) == image);
         QVERIFY(bed.BulkOutData(other).empty());
     }
@@ -319,10 +316,9 @@ private slots:
         ClaimedPrinter printer("SN1");
         QElapsedTimer timer;
         timer.start();
-        int sent = 0;
-        QCOMPARE(printer.BulkOut(image, &sent, 0x01, 0), 0);
+        QCOMPARE(printer.BulkOut(image, 0x01, 0), 0);
         const qint64 elapsedMs = timer.elapsed();
-        QCOMPARE(sent, int(image.size()));
+        QCOMPARE(printer.sent, int(image.size()));
         QVERIFY(bed.BulkOutData(bed.id) == image);
         const std::vector<std::vector<uint8_t>> transfers = bed.BulkOutTransfers(bed.id);
         QCOMPARE(transfers.size(), size_t(1));
@@ -336,9 +332,8 @@ private slots:
     {
         PrinterBed bed;
         ClaimedPrinter printer("SN1");
-        int sent = -1;
-        QCOMPARE(printer.BulkOut({}, &sent, 0x01, 0), 0);
-        QCOMPARE(sent, 0);
+        QCOMPARE(printer.BulkOut({}, 0x01, 0), 0);
+        QCOMPARE(printer.sent, 0);
         QCOMPARE(bed.BulkOutTransfers(bed.id), std::vector<std::vector<uint8_t>>{{}});
     }
 
@@ -348,11 +343,10 @@ private slots:
         bed.FailBulkOut(bed.id, 1, 40000);
         const std::vector<uint8_t> image = Pattern(200000);
         ClaimedPrinter printer("SN1");
-        int sent = 0;
-        QCOMPARE(printer.BulkOut(image, &sent, 0x01, 0), int(LIBUSB_ERROR_PIPE));
-        QVERIFY(sent < int(image.size()));
-        QCOMPARE(printer.BulkOut(image, &sent, 0x01, 0), 0);
-        QCOMPARE(sent, int(image.size()));
+        QCOMPARE(printer.BulkOut(image, 0x01, 0), int(LIBUSB_ERROR_PIPE));
+        QVERIFY(printer.sent < int(image.size()));
+        QCOMPARE(printer.BulkOut(image, 0x01, 0), 0);
+        QCOMPARE(printer.sent, int(image.size()));
 
         const std::vector<std::vector<uint8_t>> transfers = bed.BulkOutTransfers(bed.id);
         QCOMPARE(transfers.size(), size_t(2));
@@ -367,15 +361,14 @@ private slots:
         PrinterBed bed;
         bed.FailBulkOut(bed.id, kEveryTransfer);
         ClaimedPrinter printer("SN1");
-        int sent = 0;
         for (int attempt = 0; attempt < 3; ++attempt)
-            QCOMPARE(printer.BulkOut(Pattern(70000), &sent, 0x01, 0), int(LIBUSB_ERROR_PIPE));
-        QCOMPARE(printer.BulkOut({}, &sent), int(LIBUSB_ERROR_PIPE)); // a zero-length packet is stalled too
+            QCOMPARE(printer.BulkOut(Pattern(70000), 0x01, 0), int(LIBUSB_ERROR_PIPE));
+        QCOMPARE(printer.BulkOut({}), int(LIBUSB_ERROR_PIPE)); // a zero-length packet is stalled too
         QVERIFY(bed.BulkOutData(bed.id).empty());
         QCOMPARE(bed.BulkOutTransfers(bed.id).size(), size_t(4));
 
         bed.FailBulkOut(bed.id, 0);
-        QCOMPARE(printer.BulkOut({1, 2, 3}, &sent), 0);
+        QCOMPARE(printer.BulkOut({1, 2, 3}), 0);
         QCOMPARE(bed.BulkOutData(bed.id), (std::vector<uint8_t>{1, 2, 3}));
     }
 
@@ -385,19 +378,18 @@ private slots:
         bed.ShortenBulkOut(bed.id, 6);
         ClaimedPrinter printer("SN1");
         const std::vector<uint8_t> request{0xA5, 0x00, 0x07, 0x50, 0xE0, 0x2E, 0x02, 0x01, 0x01, 0x01};
-        int sent = 0;
-        QCOMPARE(printer.BulkOut(request, &sent), 0);
-        QCOMPARE(sent, 6);
+        QCOMPARE(printer.BulkOut(request), 0);
+        QCOMPARE(printer.sent, 6);
 
         // A transfer of many URBs ends after the limit; its later URBs do not reach the printer.
         bed.ShortenBulkOut(bed.id, 50000);
         const std::vector<uint8_t> image = Pattern(300000);
-        QCOMPARE(printer.BulkOut(image, &sent, 0x01, 0), 0);
-        QCOMPARE(sent, 50000);
+        QCOMPARE(printer.BulkOut(image, 0x01, 0), 0);
+        QCOMPARE(printer.sent, 50000);
 
         bed.ShortenBulkOut(bed.id, std::nullopt);
-        QCOMPARE(printer.BulkOut(request, &sent), 0);
-        QCOMPARE(sent, int(request.size()));
+        QCOMPARE(printer.BulkOut(request), 0);
+        QCOMPARE(printer.sent, int(request.size()));
 
         const std::vector<std::vector<uint8_t>> transfers = bed.BulkOutTransfers(bed.id);
         QCOMPARE(transfers.size(), size_t(3));
@@ -420,9 +412,8 @@ private slots:
         QCOMPARE(seen.outEndpoint, uint8_t(0x02));
         QCOMPARE(seen.inEndpoint, uint8_t(0x81));
 
-        int sent = 0;
-        QCOMPARE(printer.BulkOut({7, 8}, &sent, 0x02), 0);
-        QVERIFY(printer.BulkOut({9}, &sent, 0x01) < 0); // no such endpoint
+        QCOMPARE(printer.BulkOut({7, 8}, 0x02), 0);
+        QVERIFY(printer.BulkOut({9}, 0x01) < 0); // no such endpoint
         QCOMPARE(bed.BulkOutData(id), (std::vector<uint8_t>{7, 8}));
     }
 
@@ -446,12 +437,11 @@ private slots:
         QCOMPARE(found.outEndpoint, uint8_t(0x01));
 
         // Only the endpoints of the selected setting carry transfers.
-        int sent = 0;
-        QVERIFY(printer.BulkOut({1}, &sent, 0x01) < 0);
-        QCOMPARE(printer.BulkOut({2}, &sent, 0x03), 0);
+        QVERIFY(printer.BulkOut({1}, 0x01) < 0);
+        QCOMPARE(printer.BulkOut({2}, 0x03), 0);
         QCOMPARE(libusb_set_interface_alt_setting(printer.handle, 0, 1), 0);
-        QCOMPARE(printer.BulkOut({3}, &sent, 0x01), 0);
-        QVERIFY(printer.BulkOut({4}, &sent, 0x03) < 0);
+        QCOMPARE(printer.BulkOut({3}, 0x01), 0);
+        QVERIFY(printer.BulkOut({4}, 0x03) < 0);
         QVERIFY(libusb_set_interface_alt_setting(printer.handle, 0, 2) < 0);
         QCOMPARE(bed.BulkOutData(id), (std::vector<uint8_t>{2, 3}));
     }
@@ -479,12 +469,10 @@ private slots:
         });
         ClaimedPrinter printer("SN1");
         const std::vector<uint8_t> request{0xA5, 0x00, 0x04, 0x50, 0xE0, 0xB2, 0x01};
-        int sent = 0;
-        QCOMPARE(printer.BulkOut(request, &sent), 0);
-        std::vector<uint8_t> reply(1024);
-        QCOMPARE(printer.BulkIn(reply, 3000), 0);
+        QCOMPARE(printer.BulkOut(request), 0);
+        QCOMPARE(printer.BulkIn(3000), 0);
         QCOMPARE(seen, request);
-        QCOMPARE(reply, std::vector<uint8_t>(request.rbegin(), request.rend()));
+        QCOMPARE(printer.read, std::vector<uint8_t>(request.rbegin(), request.rend()));
     }
 
     void bulkReadTimesOutWithoutReplyAndGetsEmptyReply()
@@ -495,16 +483,13 @@ private slots:
             return ++calls == 1 ? BulkReply() : BulkReply(std::vector<uint8_t>{});
         });
         ClaimedPrinter printer("SN1");
-        int sent = 0;
-        std::vector<uint8_t> reply(1024);
-        QCOMPARE(printer.BulkOut({0x01}, &sent), 0);
-        QCOMPARE(printer.BulkIn(reply, 300), int(LIBUSB_ERROR_TIMEOUT));
+        QCOMPARE(printer.BulkOut({0x01}), 0);
+        QCOMPARE(printer.BulkIn(300), int(LIBUSB_ERROR_TIMEOUT));
         QCOMPARE(bed.BulkOutData(bed.id), std::vector<uint8_t>{0x01});
 
-        reply.resize(1024);
-        QCOMPARE(printer.BulkOut({0x02}, &sent), 0);
-        QCOMPARE(printer.BulkIn(reply, 3000), 0);
-        QVERIFY(reply.empty());
+        QCOMPARE(printer.BulkOut({0x02}), 0);
+        QCOMPARE(printer.BulkIn(3000), 0);
+        QVERIFY(printer.read.empty());
         QCOMPARE(calls.load(), 2);
     }
 
@@ -514,14 +499,12 @@ private slots:
         const std::vector<uint8_t> answer = Pattern(1500);
         bed.SetBulkHandler(bed.id, [&answer](const std::vector<uint8_t>&) { return BulkReply(answer); });
         ClaimedPrinter printer("SN1");
-        int sent = 0;
-        QCOMPARE(printer.BulkOut({0x10}, &sent), 0);
-        std::vector<uint8_t> first(1024);
-        std::vector<uint8_t> second(1024);
-        QCOMPARE(printer.BulkIn(first, 3000), 0);
-        QCOMPARE(printer.BulkIn(second, 3000), 0);
-        first.insert(first.end(), second.begin(), second.end());
-        QCOMPARE(first, answer);
+        QCOMPARE(printer.BulkOut({0x10}), 0);
+        QCOMPARE(printer.BulkIn(3000), 0);
+        std::vector<uint8_t> whole = printer.read;
+        QCOMPARE(printer.BulkIn(3000), 0);
+        whole.insert(whole.end(), printer.read.begin(), printer.read.end());
+        QCOMPARE(whole, answer);
     }
 
     void pollsFromWorkerThreadsRunBesideTestThreadChanges()
@@ -536,8 +519,7 @@ private slots:
         auto poll = [&failures](const std::string& serial) {
             for (int i = 0; i < kPolls; ++i) {
                 ClaimedPrinter printer(serial);
-                std::vector<uint8_t> reply;
-                if (printer.claim != 0 || ClassRequestIn(printer.handle, 0x33, 1024, reply) < 0 || reply.size() != 1)
+                if (printer.claim != 0 || printer.Request(0x33) < 0 || printer.reply.size() != 1)
                     ++failures;
             }
         };
