@@ -44,6 +44,37 @@ void PutLe32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value)
         bytes[offset + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
 }
 
+// USBDEVFS_CONTROL; the bytes moved, or -errno. `data` is resized to the count.
+int ControlTransfer(int fd, uint8_t requestType, uint8_t request, uint16_t value, uint16_t index,
+                    std::vector<uint8_t>& data, unsigned timeoutMs = 1000)
+{
+    usbdevfs_ctrltransfer transfer{};
+    transfer.bRequestType = requestType;
+    transfer.bRequest = request;
+    transfer.wValue = value;
+    transfer.wIndex = index;
+    transfer.wLength = static_cast<uint16_t>(data.size());
+    transfer.timeout = timeoutMs;
+    transfer.data = data.data();
+    const int result = ::ioctl(fd, USBDEVFS_CONTROL, &transfer);
+    if (result < 0)
+        return -errno;
+    data.resize(static_cast<size_t>(result));
+    return result;
+}
+
+// One USBDEVFS_BULK request; the bytes moved, or -errno.
+int BulkOnce(int fd, uint8_t endpoint, uint8_t* data, size_t size, unsigned timeoutMs)
+{
+    usbdevfs_bulktransfer transfer{};
+    transfer.ep = endpoint;
+    transfer.len = static_cast<unsigned>(size);
+    transfer.timeout = timeoutMs;
+    transfer.data = data;
+    const int result = ::ioctl(fd, USBDEVFS_BULK, &transfer);
+    return result < 0 ? -errno : result;
+}
+
 // Reads `count` image bytes behind `image`'s end, in up to ten bulk reads.
 int ReadImage(int fd, std::vector<uint8_t>& image, size_t count, unsigned timeoutMs)
 {
@@ -123,24 +154,6 @@ std::string FindNode(uint16_t vendorId, uint16_t productId, const std::string& r
     return {};
 }
 
-int ControlTransfer(int fd, uint8_t requestType, uint8_t request, uint16_t value, uint16_t index,
-                    std::vector<uint8_t>& data, unsigned timeoutMs)
-{
-    usbdevfs_ctrltransfer transfer{};
-    transfer.bRequestType = requestType;
-    transfer.bRequest = request;
-    transfer.wValue = value;
-    transfer.wIndex = index;
-    transfer.wLength = static_cast<uint16_t>(data.size());
-    transfer.timeout = timeoutMs;
-    transfer.data = data.data();
-    const int result = ::ioctl(fd, USBDEVFS_CONTROL, &transfer);
-    if (result < 0)
-        return -errno;
-    data.resize(static_cast<size_t>(result));
-    return result;
-}
-
 int ReadStringDescriptor(int fd, uint8_t index, std::vector<uint8_t>& descriptor)
 {
     std::vector<uint8_t> languages(255);
@@ -163,17 +176,6 @@ std::optional<std::string> ReadAsciiString(int fd, uint8_t index)
     for (size_t i = 2; i + 1 < descriptor[0]; i += 2)
         text += descriptor[i + 1] == 0 ? static_cast<char>(descriptor[i]) : '?';
     return text;
-}
-
-int BulkOnce(int fd, uint8_t endpoint, uint8_t* data, size_t size, unsigned timeoutMs)
-{
-    usbdevfs_bulktransfer transfer{};
-    transfer.ep = endpoint;
-    transfer.len = static_cast<unsigned>(size);
-    transfer.timeout = timeoutMs;
-    transfer.data = data;
-    const int result = ::ioctl(fd, USBDEVFS_BULK, &transfer);
-    return result < 0 ? -errno : result;
 }
 
 BulkResult Bulk(int fd, uint8_t endpoint, uint8_t* data, size_t size, unsigned timeoutMs)

@@ -28,17 +28,11 @@ std::optional<std::vector<uint8_t>> ReadNode(int fd, size_t count);
 // The node of the first device with these IDs, or an empty string.
 std::string FindNode(uint16_t vendorId, uint16_t productId, const std::string& root = "/dev/bus/usb");
 
-// USBDEVFS_CONTROL; the bytes moved, or -errno. `data` is resized to the count.
-int ControlTransfer(int fd, uint8_t requestType, uint8_t request, uint16_t value, uint16_t index,
-                    std::vector<uint8_t>& data, unsigned timeoutMs = 1000);
 // The raw string descriptor `index` in the first language of the table, or -errno.
 int ReadStringDescriptor(int fd, uint8_t index, std::vector<uint8_t>& descriptor);
 // String descriptor `index` as ASCII: characters outside Latin-1's first page
 // byte (high byte not 0) become '?'. No value when it cannot be read.
 std::optional<std::string> ReadAsciiString(int fd, uint8_t index);
-
-// One USBDEVFS_BULK request; the bytes moved, or -errno.
-int BulkOnce(int fd, uint8_t endpoint, uint8_t* data, size_t size, unsigned timeoutMs);
 
 struct BulkResult {
     size_t moved = 0;
