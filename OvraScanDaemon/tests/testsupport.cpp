@@ -1,5 +1,7 @@
 #include "testsupport.h"
 
+#include "scanpaths.h"
+
 #include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
@@ -182,6 +184,22 @@ bool daemonStillRunning(int pid)
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     int status = 0;
     return waitpid(pid, &status, WNOHANG) == 0;
+}
+
+OvraSocket scannerSocket(const std::string& ip, int fd)
+{
+    OvraSocket s;
+    memset(&s, 0, sizeof(s));
+    s.tcpFromScanner = fd;
+    copyToWire(s.szScannerIP, ip);
+    return s;
+}
+
+int lastKilledPid()
+{
+    const std::string log = readFile(scanInfoLogPath());
+    const size_t at = log.rfind("[OvraScanSDK] kill -9 ");
+    return at == std::string::npos ? -1 : atoi(log.c_str() + at + 22);
 }
 
 std::vector<unsigned char> pageImage(int seed, int page, size_t size)

@@ -54,5 +54,10 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs);
 // while (a daemon that could not bind its port ends at once).
 bool daemonStillRunning(int pid);
 
+// The socket record that names the network scanner at ip, with tcpFromScanner fd.
+OvraSocket scannerSocket(const std::string& ip, int fd = -1);
+// The data process the daemon killed last, from its info log; -1 for none.
+int lastKilledPid();
+
 // The image bytes of page `page` as the fake scanners send them.
 std::vector<unsigned char> pageImage(int seed, int page, size_t size);

@@ -88,6 +88,33 @@ std::vector<USBFindDevRes> findDevices(int fd, int32_t vid, int32_t pid, bool co
     return devices;
 }
 
+// The devices a search finds; none, and a failed check, when it finds other than `expected`.
+std::vector<USBFindDevRes> findExactly(int fd, int32_t vid, int32_t pid, bool comparePid, int32_t expected)
+{
+    int32_t count = -5;
+    std::vector<USBFindDevRes> devices = findDevices(fd, vid, pid, comparePid, count);
+    return CHECK_EQ(count, expected) ? devices : std::vector<USBFindDevRes>();
+}
+
+USBReopenDevRes reopenDevice(int fd, int32_t handle, int32_t vid, const char* serial)
+{
+    USBReopenDevReq req;
+    memset(&req, 0, sizeof(req));
+    req.devfd = handle;
+    req.vid = vid;
+    req.pid = 1;
+    strcpy(req.SerialNumber, serial);
+    sendCommand(fd, USB_REOPEN_DEV, req);
+    return recvRecord<USBReopenDevRes>(fd);
+}
+
+USBScanStartRes startUsbScan(int fd, int32_t handle)
+{
+    USBCommonReq req = {handle};
+    sendCommand(fd, USB_SCAN_START, req);
+    return recvRecord<USBScanStartRes>(fd);
+}
+
 int32_t intReply(int fd, int32_t command, int32_t devfd)
 {
     USBCommonReq req = {devfd};
@@ -105,9 +132,7 @@ void undefinedAndShortCommands()
     for (int32_t code : undefinedCodes)
         sendBytes(c.fd, &code, 4);
     CHECK(nothingArrives(c.fd, 200));
-    int32_t count = -5;
-    findDevices(c.fd, c_vid, 1, true, count); // still served after undefined commands
-    CHECK_EQ(count, 1);
+    findExactly(c.fd, c_vid, 1, true, 1); // still served after undefined commands
 
     // A short request gets no reply; what follows is read as the next command.
     int32_t code = USB_FIND_DEV;
@@ -144,10 +169,8 @@ void findOpenCloseDevices()
     bed.addDevice("001", "004", scannerDevice(1, u"SER1"));
     bed.addDevice("002", "009", scannerDevice(2, u"SER2", u"Сканер"));
     stConnection c;
-    int32_t count = 0;
-    std::vector<USBFindDevRes> devs = findDevices(c.fd, c_vid, 0, false, count);
-    CHECK_EQ(count, 2);
-    if (count != 2)
+    std::vector<USBFindDevRes> devs = findExactly(c.fd, c_vid, 0, false, 2);
+    if (devs.empty())
         return;
     const USBFindDevRes& second = devs[0].pid == 2 ? devs[0] : devs[1];
     const USBFindDevRes& first = devs[0].pid == 2 ? devs[1] : devs[0];
@@ -176,10 +199,8 @@ void scannerCommandsThroughTheConnection()
     dev.answers[0x5305] = ScanResponse(0x05, 0x88);
     dev.answers[0x5303] = ScanResponse(0x03, 0x80, {3, 4, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 2, 0, 5, 0});
     stConnection c;
-    int32_t count = 0;
-    std::vector<USBFindDevRes> devs = findDevices(c.fd, c_vid, 1, true, count);
-    CHECK_EQ(count, 1);
-    if (count != 1)
+    std::vector<USBFindDevRes> devs = findExactly(c.fd, c_vid, 1, true, 1);
+    if (devs.empty())
         return;
     int h = devs[0].fd;
     USBScanLockReq lock;
@@ -232,8 +253,7 @@ void sendNetAbort(int fd, int32_t command, int32_t handle)
 {
     TCPScanAbortReq req;
     memset(&req, 0, sizeof(req));
-    req.socket.tcpFromScanner = handle;
-    strcpy(req.socket.szScannerIP, "127.0.0.106");
+    req.socket = scannerSocket("127.0.0.106", handle);
     sendCommand(fd, command, req);
 }
 
@@ -292,25 +312,14 @@ void reopenBySerialNumber()
     bed.addDevice("001", "003", scannerDevice(1, u"AAA"));
     bed.addDevice("001", "004", scannerDevice(1, u"BBB"));
     stConnection c;
-    int32_t count = 0;
-    std::vector<USBFindDevRes> devs = findDevices(c.fd, c_vid, 1, true, count);
-    CHECK_EQ(count, 2);
-    if (count != 2)
+    std::vector<USBFindDevRes> devs = findExactly(c.fd, c_vid, 1, true, 2);
+    if (devs.empty())
         return;
     int oldHandle = devs[0].fd;
-    USBReopenDevReq req;
-    memset(&req, 0, sizeof(req));
-    req.devfd = oldHandle;
-    req.vid = c_vid;
-    req.pid = 1;
-    strcpy(req.SerialNumber, "NOPE");
-    sendCommand(c.fd, USB_REOPEN_DEV, req);
-    CHECK_EQ(recvRecord<USBReopenDevRes>(c.fd).ret, 9);
+    CHECK_EQ(reopenDevice(c.fd, oldHandle, c_vid, "NOPE").ret, 9);
     CHECK_EQ(intReply(c.fd, USB_OPEN_DEV, oldHandle), 0); // still open
 
-    strcpy(req.SerialNumber, "BBB");
-    sendCommand(c.fd, USB_REOPEN_DEV, req);
-    USBReopenDevRes res = recvRecord<USBReopenDevRes>(c.fd);
+    USBReopenDevRes res = reopenDevice(c.fd, oldHandle, c_vid, "BBB");
     CHECK_EQ(res.ret, 0);
     CHECK(res.fd > 2);
     CHECK_EQ(intReply(c.fd, USB_OPEN_DEV, oldHandle), 9); // given up
@@ -334,26 +343,13 @@ void otherVendorsAreNeverOpened()
         int32_t vid;
         bool comparePid;
     } rows[] = {{0x2E5A, true}, {0x2E5A, false}, {0, false}};
-    for (const auto& row : rows) {
-        int32_t count = -5;
-        findDevices(c.fd, row.vid, 1, row.comparePid, count);
-        CHECK_EQ(count, 0);
-    }
-    int32_t count = 0;
-    std::vector<USBFindDevRes> devs = findDevices(c.fd, c_vid, 0, false, count);
-    CHECK_EQ(count, 1);
-    if (count != 1)
+    for (const auto& row : rows)
+        findExactly(c.fd, row.vid, 1, row.comparePid, 0);
+    std::vector<USBFindDevRes> devs = findExactly(c.fd, c_vid, 0, false, 1);
+    if (devs.empty())
         return;
     CHECK_STR(devs[0].SerialNumber, "OURS");
-
-    USBReopenDevReq req;
-    memset(&req, 0, sizeof(req));
-    req.devfd = devs[0].fd;
-    req.vid = 0x2E5A;
-    req.pid = 1;
-    strcpy(req.SerialNumber, "DISK");
-    sendCommand(c.fd, USB_REOPEN_DEV, req);
-    CHECK_EQ(recvRecord<USBReopenDevRes>(c.fd).ret, 9);
+    CHECK_EQ(reopenDevice(c.fd, devs[0].fd, 0x2E5A, "DISK").ret, 9);
     CHECK_EQ(intReply(c.fd, USB_OPEN_DEV, devs[0].fd), 0); // its own device kept
     CHECK(!hasOpen(c.pid, foreignNode));
     CHECK(hasOpen(c.pid, bed.root() + "/001/003"));
@@ -396,9 +392,8 @@ void pushUsbPages(stFakeUsbDevice& dev, int seed, int pages)
 
 int openOnlyDevice(int fd)
 {
-    int32_t count = 0;
-    std::vector<USBFindDevRes> devs = findDevices(fd, c_vid, 1, true, count);
-    return count == 1 ? devs[0].fd : -1;
+    std::vector<USBFindDevRes> devs = findExactly(fd, c_vid, 1, true, 1);
+    return devs.empty() ? -1 : devs[0].fd;
 }
 
 void usbThreePageScan()
@@ -409,9 +404,7 @@ void usbThreePageScan()
     pushUsbPages(dev, 7, 3);
     stConnection c;
     int h = openOnlyDevice(c.fd);
-    USBCommonReq req = {h};
-    sendCommand(c.fd, USB_SCAN_START, req);
-    USBScanStartRes start = recvRecord<USBScanStartRes>(c.fd);
+    USBScanStartRes start = startUsbScan(c.fd, h);
     CHECK_EQ(start.result, 0);
     CHECK_STR(start.fileName, scanBaseName(c.pid, 0));
     std::vector<USBScanRecordRes> records = readRecords<USBScanRecordRes>(c.fd, usbResult);
@@ -455,16 +448,7 @@ void usbThreePageScan()
         CHECK(!fileExists(pageFileName(start.fileName, p)));
 
     // The next scan of this connection takes the next number.
-    sendCommand(c.fd, USB_SCAN_START, req);
-    USBScanStartRes second = recvRecord<USBScanStartRes>(c.fd);
-    CHECK_STR(second.fileName, scanBaseName(c.pid, 1));
-}
-
-pid_t killedPid()
-{
-    std::string log = readFile(scanInfoLogPath());
-    size_t at = log.rfind("[OvraScanSDK] kill -9 ");
-    return at == std::string::npos ? -1 : atoi(log.c_str() + at + 22);
+    CHECK_STR(startUsbScan(c.fd, h).fileName, scanBaseName(c.pid, 1));
 }
 
 void usbAbortMidScan()
@@ -477,9 +461,7 @@ void usbAbortMidScan()
     dev.blockWhenEmpty = true;
     stConnection c;
     int h = openOnlyDevice(c.fd);
-    USBCommonReq req = {h};
-    sendCommand(c.fd, USB_SCAN_START, req);
-    USBScanStartRes start = recvRecord<USBScanStartRes>(c.fd);
+    USBScanStartRes start = startUsbScan(c.fd, h);
     CHECK_EQ(start.result, 0);
     USBScanRecordRes first = recvRecord<USBScanRecordRes>(c.fd);
     USBScanRecordRes image = recvRecord<USBScanRecordRes>(c.fd);
@@ -503,7 +485,7 @@ void usbAbortMidScan()
     CHECK(fileExists(otherScan));
     CHECK(fileExists(otherConn));
     CHECK(fileExists(scanInfoLogPath()));
-    pid_t dataPid = killedPid();
+    pid_t dataPid = lastKilledPid();
     CHECK(dataPid > 0);
     CHECK(dataPid > 0 && !signalProcess(dataPid, 0)); // ended and collected
     CHECK(nothingArrives(c.fd, 200));
@@ -511,7 +493,7 @@ void usbAbortMidScan()
     // A second abort has no data process left to kill.
     sendCommand(c.fd, USB_SCAN_ABORT, abort);
     CHECK_EQ(recvRecord<int32_t>(c.fd), 0);
-    CHECK_EQ(killedPid(), dataPid);
+    CHECK_EQ(lastKilledPid(), dataPid);
     // An empty name removes nothing.
     memset(abort.fileName, 0, sizeof(abort.fileName));
     sendCommand(c.fd, USB_SCAN_ABORT, abort);
@@ -532,9 +514,7 @@ void scanEndsWhenAPageFileCannotBeCreated()
     std::string scan = g_root + "/scan";
     std::string moved = g_root + "/scan.away";
     CHECK_EQ(rename(scan.c_str(), moved.c_str()), 0);
-    USBCommonReq req = {h};
-    sendCommand(c.fd, USB_SCAN_START, req);
-    USBScanStartRes start = recvRecord<USBScanStartRes>(c.fd);
+    USBScanStartRes start = startUsbScan(c.fd, h);
     CHECK_EQ(start.result, 0);
     std::vector<USBScanRecordRes> records = readRecords<USBScanRecordRes>(c.fd, usbResult);
     CHECK_EQ(records.size(), 2u);
@@ -579,15 +559,6 @@ void deleteFileOutsideTheScanDirectory()
     CHECK_EQ(intReply(c.fd, USB_OPEN_DEV, 3), 9); // the connection goes on
 }
 
-OvraSocket netScanner(const char* ip, int fd)
-{
-    OvraSocket s;
-    memset(&s, 0, sizeof(s));
-    s.tcpFromScanner = fd;
-    strcpy(s.szScannerIP, ip);
-    return s;
-}
-
 void networkScanThreePages()
 {
     for (bool firstBlockIsData : {false, true}) {
@@ -603,7 +574,7 @@ void networkScanThreePages()
         stConnection c;
         TCPScanStartReq req;
         memset(&req, 0, sizeof(req));
-        req.socket = netScanner("127.0.0.106", 1); // not a data connection of this process: left alone
+        req.socket = scannerSocket("127.0.0.106", 1); // not a data connection of this process: left alone
         req.info.bitDepth = 24;
         sendCommand(c.fd, TCP_SCAN_START, req);
         TCPScanStartRes start = recvRecord<TCPScanStartRes>(c.fd);
@@ -657,7 +628,7 @@ void networkAbortMidScan()
     stConnection c;
     TCPScanStartReq req;
     memset(&req, 0, sizeof(req));
-    req.socket = netScanner("127.0.0.107", -1);
+    req.socket = scannerSocket("127.0.0.107", -1);
     sendCommand(c.fd, TCP_SCAN_START, req);
     TCPScanStartRes start = recvRecord<TCPScanStartRes>(c.fd);
     CHECK_EQ(start.result, 0);
@@ -668,12 +639,12 @@ void networkAbortMidScan()
     CHECK(fileExists(pageFileName(start.fileName, 0)));
     TCPScanAbortReq abort;
     memset(&abort, 0, sizeof(abort));
-    abort.socket = netScanner("127.0.0.107", start.socketDataFd);
+    abort.socket = scannerSocket("127.0.0.107", start.socketDataFd);
     copyToWire(abort.fileName, start.fileName);
     sendCommand(c.fd, TCP_SCAN_ABORT, abort);
     CHECK_EQ(recvRecord<int32_t>(c.fd, nullptr), 0);
     CHECK(!fileExists(pageFileName(start.fileName, 0)));
-    pid_t dataPid = killedPid();
+    pid_t dataPid = lastKilledPid();
     CHECK(dataPid > 0 && !signalProcess(dataPid, 0));
     CHECK(nothingArrives(c.fd, 200));
     // The data connection was given up: naming it again closes nothing, but the abort
@@ -706,7 +677,7 @@ void networkQueries()
         g_netSkipped = true;
         return;
     }
-    TCPOSLReq osl = {netScanner("127.0.0.108", -1), OSL_CMD_FAMILYTYPE};
+    TCPOSLReq osl = {scannerSocket("127.0.0.108", -1), OSL_CMD_FAMILYTYPE};
     sendCommand(c.fd, TCP_SEND_OSL, osl);
     TCPOSLRes oslRes = recvRecord<TCPOSLRes>(c.fd);
     CHECK_EQ(oslRes.result, 0);
@@ -714,7 +685,7 @@ void networkQueries()
     std::string text(300, '\0');
     CHECK(recvExact(c.fd, &text[0], 300));
     CHECK_STR(text, config.oslReply);
-    TCPCommonReq common = {netScanner("127.0.0.108", -1)};
+    TCPCommonReq common = {scannerSocket("127.0.0.108", -1)};
     sendCommand(c.fd, TCP_SCAN_ADFST, common);
     TCPADFStatusRes adf = recvRecord<TCPADFStatusRes>(c.fd);
     CHECK_EQ(adf.result, 0);
