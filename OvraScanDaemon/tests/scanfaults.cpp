@@ -124,6 +124,21 @@ int32_t usbIntCommand(int fd, int32_t command, const void* request, size_t size)
     return result;
 }
 
+int32_t usbHandleCommand(int fd, int32_t command, int devfd)
+{
+    const USBCommonReq request = {devfd};
+    return usbIntCommand(fd, command, &request, sizeof(request));
+}
+
+int32_t abortUsbScan(int fd, int devfd, const USBScanStartRes& start)
+{
+    USBScanAbortReq request;
+    memset(&request, 0, sizeof(request));
+    request.devfd = devfd;
+    memcpy(request.fileName, start.fileName, sizeof(request.fileName));
+    return usbIntCommand(fd, USB_SCAN_ABORT, &request, sizeof(request));
+}
+
 int firstUsbDevice(int fd, uint16_t vid, uint16_t pid)
 {
     const USBFindDevReq request = {vid, pid, 1, {0, 0, 0}};

@@ -63,6 +63,10 @@ int32_t abortNetScan(int fd, const std::string& scannerIp, const TCPScanStartRes
 // USB scans: a command with an int reply (-99 when none came), the handle of
 // the first device of the IDs (-1 when there is none), lock and start.
 int32_t usbIntCommand(int fd, int32_t command, const void* request, size_t size);
+// A command whose request names only the device handle (USBCommonReq).
+int32_t usbHandleCommand(int fd, int32_t command, int devfd);
+// The abort of the USB scan that start began (its int result, -99 when none).
+int32_t abortUsbScan(int fd, int devfd, const USBScanStartRes& start);
 int firstUsbDevice(int fd, uint16_t vid, uint16_t pid);
 bool lockAndStartUsbScan(int fd, int devfd, USBScanStartRes& start);
 // A new client connection that found the first scanner of the IDs, locked it

@@ -145,8 +145,7 @@ void usbScanMeetsTheFullDisk(ovraemu::UsbScannerBed& bed, int id)
     // from the client, reads no image data left over.
     CHECK(!bed.Progress(id).running);
     CHECK(deletePageFiles(fd, full.start.fileName));
-    const USBCommonReq unlock = {devfd};
-    CHECK_EQ(usbIntCommand(fd, USB_SCAN_UNLOCK, &unlock, sizeof(unlock)), 0);
+    CHECK_EQ(usbHandleCommand(fd, USB_SCAN_UNLOCK, devfd), 0);
     close(fd);
     // Its connection process lets go of the scanner as it ends.
     CHECK(processGone(connectionOfScan(full.start.fileName), 5000));
@@ -162,8 +161,7 @@ void usbScanMeetsTheFullDisk(ovraemu::UsbScannerBed& bed, int id)
     CHECK(ended && records.back().result == 5);
     CHECK(readFile(pageFileName(next.start.fileName, 0)) == bytesOf(small.pages[0]));
     CHECK(deletePageFiles(next.fd, next.start.fileName));
-    const USBCommonReq unlockNext = {next.devfd};
-    CHECK_EQ(usbIntCommand(next.fd, USB_SCAN_UNLOCK, &unlockNext, sizeof(unlockNext)), 0);
+    CHECK_EQ(usbHandleCommand(next.fd, USB_SCAN_UNLOCK, next.devfd), 0);
     close(next.fd);
 }
 

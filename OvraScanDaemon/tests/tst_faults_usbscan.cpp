@@ -71,14 +71,9 @@ void unplugMidScan(ovraemu::UsbScannerBed& bed, int id)
     CHECK(readFile(pageFileName(baseName, 1)) == bytesOf(job.pages[1], 12000));
 
     // The abort cannot reach the scanner any more (9), but removes the pages.
-    USBScanAbortReq abort;
-    memset(&abort, 0, sizeof(abort));
-    abort.devfd = devfd;
-    memcpy(abort.fileName, start.fileName, sizeof(abort.fileName));
-    CHECK_EQ(usbIntCommand(fd, USB_SCAN_ABORT, &abort, sizeof(abort)), 9);
+    CHECK_EQ(abortUsbScan(fd, devfd, start), 9);
     CHECK(pageFilesOf(baseName).empty());
-    const USBCommonReq closeReq = {devfd};
-    CHECK_EQ(usbIntCommand(fd, USB_CLOSE_DEV, &closeReq, sizeof(closeReq)), 0);
+    CHECK_EQ(usbHandleCommand(fd, USB_CLOSE_DEV, devfd), 0);
     close(fd);
 }
 
@@ -105,8 +100,7 @@ void nextClientScans(ovraemu::UsbScannerBed& bed)
         CHECK(readFile(pageFileName(start.fileName, page)) == bytesOf(image));
     }
     CHECK(deletePageFiles(fd, start.fileName));
-    const USBCommonReq unlock = {client.devfd};
-    CHECK_EQ(usbIntCommand(fd, USB_SCAN_UNLOCK, &unlock, sizeof(unlock)), 0);
+    CHECK_EQ(usbHandleCommand(fd, USB_SCAN_UNLOCK, client.devfd), 0);
     close(fd);
 }
 
@@ -184,8 +178,7 @@ void recordSequencesMatchPageFiles(ovraemu::UsbScannerBed& bed)
         CHECK(ended && records.back().result == OVRA_STATUS_EOF);
         checkRecordsMatchFiles(records, client.start.fileName, row.pages);
         CHECK(deletePageFiles(client.fd, client.start.fileName));
-        const USBCommonReq unlock = {client.devfd};
-        CHECK_EQ(usbIntCommand(client.fd, USB_SCAN_UNLOCK, &unlock, sizeof(unlock)), OVRA_STATUS_GOOD);
+        CHECK_EQ(usbHandleCommand(client.fd, USB_SCAN_UNLOCK, client.devfd), OVRA_STATUS_GOOD);
         close(client.fd);
     }
 }
@@ -210,21 +203,15 @@ void firstRecordAfterTheWarmUp(ovraemu::UsbScannerBed& bed)
         bed.SetJob(id, job);
         const int fd = connectLoopback(c_port);
         const int devfd = firstUsbDevice(fd, c_vid, c_pid);
-        const USBCommonReq power = {devfd};
-        CHECK_EQ(usbIntCommand(fd, USB_SCAN_POWERON, &power, sizeof(power)), OVRA_STATUS_GOOD);
+        CHECK_EQ(usbHandleCommand(fd, USB_SCAN_POWERON, devfd), OVRA_STATUS_GOOD);
         USBScanStartRes start = {};
         if (!CHECK(lockAndStartUsbScan(fd, devfd, start)) || !CHECK_EQ(start.result, OVRA_STATUS_GOOD))
             return;
         bool ended = false;
         const std::vector<USBScanRecordRes> records = recordsToTheEnd<USBScanRecordRes>(fd, 20000, ended);
         CHECK(ended && records.back().result == row.result);
-        USBScanAbortReq abort;
-        memset(&abort, 0, sizeof(abort));
-        abort.devfd = devfd;
-        memcpy(abort.fileName, start.fileName, sizeof(abort.fileName));
-        CHECK_EQ(usbIntCommand(fd, USB_SCAN_ABORT, &abort, sizeof(abort)), OVRA_STATUS_GOOD);
-        const USBCommonReq unlock = {devfd};
-        CHECK_EQ(usbIntCommand(fd, USB_SCAN_UNLOCK, &unlock, sizeof(unlock)), OVRA_STATUS_GOOD);
+        CHECK_EQ(abortUsbScan(fd, devfd, start), OVRA_STATUS_GOOD);
+        CHECK_EQ(usbHandleCommand(fd, USB_SCAN_UNLOCK, devfd), OVRA_STATUS_GOOD);
         close(fd);
     }
 }
