@@ -2,20 +2,17 @@
 // detached start, and twenty clients scanning from network scanners at once
 // (fake scanners on 127.0.0.111-130; they need root to bind port 80).
 #include "fakenetscanner.h"
+#include "scanfaults.h"
 #include "scanpaths.h"
 #include "testcheck.h"
-#include "testsupport.h"
 
-#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <dirent.h>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <set>
 #include <spawn.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -26,48 +23,22 @@ namespace {
 std::string g_root;
 bool g_netSkipped = false;
 
-std::string infoLog() { return g_root + "/scan/ovra_scan_info.log"; }
+pid_t startDaemon(uint16_t port) { return startDaemonProgram(OVRA_SCAN_DAEMON_PATH, port); }
 
-std::string errLog() { return g_root + "/scan/ovra_scan_err.log"; }
-
-pid_t startDaemon(uint16_t port, bool foreground)
+// The daemon started without the foreground knob, as its service starts it.
+pid_t startDetachedDaemon(uint16_t port)
 {
     setenv("OVRA_SCAN_DAEMON_PORT", std::to_string(port).c_str(), 1);
-    if (foreground)
-        setenv("OVRA_SCAN_DAEMON_FOREGROUND", "1", 1);
-    else
-        unsetenv("OVRA_SCAN_DAEMON_FOREGROUND");
+    unsetenv("OVRA_SCAN_DAEMON_FOREGROUND");
     pid_t pid = -1;
     char* argv[] = {const_cast<char*>(OVRA_SCAN_DAEMON_PATH), nullptr};
     posix_spawn(&pid, OVRA_SCAN_DAEMON_PATH, nullptr, nullptr, argv, environ);
     return pid;
 }
 
-// Waits for the process's end; its exit status, or -1 after timeoutMs.
-int waitExit(pid_t pid, int timeoutMs)
-{
-    for (int waited = 0; waited < timeoutMs; waited += 20) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid)
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return -1;
-}
-
-bool waitFor(const std::function<bool()>& condition, int timeoutMs)
-{
-    for (int waited = 0; waited < timeoutMs; waited += 20) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return condition();
-}
-
 pid_t newestConnectionPid()
 {
-    std::string log = readFile(infoLog());
+    std::string log = readFile(scanInfoLogPath());
     size_t at = log.rfind("[OvraScanSDK] new conn pid:");
     return at == std::string::npos ? -1 : atoi(log.c_str() + at + 27);
 }
@@ -83,7 +54,7 @@ int32_t openDevReply(int fd)
 void listenerOnLoopbackLogsAndQuit()
 {
     const uint16_t port = 27141;
-    pid_t daemon = startDaemon(port, true);
+    pid_t daemon = startDaemon(port);
     if (!CHECK(daemonStillRunning(daemon)))
         return;
     int fd = connectLoopback(port);
@@ -91,23 +62,23 @@ void listenerOnLoopbackLogsAndQuit()
     // Only the loopback address 127.0.0.1 answers.
     int other = connectLoopback(port, "127.0.0.2");
     CHECK_EQ(other, -1);
-    CHECK(logContains(errLog(), "[OvraScanSDK] bind port:27141\n"));
+    CHECK(logContains(scanErrLogPath(), "[OvraScanSDK] bind port:27141\n"));
     int32_t undefinedCode = 42;
     sendBytes(fd, &undefinedCode, 4);
     CHECK_EQ(openDevReply(fd), 9);
-    CHECK(logContains(errLog(), "[OvraScanSDK] undefined scanCommandType 42\n"));
+    CHECK(logContains(scanErrLogPath(), "[OvraScanSDK] undefined scanCommandType 42\n"));
     pid_t connPid = -1;
-    CHECK(waitFor([&] { return (connPid = newestConnectionPid()) > 1; }, 3000));
+    CHECK(waitUntil([&] { return (connPid = newestConnectionPid()) > 1; }, 3000));
 
     // A second daemon on the same port cannot bind.
-    pid_t second = startDaemon(port, true);
-    CHECK_EQ(waitExit(second, 5000), 1);
+    pid_t second = startDaemon(port);
+    CHECK_EQ(waitForExit(second, 5000), 1);
 
     // SIGQUIT ends the listener; the connection process goes on serving.
     signalProcess(daemon, SIGQUIT);
-    CHECK_EQ(waitExit(daemon, 5000), 0);
-    CHECK(logContains(infoLog(), "[OvraScanSDK] I got a signal 3\nI'm quitting.\n"));
-    CHECK(logContains(infoLog(), "[OvraScanSDK] parent pro exit\n"));
+    CHECK_EQ(waitForExit(daemon, 5000), 0);
+    CHECK(logContains(scanInfoLogPath(), "[OvraScanSDK] I got a signal 3\nI'm quitting.\n"));
+    CHECK(logContains(scanInfoLogPath(), "[OvraScanSDK] parent pro exit\n"));
     CHECK_EQ(connectLoopback(port), -1);
     CHECK_EQ(openDevReply(fd), 9);
 
@@ -115,7 +86,7 @@ void listenerOnLoopbackLogsAndQuit()
     signalProcess(connPid, SIGQUIT);
     char byte;
     CHECK(!recvExact(fd, &byte, 1, 3000));
-    CHECK(waitFor([&] { return logContains(infoLog(), "DISCONNECT FROM SERVER"); }, 3000));
+    CHECK(waitUntil([&] { return logContains(scanInfoLogPath(), "DISCONNECT FROM SERVER"); }, 3000));
     close(fd);
 }
 
@@ -149,8 +120,8 @@ void detachedStart()
     const uint16_t port = 27142;
     std::filesystem::remove_all(g_root + "/scan"); // the daemon makes its scan directory
     rmdir((g_root + "/scan").c_str());
-    pid_t launcher = startDaemon(port, false);
-    CHECK_EQ(waitExit(launcher, 5000), 0); // the parent leaves at once
+    pid_t launcher = startDetachedDaemon(port);
+    CHECK_EQ(waitForExit(launcher, 5000), 0); // the parent leaves at once
     int fd = connectLoopback(port);
     CHECK(fd >= 0);
     CHECK_EQ(openDevReply(fd), 9);
@@ -165,8 +136,8 @@ void detachedStart()
     ssize_t n = readlink(("/proc/" + std::to_string(daemon) + "/cwd").c_str(), &cwd[0], cwd.size());
     CHECK_STR(cwd.substr(0, n > 0 ? static_cast<size_t>(n) : 0), "/");
     signalProcess(daemon, SIGQUIT);
-    CHECK(waitFor([&] { return !signalProcess(daemon, 0); }, 5000));
-    CHECK(logContains(infoLog(), "[OvraScanSDK] parent pro exit\n"));
+    CHECK(waitUntil([&] { return !signalProcess(daemon, 0); }, 5000));
+    CHECK(logContains(scanInfoLogPath(), "[OvraScanSDK] parent pro exit\n"));
 }
 
 struct stClientOutcome {
@@ -176,49 +147,27 @@ struct stClientOutcome {
     std::string problem;
 };
 
+// One client's scan (in a thread of its own: no checks here, the outcome tells).
 void scanFromScanner(uint16_t port, FakeNetScanner& scanner, stClientOutcome& out)
 {
     int fd = connectLoopback(port);
-    if (fd < 0) {
-        out.problem = "no connection";
-        return;
-    }
-    TCPScanStartReq req;
-    memset(&req, 0, sizeof(req));
-    req.socket.tcpFromScanner = -1;
-    copyToWire(req.socket.szScannerIP, scanner.ip());
-    req.info.bitDepth = 24;
-    req.info.compType = COMPRESSION_JPEG;
-    sendCommand(fd, TCP_SCAN_START, req);
     TCPScanStartRes start;
-    if (!recvExact(fd, &start, sizeof(start), 15000) || start.result != 0) {
-        out.problem = "no start reply";
+    if (fd < 0 || !startNetScan(fd, scanner.ip(), start) || start.result != 0) {
+        out.problem = fd < 0 ? "no connection" : "no start reply";
         close(fd);
         return;
     }
     out.baseName = wireString(start.fileName);
-    TCPRecordRes record = {};
-    do {
-        if (!recvExact(fd, &record, sizeof(record), 15000)) {
-            out.problem = "records stopped";
-            close(fd);
-            return;
-        }
-        if (record.st == SCAN_STATUS_BEGIN_OF_PAGE)
-            ++out.pages;
-    } while (record.result == 0);
-    out.ok = record.result == 5;
+    bool ended = false;
+    const std::vector<TCPRecordRes> records = recordsToTheEnd<TCPRecordRes>(fd, 15000, ended);
+    out.pages = pagesBegun(records);
+    out.ok = ended && records.back().result == 5;
+    out.problem = ended ? "" : "records stopped";
     for (int p = 0; p < 3 && out.ok; ++p) {
-        std::vector<unsigned char> image = scanner.page(p);
-        std::string path = out.baseName + "_" + std::to_string(p) + ".tmp";
-        if (readFile(path) != std::string(image.begin(), image.end())) {
-            out.ok = false;
-            out.problem = "page " + std::to_string(p) + " differs";
-        }
-        CmdDeleteFileReq del;
-        copyToWire(del.fileName, path);
-        sendCommand(fd, CMD_DELETE_FILE, del);
+        out.ok = readFile(pageFileName(out.baseName, p)) == bytesOf(scanner.page(p));
+        out.problem = out.ok ? "" : "page " + std::to_string(p) + " differs";
     }
+    deletePageFiles(fd, out.baseName);
     close(fd);
 }
 
@@ -226,7 +175,7 @@ void twentyClientsScanAtOnce()
 {
     const uint16_t port = 27143;
     const int clients = 20;
-    pid_t daemon = startDaemon(port, true);
+    pid_t daemon = startDaemon(port);
     if (!CHECK(daemonStillRunning(daemon)))
         return;
     std::vector<std::unique_ptr<FakeNetScanner>> scanners;
@@ -239,7 +188,7 @@ void twentyClientsScanAtOnce()
         if (!scanners.back()->start()) {
             g_netSkipped = true;
             signalProcess(daemon, SIGQUIT);
-            waitExit(daemon, 5000);
+            waitForExit(daemon, 5000);
             return;
         }
     }
@@ -258,9 +207,9 @@ void twentyClientsScanAtOnce()
     }
     CHECK_EQ(names.size(), static_cast<size_t>(clients));
     signalProcess(daemon, SIGQUIT);
-    CHECK_EQ(waitExit(daemon, 5000), 0);
+    CHECK_EQ(waitForExit(daemon, 5000), 0);
     // Every page was deleted by its client; only the logs are left.
-    CHECK(waitFor([&] { return listDir(g_root + "/scan").size() == 2; }, 3000));
+    CHECK(waitUntil([&] { return listDir(g_root + "/scan").size() == 2; }, 3000));
 }
 
 } // namespace

@@ -1,19 +1,14 @@
 // End to end: the daemon program against the network scanner emulator on
 // 127.0.0.131-139 (port 80 needs root; the cases skip with a message otherwise).
 #include "ovraemu/netscanner.h"
+#include "scanfaults.h"
 #include "scanpaths.h"
 #include "testcheck.h"
-#include "testsupport.h"
 
 #include <chrono>
 #include <csignal>
 #include <cstring>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
@@ -21,16 +16,6 @@ using namespace std::chrono_literals;
 
 const uint16_t c_port = 27144;
 bool g_skipped = false;
-
-pid_t startDaemon()
-{
-    setenv("OVRA_SCAN_DAEMON_PORT", std::to_string(c_port).c_str(), 1);
-    setenv("OVRA_SCAN_DAEMON_FOREGROUND", "1", 1);
-    pid_t pid = -1;
-    char* argv[] = {const_cast<char*>(OVRA_SCAN_DAEMON_PATH), nullptr};
-    posix_spawn(&pid, OVRA_SCAN_DAEMON_PATH, nullptr, nullptr, argv, environ);
-    return pid;
-}
 
 bool startEmulator(ovraemu::NetScanner& scanner)
 {
@@ -68,20 +53,14 @@ struct stScanResult {
 stScanResult scan(int fd, const std::string& ip, const SettingInfo& info)
 {
     stScanResult result;
-    TCPScanStartReq req;
-    memset(&req, 0, sizeof(req));
-    req.socket.tcpFromScanner = -1;
-    copyToWire(req.socket.szScannerIP, ip);
+    TCPScanStartReq req = netScanRequest(ip);
     req.info = info;
     sendCommand(fd, TCP_SCAN_START, req);
     if (!CHECK(recvExact(fd, &result.start, sizeof(result.start), 20000)) || result.start.result != 0)
         return result;
-    TCPRecordRes record = {};
-    do {
-        if (!CHECK(recvExact(fd, &record, sizeof(record), 20000)))
-            break;
-        result.records.push_back(record);
-    } while (record.result == 0);
+    bool ended = false;
+    result.records = recordsToTheEnd<TCPRecordRes>(fd, 20000, ended);
+    CHECK(ended);
     return result;
 }
 
@@ -191,10 +170,7 @@ void abortMidScan()
     if (!startEmulator(scanner))
         return;
     int fd = connectLoopback(c_port);
-    TCPScanStartReq req;
-    memset(&req, 0, sizeof(req));
-    req.socket.tcpFromScanner = -1;
-    copyToWire(req.socket.szScannerIP, "127.0.0.133");
+    TCPScanStartReq req = netScanRequest("127.0.0.133");
     req.info = settings(24, COMPRESSION_JPEG, true, 1);
     sendCommand(fd, TCP_SCAN_START, req);
     TCPScanStartRes start = {};
@@ -271,20 +247,16 @@ int main()
 {
     signal(SIGPIPE, SIG_IGN);
     const TestInstallRoot root("e2enet", {"scan"});
-    pid_t daemon = startDaemon();
-    if (!daemonStillRunning(daemon)) {
-        fprintf(stderr, "FAIL: the daemon did not start (port %u busy?)\n", c_port);
+    pid_t daemon = startFaultDaemon(c_port);
+    if (daemon < 0)
         return 1;
-    }
     int ret = testcheck::run({
         TEST_CASE(threePageFeederScan),
         TEST_CASE(jobPostFieldsPerKindOfJob),
         TEST_CASE(abortMidScan),
         TEST_CASE(attributeReplyInParts),
     });
-    signalProcess(daemon, SIGQUIT);
-    int status = 0;
-    waitpid(daemon, &status, 0);
+    stopFaultDaemon(daemon);
     if (g_skipped)
         printf("SKIPPED: the network scanner emulator needs root to bind port 80\n");
     return ret;

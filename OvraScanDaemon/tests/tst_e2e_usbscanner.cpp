@@ -1,44 +1,27 @@
 // End to end: the daemon program, run under the umockdev preload, against the
 // USB scanner emulator: device search, reopen, response flags, a three-page
-// scan into page files. (An abort while the data process reads is not run
-// here: under the preload, two processes using one inherited device
-// descriptor at the same time share one emulator connection.)
+// scan into page files and an abort mid-scan.
 #include "ovraemu/usbcore/testbedpreload.h"
 #include "ovraemu/usbscannerbed.h"
+#include "scanfaults.h"
 #include "scanpaths.h"
 #include "testcheck.h"
-#include "testsupport.h"
 
 #include <csignal>
+#include <cstring>
 #include <poll.h>
 #include <sys/socket.h>
-#include <cstring>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
 const uint16_t c_port = 27145;
 const uint16_t c_vid = OVRA_USB_VENDOR_ID;
+const int c_replyMs = 20000;
 // One client connection for all cases: like the kernel, the emulator lets
 // only the descriptor that first used a scanner's interface use it.
 int g_fd = -1;
 int g_first = -1; // handle of scanner E2E-1
-
-pid_t startDaemon()
-{
-    setenv("OVRA_SCAN_DAEMON_PORT", std::to_string(c_port).c_str(), 1);
-    setenv("OVRA_SCAN_DAEMON_FOREGROUND", "1", 1);
-    // The daemon's connection and data processes share one open device node.
-    setenv("LD_PRELOAD", ovraemu::ForkSafePreload().c_str(), 1);
-    pid_t pid = -1;
-    char* argv[] = {const_cast<char*>(OVRA_SCAN_DAEMON_PATH), nullptr};
-    posix_spawn(&pid, OVRA_SCAN_DAEMON_PATH, nullptr, nullptr, argv, environ);
-    return pid;
-}
 
 std::vector<USBFindDevRes> findDevices(int fd, uint16_t pid, bool comparePid, int32_t& count)
 {
@@ -56,36 +39,7 @@ std::vector<USBFindDevRes> findDevices(int fd, uint16_t pid, bool comparePid, in
     return devices;
 }
 
-int32_t intReply(int fd, int32_t command, const void* req, size_t size)
-{
-    std::vector<char> bytes(4 + size);
-    memcpy(bytes.data(), &command, 4);
-    memcpy(bytes.data() + 4, req, size);
-    sendBytes(fd, bytes.data(), bytes.size());
-    int32_t result = -99;
-    CHECK(recvExact(fd, &result, sizeof(result), 20000));
-    return result;
-}
-
-int32_t simple(int fd, int32_t command, int devfd)
-{
-    USBCommonReq req = {devfd};
-    return intReply(fd, command, &req, sizeof(req));
-}
-
-// The scanner accepts a scan start only while locked by this host.
-int32_t lockScanner(int fd, int devfd)
-{
-    USBScanLockReq lock;
-    memset(&lock, 0, sizeof(lock));
-    lock.devfd = devfd;
-    lock.info.bitDepth = 8;
-    lock.info.xResolution = 300;
-    lock.info.yResolution = 300;
-    return intReply(fd, USB_SCAN_LOCK, &lock, sizeof(lock));
-}
-
-void devicesStringsAndReopen(ovraemu::UsbScannerBed& bed)
+void devicesStringsAndReopen()
 {
     int fd = g_fd;
     int32_t count = 0;
@@ -111,65 +65,52 @@ void devicesStringsAndReopen(ovraemu::UsbScannerBed& bed)
     reopen.vid = c_vid;
     reopen.pid = 2;
     copyToWire(reopen.SerialNumber, "E2E-2");
-    std::vector<char> bytes(4 + sizeof(reopen));
-    int32_t command = USB_REOPEN_DEV;
-    memcpy(bytes.data(), &command, 4);
-    memcpy(bytes.data() + 4, &reopen, sizeof(reopen));
-    sendBytes(fd, bytes.data(), bytes.size());
+    sendCommand(fd, USB_REOPEN_DEV, reopen);
     USBReopenDevRes res = {-1, -1};
     CHECK(recvExact(fd, &res, sizeof(res)));
     CHECK_EQ(res.ret, 0);
-    CHECK_EQ(simple(fd, USB_OPEN_DEV, second), 9); // given up
+    CHECK_EQ(usbHandleCommand(fd, USB_OPEN_DEV, second), 9); // given up
     USBClearDevEpReq clear = {res.fd, 0x82};
-    CHECK_EQ(intReply(fd, USB_CLEAR_DEV, &clear, sizeof(clear)), 0);
-    CHECK_EQ(simple(fd, USB_SCAN_UNLOCK, res.fd), 9); // not locked: 0x83
-    (void)bed;
+    CHECK_EQ(usbIntCommand(fd, USB_CLEAR_DEV, &clear, sizeof(clear)), 0);
+    CHECK_EQ(usbHandleCommand(fd, USB_SCAN_UNLOCK, res.fd), 9); // not locked: 0x83
 }
 
 void lockRefusalsAndFeeder(ovraemu::UsbScannerBed& bed, int id)
 {
     int fd = g_fd;
-    std::vector<USBFindDevRes> devs(1);
-    devs[0].fd = g_first;
     USBScanLockReq lock;
     memset(&lock, 0, sizeof(lock));
-    lock.devfd = devs[0].fd;
+    lock.devfd = g_first;
     lock.info.bitDepth = 8;
     lock.info.xResolution = 1200;
     lock.info.yResolution = 1200;
     lock.info.feederEnabled = 1;
     bed.SetLockedElsewhere(id, true);
-    CHECK_EQ(intReply(fd, USB_SCAN_LOCK, &lock, sizeof(lock)), 3);
+    CHECK_EQ(usbIntCommand(fd, USB_SCAN_LOCK, &lock, sizeof(lock)), 3);
     bed.SetLockedElsewhere(id, false);
     ovraemu::ScriptedResponse noMemory;
     noMemory.flag = ovraemu::flag::kNoMemory;
     bed.ScriptResponse(id, ovraemu::ScannerCommand::Lock, noMemory);
-    CHECK_EQ(intReply(fd, USB_SCAN_LOCK, &lock, sizeof(lock)), 9);
-    CHECK_EQ(intReply(fd, USB_SCAN_LOCK, &lock, sizeof(lock)), 0);
-    auto last = bed.LastLock(id);
-    CHECK(last.has_value());
+    CHECK_EQ(usbIntCommand(fd, USB_SCAN_LOCK, &lock, sizeof(lock)), 9);
+    CHECK_EQ(usbIntCommand(fd, USB_SCAN_LOCK, &lock, sizeof(lock)), 0);
+    CHECK(bed.LastLock(id).has_value());
     ovraemu::ScriptedResponse bad;
     bad.flag = ovraemu::flag::kBusyOrBadRequest;
     bed.ScriptResponse(id, ovraemu::ScannerCommand::Start, bad);
-    USBCommonReq req = {devs[0].fd};
-    int32_t code = USB_SCAN_START;
-    std::vector<char> bytes(8);
-    memcpy(bytes.data(), &code, 4);
-    memcpy(bytes.data() + 4, &req, 4);
-    sendBytes(fd, bytes.data(), bytes.size());
+    const USBCommonReq req = {g_first};
+    sendCommand(fd, USB_SCAN_START, req);
     USBScanStartRes start;
     CHECK(recvExact(fd, &start, sizeof(start)));
     CHECK_EQ(start.result, 9); // a refused start: no data process, no page file
     CHECK(nothingArrives(fd, 300));
     CHECK(!fileExists(pageFileName(start.fileName, 0)));
     bed.SetFeeder(id, ovraemu::AdfStatus::Loaded);
-    memcpy(bytes.data(), &(code = USB_SCAN_ADFSTATUS), 4);
-    sendBytes(fd, bytes.data(), bytes.size());
+    sendCommand(fd, USB_SCAN_ADFSTATUS, req);
     USBScanAdfStatusRes adf = {};
     CHECK(recvExact(fd, &adf, sizeof(adf)));
     CHECK_EQ(adf.result, 0);
     CHECK_EQ(adf.st, ADF_STATUS_LOADED);
-    CHECK_EQ(simple(fd, USB_SCAN_UNLOCK, devs[0].fd), 0);
+    CHECK_EQ(usbHandleCommand(fd, USB_SCAN_UNLOCK, g_first), 0);
 }
 
 void threePageScan(ovraemu::UsbScannerBed& bed, int id)
@@ -182,38 +123,24 @@ void threePageScan(ovraemu::UsbScannerBed& bed, int id)
     shape.chunk = 3000;
     ovraemu::ScanJob job = ovraemu::MakePatternJob(3, geometry, shape);
     bed.SetJob(id, job);
-    int fd = g_fd;
-    std::vector<USBFindDevRes> devs(1);
-    devs[0].fd = g_first;
-    CHECK_EQ(lockScanner(fd, g_first), 0);
-    USBCommonReq req = {devs[0].fd};
-    int32_t code = USB_SCAN_START;
-    std::vector<char> bytes(8);
-    memcpy(bytes.data(), &code, 4);
-    memcpy(bytes.data() + 4, &req, 4);
-    sendBytes(fd, bytes.data(), bytes.size());
     USBScanStartRes start;
-    CHECK(recvExact(fd, &start, sizeof(start), 20000));
+    CHECK(lockAndStartUsbScan(g_fd, g_first, start));
     CHECK_EQ(start.result, 0);
+    bool ended = false;
+    const std::vector<USBScanRecordRes> records = recordsToTheEnd<USBScanRecordRes>(g_fd, c_replyMs, ended);
     int pagesStarted = 0;
-    USBScanRecordRes record = {};
-    do {
-        if (!CHECK(recvExact(fd, &record, sizeof(record), 20000)))
-            break;
+    for (const USBScanRecordRes& record : records) {
         if (record.st == SCAN_STATUS_BEGIN_OF_PAGE && record.dataSize == 0 && record.result == 0
             && record.fileIndex == pagesStarted)
             ++pagesStarted;
         else
             CHECK_EQ(record.fileIndex, pagesStarted);
-    } while (record.result == 0);
-    CHECK_EQ(record.result, 5);
-    CHECK_EQ(record.st, SCAN_STATUS_END_OF_DATA);
-    CHECK_EQ(pagesStarted, 3);
-    for (int p = 0; p < 3; ++p) {
-        const std::vector<uint8_t>& image = job.pages[static_cast<size_t>(p)];
-        CHECK(readFile(pageFileName(start.fileName, p)) == std::string(image.begin(), image.end()));
     }
-    CHECK_EQ(simple(fd, USB_SCAN_UNLOCK, g_first), 0);
+    CHECK(ended && records.back().result == 5 && records.back().st == SCAN_STATUS_END_OF_DATA);
+    CHECK_EQ(pagesStarted, 3);
+    for (int p = 0; p < 3; ++p)
+        CHECK(readFile(pageFileName(start.fileName, p)) == bytesOf(job.pages[static_cast<size_t>(p)]));
+    CHECK_EQ(usbHandleCommand(g_fd, USB_SCAN_UNLOCK, g_first), 0);
 }
 
 // An abort while pages stream: the data process ends, this scan's page files go,
@@ -228,15 +155,12 @@ void abortMidScan(ovraemu::UsbScannerBed& bed, int id)
     shape.delayMs = 40; // about 2 s per page
     bed.SetJob(id, ovraemu::MakePatternJob(3, geometry, shape));
     int fd = g_fd;
-    CHECK_EQ(lockScanner(fd, g_first), 0);
-    USBCommonReq req = {g_first};
-    sendCommand(fd, USB_SCAN_START, req);
     USBScanStartRes start;
-    if (!CHECK(recvExact(fd, &start, sizeof(start), 20000)) || !CHECK_EQ(start.result, 0))
+    if (!CHECK(lockAndStartUsbScan(fd, g_first, start)) || !CHECK_EQ(start.result, 0))
         return;
     USBScanRecordRes record = {};
     for (int i = 0; i < 5; ++i)
-        CHECK(recvExact(fd, &record, sizeof(record), 20000));
+        CHECK(recvExact(fd, &record, sizeof(record), c_replyMs));
     const std::string page0 = pageFileName(start.fileName, 0);
     CHECK(fileExists(page0));
     const std::string other = pageFileName(std::string(start.fileName) + "0", 0); // scan 10 of the same process
@@ -265,15 +189,12 @@ void abortMidScan(ovraemu::UsbScannerBed& bed, int id)
     if (tail.size() >= 4)
         memcpy(&result, tail.data() + tail.size() - 4, 4);
     CHECK_EQ(result, 0);
-    const std::string log = scanInfoLogPath();
     CHECK(!fileExists(page0));
     CHECK(fileExists(other));
-    std::string text = readFile(log);
-    size_t at = text.rfind("[OvraScanSDK] kill -9 ");
-    pid_t dataPid = at == std::string::npos ? -1 : atoi(text.c_str() + at + 22);
+    const pid_t dataPid = lastKilledPid();
     CHECK(dataPid > 1 && !signalProcess(dataPid, 0));
     unlink(other.c_str());
-    CHECK_EQ(simple(fd, USB_SCAN_UNLOCK, g_first), 0);
+    CHECK_EQ(usbHandleCommand(fd, USB_SCAN_UNLOCK, g_first), 0);
 }
 
 } // namespace
@@ -285,21 +206,19 @@ int main()
     ovraemu::UsbScannerBed bed; // points UMOCKDEV_DIR at its testbed for the daemon
     int first = bed.AddScanner(c_vid, 1, "E2E-1");
     bed.AddScanner(c_vid, 2, "E2E-2", "Ovra", "Сканер MFP");
-    pid_t daemon = startDaemon();
-    if (!daemonStillRunning(daemon)) {
-        fprintf(stderr, "FAIL: the daemon did not start (port %u busy?)\n", c_port);
+    // The daemon's connection and data processes share one open device node.
+    setenv("LD_PRELOAD", ovraemu::ForkSafePreload().c_str(), 1);
+    pid_t daemon = startFaultDaemon(c_port);
+    if (daemon < 0)
         return 1;
-    }
     g_fd = connectLoopback(c_port);
     int ret = testcheck::run({
-        {"devicesStringsAndReopen", [&] { devicesStringsAndReopen(bed); }},
+        TEST_CASE(devicesStringsAndReopen),
         {"lockRefusalsAndFeeder", [&] { lockRefusalsAndFeeder(bed, first); }},
         {"threePageScan", [&] { threePageScan(bed, first); }},
         {"abortMidScan", [&] { abortMidScan(bed, first); }},
     });
     close(g_fd);
-    signalProcess(daemon, SIGQUIT);
-    int status = 0;
-    waitpid(daemon, &status, 0);
+    stopFaultDaemon(daemon);
     return ret;
 }
