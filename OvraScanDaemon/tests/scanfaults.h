@@ -22,32 +22,6 @@ pid_t startFaultDaemon(uint16_t port);
 // SIGQUIT to the daemon, then waits for it.
 void stopFaultDaemon(pid_t pid);
 
-// The records of a running scan up to and including the first one whose result
-// is not 0. `ended` is false when the stream stopped before it (nothing within
-// timeoutMs).
-template <typename Record>
-std::vector<Record> recordsToTheEnd(int fd, int timeoutMs, bool& ended)
-{
-    std::vector<Record> records;
-    Record record = {};
-    ended = false;
-    while (!ended && recvExact(fd, &record, sizeof(record), timeoutMs)) {
-        records.push_back(record);
-        ended = record.result != 0;
-    }
-    return records;
-}
-
-// How many records of a scan begin a page.
-template <typename Record>
-int pagesBegun(const std::vector<Record>& records)
-{
-    int pages = 0;
-    for (const Record& record : records)
-        pages += record.st == SCAN_STATUS_BEGIN_OF_PAGE ? 1 : 0;
-    return pages;
-}
-
 // The first `count` bytes (all by default) as a string, to compare with a file.
 std::string bytesOf(const std::vector<uint8_t>& bytes, size_t count = std::string::npos);
 

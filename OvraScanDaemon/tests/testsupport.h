@@ -32,6 +32,32 @@ bool recvExact(int fd, void* data, size_t size, int timeoutMs = 5000);
 // True when nothing arrives within waitMs.
 bool nothingArrives(int fd, int waitMs);
 
+// The records of a running scan up to and including the first one whose result
+// is not 0. `ended` is false when the stream stopped before it (nothing within
+// timeoutMs).
+template <typename Record>
+std::vector<Record> recordsToTheEnd(int fd, int timeoutMs, bool& ended)
+{
+    std::vector<Record> records;
+    Record record = {};
+    ended = false;
+    while (!ended && recvExact(fd, &record, sizeof(record), timeoutMs)) {
+        records.push_back(record);
+        ended = record.result != 0;
+    }
+    return records;
+}
+
+// How many records of a scan begin a page.
+template <typename Record>
+int pagesBegun(const std::vector<Record>& records)
+{
+    int pages = 0;
+    for (const Record& record : records)
+        pages += record.st == SCAN_STATUS_BEGIN_OF_PAGE ? 1 : 0;
+    return pages;
+}
+
 // Connects to 127.0.0.1:port, retrying for up to 5 s.
 int connectLoopback(uint16_t port, const char* address = "127.0.0.1");
 

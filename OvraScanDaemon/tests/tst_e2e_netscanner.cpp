@@ -93,10 +93,8 @@ void threePageFeederScan()
     CHECK_EQ(jobs[0].pages.size(), 3u);
     int pagesStarted = 0;
     for (const TCPRecordRes& r : result.records) {
-        if (r.st == SCAN_STATUS_BEGIN_OF_PAGE)
-            CHECK_EQ(r.fileIndex, pagesStarted++);
-        else
-            CHECK_EQ(r.fileIndex, pagesStarted);
+        CHECK_EQ(r.fileIndex, pagesStarted);
+        pagesStarted += r.st == SCAN_STATUS_BEGIN_OF_PAGE ? 1 : 0;
     }
     CHECK_EQ(pagesStarted, 3);
     for (size_t p = 0; p < jobs[0].pages.size(); ++p) {
