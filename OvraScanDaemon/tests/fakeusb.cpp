@@ -1,5 +1,6 @@
 #include "fakeusb.h"
 
+#include "scanlog.h"
 #include "testsupport.h"
 #include "usbfind.h"
 #include "usbfs.h"
@@ -7,6 +8,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -197,3 +199,28 @@ stFakeUsbDevice* FakeUsbBed::deviceFor(int fd)
 }
 
 void FakeUsbBed::useAsUsbPath() { ovra_set_usb_paths({m_root}); }
+
+stFakeUsbDevice fakeScanner(uint16_t vid, uint16_t pid, const char16_t* serial, const char16_t* product)
+{
+    stFakeUsbDevice dev;
+    dev.vid = vid;
+    dev.pid = pid;
+    dev.iManufacturer = 1;
+    dev.iProduct = 2;
+    dev.strings[1] = u"Ovra";
+    dev.strings[2] = product;
+    if (serial) {
+        dev.iSerialNumber = 3;
+        dev.strings[3] = serial;
+    }
+    return dev;
+}
+
+stAttachedDevice::stAttachedDevice()
+{
+    fd = open("/dev/null", O_RDWR);
+    dev = &bed.attach(fd, stFakeUsbDevice{});
+    OvraInitDbg();
+}
+
+stAttachedDevice::~stAttachedDevice() { close(fd); }

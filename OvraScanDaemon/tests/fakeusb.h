@@ -77,3 +77,16 @@ private:
     std::map<std::string, stFakeUsbDevice> m_byPath;
     std::map<int, stFakeUsbDevice> m_byFd;
 };
+
+// A scanner as the device search sees it: manufacturer "Ovra" (string 1), the product
+// (string 2) and, when given, the serial number (string 3).
+stFakeUsbDevice fakeScanner(uint16_t vid, uint16_t pid, const char16_t* serial, const char16_t* product = u"Ovra MFP");
+
+// A fresh fake device on a descriptor of its own (no node file), the logs open.
+struct stAttachedDevice {
+    FakeUsbBed bed;
+    int fd;
+    stFakeUsbDevice* dev;
+    stAttachedDevice();
+    ~stAttachedDevice();
+};

@@ -50,20 +50,6 @@ struct stConnection {
     }
 };
 
-stFakeUsbDevice scannerDevice(uint16_t pid, const char16_t* serial, const char16_t* product = u"Ovra MFP")
-{
-    stFakeUsbDevice dev;
-    dev.vid = c_vid;
-    dev.pid = pid;
-    dev.iManufacturer = 1;
-    dev.iProduct = 2;
-    dev.iSerialNumber = 3;
-    dev.strings[1] = u"Ovra";
-    dev.strings[2] = product;
-    dev.strings[3] = serial;
-    return dev;
-}
-
 template <typename T>
 T recvRecord(int fd, bool* ok = nullptr)
 {
@@ -126,7 +112,7 @@ void undefinedAndShortCommands()
 {
     FakeUsbBed bed;
     bed.useAsUsbPath();
-    bed.addDevice("001", "002", scannerDevice(1, u"SER1"));
+    bed.addDevice("001", "002", fakeScanner(c_vid, 1, u"SER1"));
     stConnection c;
     int32_t undefinedCodes[] = {20, 99, -1};
     for (int32_t code : undefinedCodes)
@@ -166,8 +152,8 @@ void findOpenCloseDevices()
     }
     FakeUsbBed bed;
     bed.useAsUsbPath();
-    bed.addDevice("001", "004", scannerDevice(1, u"SER1"));
-    bed.addDevice("002", "009", scannerDevice(2, u"SER2", u"Сканер"));
+    bed.addDevice("001", "004", fakeScanner(c_vid, 1, u"SER1"));
+    bed.addDevice("002", "009", fakeScanner(c_vid, 2, u"SER2", u"Сканер"));
     stConnection c;
     std::vector<USBFindDevRes> devs = findExactly(c.fd, c_vid, 0, false, 2);
     if (devs.empty())
@@ -194,7 +180,7 @@ void scannerCommandsThroughTheConnection()
 {
     FakeUsbBed bed;
     bed.useAsUsbPath();
-    stFakeUsbDevice& dev = bed.addDevice("001", "001", scannerDevice(1, u"SER1"));
+    stFakeUsbDevice& dev = bed.addDevice("001", "001", fakeScanner(c_vid, 1, u"SER1"));
     dev.answers[0x5304] = ScanResponse(0x04, 0x80, {}, ADF_STATUS_PAPER_JAM);
     dev.answers[0x5305] = ScanResponse(0x05, 0x88);
     dev.answers[0x5303] = ScanResponse(0x03, 0x80, {3, 4, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 2, 0, 5, 0});
@@ -309,8 +295,8 @@ void reopenBySerialNumber()
 {
     FakeUsbBed bed;
     bed.useAsUsbPath();
-    bed.addDevice("001", "003", scannerDevice(1, u"AAA"));
-    bed.addDevice("001", "004", scannerDevice(1, u"BBB"));
+    bed.addDevice("001", "003", fakeScanner(c_vid, 1, u"AAA"));
+    bed.addDevice("001", "004", fakeScanner(c_vid, 1, u"BBB"));
     stConnection c;
     std::vector<USBFindDevRes> devs = findExactly(c.fd, c_vid, 1, true, 2);
     if (devs.empty())
@@ -333,8 +319,8 @@ void otherVendorsAreNeverOpened()
 {
     FakeUsbBed bed;
     bed.useAsUsbPath();
-    bed.addDevice("001", "003", scannerDevice(1, u"OURS"));
-    stFakeUsbDevice foreign = scannerDevice(1, u"DISK");
+    bed.addDevice("001", "003", fakeScanner(c_vid, 1, u"OURS"));
+    stFakeUsbDevice foreign = fakeScanner(c_vid, 1, u"DISK");
     foreign.vid = 0x2E5A;
     bed.addDevice("001", "004", foreign);
     const std::string foreignNode = bed.root() + "/001/004";
@@ -379,7 +365,7 @@ void usbThreePageScan()
 {
     FakeUsbBed bed;
     bed.useAsUsbPath();
-    stFakeUsbDevice& dev = bed.addDevice("001", "001", scannerDevice(1, u"SER1"));
+    stFakeUsbDevice& dev = bed.addDevice("001", "001", fakeScanner(c_vid, 1, u"SER1"));
     pushUsbPages(dev, 7, 3);
     stConnection c;
     int h = openOnlyDevice(c.fd);
@@ -435,7 +421,7 @@ void usbAbortMidScan()
 {
     FakeUsbBed bed;
     bed.useAsUsbPath();
-    stFakeUsbDevice& dev = bed.addDevice("001", "001", scannerDevice(1, u"SER1"));
+    stFakeUsbDevice& dev = bed.addDevice("001", "001", fakeScanner(c_vid, 1, u"SER1"));
     pushStatusRecord(dev.scanStream, SCAN_STATUS_BEGIN_OF_PAGE);
     pushImageRecord(dev.scanStream, Bytes(800, 0x11));
     dev.blockWhenEmpty = true;
@@ -487,7 +473,7 @@ void scanEndsWhenAPageFileCannotBeCreated()
 {
     FakeUsbBed bed;
     bed.useAsUsbPath();
-    stFakeUsbDevice& dev = bed.addDevice("001", "001", scannerDevice(1, u"SER1"));
+    stFakeUsbDevice& dev = bed.addDevice("001", "001", fakeScanner(c_vid, 1, u"SER1"));
     pushUsbPages(dev, 1, 2);
     stConnection c;
     int h = openOnlyDevice(c.fd);

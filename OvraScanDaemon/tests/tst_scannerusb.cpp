@@ -9,24 +9,9 @@
 
 #include <cstdlib>
 #include <iterator>
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
-
-// A fresh fake scanner on its own descriptor.
-struct stScannerFixture {
-    FakeUsbBed bed;
-    int fd;
-    stFakeUsbDevice* dev;
-    stScannerFixture()
-    {
-        fd = open("/dev/null", O_RDWR);
-        dev = &bed.attach(fd, stFakeUsbDevice{});
-        OvraInitDbg();
-    }
-    ~stScannerFixture() { close(fd); }
-};
 
 Bytes header(const stFakeUsbDevice& dev, size_t write)
 {
@@ -79,7 +64,7 @@ void responseFlagsAsStatus()
 
 void plainCommandHeaders()
 {
-    stScannerFixture f;
+    stAttachedDevice f;
     // The commands without a payload, and the class and code of the header each one writes.
     const struct {
         int (*send)(int fd);
@@ -106,7 +91,7 @@ void plainCommandHeaders()
 
 void responsePayloads()
 {
-    stScannerFixture f;
+    stAttachedDevice f;
     Bytes props = {1, 2, 1, 3, 4, 5, 0, 0, 0x78, 0x56, 0x34, 0x12, 0x22, 0x11, 0x07, 0};
     f.dev->answers[0x5303] = ScanResponse(0x03, 0x80, props);
     ResScanDeviceProperties got = {};
@@ -136,7 +121,7 @@ void responsePayloads()
 
 void responseSkipsAndLimits()
 {
-    stScannerFixture f;
+    stAttachedDevice f;
     // Stray records and one abort response ahead of the answer are skipped.
     f.dev->answerCommands = false;
     f.dev->responses.push_back(ScanRecordHeader(0, 100));
@@ -166,7 +151,7 @@ void responseSkipsAndLimits()
 
 void requestStatuses()
 {
-    stScannerFixture f;
+    stAttachedDevice f;
     f.dev->failWriteSilently = true;
     CHECK_EQ(ScanStart(f.fd), 3);
     f.dev->failWriteSilently = false;
@@ -198,7 +183,7 @@ SettingInfo settings(uint8_t bitDepth, CompressionType comp, uint16_t dpi, bool 
 
 void lockCommandBytes()
 {
-    stScannerFixture f;
+    stAttachedDevice f;
     SettingInfo info = settings(24, COMPRESSION_NONE, 300, false, 0);
     info.backgroundRemoval = 9;
     info.backgroundRemovalParam = 4;
@@ -242,7 +227,7 @@ void lockCommandBytes()
 
 void recordStatuses()
 {
-    stScannerFixture f;
+    stAttachedDevice f;
     unsigned char* buf = nullptr;
     uint16_t bufSize = 0;
     uint16_t readSize = 0;
@@ -274,7 +259,7 @@ void recordStatuses()
 
 void recordImageData()
 {
-    stScannerFixture f;
+    stAttachedDevice f;
     unsigned char* buf = nullptr;
     uint16_t bufSize = 0;
     uint16_t readSize = 0;

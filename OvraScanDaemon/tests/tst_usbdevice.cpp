@@ -8,29 +8,15 @@
 #include "usbfind.h"
 #include "usbfs.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
 
 std::string g_root;
 
-struct stDeviceFixture {
-    FakeUsbBed bed;
-    int fd;
-    stFakeUsbDevice* dev;
-    stDeviceFixture()
-    {
-        fd = open("/dev/null", O_RDWR);
-        dev = &bed.attach(fd, stFakeUsbDevice{});
-        OvraInitDbg();
-    }
-    ~stDeviceFixture() { close(fd); }
-};
-
 void bulkReadStopsAtShortPiece()
 {
-    stDeviceFixture f;
+    stAttachedDevice f;
     f.dev->scanStream.push_back(Bytes(512, 1));
     f.dev->scanStream.push_back(Bytes(100, 2));
     f.dev->scanStream.push_back(Bytes(388, 3));
@@ -43,7 +29,7 @@ void bulkReadStopsAtShortPiece()
 
 void bulkWriteInPieces()
 {
-    stDeviceFixture f;
+    stAttachedDevice f;
     Bytes data = pageImage(1, 1, 1300);
     CHECK_EQ(ovra_bulk_write(f.fd, reinterpret_cast<const char*>(data.data()), 1300, 1000), 1300);
     CHECK_EQ(f.dev->writes.size(), 3u);
@@ -56,7 +42,7 @@ void bulkWriteInPieces()
 
 void bulkFailureStillThereOrGone()
 {
-    stDeviceFixture f;
+    stAttachedDevice f;
     char data[64];
     f.dev->failBulk = true;
     CHECK_EQ(ovra_bulk_read(f.fd, data, sizeof(data), 1000), 0);
@@ -69,7 +55,7 @@ void bulkFailureStillThereOrGone()
 
 void endpointRequests()
 {
-    stDeviceFixture f;
+    stAttachedDevice f;
     CHECK_EQ(ovra_clear_halt(f.fd, 0x82), 0);
     CHECK_EQ(ovra_resetep(f.fd, 0x02), 0);
     f.dev->failEndpointRequests = true;
@@ -84,7 +70,7 @@ void endpointRequests()
 
 void stringDescriptorsAsAscii()
 {
-    stDeviceFixture f;
+    stAttachedDevice f;
     f.dev->strings[1] = u"Ovra";
     f.dev->strings[2] = u"Сканер MFP"; // Cyrillic
     f.dev->strings[3] = u"ABCDEFGHIJ";
@@ -108,32 +94,16 @@ void stringDescriptorsAsAscii()
     CHECK_STR(text, "A");
 }
 
-stFakeUsbDevice scanner(uint16_t vid, uint16_t pid, const char16_t* serial)
-{
-    stFakeUsbDevice dev;
-    dev.vid = vid;
-    dev.pid = pid;
-    dev.iManufacturer = 1;
-    dev.iProduct = 2;
-    dev.strings[1] = u"Ovra";
-    dev.strings[2] = u"Ovra MFP";
-    if (serial) {
-        dev.iSerialNumber = 3;
-        dev.strings[3] = serial;
-    }
-    return dev;
-}
-
 void findDevicesByVendorAndProduct()
 {
     FakeUsbBed bed;
     bed.useAsUsbPath();
     OvraInitDbg();
-    bed.addDevice("001", "001", scanner(0x1234, 0x0001, u"A1"));
-    bed.addDevice("001", "002", scanner(0x1234, 0x0002, u"B2"));
-    bed.addDevice("002", "005", scanner(0x9999, 0x0001, u"C3"));
-    bed.addDevice("002", "x07", scanner(0x1234, 0x0001, u"D4"));     // not a device node name
-    bed.addDevice("devices", "001", scanner(0x1234, 0x0001, u"E5")); // not a bus
+    bed.addDevice("001", "001", fakeScanner(0x1234, 0x0001, u"A1"));
+    bed.addDevice("001", "002", fakeScanner(0x1234, 0x0002, u"B2"));
+    bed.addDevice("002", "005", fakeScanner(0x9999, 0x0001, u"C3"));
+    bed.addDevice("002", "x07", fakeScanner(0x1234, 0x0001, u"D4"));     // not a device node name
+    bed.addDevice("devices", "001", fakeScanner(0x1234, 0x0001, u"E5")); // not a bus
     OVRA_USB_DEV list[OVRA_USB_DEV_MAX] = {};
 
     int count = ovra_find_device(0x1234, 0x0001, list, true);
@@ -161,7 +131,7 @@ void deviceWithoutSerial()
 {
     FakeUsbBed bed;
     bed.useAsUsbPath();
-    bed.addDevice("003", "001", scanner(0x1234, 0x0003, nullptr));
+    bed.addDevice("003", "001", fakeScanner(0x1234, 0x0003, nullptr));
     OVRA_USB_DEV list[OVRA_USB_DEV_MAX] = {};
     CHECK_EQ(ovra_find_device(0x1234, 0x0003, list, true), 1);
     USBFindDevRes res = converToDevRes(list[0].fd, list[0].dev_des);
@@ -175,7 +145,7 @@ void deviceListIsBounded()
     FakeUsbBed bed;
     bed.useAsUsbPath();
     for (int i = 1; i <= 70; ++i)
-        bed.addDevice("004", std::to_string(i), scanner(0x4321, 0x0001, u"S"));
+        bed.addDevice("004", std::to_string(i), fakeScanner(0x4321, 0x0001, u"S"));
     OVRA_USB_DEV list[OVRA_USB_DEV_MAX + 1] = {};
     list[OVRA_USB_DEV_MAX].fd = -77; // guard entry past the end
     int count = ovra_find_device(0x4321, 0x0001, list, true);
