@@ -135,20 +135,18 @@ void usbScanMeetsTheFullDisk(ovraemu::UsbScannerBed& bed, int id)
 {
     const ovraemu::ScanJob job = usbJob(2);
     bed.SetJob(id, job);
-    const stUsbScanClient full = startUsbScanClient(c_port, c_vid, c_pid);
-    const int fd = full.fd;
-    const int devfd = full.devfd;
+    const auto [fd, devfd, start] = startUsbScanClient(c_port, c_vid, c_pid);
     if (!CHECK(devfd >= 0))
         return;
-    checkFullDiskScan<USBScanRecordRes>(fd, full.start.fileName, job.pages);
+    checkFullDiskScan<USBScanRecordRes>(fd, start.fileName, job.pages);
     // The daemon ended the scan on the scanner itself: the unlock, with no abort
     // from the client, reads no image data left over.
     CHECK(!bed.Progress(id).running);
-    CHECK(deletePageFiles(fd, full.start.fileName));
+    CHECK(deletePageFiles(fd, start.fileName));
     CHECK_EQ(usbHandleCommand(fd, USB_SCAN_UNLOCK, devfd), 0);
     close(fd);
     // Its connection process lets go of the scanner as it ends.
-    CHECK(processGone(connectionOfScan(full.start.fileName), 5000));
+    CHECK(processGone(connectionOfScan(start.fileName), 5000));
 
     // The next client: a page that fits.
     const ovraemu::ScanJob small = usbJob(1);

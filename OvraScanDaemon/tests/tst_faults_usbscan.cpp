@@ -44,10 +44,7 @@ void unplugMidScan(ovraemu::UsbScannerBed& bed, int id)
     // Steps: 0 begin of scan, 1-7 page 0 (begin, five records, end), 8 begin of page 1.
     job.steps.insert(job.steps.begin() + 11, ovraemu::JobStep::Unplug());
     bed.SetJob(id, job);
-    const stUsbScanClient client = startUsbScanClient(c_port, c_vid, c_pid);
-    const int fd = client.fd;
-    const int devfd = client.devfd;
-    const USBScanStartRes& start = client.start;
+    const auto [fd, devfd, start] = startUsbScanClient(c_port, c_vid, c_pid);
     if (!CHECK(devfd >= 0))
         return;
     bool ended = false;
@@ -86,10 +83,8 @@ void nextClientScans(ovraemu::UsbScannerBed& bed)
     const int again = g_id = bed.AddScanner(c_vid, c_pid, c_szSerial);
     const ovraemu::ScanJob job = threePages();
     bed.SetJob(again, job);
-    const stUsbScanClient client = startUsbScanClient(c_port, c_vid, c_pid);
-    const int fd = client.fd;
-    const USBScanStartRes& start = client.start;
-    if (!CHECK(client.devfd >= 0))
+    const auto [fd, devfd, start] = startUsbScanClient(c_port, c_vid, c_pid);
+    if (!CHECK(devfd >= 0))
         return;
     bool ended = false;
     std::vector<USBScanRecordRes> records = recordsToTheEnd<USBScanRecordRes>(fd, 20000, ended);
@@ -100,7 +95,7 @@ void nextClientScans(ovraemu::UsbScannerBed& bed)
         CHECK(readFile(pageFileName(start.fileName, page)) == bytesOf(image));
     }
     CHECK(deletePageFiles(fd, start.fileName));
-    CHECK_EQ(usbHandleCommand(fd, USB_SCAN_UNLOCK, client.devfd), 0);
+    CHECK_EQ(usbHandleCommand(fd, USB_SCAN_UNLOCK, devfd), 0);
     close(fd);
 }
 
