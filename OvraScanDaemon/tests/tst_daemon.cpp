@@ -161,7 +161,7 @@ void scanFromScanner(uint16_t port, FakeNetScanner& scanner, stClientOutcome& ou
     bool ended = false;
     const std::vector<TCPRecordRes> records = recordsToTheEnd<TCPRecordRes>(fd, 15000, ended);
     out.pages = pagesBegun(records);
-    out.ok = ended && records.back().result == 5;
+    out.ok = ended && records.back().result == OVRA_STATUS_EOF;
     out.problem = ended ? "" : "records stopped";
     for (int p = 0; p < 3 && out.ok; ++p) {
         out.ok = readFile(pageFileName(out.baseName, p)) == bytesOf(scanner.page(p));

@@ -136,7 +136,7 @@ void threePageScan(ovraemu::UsbScannerBed& bed, int id)
         else
             CHECK_EQ(record.fileIndex, pagesStarted);
     }
-    CHECK(ended && records.back().result == 5 && records.back().st == SCAN_STATUS_END_OF_DATA);
+    CHECK(ended && records.back().result == OVRA_STATUS_EOF && records.back().st == SCAN_STATUS_END_OF_DATA);
     CHECK_EQ(pagesStarted, 3);
     for (int p = 0; p < 3; ++p)
         CHECK(readFile(pageFileName(start.fileName, p)) == bytesOf(job.pages[static_cast<size_t>(p)]));
