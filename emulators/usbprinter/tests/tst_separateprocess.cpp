@@ -1,77 +1,23 @@
 // The standalone emulator serving a libusb program in another process, and
 // steered over its control socket.
-#include "controlsocket.h"
-
-#include <QtTest>
+#include "standaloneemulator.h"
 
 namespace {
 
 const QString kEmulator = QStringLiteral(OVRA_USBPRINTER_EMU_PATH);
 const QString kClient = QStringLiteral(OVRA_USBPRINTER_STATUSCLIENT_PATH);
 
-struct ProgramResult {
-    int exitCode = -1;
-    QString output;
-};
-
-ProgramResult Finish(QProcess& process)
-{
-    if (!process.waitForFinished(20000))
-        process.kill();
-    process.waitForFinished();
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromLocal8Bit(process.readAllStandardOutput())};
-}
-
 // A running ovra-usbprinter-emu with one printer (id 2, serial K246SN0001).
-class Emulator
+class Emulator : public StandaloneEmulator
 {
 public:
     explicit Emulator(const QTemporaryDir& dir)
-        : socket_(dir.filePath("control.sock")), envFile_(dir.filePath("emu.env"))
+        : StandaloneEmulator(kEmulator, dir, {"--printer", "3a53:0122:K246SN0001"})
     {
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(kEmulator, {"--socket", socket_, "--env-file", envFile_, "--printer", "3a53:0122:K246SN0001"});
-        QElapsedTimer timer;
-        timer.start();
-        while (!QFile::exists(envFile_) && timer.elapsed() < 5000)
-            QThread::msleep(20);
-        QFile file(envFile_);
-        if (file.open(QIODevice::ReadOnly))
-            umockdevDir_ = QString::fromLocal8Bit(file.readAll()).trimmed().section('=', 1);
-    }
-    ~Emulator()
-    {
-        Command("quit");
-        if (!process_.waitForFinished(5000))
-            process_.kill();
     }
 
-    bool Ready() const { return !umockdevDir_.isEmpty(); }
-
-    QString Command(const QString& line) const
-    {
-        const auto reply = ovraemu::SendControlCommand(socket_.toStdString(), line.toStdString());
-        return reply ? QString::fromStdString(*reply) : QStringLiteral("<no answer>");
-    }
-
-    // Runs the status client under the preload library against this testbed.
-    ProgramResult RunClient(const QStringList& args) const
-    {
-        QProcess client;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("LD_PRELOAD", "libumockdev-preload.so.0");
-        env.insert("UMOCKDEV_DIR", umockdevDir_);
-        client.setProcessEnvironment(env);
-        client.start(kClient, args);
-        return Finish(client);
-    }
-
-private:
-    QString socket_;
-    QString envFile_;
-    QString umockdevDir_;
-    QProcess process_;
+    // Runs the status client against this testbed.
+    ProgramResult RunClient(const QStringList& args) const { return Run(kClient, args); }
 };
 
 } // namespace

@@ -1,8 +1,6 @@
 // The standalone scanner emulator serving a scan program in another process,
 // and steered over its control socket.
-#include "controlsocket.h"
-
-#include <QtTest>
+#include "standaloneemulator.h"
 
 namespace {
 
@@ -10,76 +8,23 @@ const QString kEmulator = QStringLiteral(OVRA_USBSCANNER_EMU_PATH);
 const QString kClient = QStringLiteral(OVRA_USBSCANNER_SCANCLIENT_PATH);
 const QStringList kClientIds = {"2d8a", "1f07"};
 
-struct ProgramResult {
-    int exitCode = -1;
-    QString output;
-};
-
-ProgramResult Finish(QProcess& process)
-{
-    if (!process.waitForFinished(20000))
-        process.kill();
-    process.waitForFinished();
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromLocal8Bit(process.readAllStandardOutput())};
-}
-
-QByteArray ReadFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-// The variables of the env file ("NAME=value" lines), once it is there.
-QProcessEnvironment WaitForEnvFile(const QString& path)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!QFile::exists(path) && timer.elapsed() < 5000)
-        QThread::msleep(20);
-    QProcessEnvironment variables;
-    for (const QString& line : QString::fromLocal8Bit(ReadFile(path)).split('\n', Qt::SkipEmptyParts))
-        variables.insert(line.section('=', 0, 0), line.section('=', 1));
-    return variables;
-}
-
 // A running ovra-usbscanner-emu with one scanner (id 2) playing `job`.
-class Emulator
+class Emulator : public StandaloneEmulator
 {
 public:
     Emulator(const QTemporaryDir& dir, const QString& job)
-        : dir_(dir), socket_(dir.filePath("control.sock")), envFile_(dir.filePath("emu.env"))
+        : StandaloneEmulator(kEmulator, dir, {"--scanner", "2d8a:1f07:K246S0001:Ovra:Ovra K246 MFP", "--job", job}),
+          dir_(dir)
     {
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(kEmulator, {"--socket", socket_, "--env-file", envFile_, "--scanner",
-                                   "2d8a:1f07:K246S0001:Ovra:Ovra K246 MFP", "--job", job});
-        testbed_ = WaitForEnvFile(envFile_);
-    }
-    ~Emulator()
-    {
-        Command("quit");
-        if (!process_.waitForFinished(5000))
-            process_.kill();
     }
 
-    bool Ready() const { return testbed_.contains("UMOCKDEV_DIR") && testbed_.contains("LD_PRELOAD"); }
+    // The scanner emulator preloads a library of its own in front of umockdev's.
+    bool Ready() const { return StandaloneEmulator::Ready() && Testbed().contains("LD_PRELOAD"); }
 
-    QString Command(const QString& line) const
-    {
-        const auto reply = ovraemu::SendControlCommand(socket_.toStdString(), line.toStdString());
-        return reply ? QString::fromStdString(*reply) : QStringLiteral("<no answer>");
-    }
-
-    // Runs the scan program with the env file's variables (the preload
-    // libraries and the testbed).
+    // Runs the scan program with the env file's variables (the preload libraries and the testbed).
     ProgramResult Scan(const QString& outDir, const QStringList& options = {}) const
     {
-        QProcess client;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(testbed_);
-        client.setProcessEnvironment(env);
-        client.start(kClient, kClientIds + QStringList{outDir} + options);
-        return Finish(client);
+        return Run(kClient, kClientIds + QStringList{outDir} + options);
     }
 
     // Whether page `page` that the program saved in `outDir` is the job's page.
@@ -93,10 +38,6 @@ public:
 
 private:
     const QTemporaryDir& dir_;
-    QString socket_;
-    QString envFile_;
-    QProcessEnvironment testbed_;
-    QProcess process_;
 };
 
 } // namespace
