@@ -44,10 +44,16 @@ class TestStatusWorkerNet : public QObject
     Q_OBJECT
     QScopedPointer<TestInstallRoot> m_root;
     SharedPrinterList m_list;
+    QScopedPointer<NetPrinter> m_printer;
 
-    // A worker for index 0 holding a ready-to-poll copy of the network printer at address.
-    void MakeWorker(TrdGetPrinterStatus& worker, const QString& address)
+    // A worker for index 0 holding a ready-to-poll copy of the network printer at address,
+    // which is emulated unless bEmulated is false.
+    void MakeWorker(TrdGetPrinterStatus& worker, const QString& address, bool bEmulated = true)
     {
+        if (bEmulated) {
+            m_printer.reset(new NetPrinter(address.toStdString(), PrintingState()));
+            QVERIFY(m_printer->Start());
+        }
         stPrinterManager entry;
         entry.stInfo.strName = "net-" + address.section('.', -1);
         entry.stInfo.iConnectType = en_Connect_Network;
@@ -67,14 +73,13 @@ class TestStatusWorkerNet : public QObject
 private slots:
     void init()
     {
+        m_printer.reset();
         m_root.reset(new TestInstallRoot("statusworker"));
         qputenv("CUPS_SERVER", m_root->QFilePath("no-cupsd.sock").toLocal8Bit());
     }
 
     void replyIsStoredAndDecoded()
     {
-        NetPrinter printer("127.0.0.51", PrintingState());
-        QVERIFY(printer.Start());
         TrdGetPrinterStatus worker;
         MakeWorker(worker, "127.0.0.51");
         worker.stCurrent.stState.iConnectFailCount = 3;
@@ -86,32 +91,29 @@ private slots:
         QCOMPARE(state.dwRemainingToner, quint64(4200));
         QCOMPARE(state.strPrinterSerialNumber, QString("NET001"));
         QCOMPARE(state.iConnectFailCount, 0);
-        QCOMPARE(printer.StatusRequests(), 1);
-        QCOMPARE(Bytes(printer.Received().at(0)), QByteArray::fromHex("A5000C50E074080300000000000000"));
+        QCOMPARE(m_printer->StatusRequests(), 1);
+        QCOMPARE(Bytes(m_printer->Received().at(0)), QByteArray::fromHex("A5000C50E074080300000000000000"));
     }
 
     void statusFileRewrittenOnlyOnChange()
     {
-        NetPrinter printer("127.0.0.52", PrintingState());
-        QVERIFY(printer.Start());
         TrdGetPrinterStatus worker;
         MakeWorker(worker, "127.0.0.52");
         QCOMPARE(worker.PollPrinter(), 0); // file missing: written, the worker's copy not yet taken
         QCOMPARE(worker.PollPrinter(), 0); // taken now (one more write)
         const QString path = StatusFile(worker);
         const QDateTime old = QDateTime::currentDateTime().addSecs(-3600);
-        auto backdate = [&] {
+        {
             QFile file(path);
             QVERIFY(file.open(QIODevice::ReadWrite));
             QVERIFY(file.setFileTime(old, QFileDevice::FileModificationTime));
-        };
-        backdate();
+        }
         QCOMPARE(worker.PollPrinter(), 0);
         QCOMPARE(QFileInfo(path).lastModified(), old);
 
         EmuPrinterState changed = PrintingState();
         changed.SetCounter(0x1000, 4199); // one byte differs
-        printer.SetState(changed);
+        m_printer->SetState(changed);
         QCOMPARE(worker.PollPrinter(), 0);
         QVERIFY(QFileInfo(path).lastModified() > old);
         QCOMPARE(FileBytes(path), Bytes(ovraemu::BuildUdpStatusReply(changed)));
@@ -149,12 +151,10 @@ private slots:
 
     void silentPrinterGoesOfflineAtTheSixthFailure()
     {
-        NetPrinter printer("127.0.0.53", PrintingState());
-        QVERIFY(printer.Start());
         TrdGetPrinterStatus worker;
         MakeWorker(worker, "127.0.0.53");
         QCOMPARE(worker.PollPrinter(), 0);
-        printer.SetReplyMode(NetReplyMode::Silent);
+        m_printer->SetReplyMode(NetReplyMode::Silent);
         for (int i = 1; i <= 5; ++i) {
             QCOMPARE(worker.PollPrinter(), -5);
             QCOMPARE(worker.stCurrent.stState.iConnectFailCount, i);
@@ -173,17 +173,15 @@ private slots:
 
     void aGoodReplyResetsTheCount()
     {
-        NetPrinter printer("127.0.0.54", PrintingState());
-        QVERIFY(printer.Start());
         TrdGetPrinterStatus worker;
         MakeWorker(worker, "127.0.0.54");
-        printer.SetReplyMode(NetReplyMode::Short); // 1-7 bytes count as no reply
+        m_printer->SetReplyMode(NetReplyMode::Short); // 1-7 bytes count as no reply
         for (int i = 0; i < 4; ++i)
             QCOMPARE(worker.PollPrinter(), -5);
-        printer.SetReplyMode(NetReplyMode::Normal);
+        m_printer->SetReplyMode(NetReplyMode::Normal);
         QCOMPARE(worker.PollPrinter(), 0);
         QCOMPARE(worker.stCurrent.stState.iConnectFailCount, 0);
-        printer.SetReplyMode(NetReplyMode::Short);
+        m_printer->SetReplyMode(NetReplyMode::Short);
         for (int i = 0; i < 5; ++i)
             QCOMPARE(worker.PollPrinter(), -5);
         QCOMPARE(worker.stCurrent.stState.enCurrentStatus, int(en_Status_Printing));
@@ -191,12 +189,10 @@ private slots:
 
     void replyThatDoesNotParse()
     {
-        NetPrinter printer("127.0.0.55", PrintingState());
-        QVERIFY(printer.Start());
         TrdGetPrinterStatus worker;
         MakeWorker(worker, "127.0.0.55");
         QCOMPARE(worker.PollPrinter(), 0);
-        printer.SetReplyMode(NetReplyMode::Garbage);
+        m_printer->SetReplyMode(NetReplyMode::Garbage);
         QCOMPARE(worker.PollPrinter(), -1);
         // Written all the same; the decoded state stays.
         QVERIFY(FileBytes(StatusFile(worker)) != Bytes(ovraemu::BuildUdpStatusReply(PrintingState())));
@@ -217,8 +213,6 @@ private slots:
     void removedQueueKeepsNoFile()
     {
         QFETCH(bool, movedToIndex1);
-        NetPrinter printer("127.0.0.60", PrintingState());
-        QVERIFY(printer.Start());
         TrdGetPrinterStatus worker;
         MakeWorker(worker, "127.0.0.60");
         stPrinterManager other = worker.stCurrent;
@@ -236,7 +230,7 @@ private slots:
         const QByteArray before = FileBytes(StatusFile(worker));
 
         QCOMPARE(worker.PollPrinter(), 0);
-        QCOMPARE(printer.StatusRequests(), 1);
+        QCOMPARE(m_printer->StatusRequests(), 1);
         QCOMPARE(FileBytes(StatusFile(worker)), before);
         QCOMPARE(QFile::exists(StatusFile(worker)), movedToIndex1);
         // The failure rule: the file stays as it is too.
@@ -251,19 +245,17 @@ private slots:
 
     void notPolledBeforeTheListWasSaved()
     {
-        NetPrinter printer("127.0.0.56", PrintingState());
-        QVERIFY(printer.Start());
         TrdGetPrinterStatus worker;
         MakeWorker(worker, "127.0.0.56");
         worker.stCurrent.bReady = false;
         QCOMPARE(worker.PollPrinter(), 0);
-        QCOMPARE(printer.StatusRequests(), 0);
+        QCOMPARE(m_printer->StatusRequests(), 0);
     }
 
     void pollCadence()
     {
         TrdGetPrinterStatus worker;
-        MakeWorker(worker, "127.0.0.57");
+        MakeWorker(worker, "127.0.0.57", false);
         int iPeriod = 0;
         QVERIFY(worker.CheckNeedStatus(iPeriod)); // Offline
         QCOMPARE(iPeriod, 10000);
@@ -286,7 +278,7 @@ private slots:
     void writeBackOnlyToTheSamePrinter()
     {
         TrdGetPrinterStatus worker;
-        MakeWorker(worker, "127.0.0.58");
+        MakeWorker(worker, "127.0.0.58", false);
         worker.stCurrent.stState.enCurrentStatus = en_Status_Copying;
         worker.stCurrent.bReady = false;
         QVERIFY(m_list.WriteBack(0, worker.stCurrent));
