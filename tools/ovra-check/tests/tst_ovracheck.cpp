@@ -58,6 +58,7 @@ stDeskFacts HealthyDesk()
 }
 
 using DeskFault = std::function<void(stDeskFacts&)>;
+using DeskChange = std::function<void(const QString& dir, QProcessEnvironment&, PrivateCups&)>;
 
 const stCheckResult* FindLine(const QList<stCheckResult>& list, const QString& check)
 {
@@ -68,9 +69,33 @@ const stCheckResult* FindLine(const QList<stCheckResult>& list, const QString& c
     return nullptr;
 }
 
+stPathFact* PathOf(stDeskFacts& facts, const QString& name)
+{
+    for (stPathFact& fact : facts.listPaths) {
+        if (fact.strName == name)
+            return &fact;
+    }
+    return nullptr;
+}
+
+// A row of judgement_data and of program_data: the fault, the line that shows it, its
+// status and a part of its reason.
+void JudgementRow(const char* szName, const char* szCheck, enCheckStatus enStatus, const char* szReason,
+                  const DeskFault& fault)
+{
+    QTest::newRow(szName) << fault << QString(szCheck) << enStatus << QString(szReason);
+}
+
+void ProgramRow(const char* szName, const DeskChange& change, const QString& strCheck, const char* szStatus,
+                const char* szReason)
+{
+    QTest::newRow(szName) << change << strCheck << QString(szStatus) << QString(szReason);
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(DeskFault)
+Q_DECLARE_METATYPE(DeskChange)
 
 class TestOvraCheck : public QObject
 {
@@ -104,84 +129,68 @@ void TestOvraCheck::judgement_data()
     QTest::addColumn<QString>("check");
     QTest::addColumn<enCheckStatus>("status");
     QTest::addColumn<QString>("reason");
-    const auto path = [](const QString& name) {
-        return [name](stDeskFacts& f) {
-            for (stPathFact& fact : f.listPaths)
-                if (fact.strName == name)
-                    return &fact;
-            return static_cast<stPathFact*>(nullptr);
-        };
-    };
-    QTest::newRow("healthy") << DeskFault([](stDeskFacts&) {}) << "install root" << en_Check_Ok << "as installed";
-    QTest::newRow("temp open") << DeskFault([path](stDeskFacts& f) { path("temp")(f)->iMode = 0755; }) << "install root"
-                               << en_Check_Fail << "temp has mode 0755, not 0700";
-    QTest::newRow("tool without sticky bit") << DeskFault([path](stDeskFacts& f) { path("tool")(f)->iMode = 0777; })
-                                             << "install root" << en_Check_Fail << "tool has mode 0777, not 1777";
-    QTest::newRow("not installed") << DeskFault([](stDeskFacts& f) {
+    const DeskFault notInstalled = [](stDeskFacts& f) {
         for (stPathFact& fact : f.listPaths)
             fact.bExists = false;
-    }) << "install root" << en_Check_Fail
-                                   << "/opt/ovra/ovra-printer-k246/ is missing: the package is not installed";
-    QTest::newRow("program missing") << DeskFault(
-        [path](stDeskFacts& f) { path("bin/ovra-status")(f)->bExists = false; })
-                                     << "install root" << en_Check_Fail << "bin/ovra-status is missing";
-    QTest::newRow("program not executable")
-        << DeskFault([path](stDeskFacts& f) { path("bin/OvraScanDaemon")(f)->bExecutable = false; }) << "install root"
-        << en_Check_Fail << "bin/OvraScanDaemon is not executable";
-    QTest::newRow("service stopped") << DeskFault([](stDeskFacts& f) { f.processes.bServiceRunning = false; })
-                                     << "print service" << en_Check_Fail << "not running";
-    QTest::newRow("daemon stopped") << DeskFault([](stDeskFacts& f) { f.processes.bDaemonRunning = false; })
-                                    << "scan daemon" << en_Check_Fail << "not running";
-    QTest::newRow("daemon deaf") << DeskFault([](stDeskFacts& f) { f.processes.bDaemonListening = false; })
-                                 << "scan daemon" << en_Check_Fail << "127.0.0.1:7001 does not accept";
-    QTest::newRow("cups down") << DeskFault([](stDeskFacts& f) {
+    };
+    const DeskFault cupsDown = [](stDeskFacts& f) {
         f.cups.bReachable = false;
         f.cups.strError = "No such file or directory";
-    }) << "CUPS" << en_Check_Fail
-                               << "does not answer: No such file or directory";
-    QTest::newRow("no Ovra queue") << DeskFault([](stDeskFacts& f) { f.cups.listQueues = f.cups.listQueues.mid(2); })
-                                   << "CUPS" << en_Check_Warn << "no queue of an Ovra printer";
-    QTest::newRow("queue ipp") << DeskFault(
-        [](stDeskFacts& f) { f.cups.listQueues[1].strUri = "ipp://127.0.0.233/ipp"; })
-                               << "queue hall" << en_Check_Fail << "neither usb:// nor socket://";
-    QTest::newRow("queue host name") << DeskFault(
-        [](stDeskFacts& f) { f.cups.listQueues[1].strUri = "socket://hall.lan:9100"; })
-                                     << "queue hall" << en_Check_Fail << "has no IPv4 address";
-    QTest::newRow("queue USB of no model")
-        << DeskFault([](stDeskFacts& f) { f.cups.listQueues[0].strUri = "usb://Ovra/X9?serial=1"; }) << "queue desk"
-        << en_Check_Fail << "names no model of the family";
-    QTest::newRow("queue PPD of another model")
-        << DeskFault([](stDeskFacts& f) { f.cups.listQueues[1].strModel = "Ovra Z1"; }) << "queue hall" << en_Check_Fail
-        << "'Ovra Z1' is not one of the suite";
-    QTest::newRow("USB unplugged") << DeskFault([](stDeskFacts& f) { f.listUsbDevices.clear(); }) << "USB printer desk"
-                                   << en_Check_Warn << "serial 'DESK000001'";
-    QTest::newRow("USB another serial") << DeskFault([](stDeskFacts& f) { f.listUsbDevices[0].strSerial = "OTHER"; })
-                                        << "USB printer desk" << en_Check_Warn << "no USB device";
-    QTest::newRow("USB node not accessible")
-        << DeskFault([](stDeskFacts& f) { f.listUsbDevices[0].bAccessible = false; }) << "USB printer desk"
-        << en_Check_Fail << "may not use it";
-    QTest::newRow("network silent") << DeskFault([](stDeskFacts& f) { f.listNetAnswers[0].bAnswered = false; })
-                                    << "network printer hall" << en_Check_Fail << "does not answer";
-    QTest::newRow("heartbeat old") << DeskFault([](stDeskFacts& f) { f.files.iHeartbeatAgeS = 60; }) << "heartbeat"
-                                   << en_Check_Warn << "60 s old";
-    QTest::newRow("heartbeat stale") << DeskFault([](stDeskFacts& f) { f.files.iHeartbeatAgeS = 600; }) << "heartbeat"
-                                     << en_Check_Fail << "600 s old";
-    QTest::newRow("heartbeat missing") << DeskFault([](stDeskFacts& f) { f.files.bHeartbeatExists = false; })
-                                       << "heartbeat" << en_Check_Fail << "missing";
-    QTest::newRow("list missing") << DeskFault([](stDeskFacts& f) { f.files.bListExists = false; }) << "status files"
-                                  << en_Check_Fail << "printerlist.ini is missing";
-    QTest::newRow("queue not listed") << DeskFault([](stDeskFacts& f) { f.files.listPrinters.removeFirst(); })
-                                      << "status files" << en_Check_Fail << "desk is not in the printer list";
-    QTest::newRow("status file missing") << DeskFault([](stDeskFacts& f) {
-        f.files.listPrinters[1].bHasStatusFile = false;
-    }) << "status files" << en_Check_Warn << "cfg/hall.dat is missing";
-    QTest::newRow("status file damaged") << DeskFault([](stDeskFacts& f) {
-        f.files.listPrinters[1].bStatusParses = false;
-    }) << "status files" << en_Check_Fail << "cfg/hall.dat does not parse";
-    QTest::newRow("SANE dll") << DeskFault([](stDeskFacts& f) { f.sane.bDllListsOvra = false; }) << "SANE backend"
-                              << en_Check_Fail << "does not name the backend";
-    QTest::newRow("SANE config") << DeskFault([](stDeskFacts& f) { f.sane.bConfigExists = false; }) << "SANE backend"
-                                 << en_Check_Fail << "ovra.conf is missing";
+    };
+    JudgementRow("healthy", "install root", en_Check_Ok, "as installed", [](stDeskFacts&) {});
+    JudgementRow("temp open", "install root", en_Check_Fail, "temp has mode 0755, not 0700",
+                 [](stDeskFacts& f) { PathOf(f, "temp")->iMode = 0755; });
+    JudgementRow("tool without sticky bit", "install root", en_Check_Fail, "tool has mode 0777, not 1777",
+                 [](stDeskFacts& f) { PathOf(f, "tool")->iMode = 0777; });
+    JudgementRow("not installed", "install root", en_Check_Fail,
+                 "/opt/ovra/ovra-printer-k246/ is missing: the package is not installed", notInstalled);
+    JudgementRow("program missing", "install root", en_Check_Fail, "bin/ovra-status is missing",
+                 [](stDeskFacts& f) { PathOf(f, "bin/ovra-status")->bExists = false; });
+    JudgementRow("program not executable", "install root", en_Check_Fail, "bin/OvraScanDaemon is not executable",
+                 [](stDeskFacts& f) { PathOf(f, "bin/OvraScanDaemon")->bExecutable = false; });
+    JudgementRow("service stopped", "print service", en_Check_Fail, "not running",
+                 [](stDeskFacts& f) { f.processes.bServiceRunning = false; });
+    JudgementRow("daemon stopped", "scan daemon", en_Check_Fail, "not running",
+                 [](stDeskFacts& f) { f.processes.bDaemonRunning = false; });
+    JudgementRow("daemon deaf", "scan daemon", en_Check_Fail, "127.0.0.1:7001 does not accept",
+                 [](stDeskFacts& f) { f.processes.bDaemonListening = false; });
+    JudgementRow("cups down", "CUPS", en_Check_Fail, "does not answer: No such file or directory", cupsDown);
+    JudgementRow("no Ovra queue", "CUPS", en_Check_Warn, "no queue of an Ovra printer",
+                 [](stDeskFacts& f) { f.cups.listQueues = f.cups.listQueues.mid(2); });
+    JudgementRow("queue ipp", "queue hall", en_Check_Fail, "neither usb:// nor socket://",
+                 [](stDeskFacts& f) { f.cups.listQueues[1].strUri = "ipp://127.0.0.233/ipp"; });
+    JudgementRow("queue host name", "queue hall", en_Check_Fail, "has no IPv4 address",
+                 [](stDeskFacts& f) { f.cups.listQueues[1].strUri = "socket://hall.lan:9100"; });
+    JudgementRow("queue USB of no model", "queue desk", en_Check_Fail, "names no model of the family",
+                 [](stDeskFacts& f) { f.cups.listQueues[0].strUri = "usb://Ovra/X9?serial=1"; });
+    JudgementRow("queue PPD of another model", "queue hall", en_Check_Fail, "'Ovra Z1' is not one of the suite",
+                 [](stDeskFacts& f) { f.cups.listQueues[1].strModel = "Ovra Z1"; });
+    JudgementRow("USB unplugged", "USB printer desk", en_Check_Warn, "serial 'DESK000001'",
+                 [](stDeskFacts& f) { f.listUsbDevices.clear(); });
+    JudgementRow("USB another serial", "USB printer desk", en_Check_Warn, "no USB device",
+                 [](stDeskFacts& f) { f.listUsbDevices[0].strSerial = "OTHER"; });
+    JudgementRow("USB node not accessible", "USB printer desk", en_Check_Fail, "may not use it",
+                 [](stDeskFacts& f) { f.listUsbDevices[0].bAccessible = false; });
+    JudgementRow("network silent", "network printer hall", en_Check_Fail, "does not answer",
+                 [](stDeskFacts& f) { f.listNetAnswers[0].bAnswered = false; });
+    JudgementRow("heartbeat old", "heartbeat", en_Check_Warn, "60 s old",
+                 [](stDeskFacts& f) { f.files.iHeartbeatAgeS = 60; });
+    JudgementRow("heartbeat stale", "heartbeat", en_Check_Fail, "600 s old",
+                 [](stDeskFacts& f) { f.files.iHeartbeatAgeS = 600; });
+    JudgementRow("heartbeat missing", "heartbeat", en_Check_Fail, "missing",
+                 [](stDeskFacts& f) { f.files.bHeartbeatExists = false; });
+    JudgementRow("list missing", "status files", en_Check_Fail, "printerlist.ini is missing",
+                 [](stDeskFacts& f) { f.files.bListExists = false; });
+    JudgementRow("queue not listed", "status files", en_Check_Fail, "desk is not in the printer list",
+                 [](stDeskFacts& f) { f.files.listPrinters.removeFirst(); });
+    JudgementRow("status file missing", "status files", en_Check_Warn, "cfg/hall.dat is missing",
+                 [](stDeskFacts& f) { f.files.listPrinters[1].bHasStatusFile = false; });
+    JudgementRow("status file damaged", "status files", en_Check_Fail, "cfg/hall.dat does not parse",
+                 [](stDeskFacts& f) { f.files.listPrinters[1].bStatusParses = false; });
+    JudgementRow("SANE dll", "SANE backend", en_Check_Fail, "does not name the backend",
+                 [](stDeskFacts& f) { f.sane.bDllListsOvra = false; });
+    JudgementRow("SANE config", "SANE backend", en_Check_Fail, "ovra.conf is missing",
+                 [](stDeskFacts& f) { f.sane.bConfigExists = false; });
 }
 
 // The fault's line has its status and reason, and advice when it is not ok; every other
@@ -282,21 +291,17 @@ void TestOvraCheck::MakeDesk(const QString& dir)
                                 .arg(c_szNetAddress)
                                 .toUtf8();
     const std::vector<uint8_t> reply = ovraemu::BuildUdpStatusReply(m_printer->State());
-    const QList<QPair<QString, QByteArray>> files = {
-        {"cfg/printerlist.ini", list},
-        {"cfg/hall.dat", QByteArray(reinterpret_cast<const char*>(reply.data()), int(reply.size()))},
-        {"cfg/service.hb", "[2026-12-08 06:00:00.000]"}};
-    for (const auto& entry : files) {
-        QFile file(root + entry.first);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(file.write(entry.second), qint64(entry.second.size()));
-    }
     QVERIFY(QDir().mkpath(dir + "/sane/dll.d"));
-    for (const auto& entry :
-         QList<QPair<QString, QByteArray>>{{"sane/dll.d/ovra", "ovra\n"}, {"sane/ovra.conf", "\n"}}) {
+    const QList<QPair<QString, QByteArray>> files = {
+        {"root/cfg/printerlist.ini", list},
+        {"root/cfg/hall.dat", QByteArray(reinterpret_cast<const char*>(reply.data()), int(reply.size()))},
+        {"root/cfg/service.hb", "[2026-12-08 06:00:00.000]"},
+        {"sane/dll.d/ovra", "ovra\n"},
+        {"sane/ovra.conf", "\n"}};
+    for (const auto& entry : files) {
         QFile file(dir + "/" + entry.first);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(entry.second);
+        QCOMPARE(file.write(entry.second), qint64(entry.second.size()));
     }
 }
 
@@ -310,9 +315,6 @@ QJsonArray TestOvraCheck::RunCheck(const QProcessEnvironment& environment, int* 
         *exitCode = check.exitCode();
     return QJsonDocument::fromJson(check.readAllStandardOutput()).array();
 }
-
-using DeskChange = std::function<void(const QString& dir, QProcessEnvironment&, PrivateCups&)>;
-Q_DECLARE_METATYPE(DeskChange)
 
 void TestOvraCheck::program_data()
 {
@@ -350,52 +352,31 @@ void TestOvraCheck::program_data()
             env.insert("UMOCKDEV_DIR", QString::fromStdString(m_usbBed->RootDir()));
         });
     };
-    QTest::newRow("healthy") << DeskChange() << "network printer hall"
-                             << "ok"
-                             << "answers its status request";
-    QTest::newRow("folder mode") << chmodOf("temp", 0755) << "install root"
-                                 << "fail"
-                                 << "temp has mode 0755, not 0700";
-    QTest::newRow("program missing") << removal("root/bin/ovra-decode") << "install root"
-                                     << "fail"
-                                     << "bin/ovra-decode is missing";
-    QTest::newRow("daemon port deaf") << DeskChange([](const QString&, QProcessEnvironment& env, PrivateCups&) {
+    const DeskChange deafDaemon = [](const QString&, QProcessEnvironment& env, PrivateCups&) {
         env.insert("OVRA_SCAN_DAEMON_PORT", "1");
-    }) << "scan daemon"
-                                      << "fail"
-                                      << "127.0.0.1:1 does not accept";
-    QTest::newRow("CUPS unreachable") << DeskChange([](const QString& dir, QProcessEnvironment& env, PrivateCups&) {
+    };
+    const DeskChange noCupsd = [](const QString& dir, QProcessEnvironment& env, PrivateCups&) {
         env.insert("CUPS_SERVER", dir + "/no-cupsd.sock");
-    }) << "CUPS"
-                                      << "fail"
-                                      << "does not answer";
-    QTest::newRow("queue with a wrong URI") << queue("wronguri", "ipp://127.0.0.224/ipp/print") << "queue wronguri"
-                                            << "fail"
-                                            << "neither usb:// nor socket://";
+    };
+    ProgramRow("healthy", DeskChange(), "network printer hall", "ok", "answers its status request");
+    ProgramRow("folder mode", chmodOf("temp", 0755), "install root", "fail", "temp has mode 0755, not 0700");
+    ProgramRow("program missing", removal("root/bin/ovra-decode"), "install root", "fail",
+               "bin/ovra-decode is missing");
+    ProgramRow("daemon port deaf", deafDaemon, "scan daemon", "fail", "127.0.0.1:1 does not accept");
+    ProgramRow("CUPS unreachable", noCupsd, "CUPS", "fail", "does not answer");
+    ProgramRow("queue with a wrong URI", queue("wronguri", "ipp://127.0.0.224/ipp/print"), "queue wronguri", "fail",
+               "neither usb:// nor socket://");
     // The service has not listed a queue added a moment ago: "status files" says so too.
-    QTest::newRow("network printer unreachable")
-        << queue("silent", QString("socket://%1:9100").arg(c_szSilentAddress)) << "network printer silent"
-        << "fail"
-        << "does not answer";
-    QTest::newRow("USB printer present") << usbQueue("desk", c_strUsbUri) << "USB printer desk"
-                                         << "ok"
-                                         << "is present and accessible";
-    QTest::newRow("USB printer absent") << usbQueue("gone", "usb://Ovra/P2200DN?serial=DESK000099")
-                                        << "USB printer gone"
-                                        << "warn"
-                                        << "no USB device of the maker with serial 'DESK000099'";
-    QTest::newRow("heartbeat old") << agedHeartbeat(60) << "heartbeat"
-                                   << "warn"
-                                   << "s old";
-    QTest::newRow("heartbeat stale") << agedHeartbeat(600) << "heartbeat"
-                                     << "fail"
-                                     << "s old";
-    QTest::newRow("status file missing") << removal("root/cfg/hall.dat") << "status files"
-                                         << "warn"
-                                         << "cfg/hall.dat is missing";
-    QTest::newRow("SANE config missing") << removal("sane/ovra.conf") << "SANE backend"
-                                         << "fail"
-                                         << "ovra.conf is missing";
+    ProgramRow("network printer unreachable", queue("silent", QString("socket://%1:9100").arg(c_szSilentAddress)),
+               "network printer silent", "fail", "does not answer");
+    ProgramRow("USB printer present", usbQueue("desk", c_strUsbUri), "USB printer desk", "ok",
+               "is present and accessible");
+    ProgramRow("USB printer absent", usbQueue("gone", "usb://Ovra/P2200DN?serial=DESK000099"), "USB printer gone",
+               "warn", "no USB device of the maker with serial 'DESK000099'");
+    ProgramRow("heartbeat old", agedHeartbeat(60), "heartbeat", "warn", "s old");
+    ProgramRow("heartbeat stale", agedHeartbeat(600), "heartbeat", "fail", "s old");
+    ProgramRow("status file missing", removal("root/cfg/hall.dat"), "status files", "warn", "cfg/hall.dat is missing");
+    ProgramRow("SANE config missing", removal("sane/ovra.conf"), "SANE backend", "fail", "ovra.conf is missing");
 }
 
 // The program over a real desk: the faulty line, no other line worse than ok, and the
