@@ -38,9 +38,12 @@ stModelIds Ids()
     return {config.vendorId, config.productId};
 }
 
-int Send(std::vector<uint8_t>& image, const char* uri = c_szURI)
+// One transfer, or with bAttempts the helper's up to three with their pauses.
+int Send(std::vector<uint8_t>& image, bool bAttempts = false)
 {
-    return FWUpdateTask(Ids().vid, Ids().pid, uri, reinterpret_cast<char*>(image.data()), int(image.size()));
+    char* pData = reinterpret_cast<char*>(image.data());
+    return bAttempts ? RunFWUpdateAttempts(Ids().vid, Ids().pid, c_szURI, pData, int(image.size()))
+                     : FWUpdateTask(Ids().vid, Ids().pid, c_szURI, pData, int(image.size()));
 }
 
 } // namespace
@@ -192,9 +195,7 @@ private slots:
         std::vector<uint8_t> image = FirmwareImage(200000);
         QElapsedTimer timer;
         timer.start();
-        QCOMPARE(RunFWUpdateAttempts(Ids().vid, Ids().pid, c_szURI, reinterpret_cast<char*>(image.data()),
-                                     int(image.size())),
-                 int(en_FW_OK));
+        QCOMPARE(Send(image, true), int(en_FW_OK));
         QVERIFY(timer.elapsed() >= 100); // one pause after the failure
         const std::vector<std::vector<uint8_t>> transfers = m_bed->BulkOutTransfers(id);
         QCOMPARE(transfers.size(), size_t(2));
@@ -209,16 +210,12 @@ private slots:
         std::vector<uint8_t> image = FirmwareImage(1000);
         QElapsedTimer timer;
         timer.start();
-        QCOMPARE(RunFWUpdateAttempts(Ids().vid, Ids().pid, c_szURI, reinterpret_cast<char*>(image.data()),
-                                     int(image.size())),
-                 int(en_FW_TransferFailed));
+        QCOMPARE(Send(image, true), int(en_FW_TransferFailed));
         QVERIFY2(timer.elapsed() >= 300, "a pause after each of the three failures");
         QCOMPARE(m_bed->BulkOutTransfers(id).size(), size_t(3));
 
         m_bed->Unplug(id);
-        QCOMPARE(RunFWUpdateAttempts(Ids().vid, Ids().pid, c_szURI, reinterpret_cast<char*>(image.data()),
-                                     int(image.size())),
-                 int(en_FW_NoDevice));
+        QCOMPARE(Send(image, true), int(en_FW_NoDevice));
     }
 
     void everyResultHasItsMessage_data()
