@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
+#include <QtTest/QtTest>
 
 // One message box the tool showed.
 struct stShownBox {
@@ -28,6 +29,12 @@ public:
     QStringList Texts() const;
     // The texts shown since the last call.
     QStringList TakeTexts();
+    // Clicks the button; the texts of the boxes it brought up.
+    QStringList Click(QWidget* pButton)
+    {
+        QTest::mouseClick(pButton, Qt::LeftButton);
+        return TakeTexts();
+    }
 
 private slots:
     void SlotPoll();

@@ -441,8 +441,8 @@ private slots:
             net.Field(3, 3)->clear();
             net.ui->comboBoxSource->setCurrentIndex(source);
         }
-        QTest::mouseClick(read ? net.ui->pushButtonRead : net.ui->pushButtonSet, Qt::LeftButton);
-        QCOMPARE(answerer.TakeTexts(), QStringList({"NetForm.Message." + message}));
+        QCOMPARE(answerer.Click(read ? net.ui->pushButtonRead : net.ui->pushButtonSet),
+                 QStringList({"NetForm.Message." + message}));
         QVERIFY(office.printer.Received().empty());
 
         const stShownBox box = answerer.Boxes().first();
@@ -467,8 +467,7 @@ private slots:
 
         // Cancel in the confirmation: nothing sent, nothing changed.
         answerer.QueueAnswer(QMessageBox::Cancel);
-        QTest::mouseClick(clean.ui->pushButtonClean, Qt::LeftButton);
-        QCOMPARE(answerer.TakeTexts(), QStringList({"CleanForm.Message.Check_Clean_Before"}));
+        QCOMPARE(answerer.Click(clean.ui->pushButtonClean), QStringList({"CleanForm.Message.Check_Clean_Before"}));
         const stShownBox question = answerer.Boxes().first();
         QCOMPARE(question.listButtons.size(), 2);
         QVERIFY(question.listButtons.contains("BaseForm.Message_Button.Confirm"));
@@ -483,8 +482,7 @@ private slots:
         QVERIFY(clean.bCleanSent);
         QCOMPARE(clean.ui->pushButtonClean->text(), QString("CleanForm.Button.Re_Clean"));
         QTest::mouseClick(clean.ui->pushButtonClean, Qt::LeftButton);
-        QTest::mouseClick(clean.ui->pushButtonClean, Qt::LeftButton);
-        QCOMPARE(answerer.TakeTexts(),
+        QCOMPARE(answerer.Click(clean.ui->pushButtonClean),
                  QStringList({"CleanForm.Message.Check_Clean_Before", "CleanForm.Message.Check_Clean_Send",
                               "CleanForm.Message.Check_Clean_Before", "CleanForm.Message.Check_Clean_Send",
                               "CleanForm.Message.Check_Clean_Before", "CleanForm.Message.Check_Clean_Send"}));
@@ -515,8 +513,7 @@ private slots:
 
         // An address that is no dotted quad: nothing sent, connection message.
         clean.baseUi->comboBoxDevice->setCurrentIndex(2);
-        QTest::mouseClick(clean.ui->pushButtonClean, Qt::LeftButton);
-        QCOMPARE(answerer.TakeTexts(),
+        QCOMPARE(answerer.Click(clean.ui->pushButtonClean),
                  QStringList({"CleanForm.Message.Check_Clean_Before", "CleanForm.Message.Failed_Printer_Connection"}));
         QVERIFY(!clean.bCleanSent);
         QCOMPARE(office.printer.Received().size(), size_t(3));
@@ -524,8 +521,7 @@ private slots:
         // No printer chosen.
         m_files->RemoveList();
         window.SlotChangeForm(en_Page_Clean);
-        QTest::mouseClick(clean.ui->pushButtonClean, Qt::LeftButton);
-        QCOMPARE(answerer.TakeTexts(), QStringList({"CleanForm.Message.Required_Printer"}));
+        QCOMPARE(answerer.Click(clean.ui->pushButtonClean), QStringList({"CleanForm.Message.Required_Printer"}));
     }
 
     void calibrationOverUdp()
