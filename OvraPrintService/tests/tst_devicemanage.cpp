@@ -37,6 +37,19 @@ void WriteCups(const QList<stQueue>& queues)
     WriteFile(OvraPaths::CupsPrintersConf(), conf);
 }
 
+// The printers the list file names, one "name connection port model" line each.
+QStringList Published()
+{
+    QStringList lines;
+    for (const stPrinterInfo& info : GetPrinterInfo()) {
+        const QString connection = info.iConnectType == en_Connect_USB       ? "USB"
+                                   : info.iConnectType == en_Connect_Network ? "network"
+                                                                             : "other";
+        lines << QStringList({info.strName, connection, info.strPort, info.enType}).join(' ');
+    }
+    return lines;
+}
+
 } // namespace
 
 class TestDeviceManage : public QObject
@@ -83,16 +96,8 @@ private slots:
         QFile::remove(OvraPaths::CupsPpdFile("ovra-noppd"));
         m_manager->RunPass(true);
 
-        const QList<stPrinterInfo> published = GetPrinterInfo();
-        QCOMPARE(published.size(), 2);
-        QCOMPARE(published.at(0).strName, QString("ovra-usb"));
-        QCOMPARE(published.at(0).iConnectType, int(en_Connect_USB));
-        QCOMPARE(published.at(0).strPort, QString("Ovra/P2200DN?serial=A1"));
-        QCOMPARE(published.at(0).enType, QString("Ovra P2200DN"));
-        QCOMPARE(published.at(1).strName, QString("ovra-net"));
-        QCOMPARE(published.at(1).iConnectType, int(en_Connect_Network));
-        QCOMPARE(published.at(1).strPort, QString("127.0.0.41"));
-        QCOMPARE(published.at(1).enType, QString("Ovra MK246"));
+        QCOMPARE(Published(), QStringList({"ovra-usb USB Ovra/P2200DN?serial=A1 Ovra P2200DN",
+                                           "ovra-net network 127.0.0.41 Ovra MK246"}));
 
         const QList<stPrinterManager> shared = m_list.Snapshot();
         QCOMPARE(shared.size(), 2);
@@ -208,15 +213,8 @@ private slots:
         QVERIFY(cups.AddQueue("ovra-net", "socket://127.0.0.48:9100", PrivateCups::PpdPath("ovra-mk246"), &error));
         m_manager->RunPass(true);
         // cupsd keeps its queues sorted by name.
-        QList<stPrinterInfo> published = GetPrinterInfo();
-        QCOMPARE(published.size(), 2);
-        QCOMPARE(published.at(0).strName, QString("ovra-net"));
-        QCOMPARE(published.at(0).iConnectType, int(en_Connect_Network));
-        QCOMPARE(published.at(0).strPort, QString("127.0.0.48"));
-        QCOMPARE(published.at(0).enType, QString("Ovra MK246"));
-        QCOMPARE(published.at(1).strName, QString("ovra-usb"));
-        QCOMPARE(published.at(1).iConnectType, int(en_Connect_USB));
-        QCOMPARE(published.at(1).strPort, QString("Ovra/P2200DN?serial=A1"));
+        QCOMPARE(Published(), QStringList({"ovra-net network 127.0.0.48 Ovra MK246",
+                                           "ovra-usb USB Ovra/P2200DN?serial=A1 Ovra P2200DN"}));
 
         // Another supported driver for the same queue: no change, nothing rewritten.
         QVERIFY(cups.AddQueue("ovra-net", "socket://127.0.0.48:9100", p2200, &error));
@@ -233,9 +231,8 @@ private slots:
         QCOMPARE(cups.Run("lpadmin", {"-x", "ovra-usb"}), 0);
         QVERIFY(cups.AddQueue("ovra-usb-2", usbQueue.uri, p2200, &error));
         m_manager->RunPass(false);
-        published = GetPrinterInfo();
-        QCOMPARE(published.size(), 2);
-        QCOMPARE(published.at(1).strName, QString("ovra-usb-2"));
+        QCOMPARE(GetPrinterInfo().size(), 2);
+        QCOMPARE(GetPrinterInfo().at(1).strName, QString("ovra-usb-2"));
         cups.Stop();
     }
 
