@@ -351,15 +351,12 @@ private slots:
         QCOMPARE(m_answerer->TakeTexts(), QStringList({"AlignmentForm.Message.Check_Calibration_Before",
                                                        "AlignmentForm.Message.Check_Calibration_Send",
                                                        "AlignmentForm.Message.Calibration_Completed"}));
-        QCOMPARE(m_bed->BulkOutData(m_id), FromHex("A5000750E02E02010143"
-                                                   "A5002450E02E110000000D"
-                                                   "FFFFFFD0"
-                                                   "00000000"
-                                                   "00000000"
-                                                   "00000000"
-                                                   "00000000"
-                                                   "00000000"
-                                                   "FFFFF400"));
+        // The calibration page request, then the values (byte for byte: tst_netrecords).
+        const Bytes sent = m_bed->BulkOutData(m_id);
+        QCOMPARE(sent.size(), size_t(10 + 39));
+        QCOMPARE(Bytes(sent.begin(), sent.begin() + 10), FromHex("A5000750E02E02010143"));
+        QCOMPARE(ovraemu::CalibrationValuesOf(Bytes(sent.begin() + 10, sent.end())),
+                 std::vector<int32_t>({-48, 0, 0, 0, 0, 0, -3072}));
 
         // No device: -2, the page stays where it is.
         QTest::mouseClick(page.ui->pushButtonPrint, Qt::LeftButton);
