@@ -186,15 +186,6 @@ bool daemonStillRunning(int pid)
     return waitpid(pid, &status, WNOHANG) == 0;
 }
 
-OvraSocket scannerSocket(const std::string& ip, int fd)
-{
-    OvraSocket s;
-    memset(&s, 0, sizeof(s));
-    s.tcpFromScanner = fd;
-    copyToWire(s.szScannerIP, ip);
-    return s;
-}
-
 int lastKilledPid()
 {
     const std::string log = readFile(scanInfoLogPath());

@@ -43,7 +43,7 @@ std::vector<Record> recordsToTheEnd(int fd, int timeoutMs, bool& ended)
     ended = false;
     while (!ended && recvExact(fd, &record, sizeof(record), timeoutMs)) {
         records.push_back(record);
-        ended = record.result != 0;
+        ended = record.result != OVRA_STATUS_GOOD;
     }
     return records;
 }
@@ -80,8 +80,6 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs);
 // while (a daemon that could not bind its port ends at once).
 bool daemonStillRunning(int pid);
 
-// The socket record that names the network scanner at ip, with tcpFromScanner fd.
-OvraSocket scannerSocket(const std::string& ip, int fd = -1);
 // The data process the daemon killed last, from its info log; -1 for none.
 int lastKilledPid();
 

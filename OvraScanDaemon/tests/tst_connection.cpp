@@ -9,6 +9,7 @@
 #include "scanlog.h"
 #include "scanpaths.h"
 #include "testcheck.h"
+#include "ovrascan/scanclient.h"
 #include "testsupport.h"
 #include "usbfind.h"
 
@@ -18,6 +19,8 @@
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+using ovrascan::NetScannerSocket;
 
 namespace {
 
@@ -239,7 +242,7 @@ void sendNetAbort(int fd, int32_t command, int32_t handle)
 {
     TCPScanAbortReq req;
     memset(&req, 0, sizeof(req));
-    req.socket = scannerSocket("127.0.0.106", handle);
+    req.socket = NetScannerSocket("127.0.0.106", handle);
     sendCommand(fd, command, req);
 }
 
@@ -541,7 +544,7 @@ void networkScanThreePages()
         stConnection c;
         TCPScanStartReq req;
         memset(&req, 0, sizeof(req));
-        req.socket = scannerSocket("127.0.0.106", 1); // not a data connection of this process: left alone
+        req.socket = NetScannerSocket("127.0.0.106", 1); // not a data connection of this process: left alone
         req.info.bitDepth = 24;
         sendCommand(c.fd, TCP_SCAN_START, req);
         TCPScanStartRes start = recvRecord<TCPScanStartRes>(c.fd);
@@ -590,7 +593,7 @@ void networkAbortMidScan()
     stConnection c;
     TCPScanStartReq req;
     memset(&req, 0, sizeof(req));
-    req.socket = scannerSocket("127.0.0.107", -1);
+    req.socket = NetScannerSocket("127.0.0.107", -1);
     sendCommand(c.fd, TCP_SCAN_START, req);
     TCPScanStartRes start = recvRecord<TCPScanStartRes>(c.fd);
     CHECK_EQ(start.result, 0);
@@ -601,7 +604,7 @@ void networkAbortMidScan()
     CHECK(fileExists(pageFileName(start.fileName, 0)));
     TCPScanAbortReq abort;
     memset(&abort, 0, sizeof(abort));
-    abort.socket = scannerSocket("127.0.0.107", start.socketDataFd);
+    abort.socket = NetScannerSocket("127.0.0.107", start.socketDataFd);
     copyToWire(abort.fileName, start.fileName);
     sendCommand(c.fd, TCP_SCAN_ABORT, abort);
     CHECK_EQ(recvRecord<int32_t>(c.fd, nullptr), 0);
@@ -639,7 +642,7 @@ void networkQueries()
         g_netSkipped = true;
         return;
     }
-    TCPOSLReq osl = {scannerSocket("127.0.0.108", -1), OSL_CMD_FAMILYTYPE};
+    TCPOSLReq osl = {NetScannerSocket("127.0.0.108", -1), OSL_CMD_FAMILYTYPE};
     sendCommand(c.fd, TCP_SEND_OSL, osl);
     TCPOSLRes oslRes = recvRecord<TCPOSLRes>(c.fd);
     CHECK_EQ(oslRes.result, 0);
@@ -647,7 +650,7 @@ void networkQueries()
     std::string text(300, '\0');
     CHECK(recvExact(c.fd, &text[0], 300));
     CHECK_STR(text, config.oslReply);
-    TCPCommonReq common = {scannerSocket("127.0.0.108", -1)};
+    TCPCommonReq common = {NetScannerSocket("127.0.0.108", -1)};
     sendCommand(c.fd, TCP_SCAN_ADFST, common);
     TCPADFStatusRes adf = recvRecord<TCPADFStatusRes>(c.fd);
     CHECK_EQ(adf.result, 0);

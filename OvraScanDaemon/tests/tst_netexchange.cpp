@@ -5,12 +5,15 @@
 #include "scanlog.h"
 #include "scanpaths.h"
 #include "testcheck.h"
+#include "ovrascan/scanclient.h"
 #include "testsupport.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <sys/socket.h>
 #include <unistd.h>
+
+using ovrascan::NetScannerSocket;
 
 namespace {
 
@@ -24,7 +27,7 @@ void attributeReplyInParts()
     CHECK(scanner.start());
     char* text = nullptr;
     int length = 0;
-    CHECK_EQ(ovra_send_osl(scannerSocket("127.0.0.101"), &text, OSL_CMD_GETLIST, &length), 0);
+    CHECK_EQ(ovra_send_osl(NetScannerSocket("127.0.0.101"), &text, OSL_CMD_GETLIST, &length), 0);
     CHECK_EQ(length, 300);
     CHECK(text && std::string(text, 300) == config.oslReply);
     free(text);
@@ -41,7 +44,7 @@ void attributeReplyTooLongOrShort()
     CHECK(big.start());
     char* text = nullptr;
     int length = 0;
-    CHECK_EQ(ovra_send_osl(scannerSocket("127.0.0.102"), &text, OSL_CMD_SUMMARY, &length), 9);
+    CHECK_EQ(ovra_send_osl(NetScannerSocket("127.0.0.102"), &text, OSL_CMD_SUMMARY, &length), 9);
     CHECK(text == nullptr);
     big.stop();
 
@@ -49,12 +52,12 @@ void attributeReplyTooLongOrShort()
     config.oslAnnounced = 50;
     FakeNetScanner liar("127.0.0.102", config);
     CHECK(liar.start());
-    CHECK_EQ(ovra_send_osl(scannerSocket("127.0.0.102"), &text, OSL_CMD_SUMMARY, &length), 9);
+    CHECK_EQ(ovra_send_osl(NetScannerSocket("127.0.0.102"), &text, OSL_CMD_SUMMARY, &length), 9);
     CHECK(text == nullptr);
-    CHECK_EQ(ovra_send_osl(scannerSocket("127.0.0.102"), &text, static_cast<OSL_CMD_TYPE>(7), &length), 4);
+    CHECK_EQ(ovra_send_osl(NetScannerSocket("127.0.0.102"), &text, static_cast<OSL_CMD_TYPE>(7), &length), 4);
     liar.stop();
     // Nobody listening.
-    CHECK_EQ(ovra_send_osl(scannerSocket("127.0.0.102"), &text, OSL_CMD_SUMMARY, &length), 9);
+    CHECK_EQ(ovra_send_osl(NetScannerSocket("127.0.0.102"), &text, OSL_CMD_SUMMARY, &length), 9);
 }
 
 // Reads the whole stream; returns the pages as received.
@@ -88,7 +91,7 @@ void jobPostAndDataStream(bool& skipped)
         skipped = true;
         return;
     }
-    OvraSocket sock = scannerSocket("127.0.0.103", -1);
+    OvraSocket sock = NetScannerSocket("127.0.0.103", -1);
     SettingInfo info = {};
     info.bitDepth = 8;
     info.xResolution = 300;
@@ -121,7 +124,7 @@ void jobPostRefused(bool& skipped)
         skipped = true;
         return;
     }
-    OvraSocket sock = scannerSocket("127.0.0.104", -1);
+    OvraSocket sock = NetScannerSocket("127.0.0.104", -1);
     SettingInfo info = {};
     CHECK_EQ(ovra_http_ScanStart(&sock, &info), 3);
     CHECK_EQ(busy.dataConnections(), 0);
@@ -142,14 +145,14 @@ void abortCapabilitiesFeeder(bool& skipped)
         skipped = true;
         return;
     }
-    CHECK_EQ(ovra_http_ScanAbort(scannerSocket("127.0.0.105", -1)), 0);
+    CHECK_EQ(ovra_http_ScanAbort(NetScannerSocket("127.0.0.105", -1)), 0);
     ScannerCapabilities cap = {};
-    CHECK_EQ(ovra_http_DeviceProperties(scannerSocket("127.0.0.105"), &cap), 0);
+    CHECK_EQ(ovra_http_DeviceProperties(NetScannerSocket("127.0.0.105"), &cap), 0);
     CHECK_EQ(cap.maxres, 1200u);
     CHECK_EQ(cap.color, 1);
     CHECK_EQ(cap.maxHeight, 4200u);
     ADFStatus adf = ADF_STATUS_UNKNOWN;
-    CHECK_EQ(ovra_http_adfstatus(scannerSocket("127.0.0.105"), &adf), 0);
+    CHECK_EQ(ovra_http_adfstatus(NetScannerSocket("127.0.0.105"), &adf), 0);
     CHECK_EQ(adf, ADF_STATUS_LOADED);
     scanner.stop();
     std::vector<std::string> http = scanner.httpRequests();
@@ -163,11 +166,11 @@ void abortCapabilitiesFeeder(bool& skipped)
     }
     // No scanner: 9, the feeder status untouched.
     adf = ADF_STATUS_EMPTY;
-    CHECK_EQ(ovra_http_adfstatus(scannerSocket("127.0.0.105"), &adf), 9);
+    CHECK_EQ(ovra_http_adfstatus(NetScannerSocket("127.0.0.105"), &adf), 9);
     CHECK_EQ(adf, ADF_STATUS_EMPTY);
-    CHECK_EQ(ovra_http_DeviceProperties(scannerSocket("127.0.0.105"), &cap), 9);
+    CHECK_EQ(ovra_http_DeviceProperties(NetScannerSocket("127.0.0.105"), &cap), 9);
     // An address that is not one.
-    CHECK_EQ(ovra_http_ScanAbort(scannerSocket("not-an-ip")), 9);
+    CHECK_EQ(ovra_http_ScanAbort(NetScannerSocket("not-an-ip")), 9);
 }
 
 void streamBlocksFromASocketPair()
@@ -178,7 +181,7 @@ void streamBlocksFromASocketPair()
                          + std::string(100, 'a') + blockHeader(100, true) + std::string(100, 'b')
                          + "DATA  -00010     \n";
     sendBytes(pair[1], stream.data(), stream.size());
-    OvraSocket sock = scannerSocket("127.0.0.1", pair[0]);
+    OvraSocket sock = NetScannerSocket("127.0.0.1", pair[0]);
     unsigned char* buf = nullptr;
     int bufSize = 0;
     int n = -1;
